@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Installs what the build needs, builds, and runs the whole test suite.
+#   ./test.sh            the normal build (build/)
+#   ./test.sh asan       AddressSanitizer + UBSan (build-asan/)
+#   ./test.sh tsan       ThreadSanitizer (build-tsan/)
+# Extra arguments after the configuration go to ctest (for example -R Registry).
+set -euo pipefail
+cd "$(dirname "$0")"
+source scripts/deps.sh
+
+config="default"
+case "${1:-}" in
+  asan|tsan) config="$1"; shift ;;
+esac
+case "$config" in
+  default) dir=build; flags=() ;;
+  asan) dir=build-asan; flags=(-DCMAKE_BUILD_TYPE=Debug -DLUMETRA_SANITIZE=address) ;;
+  tsan) dir=build-tsan; flags=(-DCMAKE_BUILD_TYPE=Debug -DLUMETRA_SANITIZE=thread) ;;
+esac
+
+lumetra_install_deps
+lumetra_build "$dir" "${flags[@]}"
+
+log="$dir/ctest.log"
+if ctest --test-dir "$dir" --output-on-failure -j "$(nproc)" --timeout 300 "$@" >"$log" 2>&1; then
+  grep -E "tests passed|tests failed|Total Test time" "$log"
+else
+  cat "$log"
+  exit 1
+fi
