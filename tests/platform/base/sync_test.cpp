@@ -1,0 +1,146 @@
+#include "base/sync.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+#include <vector>
+
+#include "base/clock.h"
+#include "base/last_error.h"
+#include "base/thread.h"
+#include "base/win_errors.h"
+
+namespace {
+
+TEST(Events, ManualResetStaysSignalledAutoResetReleasesOneWait) {
+    HANDLE manual = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HANDLE automatic = CreateEventW(nullptr, FALSE, TRUE, nullptr);
+    EXPECT_EQ(WaitForSingleObject(manual, 0), WAIT_TIMEOUT);
+    SetEvent(manual);
+    EXPECT_EQ(WaitForSingleObject(manual, 0), WAIT_OBJECT_0);
+    EXPECT_EQ(WaitForSingleObject(manual, 0), WAIT_OBJECT_0);
+    ResetEvent(manual);
+    EXPECT_EQ(WaitForSingleObject(manual, 0), WAIT_TIMEOUT);
+
+    EXPECT_EQ(WaitForSingleObject(automatic, 0), WAIT_OBJECT_0);
+    EXPECT_EQ(WaitForSingleObject(automatic, 0), WAIT_TIMEOUT) << "auto-reset must reset on a satisfied wait";
+    CloseHandle(manual);
+    CloseHandle(automatic);
+}
+
+TEST(Waits, WaitAnyReturnsTheFirstSignalledIndex) {
+    std::vector<HANDLE> events;
+    for (int i = 0; i < 64; ++i) events.push_back(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    SetEvent(events[41]);
+    SetEvent(events[50]);
+    EXPECT_EQ(WaitForMultipleObjects(64, events.data(), FALSE, 0), WAIT_OBJECT_0 + 41);
+    EXPECT_EQ(WaitForMultipleObjects(64, events.data(), TRUE, 0), WAIT_TIMEOUT);
+    for (HANDLE e : events) SetEvent(e);
+    EXPECT_EQ(WaitForMultipleObjects(64, events.data(), TRUE, 0), WAIT_OBJECT_0);
+    for (HANDLE e : events) CloseHandle(e);
+}
+
+TEST(Waits, BadArgumentsFailInsteadOfCrashing) {
+    HANDLE e = CreateEventW(nullptr, TRUE, TRUE, nullptr);
+    ASSERT_TRUE(CloseHandle(e));
+    SetLastError(0);
+    EXPECT_EQ(WaitForSingleObject(e, 0), WAIT_FAILED) << "closed handle";
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
+    EXPECT_EQ(WaitForSingleObject(reinterpret_cast<HANDLE>(0x7777), 0), WAIT_FAILED);
+    EXPECT_EQ(WaitForSingleObject(nullptr, 0), WAIT_FAILED);
+    EXPECT_FALSE(CloseHandle(e));
+    EXPECT_FALSE(SetEvent(e));
+
+    std::vector<HANDLE> many(65, nullptr);
+    EXPECT_EQ(WaitForMultipleObjects(65, many.data(), FALSE, 0), WAIT_FAILED);
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(WaitForMultipleObjects(0, many.data(), FALSE, 0), WAIT_FAILED);
+}
+
+TEST(Waits, TimeOutFollowsTheManualClock) {
+    plat::ScopedManualClock clock;
+    HANDLE e = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    std::atomic<DWORD> result{0xDEAD};
+    HANDLE waiter = plat::StartThread([&] {
+        result = WaitForSingleObject(e, 5000);
+        return DWORD{0};
+    });
+    clock->Advance(4999);
+    EXPECT_EQ(WaitForSingleObject(waiter, 0), WAIT_TIMEOUT) << "timed out before the clock reached the deadline";
+    clock->Advance(1);
+    EXPECT_EQ(WaitForSingleObject(waiter, INFINITE), WAIT_OBJECT_0);
+    EXPECT_EQ(result.load(), WAIT_TIMEOUT);
+    CloseHandle(waiter);
+    CloseHandle(e);
+}
+
+TEST(Waits, SetFromAnotherThreadWakesAnInfiniteWait) {
+    HANDLE e = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    HANDLE setter = plat::StartThread([&] {
+        SetEvent(e);
+        return DWORD{0};
+    });
+    EXPECT_EQ(WaitForSingleObject(e, INFINITE), WAIT_OBJECT_0);
+    EXPECT_EQ(WaitForSingleObject(setter, INFINITE), WAIT_OBJECT_0);
+    CloseHandle(setter);
+    CloseHandle(e);
+}
+
+TEST(Threads, HandleSignalsAtExitWithTheExitCode) {
+    static DWORD exitValue = 77;
+    DWORD id = 0;
+    HANDLE t = CreateThread(nullptr, 0, [](LPVOID p) -> DWORD { return *static_cast<DWORD*>(p); },
+                            &exitValue, 0, &id);
+    ASSERT_NE(t, nullptr);
+    EXPECT_NE(id, 0u);
+    EXPECT_NE(id, GetCurrentThreadId());
+    ASSERT_EQ(WaitForSingleObject(t, INFINITE), WAIT_OBJECT_0);
+    DWORD code = 0;
+    ASSERT_TRUE(GetExitCodeThread(t, &code));
+    EXPECT_EQ(code, 77u);
+    CloseHandle(t);
+    EXPECT_EQ(CreateThread(nullptr, 0, [](LPVOID) -> DWORD { return 0; }, nullptr, CREATE_SUSPENDED, nullptr),
+              nullptr);
+}
+
+TEST(CriticalSections, AreRecursiveAndExclusive) {
+    CRITICAL_SECTION cs;
+    InitializeCriticalSection(&cs);
+    EnterCriticalSection(&cs);
+    EXPECT_TRUE(TryEnterCriticalSection(&cs)) << "the owner re-enters";
+    std::atomic<BOOL> other{TRUE};
+    std::thread([&] { other = TryEnterCriticalSection(&cs); }).join();
+    EXPECT_FALSE(other.load());
+    LeaveCriticalSection(&cs);
+    LeaveCriticalSection(&cs);
+    std::thread([&] {
+        other = TryEnterCriticalSection(&cs);
+        if (other) LeaveCriticalSection(&cs);
+    }).join();
+    EXPECT_TRUE(other.load());
+    DeleteCriticalSection(&cs);
+}
+
+TEST(Interlocked, ReturnValuesFollowWin32) {
+    volatile LONG v = 5;
+    EXPECT_EQ(InterlockedIncrement(&v), 6);
+    EXPECT_EQ(InterlockedDecrement(&v), 5);
+    EXPECT_EQ(InterlockedExchange(&v, 9), 5);
+    EXPECT_EQ(InterlockedCompareExchange(&v, 1, 8), 9) << "no exchange when the comparand differs";
+    EXPECT_EQ(v, 9);
+    EXPECT_EQ(InterlockedCompareExchange(&v, 1, 9), 9);
+    EXPECT_EQ(v, 1);
+    EXPECT_EQ(InterlockedExchangeAdd(&v, 10), 1);
+
+    volatile LONG counter = 0;
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t)
+        threads.emplace_back([&] {
+            for (int i = 0; i < 10000; ++i) InterlockedIncrement(&counter);
+        });
+    for (auto& t : threads) t.join();
+    EXPECT_EQ(counter, 40000);
+}
+
+}  // namespace
