@@ -1,6 +1,8 @@
 // Counted-string helpers of the native interfaces.
 #include "base/nt_types.h"
 
+#include "base/handle.h"
+#include "base/ntstatus.h"
 #include "base/text.h"
 
 void RtlInitUnicodeString(PUNICODE_STRING dest, const WCHAR* source) {
@@ -17,6 +19,10 @@ BOOLEAN RtlEqualUnicodeString(PCUNICODE_STRING a, PCUNICODE_STRING b, BOOLEAN ca
     const auto va = plat::View(a);
     const auto vb = plat::View(b);
     return case_insensitive ? plat::EqualsNoCase(va, vb) : va == vb;
+}
+
+NTSTATUS NtClose(HANDLE handle) {
+    return CloseHandle(handle) ? STATUS_SUCCESS : STATUS_INVALID_HANDLE;
 }
 
 namespace plat {

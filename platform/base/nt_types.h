@@ -86,6 +86,10 @@ void RtlInitUnicodeString(PUNICODE_STRING dest, const WCHAR* source);
 // Compares two counted strings; ASCII case folding when case_insensitive.
 BOOLEAN RtlEqualUnicodeString(PCUNICODE_STRING a, PCUNICODE_STRING b, BOOLEAN case_insensitive);
 
+// Closes any handle of the handle table (keys, files, events, ...).
+// STATUS_INVALID_HANDLE for an unknown or already closed handle.
+NTSTATUS NtClose(HANDLE handle);
+
 namespace plat {
 
 // The characters of a counted string (empty for nullptr or no buffer).
