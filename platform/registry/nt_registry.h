@@ -26,16 +26,6 @@ struct KEY_VALUE_BASIC_INFORMATION {
 };
 static_assert(offsetof(KEY_VALUE_BASIC_INFORMATION, Name) == 12);
 
-struct KEY_VALUE_FULL_INFORMATION {
-    ULONG TitleIndex;
-    ULONG Type;
-    ULONG DataOffset;  // from the start of the record
-    ULONG DataLength;
-    ULONG NameLength;  // bytes
-    WCHAR Name[1];
-};
-static_assert(offsetof(KEY_VALUE_FULL_INFORMATION, Name) == 20);
-
 struct KEY_VALUE_PARTIAL_INFORMATION {
     ULONG TitleIndex;
     ULONG Type;
@@ -57,7 +47,9 @@ NTSTATUS NtOpenKey(HANDLE* key, ACCESS_MASK desired, POBJECT_ATTRIBUTES attribut
 NTSTATUS NtSetValueKey(HANDLE key, PUNICODE_STRING name, ULONG title_index, ULONG type, PVOID data,
                        ULONG size);
 
-// Query and enumerate write the record of `info_class` into `buffer`:
+// Query and enumerate write the record of `info_class` into `buffer`
+// (KeyValueBasicInformation or KeyValuePartialInformation; any other class
+// is STATUS_INVALID_INFO_CLASS):
 // STATUS_BUFFER_TOO_SMALL (nothing written) when even the fixed part does not
 // fit, STATUS_BUFFER_OVERFLOW (fixed part and as much as fits written) when
 // the name or data does not; *result_length is the full size in both cases.
