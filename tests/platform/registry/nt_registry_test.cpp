@@ -76,8 +76,8 @@ TEST_F(NtRegistryTest, PartialInformationBufferStatuses) {
         NTSTATUS status;
         ULONG data_written;
     } cases[] = {
-        {0, STATUS_BUFFER_TOO_SMALL, 0}, {11, STATUS_BUFFER_TOO_SMALL, 0}, {12, STATUS_BUFFER_OVERFLOW, 0},
-        {kFull - 1, STATUS_BUFFER_OVERFLOW, 19}, {kFull, STATUS_SUCCESS, 20}, {1400, STATUS_SUCCESS, 20},
+        {0, STATUS_BUFFER_TOO_SMALL, 0},         {11, STATUS_BUFFER_TOO_SMALL, 0}, {12, STATUS_BUFFER_OVERFLOW, 0},
+        {kFull - 1, STATUS_BUFFER_OVERFLOW, 19}, {kFull, STATUS_SUCCESS, 20},      {1400, STATUS_SUCCESS, 20},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.length);

@@ -9,7 +9,8 @@ namespace {
 class PathsTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        for (const char* name : {"LUMETRA_ROOT", "XDG_CONFIG_HOME", "XDG_RUNTIME_DIR", "LUMETRA_BOOT_ID"}) unsetenv(name);
+        for (const char* name : {"LUMETRA_ROOT", "XDG_CONFIG_HOME", "XDG_RUNTIME_DIR", "LUMETRA_BOOT_ID"})
+            unsetenv(name);
     }
     void TearDown() override { SetUp(); }
 };
@@ -27,8 +28,7 @@ TEST_F(PathsTest, DefaultsFollowTheXdgVariables) {
     setenv("XDG_RUNTIME_DIR", "/run/user/1000", 1);
     EXPECT_EQ(plat::MachineStoreDirectory(), "/var/lib/zelmor-lumetra");
     EXPECT_EQ(plat::UserStoreDirectory(), "/cfg/zelmor-lumetra");
-    EXPECT_EQ(plat::RuntimeDirectory(),
-              geteuid() == 0 ? "/run/zelmor-lumetra" : "/run/user/1000/zelmor-lumetra");
+    EXPECT_EQ(plat::RuntimeDirectory(), geteuid() == 0 ? "/run/zelmor-lumetra" : "/run/user/1000/zelmor-lumetra");
 }
 
 TEST_F(PathsTest, UserStoreFallsBackToHomeConfig) {

@@ -17,9 +17,9 @@ protected:
     // Creates (or opens) a key below HKEY_LOCAL_MACHINE with full access.
     HKEY Create(const char16_t* path, DWORD options = REG_OPTION_NON_VOLATILE) {
         HKEY key = nullptr;
-        EXPECT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, path, 0, nullptr, options, KEY_ALL_ACCESS, nullptr, &key,
-                                  nullptr),
-                  ERROR_SUCCESS);
+        EXPECT_EQ(
+            RegCreateKeyExW(HKEY_LOCAL_MACHINE, path, 0, nullptr, options, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+            ERROR_SUCCESS);
         m_open.push_back(key);
         return key;
     }
@@ -138,8 +138,7 @@ TEST_F(Win32RegistryTest, BadInputGetsAnErrorCode) {
     const BYTE three[3] = {1, 2, 3};
     HKEY out = nullptr;
 
-    EXPECT_EQ(RegCreateKeyExW(key, u"\\Leading", 0, nullptr, 0, KEY_READ, nullptr, &out, nullptr),
-              ERROR_BAD_PATHNAME);
+    EXPECT_EQ(RegCreateKeyExW(key, u"\\Leading", 0, nullptr, 0, KEY_READ, nullptr, &out, nullptr), ERROR_BAD_PATHNAME);
     EXPECT_EQ(RegCreateKeyExW(key, u"a\\\\b", 0, nullptr, 0, KEY_READ, nullptr, &out, nullptr), ERROR_BAD_PATHNAME);
     EXPECT_EQ(RegCreateKeyExW(key, long_key.c_str(), 0, nullptr, 0, KEY_READ, nullptr, &out, nullptr),
               ERROR_INVALID_PARAMETER);
