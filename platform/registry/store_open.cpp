@@ -17,13 +17,15 @@ namespace {
 
 constexpr int kBusyTimeoutMs = 15000;
 
-// keys: one row per key; the root is row 1 with no parent. `boot` is NULL
+// keys: one row per key; the root is row 1 with no parent. Key ids are
+// never reused (AUTOINCREMENT), so a handle to a deleted key can never reach
+// a key created later. `boot` is NULL
 // for a persistent key and the boot id for a volatile one. `fold` is the
 // ASCII-lower-cased name names are compared by. Deleting a key cascades to
 // its values and its sub keys.
 constexpr const char* kSchema =
     "CREATE TABLE IF NOT EXISTS keys("
-    " id INTEGER PRIMARY KEY,"
+    " id INTEGER PRIMARY KEY AUTOINCREMENT,"
     " parent INTEGER REFERENCES keys(id) ON DELETE CASCADE,"
     " name TEXT NOT NULL,"
     " fold TEXT NOT NULL,"

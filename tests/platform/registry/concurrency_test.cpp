@@ -5,7 +5,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "base/win_errors.h"
@@ -73,6 +75,29 @@ TEST(RegistryConcurrency, TwoProcessesWritingOneRootLoseNothing) {
     HKEY key = OpenShared(KEY_READ);
     for (char16_t prefix : {u'A', u'B'}) {
         for (int i = 0; i < kValues; ++i) EXPECT_EQ(ReadGeneration(key, ValueName(prefix, i)), kRounds) << i;
+    }
+    RegCloseKey(key);
+}
+
+TEST(RegistryConcurrency, ThreadsOfOneProcessShareTheStore) {
+    ScopedRoot root;
+    std::vector<std::thread> threads;
+    std::atomic<int> failures{0};
+    for (char16_t prefix : {u'P', u'Q', u'R', u'S'}) {
+        threads.emplace_back([prefix, &failures] {
+            HKEY key = OpenShared(KEY_ALL_ACCESS);
+            for (int i = 0; i < kValues; ++i) {
+                if (WriteGeneration(key, ValueName(prefix, i), BYTE(i + 1)) != ERROR_SUCCESS) ++failures;
+                if (ReadGeneration(key, ValueName(prefix, i)) != i + 1) ++failures;
+            }
+            RegCloseKey(key);
+        });
+    }
+    for (auto& thread : threads) thread.join();
+    EXPECT_EQ(failures.load(), 0);
+    HKEY key = OpenShared(KEY_READ);
+    for (char16_t prefix : {u'P', u'Q', u'R', u'S'}) {
+        for (int i = 0; i < kValues; ++i) EXPECT_EQ(ReadGeneration(key, ValueName(prefix, i)), i + 1);
     }
     RegCloseKey(key);
 }

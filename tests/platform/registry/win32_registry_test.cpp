@@ -182,6 +182,7 @@ TEST_F(Win32RegistryTest, DeletingKeysAndValues) {
     EXPECT_EQ(SetDword(parent, u"v", 2), ERROR_KEY_DELETED);  // handle on the deleted key
 
     Create(u"Tree\\Branch\\Deep\\Deeper");
+    EXPECT_EQ(SetDword(parent, u"v", 2), ERROR_KEY_DELETED) << "a newer key never takes over an old handle";
     EXPECT_EQ(RegDeleteTreeW(HKEY_LOCAL_MACHINE, u"Tree"), ERROR_SUCCESS);
     HKEY gone = nullptr;
     EXPECT_EQ(Open(u"Tree", KEY_READ, &gone), ERROR_FILE_NOT_FOUND);
