@@ -1,5 +1,6 @@
 #include "commands.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <functional>
 #include <vector>
@@ -84,8 +85,25 @@ LONG SubkeyNames(HKEY key, std::vector<std::u16string>* names) {
     }
 }
 
-void PrintValue(const std::u16string& name, const ValueData& value) {
-    std::printf("    %s    %s    %s\n", ShownName(name).c_str(), TypeName(value.type).c_str(), ShowData(value).c_str());
+struct ValueLine {
+    std::string name, type, data;
+};
+
+// Prints value lines with the name and type columns aligned.
+void PrintValues(const std::vector<ValueLine>& lines) {
+    int name_width = 0, type_width = 0;
+    for (const auto& line : lines) {
+        name_width = std::max(name_width, int(line.name.size()));
+        type_width = std::max(type_width, int(line.type.size()));
+    }
+    for (const auto& line : lines) {
+        std::printf("    %-*s    %-*s    %s\n", name_width, line.name.c_str(), type_width, line.type.c_str(),
+                    line.data.c_str());
+    }
+}
+
+ValueLine LineOf(const std::u16string& name, const ValueData& value) {
+    return {ShownName(name), TypeName(value.type), ShowData(value)};
 }
 
 std::string ExportName(const std::u16string& name) {
@@ -126,7 +144,7 @@ int QueryCommand(const KeyTarget& target, const std::optional<std::u16string>& n
         const LONG rc = ForEachValue(key.Get(), [&](const std::u16string& stored, const ValueData& value) {
             if (found || !plat::EqualsNoCase(stored, *name)) return;
             found = true;
-            PrintValue(stored, value);
+            PrintValues({LineOf(stored, value)});
         });
         if (rc != ERROR_SUCCESS || !found) {
             return Fail(target.Display() + " " + ShownName(*name), found ? rc : ERROR_FILE_NOT_FOUND);
@@ -135,7 +153,11 @@ int QueryCommand(const KeyTarget& target, const std::optional<std::u16string>& n
     }
     std::printf("%s\n", target.Display().c_str());
     std::vector<std::u16string> subkeys;
-    LONG rc = ForEachValue(key.Get(), PrintValue);
+    std::vector<ValueLine> lines;
+    LONG rc = ForEachValue(key.Get(), [&](const std::u16string& value_name, const ValueData& value) {
+        lines.push_back(LineOf(value_name, value));
+    });
+    PrintValues(lines);
     if (rc == ERROR_SUCCESS) rc = SubkeyNames(key.Get(), &subkeys);
     for (const auto& sub : subkeys) std::printf("%s\n", target.Child(sub).Display().c_str());
     return rc == ERROR_SUCCESS ? kExitOk : Fail(target.Display(), rc);
