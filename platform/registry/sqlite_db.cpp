@@ -33,7 +33,7 @@ StatementUse& StatementUse::BindBlob(int index, std::span<const BYTE> data) {
     return *this;
 }
 
-int StatementUse::Step() { return m_stmt ? sqlite3_step(m_stmt) : SQLITE_ERROR; }
+int StatementUse::Step() { return m_stmt ? sqlite3_step(m_stmt) : m_error; }
 
 std::int64_t StatementUse::Int(int column) const { return sqlite3_column_int64(m_stmt, column); }
 
@@ -72,8 +72,8 @@ int SqliteDb::Exec(const char* sql) { return sqlite3_exec(m_db, sql, nullptr, nu
 StatementUse SqliteDb::Use(const char* sql) {
     if (const auto it = m_statements.find(sql); it != m_statements.end()) return StatementUse(it->second);
     sqlite3_stmt* stmt = nullptr;
-    m_prepareError = sqlite3_prepare_v3(m_db, sql, -1, SQLITE_PREPARE_PERSISTENT, &stmt, nullptr);
-    if (m_prepareError != SQLITE_OK) return StatementUse(nullptr);
+    const int rc = sqlite3_prepare_v3(m_db, sql, -1, SQLITE_PREPARE_PERSISTENT, &stmt, nullptr);
+    if (rc != SQLITE_OK) return StatementUse(nullptr, rc);
     m_statements.emplace(sql, stmt);
     return StatementUse(stmt);
 }

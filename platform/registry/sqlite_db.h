@@ -20,7 +20,8 @@ class SqliteDb;
 // reset and its bindings cleared when the use ends.
 class StatementUse {
 public:
-    StatementUse(sqlite3_stmt* stmt) : m_stmt(stmt) {}
+    // A null statement stands for one that failed to prepare with `error`.
+    explicit StatementUse(sqlite3_stmt* stmt, int error = SQLITE_OK) : m_stmt(stmt), m_error(error) {}
     ~StatementUse();
     StatementUse(const StatementUse&) = delete;
     StatementUse& operator=(const StatementUse&) = delete;
@@ -39,6 +40,7 @@ public:
 
 private:
     sqlite3_stmt* m_stmt;
+    int m_error;
 };
 
 class SqliteDb {
@@ -51,7 +53,6 @@ public:
     // Opens `path` with sqlite3_open_v2 flags; returns the SQLite result.
     int Open(const std::string& path, int flags);
     void Close();
-    bool IsOpen() const { return m_db != nullptr; }
     bool ReadOnly() const;
     sqlite3* Handle() const { return m_db; }
 
@@ -62,12 +63,10 @@ public:
     // cache is keyed by its address). A statement that fails to prepare
     // yields a use whose Step() returns the error.
     StatementUse Use(const char* sql);
-    int LastPrepareError() const { return m_prepareError; }
 
 private:
     sqlite3* m_db = nullptr;
     std::unordered_map<const char*, sqlite3_stmt*> m_statements;
-    int m_prepareError = SQLITE_OK;
 };
 
 }  // namespace plat::reg

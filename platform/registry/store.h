@@ -81,7 +81,7 @@ private:
 
     bool OpenFile(const std::string& directory);
     int OpenAndPrepare(int flags);
-    bool OpenEmpty();
+    void OpenEmpty();
     int Prepare();
     int PrepareWritable();
     bool MoveAside();

@@ -143,13 +143,12 @@ int Store::PrepareWritable() {
     return rc;
 }
 
-bool Store::OpenEmpty() {
+void Store::OpenEmpty() {
     // An empty root that cannot be written: reads find nothing, writes are
     // refused with access denied.
-    const int rc = m_db.Open(":memory:", SQLITE_OPEN_READWRITE | SQLITE_OPEN_MEMORY);
-    if (rc == SQLITE_OK) m_db.Exec(kSchema);
+    // (Should even that fail, every statement reports the error.)
+    if (m_db.Open(":memory:", SQLITE_OPEN_READWRITE | SQLITE_OPEN_MEMORY) == SQLITE_OK) m_db.Exec(kSchema);
     m_writable = false;
-    return rc == SQLITE_OK;
 }
 
 bool Store::MoveAside() {
