@@ -20,13 +20,16 @@ using HKEY = HKEY__*;
 using PHKEY = HKEY*;
 using REGSAM = ACCESS_MASK;
 
+namespace plat::reg {
+// Predefined keys are sign-extended 32-bit values, as in the Windows headers.
 inline HKEY PredefinedKey(ULONG value) {
     return reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(static_cast<LONG>(value)));
 }
-inline const HKEY HKEY_CLASSES_ROOT = PredefinedKey(0x80000000u);
-inline const HKEY HKEY_CURRENT_USER = PredefinedKey(0x80000001u);
-inline const HKEY HKEY_LOCAL_MACHINE = PredefinedKey(0x80000002u);
-inline const HKEY HKEY_USERS = PredefinedKey(0x80000003u);
+}  // namespace plat::reg
+inline const HKEY HKEY_CLASSES_ROOT = plat::reg::PredefinedKey(0x80000000u);
+inline const HKEY HKEY_CURRENT_USER = plat::reg::PredefinedKey(0x80000001u);
+inline const HKEY HKEY_LOCAL_MACHINE = plat::reg::PredefinedKey(0x80000002u);
+inline const HKEY HKEY_USERS = plat::reg::PredefinedKey(0x80000003u);
 
 // Key access rights.
 constexpr REGSAM KEY_QUERY_VALUE = 0x0001;
@@ -60,9 +63,11 @@ constexpr DWORD REG_OPTION_VOLATILE = 0x1;
 constexpr DWORD REG_CREATED_NEW_KEY = 1;
 constexpr DWORD REG_OPENED_EXISTING_KEY = 2;
 
+namespace plat {
 // Windows limits on names, in characters.
 constexpr DWORD kMaxKeyNameChars = 255;
 constexpr DWORD kMaxValueNameChars = 16383;
+}  // namespace plat
 
 // Opens an existing key. ERROR_FILE_NOT_FOUND when it is missing;
 // ERROR_ACCESS_DENIED when write rights are asked of a root whose store this

@@ -58,7 +58,7 @@ LONG OpenKey(const KeyTarget& target, REGSAM access, KeyHandle* key) {
 using ValueVisitor = std::function<void(const std::u16string&, const ValueData&)>;
 
 LONG ForEachValue(HKEY key, const ValueVisitor& visit) {
-    std::vector<WCHAR> name(kMaxValueNameChars + 1);
+    std::vector<WCHAR> name(plat::kMaxValueNameChars + 1);
     for (DWORD index = 0;; ++index) {
         DWORD chars = DWORD(name.size()), size = 0;
         ValueData value;
@@ -75,9 +75,9 @@ LONG ForEachValue(HKEY key, const ValueVisitor& visit) {
 }
 
 LONG SubkeyNames(HKEY key, std::vector<std::u16string>* names) {
-    WCHAR name[kMaxKeyNameChars + 1];
+    WCHAR name[plat::kMaxKeyNameChars + 1];
     for (DWORD index = 0;; ++index) {
-        DWORD chars = kMaxKeyNameChars + 1;
+        DWORD chars = plat::kMaxKeyNameChars + 1;
         const LONG rc = RegEnumKeyExW(key, index, name, &chars, nullptr, nullptr, nullptr, nullptr);
         if (rc == ERROR_NO_MORE_ITEMS) return ERROR_SUCCESS;
         if (rc != ERROR_SUCCESS) return rc;
