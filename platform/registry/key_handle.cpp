@@ -17,7 +17,7 @@ constexpr ACCESS_MASK kWriteRights =
     KEY_SET_VALUE | KEY_CREATE_SUB_KEY | KEY_CREATE_LINK | DELETE | WRITE_DAC | WRITE_OWNER;
 
 struct StoreCache {
-    std::mutex mutex;  // guards both maps; never held while a store works
+    std::mutex mutex;  // guards both maps; held while a store opens, never inside a store call
     std::map<std::string, std::weak_ptr<Store>> open;
     std::map<Hive, std::shared_ptr<Store>> current;
 };
