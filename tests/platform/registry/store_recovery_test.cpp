@@ -68,7 +68,10 @@ TEST(RegistryRecovery, FullAccessToAStoreThatCannotBeWrittenIsDenied) {
         return rc == ERROR_SUCCESS && value == 1 ? 0 : 13;
     };
     if (geteuid() == 0) {
-        // Root may write anything: read as an unprivileged user instead.
+        // Root may write anything: read as an unprivileged user instead, to
+        // whom the store is readable whatever the umask was.
+        fs::permissions(store, fs::perms(0755));
+        for (const auto& entry : fs::directory_iterator(store)) fs::permissions(entry.path(), fs::perms(0644));
         EXPECT_EQ(RunInChild([&] { return setgid(65534) == 0 && setuid(65534) == 0 ? reader() : 20; }), 0);
     } else {
         fs::permissions(store, fs::perms(0555));
