@@ -26,6 +26,9 @@
 #include "log/LogLevel.h"
 #include "log/LogLine.h"
 
+struct HKEY__;
+using HKEY = HKEY__*;
+
 class CLog {
 public:
     static constexpr int kTextOutput = 0;
@@ -34,6 +37,9 @@ public:
     static constexpr std::size_t kMaxName = 40;
     static constexpr std::size_t kMaxPath = 259;
     static constexpr std::size_t kMaxTextLineBytes = 8191;
+    // Bit positions the GUI's binary log strings are rotated by when the
+    // caller of ReadOptions passes a count of 0.
+    static constexpr BYTE kDefaultScrambleCount = 3;
 
     CLog() = default;
     virtual ~CLog();
@@ -66,6 +72,13 @@ public:
                std::span<const std::u16string_view> parts);
     // Deregisters the event source and closes both files; may be repeated.
     void Close();
+
+    // Configures the log from the values under `root`\`key_path` and starts
+    // a log file with the diagnostics dump (see LogOptions.cpp and
+    // docs/logging.md). Holds the lock throughout, so other threads' entries
+    // wait for the configuration. `module` is passed to DumpDiagnostics.
+    // S_OK, E_INVALIDARG for a missing root or key path, or Init's failure.
+    HRESULT ReadOptions(void* module, HKEY root, const WCHAR* key_path, BYTE scramble_count);
 
     bool Passes(LONG level) const { return logging::LevelPasses(level, GetLevel()); }
 
