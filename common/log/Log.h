@@ -82,20 +82,13 @@ public:
 
     bool Passes(LONG level) const { return logging::LevelPasses(level, GetLevel()); }
 
-    // Formats with printf-style rules and writes one entry; nothing is
-    // formatted or allocated when the level does not pass. A null log is
-    // ignored. Category: empty for none.
-    template <typename... Args>
-    static void Print(CLog* log, LONG level, std::u16string_view category, std::u16string_view format,
-                      const Args&... args) {
+    // Formats with printf-style rules (a u"..." or "..." format) and writes
+    // one entry. Nothing is formatted, converted or allocated when the level
+    // does not pass. A null log is ignored. Category: u"" for none.
+    template <typename Category, typename Format, typename... Args>
+    static void Print(CLog* log, LONG level, const Category& category, const Format& format, const Args&... args) {
         if (!log || !log->Passes(level)) return;
-        log->WriteText(level, category, plat::FormatN(logging::kMaxFormatted, format, args...));
-    }
-    template <typename... Args>
-    static void Print(CLog* log, LONG level, std::u16string_view category, std::string_view format,
-                      const Args&... args) {
-        if (!log || !log->Passes(level)) return;
-        log->WriteText(level, category, plat::FormatN(logging::kMaxFormatted, plat::Utf8ToUtf16(format), args...));
+        log->WriteText(level, std::u16string_view(category), FormatText(format, args...));
     }
 
 private:
@@ -105,6 +98,14 @@ private:
         BYTE scrambleCount = 0;
     };
 
+    template <typename... Args>
+    static std::u16string FormatText(std::u16string_view format, const Args&... args) {
+        return plat::FormatN(logging::kMaxFormatted, format, args...);
+    }
+    template <typename... Args>
+    static std::u16string FormatText(std::string_view format, const Args&... args) {
+        return plat::FormatN(logging::kMaxFormatted, plat::Utf8ToUtf16(format), args...);
+    }
     void WriteText(LONG level, std::u16string_view category, const std::u16string& text);
     CLog* Parent();
     void WriteFiles(const logging::LogEntry& entry);
