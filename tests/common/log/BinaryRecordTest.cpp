@@ -115,8 +115,7 @@ class BinaryLogOutput : public logtest::LogFixture {};
 
 TEST_F(BinaryLogOutput, EntriesRoundTripThroughTheFile) {
     CLog log;
-    log.Init(u"GUI", FALSE, 5, FALSE);
-    ASSERT_TRUE(log.OpenFile(WidePath("bin.log").c_str(), CLog::kBinaryOutput, TRUE, 3));
+    ASSERT_TRUE(StartLog(log, "bin.log", 5, CLog::kBinaryOutput, 3));
     CLog::Print(&log, 5, u"LOGD", u"computername='%s'", u"PC1");
     CLog::Print(&log, 4, u"", u"no category\n");
     CLog::Print(&log, 6, u"", u"filtered");

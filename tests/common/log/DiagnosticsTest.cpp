@@ -17,8 +17,7 @@ class DiagnosticsTest : public logtest::LogFixture {
 protected:
     void SetUp() override {
         LogFixture::SetUp();
-        m_log.Init(u"GUI", FALSE, 5, FALSE);
-        ASSERT_TRUE(m_log.OpenFile(WidePath("diag.log").c_str(), CLog::kTextOutput, FALSE, 0));
+        ASSERT_TRUE(StartLog(m_log, "diag.log", 5));
     }
     std::string Text() { return logtest::ReadAll(Path("diag.log")); }
     bool Has(const std::string& line) { return Text().find(line + "\r\n") != std::string::npos; }

@@ -17,8 +17,7 @@ class LogTest : public logtest::LogFixture {
 protected:
     void SetUp() override {
         LogFixture::SetUp();
-        ASSERT_EQ(m_log.Init(u"TEST", FALSE, 0, FALSE), S_OK);
-        ASSERT_TRUE(m_log.OpenFile(WidePath("text.log").c_str(), CLog::kTextOutput, FALSE, 0));
+        ASSERT_TRUE(StartLog(m_log, "text.log", 0));
     }
     std::string Text() { return logtest::ReadAll(Path("text.log")); }
 
@@ -115,8 +114,7 @@ class LogParentTest : public LogTest {};
 
 TEST_F(LogParentTest, ChildWritesNothingItselfAndTheParentFilters) {
     CLog child;
-    child.Init(u"CHILD", FALSE, 15, FALSE);
-    ASSERT_TRUE(child.OpenFile(WidePath("child.log").c_str(), CLog::kTextOutput, FALSE, 0));
+    ASSERT_TRUE(StartLog(child, "child.log", 15));
     m_log.SetLevel(4);
     ASSERT_TRUE(child.SetParent(&m_log));
     EXPECT_EQ(child.GetLevel(), 4);

@@ -10,8 +10,7 @@ class SocketLogTest : public logtest::LogFixture {
 protected:
     void SetUp() override {
         LogFixture::SetUp();
-        m_log.Init(u"SOCK", FALSE, 4, FALSE);
-        ASSERT_TRUE(m_log.OpenFile(WidePath("s.log").c_str(), CLog::kTextOutput, FALSE, 0));
+        ASSERT_TRUE(StartLog(m_log, "s.log", 4));
     }
     void TearDown() override {
         logging::SetSocketLog(nullptr);

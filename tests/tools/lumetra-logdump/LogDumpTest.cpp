@@ -9,33 +9,22 @@
 
 #include "base/clock.h"
 #include "log/Log.h"
+#include "LogTestSupport.h"
 
 namespace {
 
-// 2007-03-05 14:02:09.031 UTC.
-constexpr std::uint64_t kTime = 116444736000000000ull + 1173103329ull * 10000000ull + 31ull * 10000ull;
-
-class LogDumpTest : public ::testing::Test {
+class LogDumpTest : public logtest::LogFixture {
 protected:
-    void SetUp() override {
-        setenv("TZ", "UTC0", 1);
-        tzset();
-        char pattern[] = "/tmp/lumetra-logdump-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        m_dir = pattern;
-    }
-    void TearDown() override { std::filesystem::remove_all(m_dir); }
-
     // Writes three entries (one filtered out) with the given scramble count.
     std::string WriteLog(BYTE count) {
         const std::string path = (m_dir / "gui.bin").string();
-        plat::ScopedManualClock clock(kTime);
-        CLog log;
+        m_clock->SetFileTime(logtest::kStampTime);
+                CLog log;
         log.Init(u"GUI", FALSE, 5, FALSE);
         EXPECT_TRUE(log.OpenFile(std::filesystem::path(path).u16string().c_str(), CLog::kBinaryOutput, TRUE, count));
         CLog::Print(&log, 5, u"LOGD", "computername='%s'", "PC1");
         CLog::Print(&log, 9, u"LOGD", "filtered");
-        clock->Advance(1000);
+        m_clock->Advance(1000);
         CLog::Print(&log, 1, u"", "CGAPP::CGAPP: Cannot continue");
         return path;
     }
@@ -48,7 +37,6 @@ protected:
         return rc;
     }
 
-    std::filesystem::path m_dir;
 };
 
 constexpr const char* kExpected =
