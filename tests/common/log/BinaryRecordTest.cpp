@@ -103,14 +103,6 @@ TEST(BinaryRecordReading, WalksFieldsAndReportsATruncatedLastRecord) {
     EXPECT_EQ(whole.Next(record), ReadStatus::End);
 }
 
-TEST(BinaryRecordReading, ForeignDataIsMalformed) {
-    const std::string junk = "not a log record at all";
-    BinaryRecordReader reader(AsBytes(junk), 0);
-    DecodedRecord record;
-    EXPECT_EQ(reader.Next(record), ReadStatus::Malformed);
-    EXPECT_EQ(reader.Offset(), 0u);
-}
-
 class BinaryLogOutput : public logtest::LogFixture {};
 
 TEST_F(BinaryLogOutput, EntriesRoundTripThroughTheFile) {

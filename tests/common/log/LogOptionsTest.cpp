@@ -94,14 +94,6 @@ TEST_F(LogOptionsTest, ScrambledBinaryFileUnlessTheMagicValueIsSet) {
     }
 }
 
-TEST_F(LogOptionsTest, MissingValuesLeaveTheLogSilent) {
-    CLog::Print(&m_log, 5, u"", u"before");
-    ASSERT_EQ(m_log.ReadOptions(nullptr, HKEY_LOCAL_MACHINE, kKey, 0), S_OK);
-    EXPECT_EQ(m_log.GetLevel(), 0);
-    EXPECT_FALSE(m_log.OpenFile(nullptr, CLog::kTextOutput, FALSE, 0));
-    EXPECT_FALSE(m_log.OpenFile(nullptr, CLog::kBinaryOutput, FALSE, 0));
-}
-
 TEST_F(LogOptionsTest, ConsoleGetsTheDumpUnlessTheFileCannotBeOpened) {
     SetNumber(u"__LogLevel__", 5);
     SetNumber(u"__OpenConsole__", 1);
