@@ -63,8 +63,12 @@ BOOL CLog::OpenFile(const WCHAR* path, int index, BOOL scramble, BYTE scramble_c
     return output.file.Open(plat::Utf16ToUtf8(expanded)) ? TRUE : FALSE;
 }
 
+// Parent links change under one process-wide lock, so that the loop check
+// and the change are one step even when two logs are linked concurrently;
+// no log's own lock is taken while the chain is walked.
 BOOL CLog::SetParent(CLog* parent) {
-    std::lock_guard guard(m_lock);
+    static std::mutex links;
+    std::lock_guard link_guard(links);
     for (CLog* p = parent; p; p = p->Parent()) {
         if (p == this) return FALSE;
     }
@@ -73,10 +77,7 @@ BOOL CLog::SetParent(CLog* parent) {
     return TRUE;
 }
 
-CLog* CLog::Parent() {
-    std::lock_guard guard(m_lock);
-    return m_parent;
-}
+CLog* CLog::Parent() const { return m_parent.load(); }
 
 void CLog::WriteText(LONG level, std::u16string_view category, const std::u16string& text) {
     const std::u16string_view part(text);

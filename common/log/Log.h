@@ -8,7 +8,8 @@
 // guards the configuration and is held around each output's write (and its
 // flush), never while an entry is composed, so concurrent entries interleave
 // only at entry boundaries. The level is read without the lock.
-// Lock order: a log's lock is never held while the parent's Write runs.
+// Lock order: a log's lock is never held while the parent's Write runs or
+// while another log's lock is taken.
 #pragma once
 
 #include <array>
@@ -107,7 +108,7 @@ private:
         return plat::FormatN(logging::kMaxFormatted, plat::Utf8ToUtf16(format), args...);
     }
     void WriteText(LONG level, std::u16string_view category, const std::u16string& text);
-    CLog* Parent();
+    CLog* Parent() const;
     void WriteFiles(const logging::LogEntry& entry);
     void WriteOutput(int index, const logging::LogEntry& entry);
     void WriteConsole(const std::u16string& line, const std::u16string& message);
@@ -122,5 +123,5 @@ private:
     std::array<Output, 2> m_outputs;
     std::recursive_mutex m_lock;
     BOOL m_flush = TRUE;
-    CLog* m_parent = nullptr;
+    std::atomic<CLog*> m_parent{nullptr};
 };
