@@ -8,8 +8,9 @@
 // guards the configuration and is held around each output's write (and its
 // flush), never while an entry is composed, so concurrent entries interleave
 // only at entry boundaries. The level is read without the lock.
-// Lock order: a log's lock is never held while the parent's Write runs or
-// while another log's lock is taken.
+// Lock order: child before parent. Only ReadOptions, which holds the log's
+// lock throughout, can write to a parent with it held; Write itself hands an
+// entry to the parent without holding its own lock.
 #pragma once
 
 #include <array>
