@@ -19,6 +19,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "base/format.h"
 #include "base/text.h"
@@ -68,6 +69,8 @@ public:
     BOOL OpenFile(const WCHAR* path, int index, BOOL scramble, BYTE scramble_count);
     // Forwards every entry to `parent` (nullptr: none) and takes its level.
     // FALSE, and nothing changes, when the parent chain would loop back.
+    // Destroying a parent detaches its children, which then write to their
+    // own outputs; a parent must still outlive entries being written.
     BOOL SetParent(CLog* parent);
     // Filters, composes and writes one entry from up to three message parts.
     void Write(LONG level, DWORD event_id, std::u16string_view category, DWORD tag,
@@ -125,4 +128,5 @@ private:
     std::recursive_mutex m_lock;
     BOOL m_flush = TRUE;
     std::atomic<CLog*> m_parent{nullptr};
+    std::vector<CLog*> m_children;  // guarded by the process-wide link lock
 };
