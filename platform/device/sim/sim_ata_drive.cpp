@@ -241,7 +241,8 @@ WORD SimAtaDrive::PowerOnHours() const {
     std::uint64_t hours = 0;
     for (const SimAttribute& a : m_profile.attributes)
         if (a.id == 9) hours = a.raw & 0xFFFFFFFF;
-    hours += (CurrentClock().NowFileTime() - m_createdAt) / (3600 * kFileTimePerSecond);
+    const std::uint64_t now = CurrentClock().NowFileTime();
+    hours += now > m_createdAt ? (now - m_createdAt) / (3600 * kFileTimePerSecond) : 0;
     return static_cast<WORD>(hours);
 }
 

@@ -45,11 +45,12 @@ SmartReply SmartCommand(HANDLE h, BYTE feature, BYTE count, BYTE number) {
     return Smart(h, SMART_CMD, feature, count, number, 0);
 }
 
-ScsiReply Scsi(HANDLE h, std::vector<BYTE> cdb, Dir dir, std::vector<BYTE> data) {
+ScsiReply Scsi(HANDLE h, std::vector<BYTE> cdb, Dir dir, std::vector<BYTE> data, UCHAR target) {
     constexpr ULONG kSense = 32;
     std::vector<BYTE> block(sizeof(SCSI_PASS_THROUGH_DIRECT) + kSense, 0);
     SCSI_PASS_THROUGH_DIRECT s{};
     s.Length = sizeof s;
+    s.TargetId = target;
     s.CdbLength = static_cast<UCHAR>(cdb.size());
     s.SenseInfoLength = kSense;
     s.SenseInfoOffset = sizeof s;
@@ -75,8 +76,8 @@ ScsiReply Scsi(HANDLE h, std::vector<BYTE> cdb, Dir dir, std::vector<BYTE> data)
     return r;
 }
 
-ScsiReply ScsiIn(HANDLE h, std::vector<BYTE> cdb, ULONG length) {
-    return Scsi(h, std::move(cdb), Dir::kIn, std::vector<BYTE>(length, 0));
+ScsiReply ScsiIn(HANDLE h, std::vector<BYTE> cdb, ULONG length, UCHAR target) {
+    return Scsi(h, std::move(cdb), Dir::kIn, std::vector<BYTE>(length, 0), target);
 }
 
 }  // namespace devtest

@@ -42,7 +42,8 @@ struct ScsiReply {
 };
 
 enum class Dir { kIn, kOut, kNone };
-ScsiReply Scsi(HANDLE h, std::vector<BYTE> cdb, Dir dir, std::vector<BYTE> data);
-ScsiReply ScsiIn(HANDLE h, std::vector<BYTE> cdb, ULONG length);
+// `target` addresses a unit behind a port; a device ignores it.
+ScsiReply Scsi(HANDLE h, std::vector<BYTE> cdb, Dir dir, std::vector<BYTE> data, UCHAR target = 0);
+ScsiReply ScsiIn(HANDLE h, std::vector<BYTE> cdb, ULONG length, UCHAR target = 0);
 
 }  // namespace devtest

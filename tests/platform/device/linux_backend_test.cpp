@@ -356,32 +356,10 @@ TEST_F(LinuxBackendTest, PassThroughCarriesStatusSenseAndResidue) {
 TEST_F(LinuxBackendTest, PortForwardsToTheAddressedUnit) {
     fake->answers.push_back(DataIn(std::vector<BYTE>(36, 0)));
     HANDLE h = Open("\\Device\\ScsiPort2");
-    std::vector<BYTE> block(sizeof(SCSI_PASS_THROUGH_DIRECT) + 32);
-    std::vector<BYTE> data(36);
-    SCSI_PASS_THROUGH_DIRECT s{};
-    s.Length = sizeof s;
-    s.TargetId = 4;
-    s.CdbLength = 6;
-    s.SenseInfoLength = 32;
-    s.SenseInfoOffset = sizeof s;
-    s.DataIn = SCSI_IOCTL_DATA_IN;
-    s.DataTransferLength = 36;
-    s.DataBuffer = data.data();
-    s.TimeOutValue = 10;
-    s.Cdb[0] = 0x12;
-    s.Cdb[4] = 36;
-    std::memcpy(block.data(), &s, sizeof s);
-    IO_STATUS_BLOCK iosb;
-    EXPECT_EQ(NtDeviceIoControlFile(h, nullptr, nullptr, nullptr, &iosb, IOCTL_SCSI_PASS_THROUGH_DIRECT, block.data(),
-                                    sizeof s, block.data(), static_cast<ULONG>(block.size())),
-              STATUS_SUCCESS);
+    EXPECT_EQ(ScsiIn(h, {0x12, 0, 0, 0, 36, 0}, 36, 4).status, STATUS_SUCCESS);
     ASSERT_EQ(fake->sent.size(), 1u);
     EXPECT_EQ(fake->sent[0].path, "/dev/sg7");
-    s.TargetId = 6;  // nothing there
-    std::memcpy(block.data(), &s, sizeof s);
-    EXPECT_EQ(NtDeviceIoControlFile(h, nullptr, nullptr, nullptr, &iosb, IOCTL_SCSI_PASS_THROUGH_DIRECT, block.data(),
-                                    sizeof s, block.data(), static_cast<ULONG>(block.size())),
-              STATUS_NO_SUCH_DEVICE);
+    EXPECT_EQ(ScsiIn(h, {0x12, 0, 0, 0, 36, 0}, 36, 6).status, STATUS_NO_SUCH_DEVICE);  // nothing there
     NtClose(h);
     EXPECT_EQ(fake->open_fds, 0);
 }
