@@ -127,6 +127,8 @@ IoResult SimDevice::Control(ULONG code, std::span<const BYTE> in, std::span<BYTE
     result.pending_ms = behaviour.pending_ms;
     command.status = result.status;
     m_commands.push_back(std::move(command));
+    if (m_commands.size() > kMaxRecorded) m_commands.pop_front();
+    ++m_commandCount;
     return result;
 }
 
@@ -165,12 +167,18 @@ detail::ScsiOutcome SimDevice::ExecuteForPort(const detail::ScsiRequest& request
 
 std::vector<SimCommand> SimDevice::Commands() const {
     std::lock_guard lock(m_mutex);
-    return m_commands;
+    return {m_commands.begin(), m_commands.end()};
+}
+
+std::size_t SimDevice::CommandCount() const {
+    std::lock_guard lock(m_mutex);
+    return m_commandCount;
 }
 
 void SimDevice::ClearCommands() {
     std::lock_guard lock(m_mutex);
     m_commands.clear();
+    m_commandCount = 0;
 }
 
 }  // namespace plat::device
