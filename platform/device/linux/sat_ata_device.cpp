@@ -65,9 +65,13 @@ std::optional<AtaTaskFile> RegistersFromSense(std::span<const BYTE> sense) {
 
 AtaOutcome SatAtaDevice::Pass(const AtaTaskFile& in, std::span<BYTE> data_in) {
     const bool data = !data_in.empty();
+    // The translation takes the transfer length from the count field, so a
+    // data command carries its sector count there (IDENTIFY and READ DATA
+    // ignore the register; READ LOG already holds it).
+    const BYTE count = data ? static_cast<BYTE>(data_in.size() / 512) : in.count;
     const BYTE cdb[16] = {kAtaPassThrough16, static_cast<BYTE>((data ? kProtocolPioIn : kProtocolNonData) << 1),
                           data ? kPioInFromCount : kCheckCondition,
-                          0, in.feature, 0, in.count, 0, in.lba_low, 0, in.lba_mid, 0, in.lba_high, in.device,
+                          0, in.feature, 0, count, 0, in.lba_low, 0, in.lba_mid, 0, in.lba_high, in.device,
                           in.command, 0};
     const bool captive = in.command == SMART_CMD && in.feature == EXECUTE_OFFLINE_DIAGS && (in.lba_low & 0x80);
     ScsiRequest request;

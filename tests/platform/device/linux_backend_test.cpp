@@ -263,6 +263,10 @@ TEST_F(LinuxBackendTest, ReadDataTravelsAsPioDataIn) {
     EXPECT_EQ(fake->sent[0].cdb, (std::vector<BYTE>{0x85, 0x08, 0x0E, 0, 0xD0, 0, 1, 0, 1, 0, 0x4F, 0, 0xC2, 0xA0, 0xB0, 0}));
     EXPECT_EQ(fake->sent[0].direction, SG_DXFER_FROM_DEV);
     EXPECT_EQ(fake->sent[0].length, 512u);
+    // IDENTIFY with a count register of 0 still asks the translation for one sector.
+    fake->answers.push_back(DataIn(sector));
+    EXPECT_EQ(Smart(h, ID_CMD, 0, 0, 0, 512).status, STATUS_SUCCESS);
+    EXPECT_EQ(fake->sent[1].cdb[6], 1);
     NtClose(h);
 }
 
