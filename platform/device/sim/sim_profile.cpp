@@ -355,7 +355,7 @@ SimScsi ScsiOf(const Field& f, BYTE peripheral_type) {
         scsi.diagnostic_pages[static_cast<BYTE>(page)] = v.Hex(4, 0xFFFF);
     });
     ForEachNumbered(f, "log_pages", 0x3F, [&](int page, const Field& v) {
-        if (page == 0x00 || page == 0x10) v.Fail("is made by the unit itself");
+        if (page == 0x00) v.Fail("the list of supported pages is made from the others");
         if (v.value().is_string()) {
             scsi.raw_log_pages[static_cast<BYTE>(page)] = v.Hex(4, 0xFFFF);
             return;

@@ -337,7 +337,10 @@ Bytes SimScsiUnit::InformationalExceptionsPage() const {
 std::optional<Bytes> SimScsiUnit::LogPage(BYTE page) const {
     const auto supported = SupportedLogPages();
     if (std::find(supported.begin(), supported.end(), page) == supported.end()) return std::nullopt;
+    // Pages the profile gives replace the ones the unit makes itself.
     if (const auto it = m_profile.raw_log_pages.find(page); it != m_profile.raw_log_pages.end()) return it->second;
+    if (const auto it = m_profile.log_parameters.find(page); it != m_profile.log_parameters.end())
+        return LogPageOf(page, it->second, 0);
     switch (page) {
         case 0x00: {
             Bytes b{0x00, 0x00, 0x00, static_cast<BYTE>(supported.size())};
@@ -352,7 +355,7 @@ std::optional<Bytes> SimScsiUnit::LogPage(BYTE page) const {
         case kLogInformationalExceptions:
             return InformationalExceptionsPage();
         default:
-            return LogPageOf(page, m_profile.log_parameters.at(page), 0);
+            return std::nullopt;
     }
 }
 

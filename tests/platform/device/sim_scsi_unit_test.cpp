@@ -193,3 +193,19 @@ INSTANTIATE_TEST_SUITE_P(Sense, RequestSenseTest,
                                            SenseCase{R"({"mrie": 3, "asc": "0x5D"})", 0, 0}));
 
 }  // namespace
+
+namespace {
+
+TEST(SimScsiProfilePagesTest, ProfilePagesReplaceTheGeneratedOnes) {
+    ScopedSimulation sim(R"({"devices": [{"name": "\\Device\\S", "kind": "scsi-disk", "scsi": {
+        "informational_exceptions": {"asc": "0x5D"}, "temperature": 40,
+        "log_pages": {"0x2F": "2F 00 00 07 00 00 03 03 0B 01 50", "0x0D": [{"code": 0, "hex": "00 2A"}]}}}]})");
+    HANDLE h = Open("\\Device\\S");
+    const ScsiReply ie = ScsiIn(h, {0x4D, 0, 0x6F, 0, 0, 0, 0, 0, 200, 0}, 200);
+    EXPECT_EQ(ie.data, (std::vector<BYTE>{0x2F, 0, 0, 7, 0, 0, 3, 3, 0x0B, 0x01, 0x50}));
+    const ScsiReply temperature = ScsiIn(h, {0x4D, 0, 0x4D, 0, 0, 0, 0, 0, 200, 0}, 200);
+    EXPECT_EQ(temperature.data, (std::vector<BYTE>{0x0D, 0, 0, 6, 0, 0, 3, 2, 0x00, 0x2A}));
+    NtClose(h);
+}
+
+}  // namespace
