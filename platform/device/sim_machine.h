@@ -53,6 +53,8 @@ public:
 
     explicit SimMachine(const SimProfile& profile);
     ~SimMachine() override;
+    SimMachine(const SimMachine&) = delete;
+    SimMachine& operator=(const SimMachine&) = delete;
 
     // NT names of the device objects, in profile order.
     std::vector<std::string> DeviceNames() const;

@@ -72,7 +72,7 @@ SimMachine::SimMachine(const SimProfile& profile) {
     // machine's list beyond the machine's own lifetime.
     auto router = [this](const SCSI_ADDRESS& address) -> std::shared_ptr<SimDevice> {
         for (const auto& d : m_devices)
-            if (d->Address() && SameAddress(*d->Address(), address)) return d;
+            if (!d->IsPort() && d->Address() && SameAddress(*d->Address(), address)) return d;
         return nullptr;
     };
     for (const SimDeviceProfile& d : profile.devices) {
