@@ -5,10 +5,10 @@
 #include <stdexcept>
 
 #include "base/text.h"
+#include "device/scsi_ioctl.h"
 #include "device/sim/sim_device.h"
 #include "device/sim/sim_profile.h"
 #include "device/smart_ioctl.h"
-#include "device/scsi_ioctl.h"
 
 namespace plat::device {
 namespace {

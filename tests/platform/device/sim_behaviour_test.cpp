@@ -81,7 +81,8 @@ class StopsOnCommandTest : public ::testing::TestWithParam<StopCase> {};
 TEST_P(StopsOnCommandTest, NewCommandEndsOfflineActivity) {
     plat::ScopedManualClock clock;
     ScopedSimulation sim(std::string(R"({"devices": [{"name": "\\Device\\A", "kind": "ata-disk",
-        "ata": {"smart": {"offline_capability": ")") + GetParam().capability + R"("}},
+        "ata": {"smart": {"offline_capability": ")") +
+                         GetParam().capability + R"("}},
         "behaviour": {"stops_on_command": true}}]})");
     HANDLE h = Open("\\Device\\A");
     ASSERT_EQ(SmartCommand(h, EXECUTE_OFFLINE_DIAGS, 0, GetParam().subcommand).driver_error(), SMART_NO_ERROR);
