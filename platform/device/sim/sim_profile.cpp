@@ -490,6 +490,7 @@ SimDeviceProfile DeviceOf(const Field& f) {
     } else if (has_scsi_unit && d.kind != SimKind::kAtaDisk) {
         d.scsi = ScsiOf(Field(json::object(), f.path() + ".scsi"), defaults.peripheral_type);
     }
+    if (d.scsi) d.scsi->removable = d.characteristics & FILE_REMOVABLE_MEDIA;
     if (auto b = f.Member("behaviour")) d.behaviour = BehaviourOf(*b);
     return d;
 }
