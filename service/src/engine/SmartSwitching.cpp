@@ -1,0 +1,82 @@
+// Switching S.M.A.R.T., attribute autosave and automatic off-line
+// collection on and off. ATA drives get the S.M.A.R.T. sub-command; SCSI
+// drives get the informational-exceptions control page (SPC-4 mode page
+// 0x1C) written with the wanted state.
+#include "engine/CSmartFliegendeUntertasse.h"
+
+#include "engine/EngineLock.h"
+#include "engine/ScsiCdb.h"
+
+namespace {
+constexpr BYTE kSmartCommand = 0xB0;
+constexpr DWORD kSwitchBase = NODE_SUPPORTED | NODE_ENABLED | NODE_CAPS_READ;
+}  // namespace
+
+struct CSmartFliegendeUntertasse::Switch {
+    DWORD needs;       // node flags the operation requires
+    BYTE feature;      // ATA S.M.A.R.T. sub-command
+    BYTE sectorCount;
+    DWORD state;       // node flag the operation switches
+    bool on;           // wanted state
+    DWORD deviceFlag;  // record flag mirroring `state`
+};
+
+bool CSmartFliegendeUntertasse::WriteExceptionsPage(DeviceNode* node, bool enabled, bool logErrors,
+                                                    bool background) {
+    BYTE data[16] = {};
+    data[4] = scsi::kExceptionsPage;
+    data[5] = 0x0A;
+    data[6] = BYTE((enabled ? 0 : 0x08) | (logErrors ? 0x01 : 0) | (background ? 0x20 : 0));
+    data[7] = enabled ? 6 : 0;  // method of reporting: on request
+    PassThroughBlock block = MakePassThrough(scsi::ModeSelect6(sizeof data), SCSI_IOCTL_DATA_OUT, data, sizeof data);
+    return ScsiCommand(node, &block);
+}
+
+bool CSmartFliegendeUntertasse::RunSwitch(SmartDevice* device, const Switch& sw) {
+    if (!device) return false;
+    EngineLock lock(m_lock);
+    DeviceNode* node = FindNode(device->engineLink);
+    if (!node || !node->HasAll(sw.needs) || !OpenDevice(node)) return false;
+
+    bool sent;
+    if (node->IsAta()) {
+        sent = SendSmartCommand(node, kSmartCommand, sw.feature, sw.sectorCount, 0);
+    } else {
+        auto wanted = [&](DWORD flag) { return sw.state == flag ? sw.on : (node->flags & flag) != 0; };
+        sent = WriteExceptionsPage(node, wanted(NODE_ENABLED), wanted(NODE_AUTOSAVE), wanted(NODE_AUTO_OFFLINE));
+    }
+    if (sent) node->flags = sw.on ? (node->flags | sw.state) : (node->flags & ~sw.state);
+    CloseDevice(node);
+
+    const bool isOn = (node->flags & sw.state) != 0;
+    device->flags = isOn ? (device->flags | sw.deviceFlag) : (device->flags & ~sw.deviceFlag);
+    return isOn == sw.on;
+}
+
+bool CSmartFliegendeUntertasse::EnableSmart(SmartDevice* device) {
+    return RunSwitch(device, {NODE_SUPPORTED, 0xD8, 0, NODE_ENABLED, true, SMART_FLAG_ENABLED});
+}
+
+bool CSmartFliegendeUntertasse::DisableSmart(SmartDevice* device) {
+    return RunSwitch(device, {NODE_SUPPORTED | NODE_ENABLED, 0xD9, 0, NODE_ENABLED, false, SMART_FLAG_ENABLED});
+}
+
+bool CSmartFliegendeUntertasse::EnableAutosave(SmartDevice* device) {
+    return RunSwitch(device, {kSwitchBase | NODE_AUTOSAVE_SUPPORTED, 0xD2, 0xF1, NODE_AUTOSAVE, true,
+                              SMART_FLAG_AUTOSAVE});
+}
+
+bool CSmartFliegendeUntertasse::DisableAutosave(SmartDevice* device) {
+    return RunSwitch(device, {kSwitchBase | NODE_AUTOSAVE_SUPPORTED | NODE_AUTOSAVE, 0xD2, 0, NODE_AUTOSAVE, false,
+                              SMART_FLAG_AUTOSAVE});
+}
+
+bool CSmartFliegendeUntertasse::EnableAutoOffline(SmartDevice* device) {
+    return RunSwitch(device, {kSwitchBase | NODE_AUTO_OFFLINE_SUPPORTED, 0xDB, 0xF8, NODE_AUTO_OFFLINE, true,
+                              SMART_FLAG_AUTO_OFFLINE});
+}
+
+bool CSmartFliegendeUntertasse::DisableAutoOffline(SmartDevice* device) {
+    return RunSwitch(device, {kSwitchBase | NODE_AUTO_OFFLINE_SUPPORTED | NODE_AUTO_OFFLINE, 0xDB, 0,
+                              NODE_AUTO_OFFLINE, false, SMART_FLAG_AUTO_OFFLINE});
+}
