@@ -63,6 +63,8 @@ protected:
 
     // The node a record names, or nullptr when it is unknown or busy.
     DeviceNode* FindNode(const void* engineLink) const;
+    // The node list in discovery order, for the history and self-test code.
+    DeviceNode* FirstNode() const { return m_nodes; }
 
 private:
     // One switching operation of the table in SmartSwitching.cpp.

@@ -52,8 +52,11 @@ bool CSmartFliegendeUntertasse::ReadDeviceInformation(DeviceNode* node) {
     if (!NT_SUCCESS(status) || io.Information != sizeof info) return true;
     if (info.Characteristics & FILE_REMOVABLE_MEDIA) node->flags |= NODE_REMOVABLE;
     node->deviceType = info.DeviceType;
-    // Removable disks (flash sticks, card readers) have no S.M.A.R.T. to watch.
-    return !(info.DeviceType == FILE_DEVICE_DISK && (node->flags & NODE_REMOVABLE));
+    // Removable disks (flash sticks, card readers) have no S.M.A.R.T. to
+    // watch. Floppy drives report themselves as removable disks too; they
+    // stay, so that the drive list shows them (as device type 1).
+    const bool floppy = (info.Characteristics & FILE_FLOPPY_DISKETTE) != 0;
+    return !(info.DeviceType == FILE_DEVICE_DISK && (node->flags & NODE_REMOVABLE) && !floppy);
 }
 
 void CSmartFliegendeUntertasse::ReadScsiAddress(DeviceNode* node) {
