@@ -2,37 +2,12 @@
 
 #include <nlohmann/json.hpp>
 
-#include "ProbeOptions.h"
 #include "ProbeReport.h"
 #include "base/clock.h"
 #include "device/sim_machine.h"
 #include "engine/CSmartFliegendeUntertasse.h"
 
 namespace {
-
-TEST(ProbeOptions, OperationsInOrderAndBadInput) {
-    std::string error;
-    auto options = ParseProbeOptions({"--json", "--status", "--device", "2", "--enable"}, error);
-    ASSERT_TRUE(options) << error;
-    EXPECT_TRUE(options->json);
-    EXPECT_EQ(options->device, 2u);
-    ASSERT_EQ(options->run.size(), 2u);
-    EXPECT_STREQ(options->run[0]->name, "status");
-    EXPECT_STREQ(options->run[1]->name, "enable");
-
-    options = ParseProbeOptions({"--all"}, error);
-    ASSERT_TRUE(options);
-    EXPECT_EQ(options->run.size(), 3u);
-
-    const std::vector<std::vector<std::string>> bad = {{"--device"}, {"--device", "x"}, {"--device", "1x"},
-                                                       {"--frobnicate"}};
-    for (const auto& args : bad) {
-        error.clear();
-        EXPECT_FALSE(ParseProbeOptions(args, error)) << args[0];
-        EXPECT_FALSE(error.empty());
-    }
-    EXPECT_NE(ProbeUsage().find("--auto-offline-off"), std::string::npos);
-}
 
 TEST(ProbeReport, JsonCarriesEveryRecordFieldAndOperationResults) {
     plat::ScopedManualClock clock;

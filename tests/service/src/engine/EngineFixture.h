@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -17,7 +18,6 @@
 class TestEngine : public CSmartFliegendeUntertasse {
 public:
     using CSmartFliegendeUntertasse::CloseDevice;
-    using CSmartFliegendeUntertasse::FindNode;
     using CSmartFliegendeUntertasse::FirstNode;
     using CSmartFliegendeUntertasse::OpenDevice;
     using CSmartFliegendeUntertasse::ReceiveSmartData;
@@ -85,16 +85,18 @@ protected:
         return d;
     }
     std::vector<plat::device::SimCommand> Commands(const char* device) { return (*m_sim)->Commands(device); }
-    // ATA S.M.A.R.T. commands with this feature sent to the drive.
+    // S.M.A.R.T. commands with this feature, or SCSI commands with this
+    // operation code, that the drive received.
     std::size_t AtaCount(const char* device, BYTE feature) {
-        std::size_t n = 0;
-        for (const auto& c : Commands(device)) n += c.IsAta() && c.AtaCommand() == SMART_CMD && c.AtaFeature() == feature;
-        return n;
+        return Count(device, [&](const auto& c) { return c.AtaCommand() == SMART_CMD && c.AtaFeature() == feature; });
     }
     std::size_t ScsiCount(const char* device, BYTE opcode) {
-        std::size_t n = 0;
-        for (const auto& c : Commands(device)) n += c.IsScsi() && c.ScsiOpcode() == opcode;
-        return n;
+        return Count(device, [&](const auto& c) { return c.IsScsi() && c.ScsiOpcode() == opcode; });
+    }
+    template <typename Match>
+    std::size_t Count(const char* device, Match match) {
+        const auto sent = Commands(device);
+        return std::count_if(sent.begin(), sent.end(), match);
     }
     void AdvanceSeconds(std::uint64_t s) { m_clock->Advance(s * 1000); }
 
