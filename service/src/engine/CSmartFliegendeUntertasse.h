@@ -70,7 +70,10 @@ private:
     // One switching operation of the table in SmartSwitching.cpp.
     struct Switch;
     bool RunSwitch(SmartDevice* device, const Switch& sw);
+    // Writes the informational-exceptions page with the wanted switches;
+    // reporting on request (method 6) by default when exceptions are on.
     bool WriteExceptionsPage(DeviceNode* node, bool enabled, bool logErrors, bool background);
+    bool WriteExceptionsPage(DeviceNode* node, bool enabled, bool logErrors, bool background, bool reportOnRequest);
 
     bool ReadAtaCapabilities(DeviceNode* node);
     void ReadScsiCapabilities(DeviceNode* node);

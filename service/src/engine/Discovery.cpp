@@ -123,7 +123,7 @@ void CSmartFliegendeUntertasse::ReapplyAtaState(DeviceNode* known) {
 void CSmartFliegendeUntertasse::ReapplyScsiState(DeviceNode* known) {
     if (!(known->flags & NODE_SUPPORTED)) return;
     if (!WriteExceptionsPage(known, known->flags & NODE_ENABLED, known->flags & NODE_AUTOSAVE,
-                             known->flags & NODE_AUTO_OFFLINE)) {
+                             known->flags & NODE_AUTO_OFFLINE, true)) {
         known->flags &= ~DWORD(NODE_ENABLED | NODE_AUTOSAVE | NODE_AUTO_OFFLINE);
     }
 }

@@ -23,11 +23,16 @@ struct CSmartFliegendeUntertasse::Switch {
 
 bool CSmartFliegendeUntertasse::WriteExceptionsPage(DeviceNode* node, bool enabled, bool logErrors,
                                                     bool background) {
+    return WriteExceptionsPage(node, enabled, logErrors, background, enabled);
+}
+
+bool CSmartFliegendeUntertasse::WriteExceptionsPage(DeviceNode* node, bool enabled, bool logErrors,
+                                                    bool background, bool reportOnRequest) {
     BYTE data[16] = {};
     data[4] = scsi::kExceptionsPage;
     data[5] = 0x0A;
     data[6] = BYTE((enabled ? 0 : 0x08) | (logErrors ? 0x01 : 0) | (background ? 0x20 : 0));
-    data[7] = enabled ? 6 : 0;  // method of reporting: on request
+    data[7] = reportOnRequest ? 6 : 0;  // method of reporting
     PassThroughBlock block = MakePassThrough(scsi::ModeSelect6(sizeof data), SCSI_IOCTL_DATA_OUT, data, sizeof data);
     return ScsiCommand(node, &block);
 }
