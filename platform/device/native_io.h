@@ -4,6 +4,9 @@
 // returns an NTSTATUS and never throws; bad handles, buffers and lengths get
 // the status a Windows driver gives them.
 //
+// Share modes are accepted and not enforced: like disk drivers, every device
+// here allows shared opens.
+//
 // Names are looked up without regard to case (as the object manager does by
 // default). NtOpenFile follows symbolic links in the name; a chain deeper
 // than 32 links fails with STATUS_OBJECT_NAME_NOT_FOUND. Only absolute names

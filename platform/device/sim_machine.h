@@ -57,9 +57,10 @@ public:
     // NT names of the device objects, in profile order.
     std::vector<std::string> DeviceNames() const;
     // The requests the device `name` (a device name or a link to one)
-    // received since the machine was made or last cleared. Empty for an
-    // unknown name.
+    // received since the machine was made or last cleared, oldest first;
+    // only the latest 4096 are kept. Empty for an unknown name.
     std::vector<SimCommand> Commands(std::string_view name) const;
+    // How many requests it received since then (all of them counted).
     std::size_t CommandCount(std::string_view name) const;
     void ClearCommands();
 

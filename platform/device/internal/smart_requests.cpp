@@ -10,7 +10,7 @@ namespace {
 // does not accept.
 std::optional<ULONG> DataLength(ULONG code, const IDEREGS& regs) {
     if (code == SMART_RCV_DRIVE_DATA) {
-        if (regs.bCommandReg == ID_CMD) return IDENTIFY_BUFFER_SIZE;
+        if (regs.bCommandReg == ID_CMD || regs.bCommandReg == ATAPI_ID_CMD) return IDENTIFY_BUFFER_SIZE;
         if (regs.bCommandReg != SMART_CMD) return std::nullopt;
         switch (regs.bFeaturesReg) {
             case READ_ATTRIBUTES:

@@ -18,7 +18,7 @@ namespace plat::device::detail {
 IoResult SmartVersionRequest(const std::optional<GETVERSIONINPARAMS>& version, std::span<BYTE> out);
 
 // SMART_SEND_DRIVE_COMMAND and SMART_RCV_DRIVE_DATA. Accepted: IDENTIFY
-// DEVICE and S.M.A.R.T. READ DATA, READ THRESHOLDS and READ LOG for
+// DEVICE, IDENTIFY PACKET DEVICE and S.M.A.R.T. READ DATA, READ THRESHOLDS and READ LOG for
 // receiving; the non-data S.M.A.R.T. subcommands for sending. Anything else
 // is STATUS_INVALID_PARAMETER, an input shorter than 32 bytes too, and an
 // output without room for the 16-byte header and the data

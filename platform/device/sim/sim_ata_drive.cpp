@@ -80,7 +80,7 @@ SimAtaDrive::SimAtaDrive(const SimAta& profile, const SimBehaviour& behaviour)
 
 AtaOutcome SimAtaDrive::Execute(const AtaTaskFile& in, std::span<BYTE> data_in) {
     Progress();
-    if (m_activity && m_behaviour.stops_on_command) Interrupt();
+    if (m_activity && m_behaviour.stops_on_command) StopActivity(kSelfTestInterrupted);
     if (in.command == ID_CMD) {
         if (data_in.size() < 512) return AtaAbort(in);
         if (m_profile.identify_sector) std::memcpy(data_in.data(), m_profile.identify_sector->data(), 512);
@@ -162,7 +162,7 @@ AtaOutcome SimAtaDrive::ExecuteOffline(const AtaTaskFile& in) {
         return AtaGood(in);
     }
     if (!Supports(sub) || (sub & 0x7F) > 4 || (sub > 4 && sub < 0x81)) return AtaAbort(in);
-    if (m_activity && m_activity->type != 0) EndSelfTest(kSelfTestAbortedByHost);
+    if (m_activity) StopActivity(kSelfTestAbortedByHost);
     StartActivity(sub & 0x7F);
     if (sub & 0x80) {  // captive: the command returns when the test is over
         m_activity->duration = 0;
@@ -200,16 +200,16 @@ void SimAtaDrive::Progress() {
     EndSelfTest(m_activity->result);
 }
 
-// A drive that stops off-line activity on a new command: data collection is
-// suspended (when the drive can resume it) or aborted, a self-test ends as
-// interrupted by the host.
-void SimAtaDrive::Interrupt() {
+// Ends the running activity before its time: data collection is suspended
+// (when the drive can resume it) or aborted, a self-test ends with
+// `selftest_status`.
+void SimAtaDrive::StopActivity(BYTE selftest_status) {
     if (m_activity->type == 0) {
         m_offlineStatus = (m_profile.offline_capability & 0x04) ? kOfflineSuspended : kOfflineAborted;
         m_activity.reset();
         return;
     }
-    EndSelfTest(kSelfTestInterrupted);
+    EndSelfTest(selftest_status);
 }
 
 void SimAtaDrive::EndSelfTest(BYTE status) {
@@ -241,7 +241,8 @@ WORD SimAtaDrive::PowerOnHours() const {
     std::uint64_t hours = 0;
     for (const SimAttribute& a : m_profile.attributes)
         if (a.id == 9) hours = a.raw & 0xFFFFFFFF;
-    hours += (CurrentClock().NowFileTime() - m_createdAt) / (3600 * kFileTimePerSecond);
+    const std::uint64_t now = CurrentClock().NowFileTime();
+    hours += now > m_createdAt ? (now - m_createdAt) / (3600 * kFileTimePerSecond) : 0;
     return static_cast<WORD>(hours);
 }
 

@@ -33,7 +33,7 @@ private:
     detail::AtaOutcome ExecuteOffline(const detail::AtaTaskFile& in);
     bool ReadLog(BYTE address, BYTE count, std::span<BYTE> out) const;
     void Progress();
-    void Interrupt();
+    void StopActivity(BYTE selftest_status);
     void EndSelfTest(BYTE status);
     void StartActivity(int subcommand);
     bool Supports(int subcommand) const;

@@ -1,5 +1,6 @@
 #include "device/sim/sim_device.h"
 
+#include "device/internal/control_dispatch.h"
 #include "device/internal/scsi_requests.h"
 #include "device/internal/smart_requests.h"
 
@@ -126,6 +127,8 @@ IoResult SimDevice::Control(ULONG code, std::span<const BYTE> in, std::span<BYTE
     result.pending_ms = behaviour.pending_ms;
     command.status = result.status;
     m_commands.push_back(std::move(command));
+    if (m_commands.size() > kMaxRecorded) m_commands.pop_front();
+    ++m_commandCount;
     return result;
 }
 
@@ -146,27 +149,13 @@ const SimFailure* SimDevice::InjectedFailure(ULONG code, const SimCommand& comma
 }
 
 IoResult SimDevice::Dispatch(ULONG code, std::span<const BYTE> in, std::span<BYTE> out) {
-    switch (code) {
-        case SMART_GET_VERSION:
-            return detail::SmartVersionRequest(m_profile.smart_version, out);
-        case SMART_SEND_DRIVE_COMMAND:
-        case SMART_RCV_DRIVE_DATA:
-            if (!m_ata) return {STATUS_INVALID_DEVICE_REQUEST, 0, {}};
-            return detail::SmartDriveRequest(code, in, out, *m_ata);
-        case IOCTL_SCSI_GET_ADDRESS:
-            if (m_profile.kind == SimKind::kScsiPort) return {STATUS_INVALID_DEVICE_REQUEST, 0, {}};
-            return detail::ScsiAddressRequest(m_profile.address, out);
-        case IOCTL_SCSI_PASS_THROUGH_DIRECT: {
-            if (m_profile.kind == SimKind::kScsiPort) {
-                PortForwarder port(m_router, m_profile.address ? m_profile.address->PortNumber : 0);
-                return detail::ScsiPassThroughRequest(in, out, port);
-            }
-            if (!m_scsi) return {STATUS_INVALID_DEVICE_REQUEST, 0, {}};
-            return detail::ScsiPassThroughRequest(in, out, *m_scsi);
-        }
-        default:
-            return {STATUS_INVALID_DEVICE_REQUEST, 0, {}};
-    }
+    detail::DeviceEndpoints endpoints{m_profile.smart_version, m_profile.address, m_ata.get(), m_scsi.get()};
+    if (m_profile.kind != SimKind::kScsiPort) return detail::DispatchControl(code, in, out, endpoints);
+    // A port has no address of its own; it forwards to the unit addressed.
+    PortForwarder port(m_router, m_profile.address ? m_profile.address->PortNumber : 0);
+    endpoints.address.reset();
+    endpoints.scsi = &port;
+    return detail::DispatchControl(code, in, out, endpoints);
 }
 
 detail::ScsiOutcome SimDevice::ExecuteForPort(const detail::ScsiRequest& request) {
@@ -178,12 +167,18 @@ detail::ScsiOutcome SimDevice::ExecuteForPort(const detail::ScsiRequest& request
 
 std::vector<SimCommand> SimDevice::Commands() const {
     std::lock_guard lock(m_mutex);
-    return m_commands;
+    return {m_commands.begin(), m_commands.end()};
+}
+
+std::size_t SimDevice::CommandCount() const {
+    std::lock_guard lock(m_mutex);
+    return m_commandCount;
 }
 
 void SimDevice::ClearCommands() {
     std::lock_guard lock(m_mutex);
     m_commands.clear();
+    m_commandCount = 0;
 }
 
 }  // namespace plat::device

@@ -8,6 +8,7 @@
 // Lock order: a port's lock, then the lock of the unit it forwards to.
 #pragma once
 
+#include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -38,8 +39,13 @@ public:
     // A pass-through request forwarded by a port.
     detail::ScsiOutcome ExecuteForPort(const detail::ScsiRequest& request);
 
+    // The most recent kMaxRecorded requests, oldest first, and the count of
+    // all since the last clear; the bound keeps a long-running demo small.
     std::vector<SimCommand> Commands() const;
+    std::size_t CommandCount() const;
     void ClearCommands();
+
+    static constexpr std::size_t kMaxRecorded = 4096;
 
 private:
     IoResult Dispatch(ULONG code, std::span<const BYTE> in, std::span<BYTE> out);
@@ -52,7 +58,8 @@ private:
     std::unique_ptr<SimScsiUnit> m_scsi;
     std::uint32_t m_served = 0;
     std::vector<std::uint32_t> m_failureMatches;  // per injected failure
-    std::vector<SimCommand> m_commands;
+    std::deque<SimCommand> m_commands;
+    std::size_t m_commandCount = 0;
 };
 
 }  // namespace plat::device

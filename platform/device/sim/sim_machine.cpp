@@ -111,7 +111,10 @@ std::vector<SimCommand> SimMachine::Commands(std::string_view name) const {
     return device ? device->Commands() : std::vector<SimCommand>{};
 }
 
-std::size_t SimMachine::CommandCount(std::string_view name) const { return Commands(name).size(); }
+std::size_t SimMachine::CommandCount(std::string_view name) const {
+    const auto device = FindFollowingLinks(name);
+    return device ? device->CommandCount() : 0;
+}
 
 void SimMachine::ClearCommands() {
     for (const auto& d : m_devices) d->ClearCommands();

@@ -507,6 +507,12 @@ SimProfile ProfileOf(const Field& root) {
     return profile;
 }
 
+// nlohmann's messages begin with a "[json.exception.name.id] " tag.
+std::string WithoutTag(const std::string& message) {
+    const auto end = message.find("] ");
+    return message[0] == '[' && end != std::string::npos ? message.substr(end + 2) : message;
+}
+
 }  // namespace
 
 std::optional<SimProfile> LoadProfile(std::string_view text, std::string_view source, std::string* error) {
@@ -514,11 +520,11 @@ std::optional<SimProfile> LoadProfile(std::string_view text, std::string_view so
         const json document = json::parse(text);
         return ProfileOf(Field(document, ""));
     } catch (const json::parse_error& e) {
-        *error = Format("%s: not valid JSON at byte %d: %s", source, static_cast<std::uint64_t>(e.byte), e.what());
+        *error = Format("%s: not valid JSON: %s", source, WithoutTag(e.what()));
     } catch (const FieldError& e) {
         *error = Format("%s: %s", source, e.what());
     } catch (const json::exception& e) {
-        *error = Format("%s: %s", source, e.what());
+        *error = Format("%s: %s", source, WithoutTag(e.what()));
     }
     return std::nullopt;
 }

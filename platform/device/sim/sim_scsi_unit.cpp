@@ -457,8 +457,9 @@ void SimScsiUnit::EndSelfTest(BYTE result) {
 }
 
 WORD SimScsiUnit::PowerOnHours() const {
-    return static_cast<WORD>(m_profile.power_on_hours +
-                             (CurrentClock().NowFileTime() - m_createdAt) / (3600 * kFileTimePerSecond));
+    const std::uint64_t now = CurrentClock().NowFileTime();
+    const std::uint64_t elapsed = now > m_createdAt ? now - m_createdAt : 0;  // a test may install an earlier clock
+    return static_cast<WORD>(m_profile.power_on_hours + elapsed / (3600 * kFileTimePerSecond));
 }
 
 }  // namespace plat::device
