@@ -2,17 +2,22 @@
 
 #include <stdexcept>
 
+#include "base/format.h"
+
 const std::vector<ProbeOperation>& ProbeOperations() {
     static const std::vector<ProbeOperation> kOperations = {
-        {"enable", "enable", &CSmart::EnableSmart},
-        {"disable", "disable", &CSmart::DisableSmart},
-        {"capabilities", "capabilities", &CSmart::ReadCapabilities},
-        {"attributes", "attributes", &CSmart::ReadAttributes},
-        {"status", "status", &CSmart::ReadStatus},
-        {"autosave-on", "autosave_on", &CSmart::EnableAutosave},
-        {"autosave-off", "autosave_off", &CSmart::DisableAutosave},
-        {"auto-offline-on", "auto_offline_on", &CSmart::EnableAutoOffline},
-        {"auto-offline-off", "auto_offline_off", &CSmart::DisableAutoOffline},
+        {"enable", "enable", "switch S.M.A.R.T. on", &CSmart::EnableSmart},
+        {"disable", "disable", "switch S.M.A.R.T. off", &CSmart::DisableSmart},
+        {"capabilities", "capabilities", "read what the drive supports and its test times (once)",
+         &CSmart::ReadCapabilities},
+        {"attributes", "attributes", "read attribute values, thresholds and counters", &CSmart::ReadAttributes},
+        {"status", "status", "read the health", &CSmart::ReadStatus},
+        {"autosave-on", "autosave_on", "switch attribute autosave on", &CSmart::EnableAutosave},
+        {"autosave-off", "autosave_off", "switch attribute autosave off", &CSmart::DisableAutosave},
+        {"auto-offline-on", "auto_offline_on", "switch automatic off-line collection on",
+         &CSmart::EnableAutoOffline},
+        {"auto-offline-off", "auto_offline_off", "switch automatic off-line collection off",
+         &CSmart::DisableAutoOffline},
     };
     return kOperations;
 }
@@ -77,16 +82,22 @@ std::string ProbeUsage() {
         "the order given on every drive, or on the drive at INDEX of the list\n"
         "(0 is the first), and prints what the engine learned.\n"
         "\n"
+        "Values and health are read from a drive at most once per 300 seconds;\n"
+        "--status, the autosave and auto-off-line switches and the attributes of\n"
+        "SCSI drives need --capabilities earlier in the same run.\n"
+        "\n"
         "Operations:\n";
-    for (const ProbeOperation& op : ProbeOperations()) text += std::string("  --") + op.option + "\n";
+    for (const ProbeOperation& op : ProbeOperations()) {
+        text += plat::Format("  --%-16s %s\n", op.option, op.help);
+    }
     text +=
-        "  --all             the same as --capabilities --attributes --status\n"
+        "  --all              the same as --capabilities --attributes --status\n"
         "\n"
         "Output:\n"
-        "  --json            one JSON document: {\"devices\": [...]}, each device with\n"
-        "                    every field of its record and \"operations\", the result\n"
-        "                    of each operation run (true or false)\n"
-        "  (default)         a summary per drive and its attribute table\n"
+        "  --json             one JSON document: {\"devices\": [...]}, each device with\n"
+        "                     every field of its record and \"operations\", the result\n"
+        "                     of each operation run (true or false)\n"
+        "  (default)          a summary per drive and its attribute table\n"
         "\n"
         "Exit status: 0 when every operation succeeded, 1 when one failed or no\n"
         "drive was found, 2 for a bad command line.\n";

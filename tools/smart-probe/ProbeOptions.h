@@ -11,6 +11,7 @@
 struct ProbeOperation {
     const char* option;  // command-line spelling, without "--"
     const char* name;    // key in the report
+    const char* help;
     bool (CSmart::*call)(SmartDevice*);
 };
 

@@ -22,9 +22,14 @@ constexpr WORD kLogAllocation = 200;
 
 FILETIME Now() { return plat::U64ToFileTime(plat::CurrentClock().NowFileTime()); }
 
-// A stamp younger than 300 seconds means the cached data still counts.
+// A stamp younger than 300 seconds means the cached data still counts. A
+// stamp after now (the clock was set back, or a stored node came from a
+// clock that ran ahead) is stale: otherwise the drive would go unread until
+// the clock caught up.
 bool IsFresh(const FILETIME& stamp) {
-    return plat::FileTimeToU64(stamp) + kCacheAge > plat::CurrentClock().NowFileTime();
+    const std::uint64_t at = plat::FileTimeToU64(stamp);
+    const std::uint64_t now = plat::CurrentClock().NowFileTime();
+    return at <= now && now - at < kCacheAge;
 }
 
 // The twelfth byte of each attribute entry carries the threshold of the

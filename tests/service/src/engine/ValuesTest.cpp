@@ -18,6 +18,10 @@ TEST_F(EngineTest, ReadStatusIsCachedFor300Seconds) {
     EXPECT_TRUE(m_engine->ReadStatus(d));
     EXPECT_EQ(AtaCount(kAtaDisk, RETURN_SMART_STATUS), 2u);
     EXPECT_EQ(d->health, 1);
+    // A clock set back makes the stamp lie in the future: read again.
+    m_clock->SetFileTime(m_clock->NowFileTime() - 3600 * plat::kFileTimePerSecond);
+    EXPECT_TRUE(m_engine->ReadStatus(d));
+    EXPECT_EQ(AtaCount(kAtaDisk, RETURN_SMART_STATUS), 3u);
 }
 
 TEST_F(EngineTest, ReadAttributesIsCachedAndThresholdsCarryOver) {
