@@ -125,6 +125,18 @@ TEST_F(EngineTest, FailedReapplyClearsTheFlag) {
     EXPECT_TRUE(d->flags & SMART_FLAG_ENABLED);
 }
 
+TEST_F(EngineTest, KnownScsiDriveGetsItsPageBackOrLosesItsSwitches) {
+    // The first discovery writes the page back once; the re-application at
+    // the second discovery fails.
+    Load(ScsiProfile(R"(, "informational_exceptions": {"flags": "0x00"})",
+                     R"(, "behaviour": {"failures": [{"scsi_opcode": 21, "skip": 1, "sense": "05 24 00"}]})"));
+    ASSERT_NE(Discover(), nullptr);
+    SmartDevice* d = Discover();
+    ASSERT_NE(d, nullptr);
+    EXPECT_EQ(ScsiCount(kScsiDisk, 0x15), 2u);
+    EXPECT_EQ(d->flags & (SMART_FLAG_SUPPORTED | SMART_FLAG_ENABLED), SMART_FLAG_SUPPORTED);
+}
+
 TEST_F(EngineTest, BusyDriveStopsDiscoveryAndOperations) {
     LoadDefault();
     SmartDevice* d = Discover();
