@@ -5,6 +5,7 @@
 #include "engine/CSmartFliegendeUntertasse.h"
 
 #include <algorithm>
+#include <atomic>
 #include <memory>
 
 #include "base/clock.h"
@@ -15,12 +16,6 @@
 #include "engine/ScsiCdb.h"
 
 namespace {
-
-constexpr BYTE kSmartCommand = 0xB0;
-constexpr BYTE kEnable = 0xD8;
-constexpr BYTE kAutosave = 0xD2;
-constexpr BYTE kAutoOffline = 0xDB;
-constexpr BYTE kIdentifyDevice = 0xEC;
 
 // Tried in this order for every N from 0 to 255.
 constexpr const char16_t* kNamePatterns[] = {
@@ -112,9 +107,9 @@ void CSmartFliegendeUntertasse::ReapplyAtaState(DeviceNode* known) {
         BYTE sectorCount;
     };
     static constexpr Reapply kStates[] = {
-        {NODE_ENABLED, kEnable, 0}, {NODE_AUTOSAVE, kAutosave, 0xF1}, {NODE_AUTO_OFFLINE, kAutoOffline, 0xF8}};
+        {NODE_ENABLED, ENABLE_SMART, 0}, {NODE_AUTOSAVE, ENABLE_DISABLE_AUTOSAVE, 0xF1}, {NODE_AUTO_OFFLINE, ENABLE_DISABLE_AUTO_OFFLINE, 0xF8}};
     for (const Reapply& r : kStates) {
-        if ((known->flags & r.flag) && !SendSmartCommand(known, kSmartCommand, r.feature, r.sectorCount, 0)) {
+        if ((known->flags & r.flag) && !SendSmartCommand(known, SMART_CMD, r.feature, r.sectorCount, 0)) {
             known->flags &= ~r.flag;
         }
     }
@@ -146,7 +141,7 @@ void CSmartFliegendeUntertasse::AdoptKnownNode(DeviceNode* known, DeviceNode* pr
 bool CSmartFliegendeUntertasse::ProbeAta(DeviceNode* node) {
     using namespace ata_identify;
     BYTE id[kSmartSectorSize] = {};
-    if (!ReceiveSmartData(node, id, sizeof id, kIdentifyDevice, 0, 0, 0)) return false;
+    if (!ReceiveSmartData(node, id, sizeof id, ID_CMD, 0, 0, 0)) return false;
     TakeIdentityStrings(id, *node);
     if (DeviceNode* known = FindKnownNode(*node)) {
         AdoptKnownNode(known, node);
@@ -157,14 +152,14 @@ bool CSmartFliegendeUntertasse::ProbeAta(DeviceNode* node) {
     WORD enabled = Word(id, kEnabled1);
     // Drives that leave the command-set words empty may still take the
     // enable command.
-    if ((commandSet == 0 || commandSet == 0xFFFF) && SendSmartCommand(node, kSmartCommand, kEnable, 0, 0)) {
+    if ((commandSet == 0 || commandSet == 0xFFFF) && SendSmartCommand(node, SMART_CMD, ENABLE_SMART, 0, 0)) {
         commandSet = 1;
         enabled = 1;
     }
     if (commandSet & 1) node->flags |= NODE_SUPPORTED;
     if (enabled & 1) {
         node->flags |= NODE_ENABLED;
-        if (!SendSmartCommand(node, kSmartCommand, kEnable, 0, 0)) node->flags &= ~DWORD(NODE_ENABLED);
+        if (!SendSmartCommand(node, SMART_CMD, ENABLE_SMART, 0, 0)) node->flags &= ~DWORD(NODE_ENABLED);
     }
     node->flags |= NODE_IDENTIFIED;
     CloseDevice(node);

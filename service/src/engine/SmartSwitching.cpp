@@ -8,7 +8,6 @@
 #include "engine/ScsiCdb.h"
 
 namespace {
-constexpr BYTE kSmartCommand = 0xB0;
 constexpr DWORD kSwitchBase = NODE_SUPPORTED | NODE_ENABLED | NODE_CAPS_READ;
 }  // namespace
 
@@ -45,7 +44,7 @@ bool CSmartFliegendeUntertasse::RunSwitch(SmartDevice* device, const Switch& sw)
 
     bool sent;
     if (node->IsAta()) {
-        sent = SendSmartCommand(node, kSmartCommand, sw.feature, sw.sectorCount, 0);
+        sent = SendSmartCommand(node, SMART_CMD, sw.feature, sw.sectorCount, 0);
     } else {
         auto wanted = [&](DWORD flag) { return sw.state == flag ? sw.on : (node->flags & flag) != 0; };
         sent = WriteExceptionsPage(node, wanted(NODE_ENABLED), wanted(NODE_AUTOSAVE), wanted(NODE_AUTO_OFFLINE));
@@ -59,29 +58,29 @@ bool CSmartFliegendeUntertasse::RunSwitch(SmartDevice* device, const Switch& sw)
 }
 
 bool CSmartFliegendeUntertasse::EnableSmart(SmartDevice* device) {
-    return RunSwitch(device, {NODE_SUPPORTED, 0xD8, 0, NODE_ENABLED, true, SMART_FLAG_ENABLED});
+    return RunSwitch(device, {NODE_SUPPORTED, ENABLE_SMART, 0, NODE_ENABLED, true, SMART_FLAG_ENABLED});
 }
 
 bool CSmartFliegendeUntertasse::DisableSmart(SmartDevice* device) {
-    return RunSwitch(device, {NODE_SUPPORTED | NODE_ENABLED, 0xD9, 0, NODE_ENABLED, false, SMART_FLAG_ENABLED});
+    return RunSwitch(device, {NODE_SUPPORTED | NODE_ENABLED, DISABLE_SMART, 0, NODE_ENABLED, false, SMART_FLAG_ENABLED});
 }
 
 bool CSmartFliegendeUntertasse::EnableAutosave(SmartDevice* device) {
-    return RunSwitch(device, {kSwitchBase | NODE_AUTOSAVE_SUPPORTED, 0xD2, 0xF1, NODE_AUTOSAVE, true,
+    return RunSwitch(device, {kSwitchBase | NODE_AUTOSAVE_SUPPORTED, ENABLE_DISABLE_AUTOSAVE, 0xF1, NODE_AUTOSAVE, true,
                               SMART_FLAG_AUTOSAVE});
 }
 
 bool CSmartFliegendeUntertasse::DisableAutosave(SmartDevice* device) {
-    return RunSwitch(device, {kSwitchBase | NODE_AUTOSAVE_SUPPORTED | NODE_AUTOSAVE, 0xD2, 0, NODE_AUTOSAVE, false,
+    return RunSwitch(device, {kSwitchBase | NODE_AUTOSAVE_SUPPORTED | NODE_AUTOSAVE, ENABLE_DISABLE_AUTOSAVE, 0, NODE_AUTOSAVE, false,
                               SMART_FLAG_AUTOSAVE});
 }
 
 bool CSmartFliegendeUntertasse::EnableAutoOffline(SmartDevice* device) {
-    return RunSwitch(device, {kSwitchBase | NODE_AUTO_OFFLINE_SUPPORTED, 0xDB, 0xF8, NODE_AUTO_OFFLINE, true,
+    return RunSwitch(device, {kSwitchBase | NODE_AUTO_OFFLINE_SUPPORTED, ENABLE_DISABLE_AUTO_OFFLINE, 0xF8, NODE_AUTO_OFFLINE, true,
                               SMART_FLAG_AUTO_OFFLINE});
 }
 
 bool CSmartFliegendeUntertasse::DisableAutoOffline(SmartDevice* device) {
-    return RunSwitch(device, {kSwitchBase | NODE_AUTO_OFFLINE_SUPPORTED | NODE_AUTO_OFFLINE, 0xDB, 0,
+    return RunSwitch(device, {kSwitchBase | NODE_AUTO_OFFLINE_SUPPORTED | NODE_AUTO_OFFLINE, ENABLE_DISABLE_AUTO_OFFLINE, 0,
                               NODE_AUTO_OFFLINE, false, SMART_FLAG_AUTO_OFFLINE});
 }

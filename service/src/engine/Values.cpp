@@ -13,10 +13,6 @@
 
 namespace {
 
-constexpr BYTE kSmartCommand = 0xB0;
-constexpr BYTE kReadData = 0xD0;
-constexpr BYTE kReadThresholds = 0xD1;
-constexpr BYTE kReturnStatus = 0xDA;
 constexpr std::uint64_t kCacheAge = 300 * plat::kFileTimePerSecond;
 constexpr WORD kLogAllocation = 200;
 
@@ -89,7 +85,7 @@ bool CSmartFliegendeUntertasse::RefreshAtaValues(DeviceNode* node) {
     BYTE kept[kSmartSectorSize];
     std::copy(std::begin(node->smartData), std::end(node->smartData), kept);
     bool result = false;
-    if (ReceiveSmartData(node, node->smartData, kSmartSectorSize, kSmartCommand, kReadData, 0, 0)) {
+    if (ReceiveSmartData(node, node->smartData, kSmartSectorSize, SMART_CMD, READ_ATTRIBUTES, 0, 0)) {
         DeriveAtaCounters(*node);
         node->countersStamp = Now();
         result = true;
@@ -100,7 +96,7 @@ bool CSmartFliegendeUntertasse::RefreshAtaValues(DeviceNode* node) {
         // carry over from the previous sector. A failed read carries over too
         // rather than leaving the sector's reserved bytes as thresholds.
         if (!(node->flags & NODE_CAPS_READ) &&
-            ReceiveSmartData(node, thresholds, kSmartSectorSize, kSmartCommand, kReadThresholds, 0, 0)) {
+            ReceiveSmartData(node, thresholds, kSmartSectorSize, SMART_CMD, READ_THRESHOLDS, 0, 0)) {
             MergeThresholds(node->smartData, thresholds);
         } else {
             CarryThresholds(node->smartData, kept);
@@ -149,7 +145,7 @@ bool CSmartFliegendeUntertasse::ReadAttributes(SmartDevice* device) {
 bool CSmartFliegendeUntertasse::ReadAtaHealth(DeviceNode* node) {
     BYTE out[1024] = {};
     ULONG_PTR returned = 0;
-    const SENDCMDINPARAMS in = MakeSendCommand(node, kSmartCommand, kReturnStatus, 0, 0, 0);
+    const SENDCMDINPARAMS in = MakeSendCommand(node, SMART_CMD, RETURN_SMART_STATUS, 0, 0, 0);
     const NTSTATUS status = DeviceControl(node, SMART_SEND_DRIVE_COMMAND, &in, kSendCmdInSize, out, sizeof out,
                                           &returned);
     if (!NT_SUCCESS(status) || returned < kSendCmdOutSize + 8 || out[kDriverErrorOffset] != 0) return false;
