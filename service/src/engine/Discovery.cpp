@@ -107,7 +107,10 @@ void CSmartFliegendeUntertasse::ReapplyAtaState(DeviceNode* known) {
         BYTE sectorCount;
     };
     static constexpr Reapply kStates[] = {
-        {NODE_ENABLED, ENABLE_SMART, 0}, {NODE_AUTOSAVE, ENABLE_DISABLE_AUTOSAVE, 0xF1}, {NODE_AUTO_OFFLINE, ENABLE_DISABLE_AUTO_OFFLINE, 0xF8}};
+        {NODE_ENABLED, ENABLE_SMART, 0},
+        {NODE_AUTOSAVE, ENABLE_DISABLE_AUTOSAVE, 0xF1},
+        {NODE_AUTO_OFFLINE, ENABLE_DISABLE_AUTO_OFFLINE, 0xF8},
+    };
     for (const Reapply& r : kStates) {
         if ((known->flags & r.flag) && !SendSmartCommand(known, SMART_CMD, r.feature, r.sectorCount, 0)) {
             known->flags &= ~r.flag;

@@ -32,7 +32,8 @@ bool CSmartFliegendeUntertasse::WriteExceptionsPage(DeviceNode* node, bool enabl
     data[5] = 0x0A;
     data[6] = BYTE((enabled ? 0 : 0x08) | (logErrors ? 0x01 : 0) | (background ? 0x20 : 0));
     data[7] = reportOnRequest ? 6 : 0;  // method of reporting
-    PassThroughBlock block = MakePassThrough(scsi::ModeSelect6(sizeof data), SCSI_IOCTL_DATA_OUT, data, sizeof data);
+    PassThroughBlock block =
+        MakePassThrough(scsi::ModeSelect6(sizeof data), SCSI_IOCTL_DATA_OUT, data, sizeof data);
     return ScsiCommand(node, &block);
 }
 
@@ -57,30 +58,38 @@ bool CSmartFliegendeUntertasse::RunSwitch(SmartDevice* device, const Switch& sw)
     return isOn == sw.on;
 }
 
+namespace {
+constexpr DWORD kAutosaveBase = kSwitchBase | NODE_AUTOSAVE_SUPPORTED;
+constexpr DWORD kAutoOfflineBase = kSwitchBase | NODE_AUTO_OFFLINE_SUPPORTED;
+constexpr BYTE kAutosaveOn = 0xF1;
+constexpr BYTE kAutoOfflineOn = 0xF8;
+}  // namespace
+
 bool CSmartFliegendeUntertasse::EnableSmart(SmartDevice* device) {
     return RunSwitch(device, {NODE_SUPPORTED, ENABLE_SMART, 0, NODE_ENABLED, true, SMART_FLAG_ENABLED});
 }
 
 bool CSmartFliegendeUntertasse::DisableSmart(SmartDevice* device) {
-    return RunSwitch(device, {NODE_SUPPORTED | NODE_ENABLED, DISABLE_SMART, 0, NODE_ENABLED, false, SMART_FLAG_ENABLED});
+    return RunSwitch(device,
+                     {NODE_SUPPORTED | NODE_ENABLED, DISABLE_SMART, 0, NODE_ENABLED, false, SMART_FLAG_ENABLED});
 }
 
 bool CSmartFliegendeUntertasse::EnableAutosave(SmartDevice* device) {
-    return RunSwitch(device, {kSwitchBase | NODE_AUTOSAVE_SUPPORTED, ENABLE_DISABLE_AUTOSAVE, 0xF1, NODE_AUTOSAVE, true,
+    return RunSwitch(device, {kAutosaveBase, ENABLE_DISABLE_AUTOSAVE, kAutosaveOn, NODE_AUTOSAVE, true,
                               SMART_FLAG_AUTOSAVE});
 }
 
 bool CSmartFliegendeUntertasse::DisableAutosave(SmartDevice* device) {
-    return RunSwitch(device, {kSwitchBase | NODE_AUTOSAVE_SUPPORTED | NODE_AUTOSAVE, ENABLE_DISABLE_AUTOSAVE, 0, NODE_AUTOSAVE, false,
+    return RunSwitch(device, {kAutosaveBase | NODE_AUTOSAVE, ENABLE_DISABLE_AUTOSAVE, 0, NODE_AUTOSAVE, false,
                               SMART_FLAG_AUTOSAVE});
 }
 
 bool CSmartFliegendeUntertasse::EnableAutoOffline(SmartDevice* device) {
-    return RunSwitch(device, {kSwitchBase | NODE_AUTO_OFFLINE_SUPPORTED, ENABLE_DISABLE_AUTO_OFFLINE, 0xF8, NODE_AUTO_OFFLINE, true,
-                              SMART_FLAG_AUTO_OFFLINE});
+    return RunSwitch(device, {kAutoOfflineBase, ENABLE_DISABLE_AUTO_OFFLINE, kAutoOfflineOn, NODE_AUTO_OFFLINE,
+                              true, SMART_FLAG_AUTO_OFFLINE});
 }
 
 bool CSmartFliegendeUntertasse::DisableAutoOffline(SmartDevice* device) {
-    return RunSwitch(device, {kSwitchBase | NODE_AUTO_OFFLINE_SUPPORTED | NODE_AUTO_OFFLINE, ENABLE_DISABLE_AUTO_OFFLINE, 0,
+    return RunSwitch(device, {kAutoOfflineBase | NODE_AUTO_OFFLINE, ENABLE_DISABLE_AUTO_OFFLINE, 0,
                               NODE_AUTO_OFFLINE, false, SMART_FLAG_AUTO_OFFLINE});
 }
