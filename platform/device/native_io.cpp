@@ -58,9 +58,9 @@ NTSTATUS NtOpenFile(HANDLE* file_handle, ACCESS_MASK desired_access, OBJECT_ATTR
     if (!device_name) return STATUS_OBJECT_NAME_NOT_FOUND;
     std::shared_ptr<DeviceFile> file;
     if (NTSTATUS status = backend->Open(*device_name, &file); !NT_SUCCESS(status)) return status;
-    *file_handle = plat::RegisterHandle(std::make_shared<FileObject>(
-        std::move(file), Grants(desired_access, GENERIC_READ, FILE_READ_DATA),
-        Grants(desired_access, GENERIC_WRITE, FILE_WRITE_DATA)));
+    *file_handle = plat::RegisterHandle(
+        std::make_shared<FileObject>(std::move(file), Grants(desired_access, GENERIC_READ, FILE_READ_DATA),
+                                     Grants(desired_access, GENERIC_WRITE, FILE_WRITE_DATA)));
     io_status->Status = STATUS_SUCCESS;
     io_status->Information = FILE_OPENED;
     return STATUS_SUCCESS;

@@ -43,8 +43,7 @@ public:
     // Loads a profile. On failure the result is null and *error reads
     // "<source>: <field>: <what is wrong>", for example
     // "lab.json: devices[1].ata.attributes[3].id: must be 1 to 255, got 0".
-    static std::shared_ptr<SimMachine> FromText(std::string_view json, std::string_view source,
-                                                std::string* error);
+    static std::shared_ptr<SimMachine> FromText(std::string_view json, std::string_view source, std::string* error);
     static std::shared_ptr<SimMachine> FromFile(const std::string& path, std::string* error);
     // The built-in demo profile (DefaultProfileText()).
     static std::shared_ptr<SimMachine> Default();
@@ -53,6 +52,8 @@ public:
 
     explicit SimMachine(const SimProfile& profile);
     ~SimMachine() override;
+    SimMachine(const SimMachine&) = delete;
+    SimMachine& operator=(const SimMachine&) = delete;
 
     // NT names of the device objects, in profile order.
     std::vector<std::string> DeviceNames() const;

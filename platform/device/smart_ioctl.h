@@ -92,7 +92,7 @@ static_assert(offsetof(GETVERSIONINPARAMS, bIDEDeviceMap) == 3);
 static_assert(offsetof(GETVERSIONINPARAMS, fCapabilities) == 4);
 
 struct IDEREGS {
-    BYTE bFeaturesReg;      // features on input, error on output
+    BYTE bFeaturesReg;  // features on input, error on output
     BYTE bSectorCountReg;
     BYTE bSectorNumberReg;  // LBA low
     BYTE bCylLowReg;        // LBA mid

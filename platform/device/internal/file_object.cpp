@@ -8,8 +8,8 @@
 
 namespace plat::device::detail {
 
-NTSTATUS FileObject::Control(HANDLE event, IO_STATUS_BLOCK* io_status, ULONG code, const void* in,
-                             ULONG in_length, void* out, ULONG out_length) {
+NTSTATUS FileObject::Control(HANDLE event, IO_STATUS_BLOCK* io_status, ULONG code, const void* in, ULONG in_length,
+                             void* out, ULONG out_length) {
     const ULONG access = ACCESS_FROM_CTL_CODE(code);
     if (((access & FILE_READ_ACCESS) && !m_canRead) || ((access & FILE_WRITE_ACCESS) && !m_canWrite))
         return STATUS_ACCESS_DENIED;
@@ -35,8 +35,8 @@ NTSTATUS FileObject::Control(HANDLE event, IO_STATUS_BLOCK* io_status, ULONG cod
             io_status->Information = 0;
             io_status->Status = STATUS_PENDING;
         }
-        QueuePending(PendingRequest{CurrentClock().TickMs() + *result.pending_ms, shared_from_this(), io_status,
-                                    event, out, std::move(output), result.status, information});
+        QueuePending(PendingRequest{CurrentClock().TickMs() + *result.pending_ms, shared_from_this(), io_status, event,
+                                    out, std::move(output), result.status, information});
         return STATUS_PENDING;
     }
     if (information) std::memcpy(out, output.data(), information);

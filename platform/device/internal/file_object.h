@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "base/nt_types.h"
 #include "base/sync.h"
 #include "device/backend.h"
-#include "base/nt_types.h"
 
 namespace plat::device::detail {
 
@@ -22,8 +22,8 @@ public:
         : m_file(std::move(file)), m_canRead(can_read), m_canWrite(can_write) {}
 
     // Carries out one control request for NtDeviceIoControlFile.
-    NTSTATUS Control(HANDLE event, IO_STATUS_BLOCK* io_status, ULONG code, const void* in, ULONG in_length,
-                     void* out, ULONG out_length);
+    NTSTATUS Control(HANDLE event, IO_STATUS_BLOCK* io_status, ULONG code, const void* in, ULONG in_length, void* out,
+                     ULONG out_length);
     FILE_FS_DEVICE_INFORMATION DeviceInformation() const { return m_file->DeviceInformation(); }
 
     bool IsSignaledLocked() const override { return m_pending == 0; }

@@ -28,7 +28,9 @@ void Complete(PendingRequest& r) {
 // Lock order: m_mutex, then SyncMutex (taken inside Complete).
 class Completer {
 public:
-    Completer() { std::thread([this] { Run(); }).detach(); }
+    Completer() {
+        std::thread([this] { Run(); }).detach();
+    }
 
     void Add(PendingRequest request) {
         {
@@ -65,8 +67,8 @@ private:
                 Complete(request);
                 continue;
             }
-            const auto earliest = std::min_element(m_queue.begin(), m_queue.end(),
-                                                   [](const auto& a, const auto& b) { return a.due_tick < b.due_tick; });
+            const auto earliest = std::min_element(
+                m_queue.begin(), m_queue.end(), [](const auto& a, const auto& b) { return a.due_tick < b.due_tick; });
             CurrentClock().WaitUntil(lock, m_cv, earliest->due_tick);
         }
     }

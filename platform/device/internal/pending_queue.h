@@ -8,8 +8,8 @@
 #include <memory>
 #include <vector>
 
-#include "base/wintypes.h"
 #include "base/nt_types.h"
+#include "base/wintypes.h"
 
 namespace plat::device::detail {
 

@@ -14,8 +14,8 @@ NTSTATUS Check(const SCSI_PASS_THROUGH_DIRECT& s, std::size_t out_size) {
     const bool bad_cdb = s.CdbLength == 0 || s.CdbLength > sizeof s.Cdb;
     const bool bad_data = s.DataIn > SCSI_IOCTL_DATA_UNSPECIFIED || s.DataTransferLength > kScsiMaxTransferLength ||
                           (s.DataTransferLength && (!s.DataBuffer || s.DataIn == SCSI_IOCTL_DATA_UNSPECIFIED));
-    const bool bad_sense = s.SenseInfoLength &&
-                           (s.SenseInfoOffset < kSptdSize || s.SenseInfoOffset + s.SenseInfoLength > out_size);
+    const bool bad_sense =
+        s.SenseInfoLength && (s.SenseInfoOffset < kSptdSize || s.SenseInfoOffset + s.SenseInfoLength > out_size);
     const bool bad_timeout = s.TimeOutValue == 0 || s.TimeOutValue > kScsiMaxTimeOutSeconds;
     return bad_cdb || bad_data || bad_sense || bad_timeout ? STATUS_INVALID_PARAMETER : STATUS_SUCCESS;
 }

@@ -92,7 +92,8 @@ private:
     // libata marks its disks with the vendor "ATA"; any other disk (a USB
     // bridge, say) is asked once with a command that does not wake it.
     std::optional<GETVERSIONINPARAMS> SmartVersion(ULONG code) {
-        const bool smart = code == SMART_GET_VERSION || code == SMART_SEND_DRIVE_COMMAND || code == SMART_RCV_DRIVE_DATA;
+        const bool smart =
+            code == SMART_GET_VERSION || code == SMART_SEND_DRIVE_COMMAND || code == SMART_RCV_DRIVE_DATA;
         if (!smart || !m_ata) return std::nullopt;
         if (!m_ataCapable) {
             const auto vendor = m_system->ReadFile(m_node.sysfs_scsi + "/vendor");

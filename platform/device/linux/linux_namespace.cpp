@@ -20,6 +20,15 @@ std::optional<int> NumberAfter(std::string_view name, std::string_view prefix, s
     return n;
 }
 
+// N of "\device\harddiskN\drN" (both numbers the same).
+std::optional<int> DiskNumber(std::string_view name) {
+    const auto separator = name.rfind('\\');
+    if (separator == std::string_view::npos) return std::nullopt;
+    const auto disk = NumberAfter(name.substr(0, separator), "\\device\\harddisk");
+    const auto dr = NumberAfter(name.substr(separator), "\\dr");
+    return disk && disk == dr ? disk : std::nullopt;
+}
+
 std::string Lower(std::u16string_view name) { return Utf16ToUtf8(ToLowerAscii(name)); }
 
 bool IsScsiDiskName(const std::string& name) {
@@ -53,11 +62,12 @@ std::optional<std::u16string> LinuxNamespace::LinkTarget(std::u16string_view nam
 std::optional<LinuxNode> LinuxNamespace::Lookup(std::u16string_view wide_name) const {
     const std::string name = Lower(wide_name);
     using Kind = LinuxNode::Kind;
-    for (int n = 0; const auto& disk : Disks()) {
-        const std::string expected = "\\device\\harddisk" + std::to_string(n) + "\\dr" + std::to_string(n);
-        if (name == expected)
-            return LinuxNode{Kind::kDisk, "/dev/" + disk, "/sys/block/" + disk, "/sys/block/" + disk + "/device", n};
-        ++n;
+    if (const auto n = DiskNumber(name)) {
+        const auto disks = Disks();
+        if (static_cast<std::size_t>(*n) < disks.size()) {
+            const std::string& disk = disks[static_cast<std::size_t>(*n)];
+            return LinuxNode{Kind::kDisk, "/dev/" + disk, "/sys/block/" + disk, "/sys/block/" + disk + "/device", *n};
+        }
     }
     if (const auto n = NumberAfter(name, "\\device\\cdrom")) {
         const std::string node = "sr" + std::to_string(*n);

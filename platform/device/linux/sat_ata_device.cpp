@@ -10,8 +10,8 @@ namespace {
 constexpr BYTE kAtaPassThrough16 = 0x85;
 constexpr BYTE kProtocolNonData = 3;
 constexpr BYTE kProtocolPioIn = 4;
-constexpr BYTE kCheckCondition = 0x20;   // CK_COND: return the registers
-constexpr BYTE kPioInFromCount = 0x0E;   // T_DIR in, BYTE_BLOCK, length in the count field
+constexpr BYTE kCheckCondition = 0x20;  // CK_COND: return the registers
+constexpr BYTE kPioInFromCount = 0x0E;  // T_DIR in, BYTE_BLOCK, length in the count field
 constexpr BYTE kCheckPowerMode = 0xE5;
 constexpr BYTE kSenseRecovered = 0x01;
 constexpr BYTE kSenseIllegalRequest = 0x05;
@@ -69,10 +69,22 @@ AtaOutcome SatAtaDevice::Pass(const AtaTaskFile& in, std::span<BYTE> data_in) {
     // data command carries its sector count there (IDENTIFY and READ DATA
     // ignore the register; READ LOG already holds it).
     const BYTE count = data ? static_cast<BYTE>(data_in.size() / 512) : in.count;
-    const BYTE cdb[16] = {kAtaPassThrough16, static_cast<BYTE>((data ? kProtocolPioIn : kProtocolNonData) << 1),
+    const BYTE cdb[16] = {kAtaPassThrough16,
+                          static_cast<BYTE>((data ? kProtocolPioIn : kProtocolNonData) << 1),
                           data ? kPioInFromCount : kCheckCondition,
-                          0, in.feature, 0, count, 0, in.lba_low, 0, in.lba_mid, 0, in.lba_high, in.device,
-                          in.command, 0};
+                          0,
+                          in.feature,
+                          0,
+                          count,
+                          0,
+                          in.lba_low,
+                          0,
+                          in.lba_mid,
+                          0,
+                          in.lba_high,
+                          in.device,
+                          in.command,
+                          0};
     const bool captive = in.command == SMART_CMD && in.feature == EXECUTE_OFFLINE_DIAGS && (in.lba_low & 0x80);
     ScsiRequest request;
     request.cdb = cdb;

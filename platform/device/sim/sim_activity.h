@@ -11,10 +11,10 @@
 namespace plat::device {
 
 struct SimActivity {
-    int type = 0;                 // ATA subcommand or SCSI self-test code
-    std::uint64_t start = 0;      // FILETIME units
-    std::uint64_t duration = 0;   // FILETIME units
-    BYTE result = 0;              // outcome when it runs to its end
+    int type = 0;                // ATA subcommand or SCSI self-test code
+    std::uint64_t start = 0;     // FILETIME units
+    std::uint64_t duration = 0;  // FILETIME units
+    BYTE result = 0;             // outcome when it runs to its end
 
     static SimActivity Start(int type, std::uint32_t seconds, BYTE result) {
         return SimActivity{type, CurrentClock().NowFileTime(), std::uint64_t(seconds) * kFileTimePerSecond, result};

@@ -83,8 +83,10 @@ AtaOutcome SimAtaDrive::Execute(const AtaTaskFile& in, std::span<BYTE> data_in) 
     if (m_activity && m_behaviour.stops_on_command) StopActivity(kSelfTestInterrupted);
     if (in.command == ID_CMD) {
         if (data_in.size() < 512) return AtaAbort(in);
-        if (m_profile.identify_sector) std::memcpy(data_in.data(), m_profile.identify_sector->data(), 512);
-        else std::memcpy(data_in.data(), IdentifySector().data(), 512);
+        if (m_profile.identify_sector)
+            std::memcpy(data_in.data(), m_profile.identify_sector->data(), 512);
+        else
+            std::memcpy(data_in.data(), IdentifySector().data(), 512);
         return AtaGood(in);
     }
     if (in.command == SMART_CMD) return Smart(in, data_in);
@@ -173,7 +175,8 @@ AtaOutcome SimAtaDrive::ExecuteOffline(const AtaTaskFile& in) {
 
 void SimAtaDrive::StartActivity(int type) {
     const auto it = m_behaviour.selftests.find(type);
-    const std::uint32_t seconds = it != m_behaviour.selftests.end() ? it->second.seconds : DefaultSeconds(m_profile, type);
+    const std::uint32_t seconds =
+        it != m_behaviour.selftests.end() ? it->second.seconds : DefaultSeconds(m_profile, type);
     const BYTE result = it != m_behaviour.selftests.end() ? it->second.result : 0;
     m_activity = SimActivity::Start(type, seconds, result);
     if (type == 0) {
@@ -253,17 +256,19 @@ SimAtaDrive::Sector SimAtaDrive::IdentifySector() const {
     const bool errlog = m_profile.error_logging & 0x01;
     const WORD smart_bit = m_profile.smart_supported ? 1 : 0;
     const WORD features84 = static_cast<WORD>(0x4000 | (errlog ? 0x0001 : 0) | (selftest ? 0x0002 : 0) | 0x0020);
+    // clang-format off
     const std::pair<int, WORD> words[] = {
-        {0, 0x0040},  {1, 16383}, {3, 16},    {6, 63},     {47, 0x8010},
+        {0, 0x0040},  {1, 16383},   {3, 16},      {6, 63},      {47, 0x8010},
         {49, 0x2F00}, {50, 0x4000}, {53, 0x0007}, {59, 0x0110},
         {60, static_cast<WORD>(std::min<std::uint64_t>(sectors, 0x0FFFFFFF))},
         {61, static_cast<WORD>(std::min<std::uint64_t>(sectors, 0x0FFFFFFF) >> 16)},
-        {63, 0x0407}, {64, 0x0003}, {65, 120},   {66, 120},  {67, 120}, {68, 120},
+        {63, 0x0407}, {64, 0x0003}, {65, 120},    {66, 120},    {67, 120},    {68, 120},
         {75, 31},     {76, 0x0F06}, {80, 0x01F0}, {81, 0x0029},
         {82, static_cast<WORD>(0x7468 | smart_bit)}, {83, 0x7C01}, {84, features84},
         {85, static_cast<WORD>(0x7468 | (m_enabled ? 1 : 0))}, {86, 0x3C01}, {87, features84},
         {88, 0x407F}, {93, 0x6069}, {106, 0x4000}, {217, 7200},
     };
+    // clang-format on
     for (const auto& [word, value] : words) PutWord(s, word, value);
     PutLe(s, 200, sectors, 8);  // words 100-103
     PutString(s, 10, 10, m_profile.serial);
@@ -370,10 +375,14 @@ bool SimAtaDrive::ReadLog(BYTE address, BYTE count, std::span<BYTE> out) const {
         return true;
     }
     Sector s;
-    if (address == kLogDirectory) s = LogDirectorySector();
-    else if (address == kSummaryErrorLog && (m_profile.error_logging & 0x01)) s = ErrorLogSector();
-    else if (address == kSelfTestLog && (m_profile.offline_capability & 0x10)) s = SelfTestLogSector();
-    else return false;
+    if (address == kLogDirectory)
+        s = LogDirectorySector();
+    else if (address == kSummaryErrorLog && (m_profile.error_logging & 0x01))
+        s = ErrorLogSector();
+    else if (address == kSelfTestLog && (m_profile.offline_capability & 0x10))
+        s = SelfTestLogSector();
+    else
+        return false;
     if (count != 1) return false;
     std::memcpy(out.data(), s.data(), s.size());
     return true;

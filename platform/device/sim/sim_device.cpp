@@ -150,7 +150,7 @@ const SimFailure* SimDevice::InjectedFailure(ULONG code, const SimCommand& comma
 
 IoResult SimDevice::Dispatch(ULONG code, std::span<const BYTE> in, std::span<BYTE> out) {
     detail::DeviceEndpoints endpoints{m_profile.smart_version, m_profile.address, m_ata.get(), m_scsi.get()};
-    if (m_profile.kind != SimKind::kScsiPort) return detail::DispatchControl(code, in, out, endpoints);
+    if (!IsPort()) return detail::DispatchControl(code, in, out, endpoints);
     // A port has no address of its own; it forwards to the unit addressed.
     PortForwarder port(m_router, m_profile.address ? m_profile.address->PortNumber : 0);
     endpoints.address.reset();

@@ -32,6 +32,7 @@ public:
     const std::u16string& Name() const { return m_profile.name; }
     const std::vector<std::u16string>& Links() const { return m_profile.links; }
     const std::optional<SCSI_ADDRESS>& Address() const { return m_profile.address; }
+    bool IsPort() const { return m_profile.kind == SimKind::kScsiPort; }
     FILE_FS_DEVICE_INFORMATION DeviceInformation() const;
     bool Vanished() const;
 

@@ -5,10 +5,10 @@
 #include <stdexcept>
 
 #include "base/text.h"
+#include "device/scsi_ioctl.h"
 #include "device/sim/sim_device.h"
 #include "device/sim/sim_profile.h"
 #include "device/smart_ioctl.h"
-#include "device/scsi_ioctl.h"
 
 namespace plat::device {
 namespace {
@@ -72,7 +72,7 @@ SimMachine::SimMachine(const SimProfile& profile) {
     // machine's list beyond the machine's own lifetime.
     auto router = [this](const SCSI_ADDRESS& address) -> std::shared_ptr<SimDevice> {
         for (const auto& d : m_devices)
-            if (d->Address() && SameAddress(*d->Address(), address)) return d;
+            if (!d->IsPort() && d->Address() && SameAddress(*d->Address(), address)) return d;
         return nullptr;
     };
     for (const SimDeviceProfile& d : profile.devices) {

@@ -70,7 +70,8 @@ public:
         if (m_value.is_number_unsigned()) {
             v = m_value.get<std::uint64_t>();
         } else if (m_value.is_string()) {
-            if (!ParseNumber(m_value.get<std::string>(), &v)) Fail("must be a number, got \"" + m_value.get<std::string>() + "\"");
+            if (!ParseNumber(m_value.get<std::string>(), &v))
+                Fail("must be a number, got \"" + m_value.get<std::string>() + "\"");
         } else {
             Fail("must be a number from " + std::to_string(min) + " to " + std::to_string(max) + ", got " +
                  m_value.dump());
@@ -175,15 +176,23 @@ void ForEachNumbered(const Field& object, const char* name, std::uint64_t max_ke
     }
 }
 
-SimKind KindOf(const Field& f) {
-    static const std::pair<const char*, SimKind> kinds[] = {
-        {"ata-disk", SimKind::kAtaDisk}, {"scsi-disk", SimKind::kScsiDisk}, {"cdrom", SimKind::kCdRom},
-        {"tape", SimKind::kTape},        {"floppy", SimKind::kFloppy},       {"scsi-port", SimKind::kScsiPort}};
+// One of the names of `choices`, as its value.
+template <typename T, std::size_t N>
+T Choice(const Field& f, const std::pair<const char*, T> (&choices)[N]) {
     const std::string s = f.Text(16);
-    for (const auto& [name, kind] : kinds)
-        if (s == name) return kind;
-    f.Fail("must be one of ata-disk, scsi-disk, cdrom, tape, floppy, scsi-port, got \"" + s + "\"");
+    std::string names;
+    for (const auto& [name, value] : choices) {
+        if (s == name) return value;
+        names += (names.empty() ? "" : ", ") + std::string(name);
+    }
+    f.Fail("must be one of " + names + ", got \"" + s + "\"");
 }
+
+constexpr std::pair<const char*, SimKind> kKinds[] = {
+    {"ata-disk", SimKind::kAtaDisk}, {"scsi-disk", SimKind::kScsiDisk}, {"cdrom", SimKind::kCdRom},
+    {"tape", SimKind::kTape},        {"floppy", SimKind::kFloppy},      {"scsi-port", SimKind::kScsiPort}};
+constexpr std::pair<const char*, SimAta::Health> kHealths[] = {
+    {"auto", SimAta::Health::kAuto}, {"healthy", SimAta::Health::kHealthy}, {"exceeded", SimAta::Health::kExceeded}};
 
 struct KindDefaults {
     ULONG device_type;
@@ -241,10 +250,12 @@ SimAttribute AttributeOf(const Field& f) {
 }
 
 void ReadSmart(const Field& f, SimAta* ata) {
+    // clang-format off
     f.ExpectObject({"supported", "enabled", "autosave", "auto_offline", "attributes", "offline_status",
                     "selftest_status", "offline_capability", "smart_capability", "error_logging", "collect_seconds",
                     "short_minutes", "extended_minutes", "conveyance_minutes", "return_status", "error_count",
                     "data_sector", "thresholds_sector", "logs", "selftest_log"});
+    // clang-format on
     SetBool(f, "supported", &ata->smart_supported);
     SetBool(f, "enabled", &ata->smart_enabled);
     SetBool(f, "autosave", &ata->autosave);
@@ -262,13 +273,7 @@ void ReadSmart(const Field& f, SimAta* ata) {
     Set(f, "short_minutes", &ata->short_minutes, 0, 255);
     Set(f, "extended_minutes", &ata->extended_minutes, 0, 255);
     Set(f, "conveyance_minutes", &ata->conveyance_minutes, 0, 255);
-    if (auto s = f.Member("return_status")) {
-        const std::string v = s->Text(16);
-        if (v == "auto") ata->return_status = SimAta::Health::kAuto;
-        else if (v == "healthy") ata->return_status = SimAta::Health::kHealthy;
-        else if (v == "exceeded") ata->return_status = SimAta::Health::kExceeded;
-        else s->Fail("must be auto, healthy or exceeded, got \"" + v + "\"");
-    }
+    if (auto s = f.Member("return_status")) ata->return_status = Choice(*s, kHealths);
     Set(f, "error_count", &ata->error_count, 0, 0xFFFF);
     SetHex(f, "data_sector", &ata->data_sector, 512, 512);
     SetHex(f, "thresholds_sector", &ata->thresholds_sector, 512, 512);
@@ -285,8 +290,9 @@ SimAta AtaOf(const Field& f) {
     SetText(f, "serial", &ata.serial, 20);
     SetText(f, "firmware", &ata.firmware, 8);
     Set(f, "sectors", &ata.sectors, 0, 0xFFFFFFFFFFFFull);
-    ForEachNumbered(f, "identify_words", 255,
-                    [&](int word, const Field& v) { ata.identify_words[word] = static_cast<WORD>(v.Number(0, 0xFFFF)); });
+    ForEachNumbered(f, "identify_words", 255, [&](int word, const Field& v) {
+        ata.identify_words[word] = static_cast<WORD>(v.Number(0, 0xFFFF));
+    });
     SetHex(f, "identify_sector", &ata.identify_sector, 512, 512);
     if (auto smart = f.Member("smart")) ReadSmart(*smart, &ata);
     return ata;
@@ -326,10 +332,12 @@ void ReadInformationalExceptions(const Field& f, SimScsi* scsi) {
 }
 
 SimScsi ScsiOf(const Field& f, BYTE peripheral_type) {
+    // clang-format off
     f.ExpectObject({"peripheral_type", "vendor", "product", "revision", "serial", "inquiry", "vpd_serial", "blocks",
                     "block_size", "informational_exceptions", "extended_selftest_seconds", "mode_pages",
                     "diagnostic_pages", "log_pages", "temperature", "reference_temperature", "request_sense",
                     "self_test", "power_on_hours", "selftest_log"});
+    // clang-format on
     SimScsi scsi;
     scsi.peripheral_type = peripheral_type;
     Set(f, "peripheral_type", &scsi.peripheral_type, 0, 0x1F);
@@ -355,7 +363,7 @@ SimScsi ScsiOf(const Field& f, BYTE peripheral_type) {
         scsi.diagnostic_pages[static_cast<BYTE>(page)] = v.Hex(4, 0xFFFF);
     });
     ForEachNumbered(f, "log_pages", 0x3F, [&](int page, const Field& v) {
-        if (page == 0x00 || page == 0x10) v.Fail("is made by the unit itself");
+        if (page == 0x00) v.Fail("the list of supported pages is made from the others");
         if (v.value().is_string()) {
             scsi.raw_log_pages[static_cast<BYTE>(page)] = v.Hex(4, 0xFFFF);
             return;
@@ -373,8 +381,8 @@ SimScsi ScsiOf(const Field& f, BYTE peripheral_type) {
 }
 
 SimFailure FailureOf(const Field& f) {
-    f.ExpectObject({"control_code", "ata_command", "ata_feature", "scsi_opcode", "skip", "times", "status",
-                    "ata_error", "sense"});
+    f.ExpectObject(
+        {"control_code", "ata_command", "ata_feature", "scsi_opcode", "skip", "times", "status", "ata_error", "sense"});
     SimFailure failure;
     SetOpt(f, "control_code", &failure.control_code, 0, 0xFFFFFFFF);
     SetOpt(f, "ata_command", &failure.ata_command, 0, 255);
@@ -433,8 +441,10 @@ GETVERSIONINPARAMS VersionOf(const Field& f) {
 }
 
 SimDeviceProfile DeviceOf(const Field& f) {
+    // clang-format off
     f.ExpectObject({"name", "links", "kind", "device_type", "removable", "characteristics", "scsi_address",
                     "smart_version", "ata", "scsi", "behaviour"});
+    // clang-format on
     SimDeviceProfile d;
     const auto name = f.Member("name");
     if (!name) f.Fail("needs a name");
@@ -443,13 +453,14 @@ SimDeviceProfile DeviceOf(const Field& f) {
         for (const Field& l : links->Elements()) d.links.push_back(l.NtName());
     const auto kind = f.Member("kind");
     if (!kind) f.Fail("needs a kind");
-    d.kind = KindOf(*kind);
+    d.kind = Choice(*kind, kKinds);
     const KindDefaults defaults = DefaultsOf(d.kind);
     d.device_type = defaults.device_type;
     Set(f, "device_type", &d.device_type, 0, 0xFFFF);
     bool removable = defaults.removable;
     SetBool(f, "removable", &removable);
-    d.characteristics = (removable ? FILE_REMOVABLE_MEDIA : 0) | (d.kind == SimKind::kFloppy ? FILE_FLOPPY_DISKETTE : 0);
+    d.characteristics =
+        (removable ? FILE_REMOVABLE_MEDIA : 0) | (d.kind == SimKind::kFloppy ? FILE_FLOPPY_DISKETTE : 0);
     Set(f, "characteristics", &d.characteristics, 0, 0xFFFFFFFF);
     if (auto a = f.Member("scsi_address")) {
         a->ExpectObject({"port", "path", "target", "lun"});
@@ -467,8 +478,10 @@ SimDeviceProfile DeviceOf(const Field& f) {
         f.Child("ata").Fail("is only for kind ata-disk");
     }
     if (auto v = f.Member("smart_version")) {
-        if (v->value().is_boolean() && !v->Bool()) d.smart_version.reset();
-        else d.smart_version = VersionOf(*v);
+        if (v->value().is_boolean() && !v->Bool())
+            d.smart_version.reset();
+        else
+            d.smart_version = VersionOf(*v);
     }
     const bool has_scsi_unit = d.kind != SimKind::kScsiPort;
     if (auto s = f.Member("scsi")) {

@@ -33,18 +33,18 @@ struct SimAttribute {
 
 // One entry of a self-test log, newest last in the profile.
 struct SimSelfTestEntry {
-    BYTE type = 1;        // ATA: LBA-low subcommand; SCSI: self-test code
-    BYTE result = 0;      // ATA: status nibble; SCSI: result code
-    BYTE remaining = 0;   // ATA: tenths still to do when it ended
-    WORD hours = 0;       // life time stamp
+    BYTE type = 1;          // ATA: LBA-low subcommand; SCSI: self-test code
+    BYTE result = 0;        // ATA: status nibble; SCSI: result code
+    BYTE remaining = 0;     // ATA: tenths still to do when it ended
+    WORD hours = 0;         // life time stamp
     std::uint64_t lba = 0;  // first failing address (0xFF.. none)
 };
 
 struct SimAta {
     std::string model, serial, firmware;
     std::uint64_t sectors = 0;
-    std::map<int, WORD> identify_words;       // words returned as given
-    std::optional<Bytes> identify_sector;     // the whole sector as given
+    std::map<int, WORD> identify_words;    // words returned as given
+    std::optional<Bytes> identify_sector;  // the whole sector as given
     bool smart_supported = true;
     bool smart_enabled = true;
     bool autosave = false;
@@ -116,10 +116,10 @@ struct SimFailure {
     std::optional<BYTE> ata_command;
     std::optional<BYTE> ata_feature;
     std::optional<BYTE> scsi_opcode;
-    std::uint32_t skip = 0;                 // matching requests to let through first
-    std::optional<std::uint32_t> times;     // then fail this many (none: all)
-    std::optional<NTSTATUS> status;         // fail the request with this status
-    std::optional<BYTE> ata_error;          // or: the drive aborts with this error
+    std::uint32_t skip = 0;                    // matching requests to let through first
+    std::optional<std::uint32_t> times;        // then fail this many (none: all)
+    std::optional<NTSTATUS> status;            // fail the request with this status
+    std::optional<BYTE> ata_error;             // or: the drive aborts with this error
     std::optional<std::array<BYTE, 3>> sense;  // or: CHECK CONDITION key/asc/ascq
 };
 

@@ -108,14 +108,21 @@ Bytes FixedSense(BYTE key, BYTE asc, BYTE ascq) {
 }
 
 SimScsiUnit::SimScsiUnit(const SimScsi& profile, const SimBehaviour& behaviour)
-    : m_profile(profile), m_behaviour(behaviour), m_createdAt(CurrentClock().NowFileTime()), m_log(profile.selftest_log) {
+    : m_profile(profile),
+      m_behaviour(behaviour),
+      m_createdAt(CurrentClock().NowFileTime()),
+      m_log(profile.selftest_log) {
     if (m_profile.control_page) {
         ModePage page{kPageControl, Bytes(10, 0), Bytes(10, 0), {}, {}};
         PutBe(page.current, 8, m_profile.extended_selftest_seconds.value_or(0), 2);
         m_modePages.push_back(page);
     }
     if (m_profile.ie) {
-        ModePage page{kPageInformationalExceptions, Bytes(10, 0), Bytes(m_profile.ie->changeable.begin(), m_profile.ie->changeable.end()), {}, {}};
+        ModePage page{kPageInformationalExceptions,
+                      Bytes(10, 0),
+                      Bytes(m_profile.ie->changeable.begin(), m_profile.ie->changeable.end()),
+                      {},
+                      {}};
         page.current[0] = m_profile.ie->flags;
         page.current[1] = m_profile.ie->mrie;
         PutBe(page.current, 2, m_profile.ie->interval_timer, 4);
@@ -123,7 +130,8 @@ SimScsiUnit::SimScsiUnit(const SimScsi& profile, const SimBehaviour& behaviour)
         m_modePages.push_back(page);
     }
     for (const auto& [code, bytes] : m_profile.mode_pages)
-        m_modePages.push_back(ModePage{code, Bytes(bytes.begin() + 2, bytes.end()), Bytes(bytes.size() - 2, 0), {}, {}});
+        m_modePages.push_back(
+            ModePage{code, Bytes(bytes.begin() + 2, bytes.end()), Bytes(bytes.size() - 2, 0), {}, {}});
     for (ModePage& p : m_modePages) p.saved = p.initial = p.current;
     std::sort(m_modePages.begin(), m_modePages.end(), [](const auto& a, const auto& b) { return a.code < b.code; });
 }
@@ -174,8 +182,8 @@ ScsiOutcome SimScsiUnit::Inquiry(std::span<const BYTE> cdb, std::span<BYTE> data
         Bytes b(96, 0);
         b[0] = m_profile.peripheral_type;
         b[1] = m_profile.peripheral_type == 0x00 ? 0x00 : 0x80;  // RMB for CD/DVD and tape
-        b[2] = 0x05;                                              // SPC-3
-        b[3] = 0x12;                                              // HiSup, response format 2
+        b[2] = 0x05;                                             // SPC-3
+        b[3] = 0x12;                                             // HiSup, response format 2
         b[4] = static_cast<BYTE>(b.size() - 5);
         b[7] = 0x02;  // CmdQue
         const Bytes fields[] = {Padded(m_profile.vendor, 8), Padded(m_profile.product, 16),
@@ -237,8 +245,10 @@ ScsiOutcome SimScsiUnit::ModeSense(std::span<const BYTE> cdb, std::span<BYTE> da
         b[ten ? 7 : 3] = 8;
     }
     b.insert(b.end(), pages.begin(), pages.end());
-    if (ten) PutBe(b, 0, b.size() - 2, 2);
-    else b[0] = static_cast<BYTE>(b.size() - 1);
+    if (ten)
+        PutBe(b, 0, b.size() - 2, 2);
+    else
+        b[0] = static_cast<BYTE>(b.size() - 1);
     return DataIn(data, b, allocation);
 }
 
@@ -269,7 +279,8 @@ ScsiOutcome SimScsiUnit::ModeSelect(std::span<const BYTE> cdb, std::span<const B
     }
     for (auto& [page, body] : changes) {
         for (std::size_t i = 0; i < body.size(); ++i)
-            page->current[i] = static_cast<BYTE>((page->current[i] & ~page->changeable[i]) | (body[i] & page->changeable[i]));
+            page->current[i] =
+                static_cast<BYTE>((page->current[i] & ~page->changeable[i]) | (body[i] & page->changeable[i]));
         if (save) page->saved = page->current;
     }
     return Good();
@@ -337,7 +348,10 @@ Bytes SimScsiUnit::InformationalExceptionsPage() const {
 std::optional<Bytes> SimScsiUnit::LogPage(BYTE page) const {
     const auto supported = SupportedLogPages();
     if (std::find(supported.begin(), supported.end(), page) == supported.end()) return std::nullopt;
+    // Pages the profile gives replace the ones the unit makes itself.
     if (const auto it = m_profile.raw_log_pages.find(page); it != m_profile.raw_log_pages.end()) return it->second;
+    if (const auto it = m_profile.log_parameters.find(page); it != m_profile.log_parameters.end())
+        return LogPageOf(page, it->second, 0);
     switch (page) {
         case 0x00: {
             Bytes b{0x00, 0x00, 0x00, static_cast<BYTE>(supported.size())};
@@ -345,14 +359,16 @@ std::optional<Bytes> SimScsiUnit::LogPage(BYTE page) const {
             return b;
         }
         case kLogTemperature:
-            return LogPageOf(page, {{0x0000, 0x03, Bytes{0, *m_profile.temperature}},
-                                    {0x0001, 0x03, Bytes{0, m_profile.reference_temperature}}}, 0);
+            return LogPageOf(page,
+                             {{0x0000, 0x03, Bytes{0, *m_profile.temperature}},
+                              {0x0001, 0x03, Bytes{0, m_profile.reference_temperature}}},
+                             0);
         case kLogSelfTest:
             return SelfTestResultsPage();
         case kLogInformationalExceptions:
             return InformationalExceptionsPage();
         default:
-            return LogPageOf(page, m_profile.log_parameters.at(page), 0);
+            return std::nullopt;
     }
 }
 
@@ -405,8 +421,9 @@ ScsiOutcome SimScsiUnit::SendDiagnostic(std::span<const BYTE> cdb, std::span<con
     if (code != kBackgroundShort && code != kForegroundShort && !extended) return InvalidField();
     if (m_activity) return Check(kNotReady, kAscNotReady, kAscqSelfTestInProgress);
     const SimSelfTestBehaviour b = behaviour(extended ? 2 : 1);
-    const std::uint32_t seconds =
-        b.seconds ? b.seconds : extended ? m_profile.extended_selftest_seconds.value_or(1800) : 60;
+    const std::uint32_t seconds = b.seconds  ? b.seconds
+                                  : extended ? m_profile.extended_selftest_seconds.value_or(1800)
+                                             : 60;
     m_activity = SimActivity::Start(code, seconds, b.result);
     if (code == kForegroundShort || code == kForegroundExtended) {  // returns when the test is over
         EndSelfTest(b.result);

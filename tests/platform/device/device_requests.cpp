@@ -14,9 +14,9 @@ HANDLE Open(const std::string& name, NTSTATUS* status) {
     InitializeObjectAttributes(&oa, &us, OBJ_CASE_INSENSITIVE, nullptr, nullptr);
     IO_STATUS_BLOCK iosb;
     HANDLE h = nullptr;
-    const NTSTATUS s = NtOpenFile(&h, GENERIC_READ | GENERIC_WRITE | SYNCHRONIZE, &oa, &iosb,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                  FILE_SYNCHRONOUS_IO_NONALERT | FILE_NON_DIRECTORY_FILE);
+    const NTSTATUS s =
+        NtOpenFile(&h, GENERIC_READ | GENERIC_WRITE | SYNCHRONIZE, &oa, &iosb, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                   FILE_SYNCHRONOUS_IO_NONALERT | FILE_NON_DIRECTORY_FILE);
     if (status) *status = s;
     return NT_SUCCESS(s) ? h : nullptr;
 }
@@ -54,7 +54,9 @@ ScsiReply Scsi(HANDLE h, std::vector<BYTE> cdb, Dir dir, std::vector<BYTE> data,
     s.CdbLength = static_cast<UCHAR>(cdb.size());
     s.SenseInfoLength = kSense;
     s.SenseInfoOffset = sizeof s;
-    s.DataIn = dir == Dir::kIn ? SCSI_IOCTL_DATA_IN : dir == Dir::kOut ? SCSI_IOCTL_DATA_OUT : SCSI_IOCTL_DATA_UNSPECIFIED;
+    s.DataIn = dir == Dir::kIn    ? SCSI_IOCTL_DATA_IN
+               : dir == Dir::kOut ? SCSI_IOCTL_DATA_OUT
+                                  : SCSI_IOCTL_DATA_UNSPECIFIED;
     s.DataTransferLength = static_cast<ULONG>(data.size());
     s.DataBuffer = data.empty() ? nullptr : data.data();
     s.TimeOutValue = 50000;

@@ -136,8 +136,8 @@ protected:
         fake->dirs["/sys/class/scsi_tape"] = {"nst0", "st0"};
         fake->dirs["/sys/class/scsi_host"] = {"host0", "host2"};
         fake->dirs["/sys/class/scsi_device/2:0:4:0/device/scsi_generic"] = {"sg7"};
-        for (const char* node : {"/dev/sda", "/dev/sdb", "/dev/sdc", "/dev/sdaa", "/dev/sr0", "/dev/nst0", "/dev/fd0",
-                                 "/dev/sg7"})
+        for (const char* node :
+             {"/dev/sda", "/dev/sdb", "/dev/sdc", "/dev/sdaa", "/dev/sr0", "/dev/nst0", "/dev/fd0", "/dev/sg7"})
             fake->files[node] = "";
         fake->files["/sys/block/sda/device/vendor"] = "ATA     \n";
         fake->files["/sys/block/sdb/device/vendor"] = "USBBRIDG\n";
@@ -169,10 +169,12 @@ std::string LinkOf(const std::string& name) {
 TEST_F(LinuxBackendTest, NamesMapOntoTheMachinesNodes) {
     EXPECT_EQ(LinkOf("\\Device\\Harddisk3\\Partition0"), "\\Device\\Harddisk3\\DR3");
     EXPECT_EQ(LinkOf("\\Device\\Harddisk4\\Partition0"), "");
-    const std::pair<const char*, const char*> cases[] = {
-        {"\\Device\\Harddisk0\\Partition0", "/dev/sda"}, {"\\Device\\Harddisk1\\DR1", "/dev/sdb"},
-        {"\\device\\harddisk3\\dr3", "/dev/sdaa"},       {"\\Device\\CdRom0", "/dev/sr0"},
-        {"\\Device\\Tape0", "/dev/nst0"},               {"\\Device\\Floppy0", "/dev/fd0"}};
+    const std::pair<const char*, const char*> cases[] = {{"\\Device\\Harddisk0\\Partition0", "/dev/sda"},
+                                                         {"\\Device\\Harddisk1\\DR1", "/dev/sdb"},
+                                                         {"\\device\\harddisk3\\dr3", "/dev/sdaa"},
+                                                         {"\\Device\\CdRom0", "/dev/sr0"},
+                                                         {"\\Device\\Tape0", "/dev/nst0"},
+                                                         {"\\Device\\Floppy0", "/dev/fd0"}};
     for (const auto& [name, node] : cases) {
         HANDLE h = Open(name);
         EXPECT_NE(h, nullptr) << name;
@@ -231,7 +233,7 @@ TEST_F(LinuxBackendTest, SmartVersionForTranslatedDisksOnly) {
     EXPECT_EQ(status, STATUS_SUCCESS);
     EXPECT_EQ(v.fCapabilities & (CAP_ATA_ID_CMD | CAP_SMART_CMD), CAP_ATA_ID_CMD | CAP_SMART_CMD);
     EXPECT_EQ(v.bIDEDeviceMap, 0x02);  // target 1
-    EXPECT_TRUE(fake->sent.empty());    // known from the vendor, nothing sent
+    EXPECT_TRUE(fake->sent.empty());   // known from the vendor, nothing sent
     NtClose(sata);
 
     // A bridge is asked with CHECK POWER MODE; one that rejects the
@@ -260,7 +262,8 @@ TEST_F(LinuxBackendTest, ReadDataTravelsAsPioDataIn) {
     EXPECT_EQ(r.driver_error(), SMART_NO_ERROR);
     EXPECT_EQ(r.data()[2], 9);
     ASSERT_EQ(fake->sent.size(), 1u);
-    EXPECT_EQ(fake->sent[0].cdb, (std::vector<BYTE>{0x85, 0x08, 0x0E, 0, 0xD0, 0, 1, 0, 1, 0, 0x4F, 0, 0xC2, 0xA0, 0xB0, 0}));
+    EXPECT_EQ(fake->sent[0].cdb,
+              (std::vector<BYTE>{0x85, 0x08, 0x0E, 0, 0xD0, 0, 1, 0, 1, 0, 0x4F, 0, 0xC2, 0xA0, 0xB0, 0}));
     EXPECT_EQ(fake->sent[0].direction, SG_DXFER_FROM_DEV);
     EXPECT_EQ(fake->sent[0].length, 512u);
     // IDENTIFY with a count register of 0 still asks the translation for one sector.
@@ -297,12 +300,13 @@ INSTANTIATE_TEST_SUITE_P(
         StatusCase{"descriptor healthy", CheckCondition(DescriptorSense(0x01, 0, 0xDA, 0x4F, 0xC2, 0x50)), 0x4F, 0xC2},
         StatusCase{"descriptor exceeded", CheckCondition(DescriptorSense(0x01, 0, 0xDA, 0xF4, 0x2C, 0x50)), 0xF4, 0x2C},
         StatusCase{"fixed exceeded", CheckCondition(FixedSense(0, 0x50, 0xDA, 0xF4, 0x2C)), 0xF4, 0x2C},
-        StatusCase{"descriptor with status good", CheckCondition(DescriptorSense(0, 0, 0, 0x4F, 0xC2, 0x50), 0x00), 0x4F, 0xC2}));
+        StatusCase{"descriptor with status good", CheckCondition(DescriptorSense(0, 0, 0, 0x4F, 0xC2, 0x50), 0x00),
+                   0x4F, 0xC2}));
 
 TEST_F(LinuxBackendTest, BridgeWithoutCylinderRegistersFallsBackToAttributes) {
     std::vector<BYTE> values(512), thresholds(512);
-    values[2] = 5, values[3] = 0x33, values[5] = 30;  // pre-failure, value 30
-    thresholds[2] = 5, thresholds[3] = 36;              // threshold 36
+    values[2] = 5, values[3] = 0x33, values[5] = 30;                           // pre-failure, value 30
+    thresholds[2] = 5, thresholds[3] = 36;                                     // threshold 36
     fake->answers.push_back(CheckCondition(FixedSense(0, 0x50, 0xDA, 0, 0)));  // low register only
     fake->answers.push_back(DataIn(values));
     fake->answers.push_back(DataIn(thresholds));

@@ -125,8 +125,9 @@ TEST_F(NativeIoTest, AnswersFillTheirRecordsAndNothingBeyond) {
     IO_STATUS_BLOCK iosb;
     BYTE out[40];
     std::memset(out, 0xCC, sizeof out);
-    ASSERT_EQ(NtDeviceIoControlFile(h, nullptr, nullptr, nullptr, &iosb, SMART_GET_VERSION, nullptr, 0, out, sizeof out),
-              STATUS_SUCCESS);
+    ASSERT_EQ(
+        NtDeviceIoControlFile(h, nullptr, nullptr, nullptr, &iosb, SMART_GET_VERSION, nullptr, 0, out, sizeof out),
+        STATUS_SUCCESS);
     EXPECT_EQ(iosb.Information, 24u);
     EXPECT_EQ(out[0], 1);     // version
     EXPECT_EQ(out[3], 0x01);  // IDE device map

@@ -28,7 +28,8 @@ WORD Word(const SmartReply& r, int w) { return static_cast<WORD>(r.data()[2 * w]
 
 std::string AtaString(const SmartReply& r, int first, int words) {
     std::string s;
-    for (int w = first; w < first + words; ++w) s += {static_cast<char>(Word(r, w) >> 8), static_cast<char>(Word(r, w))};
+    for (int w = first; w < first + words; ++w)
+        s += {static_cast<char>(Word(r, w) >> 8), static_cast<char>(Word(r, w))};
     return s;
 }
 
@@ -160,7 +161,8 @@ class ReturnStatusTest : public ::testing::TestWithParam<HealthCase> {};
 TEST_P(ReturnStatusTest, AnswersThroughTheCylinderRegisters) {
     const HealthCase& c = GetParam();
     ScopedSimulation sim(std::string(R"({"devices": [{"name": "\\Device\\D", "kind": "ata-disk",
-        "ata": {"smart": {"return_status": ")") + c.return_status + R"(", "attributes": )" + c.attributes + "}}}]}");
+        "ata": {"smart": {"return_status": ")") +
+                         c.return_status + R"(", "attributes": )" + c.attributes + "}}}]}");
     HANDLE h = Open("\\Device\\D");
     const SmartReply r = Smart(h, SMART_CMD, RETURN_SMART_STATUS);
     EXPECT_EQ(r.status, STATUS_SUCCESS);
@@ -175,12 +177,11 @@ TEST_P(ReturnStatusTest, AnswersThroughTheCylinderRegisters) {
 
 INSTANTIATE_TEST_SUITE_P(
     Health, ReturnStatusTest,
-    ::testing::Values(
-        HealthCase{R"([{"id": 5, "flags": 51, "value": 100, "threshold": 36}])", "auto", 0x4F, 0xC2},
-        HealthCase{R"([{"id": 5, "flags": 51, "value": 36, "threshold": 36}])", "auto", 0xF4, 0x2C},
-        // An advisory attribute at its threshold predicts no failure.
-        HealthCase{R"([{"id": 194, "flags": 34, "value": 20, "threshold": 30}])", "auto", 0x4F, 0xC2},
-        HealthCase{R"([])", "exceeded", 0xF4, 0x2C},
-        HealthCase{R"([{"id": 5, "flags": 51, "value": 1, "threshold": 36}])", "healthy", 0x4F, 0xC2}));
+    ::testing::Values(HealthCase{R"([{"id": 5, "flags": 51, "value": 100, "threshold": 36}])", "auto", 0x4F, 0xC2},
+                      HealthCase{R"([{"id": 5, "flags": 51, "value": 36, "threshold": 36}])", "auto", 0xF4, 0x2C},
+                      // An advisory attribute at its threshold predicts no failure.
+                      HealthCase{R"([{"id": 194, "flags": 34, "value": 20, "threshold": 30}])", "auto", 0x4F, 0xC2},
+                      HealthCase{R"([])", "exceeded", 0xF4, 0x2C},
+                      HealthCase{R"([{"id": 5, "flags": 51, "value": 1, "threshold": 36}])", "healthy", 0x4F, 0xC2}));
 
 }  // namespace

@@ -81,7 +81,8 @@ class StopsOnCommandTest : public ::testing::TestWithParam<StopCase> {};
 TEST_P(StopsOnCommandTest, NewCommandEndsOfflineActivity) {
     plat::ScopedManualClock clock;
     ScopedSimulation sim(std::string(R"({"devices": [{"name": "\\Device\\A", "kind": "ata-disk",
-        "ata": {"smart": {"offline_capability": ")") + GetParam().capability + R"("}},
+        "ata": {"smart": {"offline_capability": ")") +
+                         GetParam().capability + R"("}},
         "behaviour": {"stops_on_command": true}}]})");
     HANDLE h = Open("\\Device\\A");
     ASSERT_EQ(SmartCommand(h, EXECUTE_OFFLINE_DIAGS, 0, GetParam().subcommand).driver_error(), SMART_NO_ERROR);
@@ -119,6 +120,7 @@ TEST(SimBehaviourTest, PortForwardsToTheUnitItAddresses) {
     EXPECT_EQ(tape.data[0], 0x01);  // a tape
     EXPECT_EQ(std::string(tape.data.begin() + 8, tape.data.begin() + 15), "STRANDA");
     EXPECT_EQ(ScsiIn(port, {0x12, 0, 0, 0, 36, 0}, 36, 5).status, STATUS_NO_SUCH_DEVICE);
+    EXPECT_EQ(ScsiIn(port, {0x12, 0, 0, 0, 36, 0}, 36, 0).status, STATUS_NO_SUCH_DEVICE);  // not the port itself
     IO_STATUS_BLOCK iosb;
     SCSI_ADDRESS address;
     EXPECT_EQ(NtDeviceIoControlFile(port, nullptr, nullptr, nullptr, &iosb, IOCTL_SCSI_GET_ADDRESS, nullptr, 0,

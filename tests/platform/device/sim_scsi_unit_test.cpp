@@ -40,7 +40,8 @@ protected:
         return Scsi(h, {0x15, byte1, 0, 0, n, 0}, Dir::kOut, std::move(list));
     }
     ScsiReply LogSense(BYTE page, ULONG allocation = 200) {
-        return ScsiIn(h, {0x4D, 0, static_cast<BYTE>(0x40 | page), 0, 0, 0, 0, BYTE(allocation >> 8), BYTE(allocation), 0},
+        return ScsiIn(h,
+                      {0x4D, 0, static_cast<BYTE>(0x40 | page), 0, 0, 0, 0, BYTE(allocation >> 8), BYTE(allocation), 0},
                       allocation);
     }
     void ExpectCheck(const ScsiReply& r, BYTE key, BYTE asc, BYTE ascq = 0) {
@@ -117,17 +118,18 @@ TEST_F(SimScsiUnitTest, LogPagesListAndContents) {
     EXPECT_EQ(std::vector<BYTE>(list.data.begin() + 4, list.data.end()),
               (std::vector<BYTE>{0x00, 0x03, 0x0D, 0x10, 0x2F}));
     const ScsiReply ie = LogSense(0x2F);
-    EXPECT_EQ(ie.data[3], 7);   // page length
-    EXPECT_EQ(ie.data[7], 3);   // parameter length
-    EXPECT_EQ(ie.data[8], 0);   // no exception
-    EXPECT_EQ(ie.data[10], 33); // temperature
+    EXPECT_EQ(ie.data[3], 7);    // page length
+    EXPECT_EQ(ie.data[7], 3);    // parameter length
+    EXPECT_EQ(ie.data[8], 0);    // no exception
+    EXPECT_EQ(ie.data[10], 33);  // temperature
     const ScsiReply temperature = LogSense(0x0D);
     EXPECT_EQ(temperature.data[9], 33);
     EXPECT_EQ(temperature.data[15], 68);
     const ScsiReply read_errors = LogSense(0x03);
     EXPECT_EQ(read_errors.data[7], 4);
-    EXPECT_EQ((read_errors.data[8] << 24 | read_errors.data[9] << 16 | read_errors.data[10] << 8 | read_errors.data[11]),
-              482211);
+    EXPECT_EQ(
+        (read_errors.data[8] << 24 | read_errors.data[9] << 16 | read_errors.data[10] << 8 | read_errors.data[11]),
+        482211);
     EXPECT_EQ(read_errors.data[15], 8);
     ExpectCheck(LogSense(0x02), 0x05, 0x24);
 }
@@ -148,7 +150,7 @@ TEST_F(SimScsiUnitTest, BackgroundSelfTestRunsOnTheClockIntoTheResultsPage) {
 TEST_F(SimScsiUnitTest, AbortEndsTheBackgroundSelfTest) {
     Scsi(h, {0x1D, 0x50, 0, 0, 0, 0}, Dir::kNone, {});
     ASSERT_EQ(Scsi(h, {0x1D, 0x90, 0, 0, 0, 0}, Dir::kNone, {}).sptd.ScsiStatus, SCSISTAT_GOOD);
-    EXPECT_EQ(LogSense(0x10).data[8], 0x40 | 0x01);  // extended, aborted
+    EXPECT_EQ(LogSense(0x10).data[8], 0x40 | 0x01);                              // extended, aborted
     ExpectCheck(Scsi(h, {0x1D, 0x90, 0, 0, 0, 0}, Dir::kNone, {}), 0x05, 0x24);  // nothing left to abort
 }
 
@@ -175,7 +177,8 @@ class RequestSenseTest : public ::testing::TestWithParam<SenseCase> {};
 
 TEST_P(RequestSenseTest, ReportsInformationalExceptionsOnRequest) {
     ScopedSimulation sim(std::string(R"({"devices": [{"name": "\\Device\\S", "kind": "scsi-disk",
-        "scsi": {"informational_exceptions": )") + GetParam().ie + "}}]}");
+        "scsi": {"informational_exceptions": )") +
+                         GetParam().ie + "}}]}");
     HANDLE h = Open("\\Device\\S");
     const ScsiReply r = ScsiIn(h, {0x03, 0, 0, 0, 18, 0}, 18);
     ASSERT_EQ(r.data.size(), 18u);
@@ -191,5 +194,21 @@ INSTANTIATE_TEST_SUITE_P(Sense, RequestSenseTest,
                                            SenseCase{R"({"mrie": 6, "flags": 8, "asc": "0x5D"})", 0, 0},
                                            SenseCase{R"({"mrie": 6, "flags": 4})", 0x5D, 0xFF},
                                            SenseCase{R"({"mrie": 3, "asc": "0x5D"})", 0, 0}));
+
+}  // namespace
+
+namespace {
+
+TEST(SimScsiProfilePagesTest, ProfilePagesReplaceTheGeneratedOnes) {
+    ScopedSimulation sim(R"({"devices": [{"name": "\\Device\\S", "kind": "scsi-disk", "scsi": {
+        "informational_exceptions": {"asc": "0x5D"}, "temperature": 40,
+        "log_pages": {"0x2F": "2F 00 00 07 00 00 03 03 0B 01 50", "0x0D": [{"code": 0, "hex": "00 2A"}]}}}]})");
+    HANDLE h = Open("\\Device\\S");
+    const ScsiReply ie = ScsiIn(h, {0x4D, 0, 0x6F, 0, 0, 0, 0, 0, 200, 0}, 200);
+    EXPECT_EQ(ie.data, (std::vector<BYTE>{0x2F, 0, 0, 7, 0, 0, 3, 3, 0x0B, 0x01, 0x50}));
+    const ScsiReply temperature = ScsiIn(h, {0x4D, 0, 0x4D, 0, 0, 0, 0, 0, 200, 0}, 200);
+    EXPECT_EQ(temperature.data, (std::vector<BYTE>{0x0D, 0, 0, 6, 0, 0, 3, 2, 0x00, 0x2A}));
+    NtClose(h);
+}
 
 }  // namespace
