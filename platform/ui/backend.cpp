@@ -32,4 +32,6 @@ Backend& CurrentBackend() {
 
 std::string BackendName() { return CurrentBackend().Name(); }
 
+void ShutdownBackend() { CurrentBackend().Shutdown(); }
+
 }  // namespace plat::ui

@@ -66,10 +66,16 @@ public:
     virtual bool SetScrollLock(bool on) = 0;
     // Waits until everything sent to the display has been handled.
     virtual void Flush() {}
+    // What the screen shows now (the primary monitor), or null.
+    virtual std::shared_ptr<Bitmap> CaptureScreen() = 0;
+    // Stops event handling and closes the display connection (before the
+    // display goes away); later calls do nothing visible.
+    virtual void Shutdown() {}
 };
 
 Backend& CurrentBackend();
 // "headless" or "x11".
 std::string BackendName();
+void ShutdownBackend();
 
 }  // namespace plat::ui

@@ -67,7 +67,7 @@ DWORD ThreadOf(HWND hwnd) {
 
 void Post(HWND hwnd, UINT message, WPARAM wp, LPARAM lp, POINT screen) {
     const DWORD thread = ThreadOf(hwnd);
-    if (thread) PostToThread(thread, MSG{hwnd, message, wp, lp, DWORD(GetTickCount()), screen});
+    if (thread) (void)PostToThread(thread, MSG{hwnd, message, wp, lp, DWORD(GetTickCount()), screen});
 }
 
 // The window that receives the mouse at `pt`: the capture, else the window

@@ -65,12 +65,13 @@ Registry& TheRegistry() {
 std::atomic<SystemMessageHook> g_hook{nullptr};
 thread_local int t_inSend = 0;
 
-std::shared_ptr<ThreadQueue> QueueOf(DWORD thread) {
+std::shared_ptr<ThreadQueue> QueueOf(DWORD thread, bool create) {
     Registry& r = TheRegistry();
     std::lock_guard lock(r.mutex);
-    auto& q = r.queues[thread];
-    if (!q) q = std::make_shared<ThreadQueue>(thread);
-    return q;
+    auto it = r.queues.find(thread);
+    if (it != r.queues.end()) return it->second;
+    if (!create) return nullptr;
+    return r.queues[thread] = std::make_shared<ThreadQueue>(thread);
 }
 
 // Ends a thread's queue when the thread ends: messages still waiting to be
@@ -98,7 +99,7 @@ struct QueueOwner {
 
 std::shared_ptr<ThreadQueue> CurrentQueue() {
     thread_local QueueOwner owner;
-    if (!owner.queue) owner.queue = QueueOf(GetCurrentThreadId());
+    if (!owner.queue) owner.queue = QueueOf(GetCurrentThreadId(), true);
     return owner.queue;
 }
 
@@ -206,8 +207,11 @@ bool Retrieve(MSG* out, HWND filter, UINT min, UINT max, UINT remove, bool wait)
 
 }  // namespace
 
-void PostToThread(DWORD thread, const MSG& msg) {
-    auto q = QueueOf(thread);
+void EnsureCurrentQueue() { CurrentQueue(); }
+
+bool PostToThread(DWORD thread, const MSG& msg) {
+    auto q = thread == GetCurrentThreadId() ? CurrentQueue() : QueueOf(thread, false);
+    if (!q) return false;
     std::lock_guard lock(q->mutex);
     // Mouse moves are coalesced: only the latest position matters.
     if (msg.message == WM_MOUSEMOVE && !q->posted.empty() && q->posted.back().message == WM_MOUSEMOVE &&
@@ -217,10 +221,12 @@ void PostToThread(DWORD thread, const MSG& msg) {
         q->posted.push_back(msg);
     }
     q->WakeLocked();
+    return true;
 }
 
 void WakeThread(DWORD thread) {
-    auto q = QueueOf(thread);
+    auto q = QueueOf(thread, false);
+    if (!q) return;
     std::lock_guard lock(q->mutex);
     q->WakeLocked();
 }
@@ -294,10 +300,7 @@ LRESULT DispatchMessageW(const MSG* msg) {
 
 BOOL PostMessageW(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
     MSG m{hwnd, message, wparam, lparam, DWORD(GetTickCount()), {}};
-    if (!hwnd) {
-        PostToThread(GetCurrentThreadId(), m);
-        return TRUE;
-    }
+    if (!hwnd) return PostToThread(GetCurrentThreadId(), m);
     if (hwnd == HWND_BROADCAST) {
         std::vector<HWND> targets;
         {
@@ -314,13 +317,13 @@ BOOL PostMessageW(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
         if (!w) return FALSE;
         thread = w->thread;
     }
-    PostToThread(thread, m);
-    return TRUE;
+    return PostToThread(thread, m);
 }
 
 BOOL PostThreadMessageW(DWORD thread, UINT message, WPARAM wparam, LPARAM lparam) {
-    PostToThread(thread, MSG{nullptr, message, wparam, lparam, DWORD(GetTickCount()), {}});
-    return TRUE;
+    if (PostToThread(thread, MSG{nullptr, message, wparam, lparam, DWORD(GetTickCount()), {}})) return TRUE;
+    SetLastError(ERROR_INVALID_PARAMETER);  // no such thread, or it has no queue
+    return FALSE;
 }
 
 LRESULT SendMessageW(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
@@ -338,7 +341,8 @@ LRESULT SendMessageW(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
     sm->msg = MSG{hwnd, message, wparam, lparam, DWORD(GetTickCount()), {}};
     sm->sender = self;
     {
-        auto target = QueueOf(thread);
+        auto target = QueueOf(thread, false);
+        if (!target) return 0;  // the window's thread has ended
         std::lock_guard lock(target->mutex);
         if (!target->alive) return 0;
         target->sent.push_back(sm);
@@ -390,7 +394,8 @@ std::uintptr_t SetTimer(HWND hwnd, std::uintptr_t id, UINT elapse_ms, TIMERPROC 
         thread = w->thread;
     }
     const UINT interval = std::clamp<UINT>(elapse_ms, 10, 0x7FFFFFFF);
-    auto q = QueueOf(thread);
+    auto q = thread == GetCurrentThreadId() ? CurrentQueue() : QueueOf(thread, false);
+    if (!q) return 0;
     std::lock_guard lock(q->mutex);
     if (!hwnd) {
         Registry& r = TheRegistry();
@@ -411,7 +416,8 @@ BOOL KillTimer(HWND hwnd, std::uintptr_t id) {
         if (!w) return FALSE;
         thread = w->thread;
     }
-    auto q = QueueOf(thread);
+    auto q = QueueOf(thread, false);
+    if (!q) return FALSE;
     std::lock_guard lock(q->mutex);
     if (!std::erase_if(q->timers, [&](const Timer& t) { return t.hwnd == hwnd && t.id == id; })) {
         SetLastError(ERROR_INVALID_PARAMETER);

@@ -15,8 +15,10 @@
 
 namespace plat::ui {
 
-// Posts to the queue of `thread` (created on demand).
-void PostToThread(DWORD thread, const MSG& msg);
+// Gives the calling thread its queue (a thread that makes windows has one).
+void EnsureCurrentQueue();
+// Posts to the queue of `thread`; false when that thread has none (ended).
+bool PostToThread(DWORD thread, const MSG& msg);
 // Wakes a thread waiting in GetMessage or WaitMessage so it looks again.
 void WakeThread(DWORD thread);
 // Drops posted messages and timers of a destroyed window.

@@ -25,8 +25,8 @@ inline bool Contains(const RECT& r, POINT p) { return p.x >= r.left && p.x < r.r
 RECT Intersect(const RECT& a, const RECT& b);  // empty rectangles come back as {0,0,0,0}
 RECT Union(const RECT& a, const RECT& b);
 inline RECT Offset(RECT r, int dx, int dy) { return RECT{r.left + dx, r.top + dy, r.right + dx, r.bottom + dy}; }
+}  // namespace plat::ui
+
 inline bool operator==(const RECT& a, const RECT& b) {
     return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
 }
-
-}  // namespace plat::ui

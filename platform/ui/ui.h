@@ -3,6 +3,8 @@
 // fonts and text, icons, image lists).
 #pragma once
 
+#include "base/last_error.h"
+#include "base/win_errors.h"
 #include "ui/def_window_proc.h"
 #include "ui/device_context.h"
 #include "ui/dib.h"

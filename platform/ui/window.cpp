@@ -243,6 +243,7 @@ HWND CreateWindowExW(DWORD ex_style, LPCWSTR class_name, LPCWSTR window_name, DW
         SetLastError(ERROR_TLW_WITH_WSCHILD);
         return nullptr;
     }
+    EnsureCurrentQueue();
     const RECT rect = InitialRect(x, y, width, height, style);
     auto w = BuildWindow(cls, ex_style, window_name, style, rect, parent, menu_or_id);
     const HWND hwnd = static_cast<HWND>(RegisterObject(w));

@@ -33,6 +33,7 @@ public:
     std::shared_ptr<Bitmap> Capture(HWND hwnd);
     // The primary monitor with the visible windows drawn bottom to top.
     std::shared_ptr<Bitmap> CaptureScreen(COLORREF background);
+    std::shared_ptr<Bitmap> CaptureScreen() override { return CaptureScreen(RGB(0, 0, 0)); }
     std::vector<HWND> StackingOrder();
 
 private:

@@ -1,0 +1,177 @@
+// The X11 backend against a private Xvfb server: a shaped topmost window is
+// shown, screenshotted and checked from the server's side, and Scroll Lock
+// toggles and reads back. Skipped when Xvfb is not installed.
+#include <gtest/gtest.h>
+
+#include "ui/image_file.h"
+#include "ui/ui.h"
+#include "ui/x11/x11_backend.h"
+
+// Xlib's macros come last: they clash with GoogleTest's names.
+#include <X11/XKBlib.h>
+#include <X11/Xlib.h>
+#include <X11/extensions/shape.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+namespace {
+
+constexpr COLORREF kRed = RGB(220, 30, 30);
+constexpr COLORREF kBlue = RGB(30, 30, 220);
+
+bool HaveXvfb() {
+    const char* path = std::getenv("PATH");
+    std::string dirs = path ? path : "/usr/bin";
+    for (std::size_t start = 0; start <= dirs.size();) {
+        const std::size_t end = std::min(dirs.find(':', start), dirs.size());
+        if (access((dirs.substr(start, end - start) + "/Xvfb").c_str(), X_OK) == 0) return true;
+        start = end + 1;
+    }
+    return false;
+}
+
+// Starts Xvfb on a display number it picks itself and reports when ready.
+pid_t StartXvfb(std::string* display) {
+    int fds[2];
+    if (pipe(fds) != 0) return -1;
+    const pid_t pid = fork();
+    if (pid == 0) {
+        close(fds[0]);
+        const std::string fd = std::to_string(fds[1]);
+        execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-noreset", "-nolisten", "tcp", "-br", "-screen", "0",
+               "640x480x24", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    close(fds[1]);
+    std::string number;
+    char c;
+    while (read(fds[0], &c, 1) == 1 && c != '\n') number.push_back(c);
+    close(fds[0]);
+    if (number.empty()) return -1;
+    *display = ":" + number;
+    return pid;
+}
+
+LRESULT PaintProc(HWND hwnd, UINT m, WPARAM w, LPARAM l) {
+    if (m != WM_PAINT) return DefWindowProcW(hwnd, m, w, l);
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(hwnd, &ps);
+    RECT all;
+    GetClientRect(hwnd, &all);
+    HBRUSH b = CreateSolidBrush(COLORREF(GetWindowLongPtrW(hwnd, GWLP_USERDATA)));
+    FillRect(dc, &all, b);
+    DeleteObject(b);
+    EndPaint(hwnd, &ps);
+    return 0;
+}
+
+HWND MakeWindow(int x, int y, COLORREF colour) {
+    HWND h = CreateWindowExW(0, u"X11TestWindow", u"x11 test", WS_POPUP, x, y, 120, 80, nullptr, nullptr, nullptr, nullptr);
+    SetWindowLongPtrW(h, GWLP_USERDATA, LONG_PTR(colour));
+    return h;
+}
+
+void Pump() {
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+    GdiFlush();
+}
+
+bool ServerScrollLock(Display* dpy) {
+    int index = 0;
+    Bool on = False;
+    XkbGetNamedIndicator(dpy, XInternAtom(dpy, "Scroll Lock", False), &index, &on, nullptr, nullptr);
+    return on;
+}
+
+TEST(X11Backend, ShapedTopmostWindowShowsAndScrollLockToggles) {
+    if (!HaveXvfb()) GTEST_SKIP() << "Xvfb is not installed; the X11 backend test needs it (package xvfb)";
+    std::string display;
+    const pid_t server = StartXvfb(&display);
+    ASSERT_GT(server, 0) << "Xvfb did not start";
+    setenv("DISPLAY", display.c_str(), 1);
+    setenv("LUMETRA_UI_BACKEND", "x11", 1);
+    ASSERT_EQ(plat::ui::BackendName(), "x11");
+    Display* dpy = XOpenDisplay(display.c_str());
+    ASSERT_NE(dpy, nullptr);
+
+    WNDCLASSEXW wc;
+    wc.lpfnWndProc = &PaintProc;
+    wc.lpszClassName = u"X11TestWindow";
+    ASSERT_NE(RegisterClassExW(&wc), 0);
+    HWND shaped = MakeWindow(50, 50, kRed);
+    HWND other = MakeWindow(100, 60, kBlue);
+    // An L: a left column and a bottom bar.
+    HRGN l = CreateRectRgn(0, 0, 40, 80);
+    HRGN bar = CreateRectRgn(0, 50, 120, 80);
+    CombineRgn(l, l, bar, RGN_OR);
+    DeleteObject(bar);
+    ASSERT_EQ(SetWindowRgn(shaped, l, TRUE), 1);
+    SetWindowPos(shaped, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    ShowWindow(shaped, SW_SHOW);
+    ShowWindow(other, SW_SHOW);  // shown later, yet below the topmost window
+    Pump();
+
+    // The shape as the server holds it.
+    const ::Window xid = plat::ui::NativeWindowId(shaped);
+    ASSERT_NE(xid, 0u);
+    for (int kind : {ShapeBounding, ShapeInput}) {
+        int count = 0, ordering = 0;
+        XRectangle* rects = XShapeGetRectangles(dpy, xid, kind, &count, &ordering);
+        ASSERT_EQ(count, 2) << "shape kind " << kind;
+        EXPECT_EQ(rects[0].x, 0);
+        EXPECT_EQ(rects[0].width, 40);
+        EXPECT_EQ(rects[0].height, 50);
+        EXPECT_EQ(rects[1].y, 50);
+        EXPECT_EQ(rects[1].width, 120);
+        XFree(rects);
+    }
+
+    // Stacking: the topmost window is above the later one.
+    ::Window root, parent, *children = nullptr;
+    unsigned n = 0;
+    XQueryTree(dpy, DefaultRootWindow(dpy), &root, &parent, &children, &n);
+    const auto pos = [&](::Window w) { return std::find(children, children + n, w) - children; };
+    EXPECT_GT(pos(xid), pos(plat::ui::NativeWindowId(other)));
+    XFree(children);
+
+    // The screenshot, from the server.
+    auto shot = plat::ui::CurrentBackend().CaptureScreen();
+    ASSERT_TRUE(shot);
+    const auto dir = std::filesystem::temp_directory_path() / ("ui_x11_test_" + std::to_string(getpid()));
+    std::filesystem::create_directories(dir);
+    EXPECT_TRUE(plat::ui::WritePng((dir / "screen.png").string(), *shot));
+    std::printf("screenshot: %s\n", (dir / "screen.png").c_str());
+    const auto at = [&](int x, int y) { return plat::ui::ColorRefFromArgb(shot->Get(x, y)); };
+    EXPECT_EQ(at(60, 60), kRed) << "inside the column";
+    EXPECT_EQ(at(150, 120), kRed) << "the bar covers the other window";
+    EXPECT_EQ(at(150, 70), kBlue) << "the cut-out shows the window below";
+    EXPECT_EQ(at(95, 55), RGB(0, 0, 0)) << "the cut-out shows the root where nothing is below";
+
+    // Scroll Lock through keybd_event, read back from the server.
+    const bool before = ServerScrollLock(dpy);
+    EXPECT_EQ((GetKeyState(VK_SCROLL) & 1) != 0, before);
+    keybd_event(VK_SCROLL, 0x46, 0, 0);
+    keybd_event(VK_SCROLL, 0x46, KEYEVENTF_KEYUP, 0);
+    EXPECT_EQ(ServerScrollLock(dpy), !before);
+    EXPECT_EQ((GetKeyState(VK_SCROLL) & 1) != 0, !before);
+    keybd_event(VK_SCROLL, 0x46, 0, 0);
+    keybd_event(VK_SCROLL, 0x46, KEYEVENTF_KEYUP, 0);
+    EXPECT_EQ(ServerScrollLock(dpy), before);
+
+    DestroyWindow(shaped);
+    DestroyWindow(other);
+    XCloseDisplay(dpy);
+    plat::ui::ShutdownBackend();
+    kill(server, SIGTERM);
+    waitpid(server, nullptr, 0);
+    std::filesystem::remove_all(dir);
+}
+
+}  // namespace
