@@ -79,7 +79,7 @@ std::shared_ptr<Bitmap> CloneBitmap(const Bitmap& from, int bpp) {
     return to;
 }
 
-std::uint32_t Bitmap::Get(int x, int y) const { return ReadPixel(Row(y), x, m_bpp); }
-void Bitmap::Set(int x, int y, std::uint32_t argb) { WritePixel(Row(y), x, m_bpp, argb); }
+std::uint32_t Bitmap::GetSlow(int x, int y) const { return ReadPixel(Row(y), x, m_bpp); }
+void Bitmap::SetSlow(int x, int y, std::uint32_t argb) { WritePixel(Row(y), x, m_bpp, argb); }
 
 }  // namespace plat::ui

@@ -1,4 +1,4 @@
-// Pixel storage of a bitmap in its own format: 32 bits (B, G, R, X bytes),
+// Pixel storage of a bitmap in its own format (little-endian hosts): 32 bits (B, G, R, X bytes),
 // 24 bits (B, G, R), 16 bits (X1R5G5B5) or 1 bit (0 black, 1 white), rows
 // padded to 4 bytes as DIBs are, stored top-down or bottom-up. Drawing works
 // on 0xAARRGGBB values; the accessors convert to and from the stored format,
@@ -38,8 +38,14 @@ public:
         return m_bits.data() + std::size_t(m_bottomUp ? m_height - 1 - y : y) * m_stride;
     }
 
-    std::uint32_t Get(int x, int y) const;
-    void Set(int x, int y, std::uint32_t argb);
+    std::uint32_t Get(int x, int y) const {
+        if (m_bpp == 32) return reinterpret_cast<const std::uint32_t*>(Row(y))[x];
+        return GetSlow(x, y);
+    }
+    void Set(int x, int y, std::uint32_t argb) {
+        if (m_bpp == 32) reinterpret_cast<std::uint32_t*>(Row(y))[x] = argb;
+        else SetSlow(x, y, argb);
+    }
     bool InBounds(int x, int y) const { return x >= 0 && y >= 0 && x < m_width && y < m_height; }
     RECT Bounds() const { return RECT{0, 0, m_width, m_height}; }
 
@@ -53,6 +59,9 @@ public:
     static int StrideFor(int width, int bpp) { return ((width * bpp + 31) / 32) * 4; }
 
 private:
+    std::uint32_t GetSlow(int x, int y) const;
+    void SetSlow(int x, int y, std::uint32_t argb);
+
     int m_width;
     int m_height;
     int m_bpp;

@@ -1,5 +1,6 @@
 #include "ui/draw.h"
 
+#include <cstring>
 #include <vector>
 
 #include "base/last_error.h"
@@ -85,9 +86,14 @@ bool ReadSource(HDC src, const RECT& logical, SourcePixels* out) {
     Bitmap& bmp = *dc->target;
     std::lock_guard lock(bmp.Mutex());
     const RECT inside = Intersect(area, bmp.Bounds());
-    for (int y = inside.top; y < inside.bottom; ++y)
-        for (int x = inside.left; x < inside.right; ++x)
-            out->pixels[std::size_t(y - area.top) * out->width + (x - area.left)] = bmp.Get(x, y);
+    for (int y = inside.top; y < inside.bottom; ++y) {
+        std::uint32_t* row = &out->pixels[std::size_t(y - area.top) * out->width + (inside.left - area.left)];
+        if (bmp.BitsPerPixel() == 32) {
+            std::memcpy(row, bmp.Row(y) + inside.left * 4, std::size_t(Width(inside)) * 4);
+        } else {
+            for (int x = inside.left; x < inside.right; ++x) row[x - inside.left] = bmp.Get(x, y);
+        }
+    }
     return true;
 }
 
@@ -117,7 +123,31 @@ BOOL Transfer(HDC dst, const RECT& dbox, HDC src, const RECT& sbox, bool needs_s
     });
 }
 
+// An unscaled SRCCOPY between 32-bit surfaces copies whole rows.
+BOOL CopyRows(HDC dst, const RECT& dbox, HDC src, const RECT& sbox) {
+    SourcePixels source;
+    if (!ReadSource(src, sbox, &source)) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    return DrawOn(dst, dbox, [&](DeviceContext& dc, Bitmap& bmp, const Region& clip) {
+        const int ox = dbox.left + dc.origin.x, oy = dbox.top + dc.origin.y;
+        for (const RECT& r : clip.Rects())
+            for (int y = r.top; y < r.bottom; ++y)
+                std::memcpy(bmp.Row(y) + r.left * 4, &source.pixels[std::size_t(y - oy) * source.width + (r.left - ox)],
+                            std::size_t(Width(r)) * 4);
+    });
+}
+
+bool Is32(HDC hdc) {
+    auto dc = Lookup<DeviceContext>(hdc);
+    return dc && dc->target && dc->target->BitsPerPixel() == 32;
+}
+
 BOOL RasterBlt(HDC dst, const RECT& dbox, HDC src, const RECT& sbox, DWORD rop) {
+    if (rop == SRCCOPY && Width(dbox) == Width(sbox) && Height(dbox) == Height(sbox) && Width(dbox) >= 0 &&
+        Height(dbox) >= 0 && Is32(dst))
+        return CopyRows(dst, dbox, src, sbox);
     std::uint32_t (*fn)(std::uint32_t, std::uint32_t, std::uint32_t) = nullptr;
     if (!RopFunction(rop, &fn) || Width(dbox) < 0 || Height(dbox) < 0) {
         SetLastError(ERROR_INVALID_PARAMETER);

@@ -100,6 +100,7 @@ Font::Font(const LOGFONTW& log) : m_log(log) {
     if (!m_face) m_face = LoadFace(kFallbackFile, 0);
     if (!m_face) return;
     FT_Face f = m_face->face;
+    m_hasKerning = FT_HAS_KERNING(f);
     m_embolden = weight >= 600 && !(f->style_flags & FT_STYLE_FLAG_BOLD);
     m_oblique = log.lfItalic && !(f->style_flags & FT_STYLE_FLAG_ITALIC);
 
@@ -147,14 +148,25 @@ const Glyph& Font::GlyphFor(char32_t c) {
 }
 
 int Font::Kerning(char32_t left, char32_t right) {
-    if (!m_face) return 0;
-    std::lock_guard faceLock(m_face->mutex);
-    FT_Face f = m_face->face;
-    if (!FT_HAS_KERNING(f)) return 0;
-    FT_Set_Pixel_Sizes(f, 0, FT_UInt(m_pixelSize));
-    FT_Vector k{};
-    FT_Get_Kerning(f, FT_Get_Char_Index(f, left), FT_Get_Char_Index(f, right), FT_KERNING_DEFAULT, &k);
-    return int(k.x >> 6);
+    if (!m_hasKerning) return 0;
+    const std::uint64_t key = (std::uint64_t(left) << 32) | right;
+    {
+        std::lock_guard lock(m_mutex);
+        auto it = m_kerning.find(key);
+        if (it != m_kerning.end()) return it->second;
+    }
+    int value = 0;
+    {
+        std::lock_guard faceLock(m_face->mutex);
+        FT_Face f = m_face->face;
+        FT_Set_Pixel_Sizes(f, 0, FT_UInt(m_pixelSize));
+        FT_Vector k{};
+        FT_Get_Kerning(f, FT_Get_Char_Index(f, left), FT_Get_Char_Index(f, right), FT_KERNING_DEFAULT, &k);
+        value = int(k.x >> 6);
+    }
+    std::lock_guard lock(m_mutex);
+    m_kerning.emplace(key, value);
+    return value;
 }
 
 int Font::TextWidth(std::u32string_view text) {

@@ -60,6 +60,8 @@ private:
     bool m_oblique = false;
     std::mutex m_mutex;  // guards the cache and the shared FreeType face
     std::unordered_map<char32_t, Glyph> m_glyphs;
+    std::unordered_map<std::uint64_t, int> m_kerning;
+    bool m_hasKerning = false;
 };
 
 // Font weight and slant requested, resolved to a file by fontconfig.

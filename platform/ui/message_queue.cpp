@@ -385,7 +385,7 @@ DWORD GetMessagePos() {
     return DWORD(MAKELPARAM(q->last.pt.x, q->last.pt.y));
 }
 
-std::uintptr_t SetTimer(HWND hwnd, std::uintptr_t id, UINT elapse_ms, TIMERPROC proc) {
+UINT_PTR SetTimer(HWND hwnd, UINT_PTR id, UINT elapse_ms, TIMERPROC proc) {
     DWORD thread = GetCurrentThreadId();
     if (hwnd) {
         std::lock_guard lock(WindowsMutex());
@@ -408,7 +408,7 @@ std::uintptr_t SetTimer(HWND hwnd, std::uintptr_t id, UINT elapse_ms, TIMERPROC 
     return id ? id : 1;
 }
 
-BOOL KillTimer(HWND hwnd, std::uintptr_t id) {
+BOOL KillTimer(HWND hwnd, UINT_PTR id) {
     DWORD thread = GetCurrentThreadId();
     if (hwnd) {
         std::lock_guard lock(WindowsMutex());

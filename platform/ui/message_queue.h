@@ -51,5 +51,5 @@ DWORD GetMessagePos();
 
 // Timers: the interval is at least 10 ms. With hwnd null the id is chosen
 // and returned; with a window, an existing timer of the same id is replaced.
-std::uintptr_t SetTimer(HWND hwnd, std::uintptr_t id, UINT elapse_ms, TIMERPROC proc);
-BOOL KillTimer(HWND hwnd, std::uintptr_t id);
+UINT_PTR SetTimer(HWND hwnd, UINT_PTR id, UINT elapse_ms, TIMERPROC proc);
+BOOL KillTimer(HWND hwnd, UINT_PTR id);

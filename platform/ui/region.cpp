@@ -113,6 +113,11 @@ Region Region::FromRects(std::span<const RECT> rects) {
 
 Region Region::Combine(const Region& a, const Region& b, int mode) {
     if (mode == RGN_COPY) return a;
+    // Clipping is mostly one rectangle against another.
+    if (mode == RGN_AND && a.m_rects.size() <= 1 && b.m_rects.size() <= 1) {
+        if (a.m_rects.empty() || b.m_rects.empty()) return Region();
+        return Region(Intersect(a.m_rects[0], b.m_rects[0]));
+    }
     Region region;
     region.m_rects = Sweep(a.m_rects, b.m_rects, mode);
     return region;

@@ -33,6 +33,8 @@ using HGDIOBJ = void*;
 using HCURSOR = HICON;
 using HMODULE = HINSTANCE;
 
+using UINT_PTR = std::uintptr_t;
+using INT_PTR = std::intptr_t;
 using WPARAM = std::uintptr_t;
 using LPARAM = std::intptr_t;
 using LRESULT = std::intptr_t;
@@ -40,7 +42,7 @@ using ATOM = WORD;
 using COLORREF = DWORD;
 
 using WNDPROC = LRESULT (*)(HWND, UINT, WPARAM, LPARAM);
-using TIMERPROC = void (*)(HWND, UINT, std::uintptr_t, DWORD);
+using TIMERPROC = void (*)(HWND, UINT, UINT_PTR, DWORD);
 
 inline constexpr COLORREF RGB(BYTE r, BYTE g, BYTE b) { return COLORREF(r) | (COLORREF(g) << 8) | (COLORREF(b) << 16); }
 inline constexpr BYTE GetRValue(COLORREF c) { return BYTE(c & 0xFF); }

@@ -1,12 +1,15 @@
 #include "ui/headless/headless_backend.h"
 
+#include <cstring>
+
 namespace plat::ui {
 namespace {
 
+// Both bitmaps are 32-bit window surfaces.
 void CopyArea(const Bitmap& from, Bitmap& to, const RECT& area) {
     const RECT r = Intersect(Intersect(area, from.Bounds()), to.Bounds());
     for (int y = r.top; y < r.bottom; ++y)
-        for (int x = r.left; x < r.right; ++x) to.Set(x, y, from.Get(x, y));
+        std::memcpy(to.Row(y) + r.left * 4, from.Row(y) + r.left * 4, std::size_t(Width(r)) * 4);
 }
 
 }  // namespace
