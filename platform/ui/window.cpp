@@ -432,13 +432,25 @@ DWORD GetWindowThreadProcessId(HWND hwnd, DWORD* process_id) {
 
 namespace {
 
-// Extra window bytes: the index must leave room for a whole value.
-bool ExtraSlot(Window& w, int index, std::size_t size) {
-    if (index < 0 || std::size_t(index) + size > w.extra.size()) {
+// Extra window bytes: the index must leave room for a whole value. Stores
+// *value when given and returns what was there (0 on a bad index).
+template <typename T>
+T ExtraValue(Window& w, int index, const T* value) {
+    if (index < 0 || std::size_t(index) + sizeof(T) > w.extra.size()) {
         SetLastError(ERROR_INVALID_INDEX);
-        return false;
+        return 0;
     }
-    return true;
+    T previous;
+    std::memcpy(&previous, w.extra.data() + index, sizeof previous);
+    if (value) std::memcpy(w.extra.data() + index, value, sizeof *value);
+    return previous;
+}
+
+template <typename T>
+T ExtraValue(HWND hwnd, int index, const T* value) {
+    std::lock_guard lock(WindowsMutex());
+    auto w = GetWindowObject(hwnd);
+    return w ? ExtraValue<T>(*w, index, value) : 0;
 }
 
 }  // namespace
@@ -455,12 +467,7 @@ LONG_PTR GetWindowLongPtrW(HWND hwnd, int index) {
         case GWL_EXSTYLE: return LONG_PTR(LONG(w->exStyle));
         case GWLP_USERDATA: return w->userData;
         case GWLP_ID: return w->id;
-        default: {
-            if (!ExtraSlot(*w, index, sizeof(LONG_PTR))) return 0;
-            LONG_PTR v;
-            std::memcpy(&v, w->extra.data() + index, sizeof v);
-            return v;
-        }
+        default: return ExtraValue<LONG_PTR>(*w, index, nullptr);
     }
 }
 
@@ -498,10 +505,7 @@ LONG_PTR SetWindowLongPtrW(HWND hwnd, int index, LONG_PTR value) {
                 }
                 previous = reinterpret_cast<LONG_PTR>(std::exchange(w->owner, reinterpret_cast<HWND>(value)));
                 break;
-            default:
-                if (!ExtraSlot(*w, index, sizeof(LONG_PTR))) return 0;
-                std::memcpy(&previous, w->extra.data() + index, sizeof previous);
-                std::memcpy(w->extra.data() + index, &value, sizeof value);
+            default: previous = ExtraValue<LONG_PTR>(*w, index, &value);
         }
     }
     SetLastError(ERROR_SUCCESS);
@@ -510,28 +514,11 @@ LONG_PTR SetWindowLongPtrW(HWND hwnd, int index, LONG_PTR value) {
 }
 
 LONG GetWindowLongW(HWND hwnd, int index) {
-    if (index >= 0) {
-        std::lock_guard lock(WindowsMutex());
-        auto w = GetWindowObject(hwnd);
-        if (!w || !ExtraSlot(*w, index, sizeof(LONG))) return 0;
-        LONG v;
-        std::memcpy(&v, w->extra.data() + index, sizeof v);
-        return v;
-    }
-    return LONG(GetWindowLongPtrW(hwnd, index));
+    return index >= 0 ? ExtraValue<LONG>(hwnd, index, nullptr) : LONG(GetWindowLongPtrW(hwnd, index));
 }
 
 LONG SetWindowLongW(HWND hwnd, int index, LONG value) {
-    if (index >= 0) {
-        std::lock_guard lock(WindowsMutex());
-        auto w = GetWindowObject(hwnd);
-        if (!w || !ExtraSlot(*w, index, sizeof(LONG))) return 0;
-        LONG previous;
-        std::memcpy(&previous, w->extra.data() + index, sizeof previous);
-        std::memcpy(w->extra.data() + index, &value, sizeof value);
-        return previous;
-    }
-    return LONG(SetWindowLongPtrW(hwnd, index, value));
+    return index >= 0 ? ExtraValue<LONG>(hwnd, index, &value) : LONG(SetWindowLongPtrW(hwnd, index, value));
 }
 
 BOOL SetWindowTextW(HWND hwnd, LPCWSTR text) {

@@ -3,6 +3,7 @@
 #include <X11/XKBlib.h>
 #include <X11/Xatom.h>
 #include <X11/extensions/shape.h>
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -52,23 +53,32 @@ X11Backend::X11Backend(Display* display)
                      m_visual->green_mask == 0xFF00 && m_visual->blue_mask == 0xFF &&
                      ImageByteOrder(display) == LSBFirst;
     XSelectInput(m_display, m_root, PropertyChangeMask);
-    if (pipe(m_wake) == 0) m_events = std::thread([this] { EventLoop(); });
+    if (pipe2(m_wake, O_NONBLOCK | O_CLOEXEC) == 0) m_events = std::thread([this] { EventLoop(); });
 }
 
 X11Backend::~X11Backend() { Shutdown(); }
 
+X11Backend::Locked::~Locked() {
+    if (!m_b.m_closed && XEventsQueued(m_b.m_display, QueuedAlready) > 0) m_b.Wake();
+}
+
+void X11Backend::Wake() {
+    if (m_wake[1] < 0) return;
+    const char byte = 1;
+    (void)!write(m_wake[1], &byte, 1);
+}
+
 void X11Backend::Shutdown() {
     if (m_stop.exchange(true)) return;
-    if (m_wake[1] >= 0) {
-        const char byte = 1;
-        (void)!write(m_wake[1], &byte, 1);
-    }
+    Wake();
     if (m_events.joinable()) m_events.join();
-    std::lock_guard lock(m_x);
+    Locked lock(*this);
     XCloseDisplay(m_display);
     m_closed = true;
-    for (int fd : m_wake)
+    for (int& fd : m_wake) {
         if (fd >= 0) close(fd);
+        fd = -1;
+    }
 }
 
 Atom X11Backend::A(const char* name) {
@@ -94,7 +104,7 @@ bool X11Backend::HasWindowManager() {
 }
 
 std::vector<MonitorDesc> X11Backend::Monitors() {
-    std::lock_guard lock(m_x);
+    Locked lock(*this);
     if (m_closed) return {};
     const RECT screen{0, 0, DisplayWidth(m_display, m_screen), DisplayHeight(m_display, m_screen)};
     RECT work = screen;
@@ -115,7 +125,7 @@ std::vector<MonitorDesc> X11Backend::Monitors() {
 }
 
 void X11Backend::Created(const NativeWindowState& state) {
-    std::lock_guard lock(m_x);
+    Locked lock(*this);
     if (m_closed) return;
     XSetWindowAttributes attrs;
     attrs.background_pixmap = None;  // never cleared by the server: no flicker
@@ -151,7 +161,7 @@ void X11Backend::Created(const NativeWindowState& state) {
 }
 
 void X11Backend::Destroyed(HWND hwnd) {
-    std::lock_guard lock(m_x);
+    Locked lock(*this);
     auto it = m_windows.find(hwnd);
     if (it == m_windows.end() || m_closed) return;
     XFreeGC(m_display, it->second.gc);
@@ -163,7 +173,7 @@ void X11Backend::Destroyed(HWND hwnd) {
 }
 
 void X11Backend::Changed(const NativeWindowState& state, unsigned bits) {
-    std::lock_guard lock(m_x);
+    Locked lock(*this);
     auto it = m_windows.find(state.hwnd);
     if (it == m_windows.end() || m_closed) return;
     Native& n = it->second;
@@ -251,7 +261,7 @@ void X11Backend::ApplyVisibility(Native& n) {
 }
 
 void X11Backend::Restack(const std::vector<HWND>& top_to_bottom) {
-    std::lock_guard lock(m_x);
+    Locked lock(*this);
     if (m_closed) return;
     m_order = top_to_bottom;
     RestackLocked();
@@ -313,7 +323,7 @@ void X11Backend::PutImage(Native& n, const Bitmap& surface, const RECT& area) {
 }
 
 void X11Backend::Present(HWND hwnd, const std::shared_ptr<Bitmap>& surface, const RECT& area) {
-    std::lock_guard lock(m_x);
+    Locked lock(*this);
     auto it = m_windows.find(hwnd);
     if (it == m_windows.end() || m_closed) return;
     {
@@ -324,14 +334,14 @@ void X11Backend::Present(HWND hwnd, const std::shared_ptr<Bitmap>& surface, cons
 }
 
 bool X11Backend::OpacitySupported() {
-    std::lock_guard lock(m_x);
+    Locked lock(*this);
     if (m_closed) return false;
     const std::string name = "_NET_WM_CM_S" + std::to_string(m_screen);
     return XGetSelectionOwner(m_display, A(name.c_str())) != None;
 }
 
 bool X11Backend::ScrollLock() {
-    std::lock_guard lock(m_x);
+    Locked lock(*this);
     if (m_closed) return false;
     int index = 0;
     Bool on = False;
@@ -342,7 +352,7 @@ bool X11Backend::ScrollLock() {
 }
 
 bool X11Backend::SetScrollLock(bool on) {
-    std::lock_guard lock(m_x);
+    Locked lock(*this);
     if (m_closed) return false;
     if (!XkbSetNamedIndicator(m_display, A("Scroll Lock"), True, on ? True : False, False, nullptr)) {
         // Core protocol fallback: LED 3 is Scroll Lock on PC keyboards.
@@ -356,12 +366,12 @@ bool X11Backend::SetScrollLock(bool on) {
 }
 
 void X11Backend::Flush() {
-    std::lock_guard lock(m_x);
+    Locked lock(*this);
     if (!m_closed) XSync(m_display, False);
 }
 
 std::shared_ptr<Bitmap> X11Backend::CaptureScreen() {
-    std::lock_guard lock(m_x);
+    Locked lock(*this);
     if (m_closed) return nullptr;
     const int w = DisplayWidth(m_display, m_screen), h = DisplayHeight(m_display, m_screen);
     XSync(m_display, False);
@@ -386,7 +396,7 @@ std::shared_ptr<Bitmap> X11Backend::CaptureScreen() {
 }
 
 ::Window X11Backend::NativeId(HWND hwnd) {
-    std::lock_guard lock(m_x);
+    Locked lock(*this);
     auto it = m_windows.find(hwnd);
     return it == m_windows.end() ? 0 : it->second.xid;
 }

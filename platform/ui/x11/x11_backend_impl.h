@@ -47,6 +47,22 @@ private:
         bool mapped = false;
     };
 
+    // Holds m_x. Xlib may read events into its own queue during any call
+    // (a reply it waits for comes after them); on release such events wake
+    // the event thread, which would otherwise sleep on a quiet socket.
+    class Locked {
+    public:
+        explicit Locked(X11Backend& b) : m_b(b), m_lock(b.m_x) {}
+        ~Locked();
+        Locked(const Locked&) = delete;
+        Locked& operator=(const Locked&) = delete;
+
+    private:
+        X11Backend& m_b;
+        std::unique_lock<std::mutex> m_lock;
+    };
+    void Wake();
+
     // Under m_x.
     Atom A(const char* name);
     bool HasWindowManager();

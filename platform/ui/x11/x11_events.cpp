@@ -5,6 +5,7 @@
 #include <X11/XKBlib.h>
 #include <X11/keysym.h>
 #include <poll.h>
+#include <unistd.h>
 
 #include <vector>
 
@@ -89,6 +90,9 @@ void X11Backend::EventLoop() {
         HandleEvents();
         pollfd fds[2] = {{fd, POLLIN, 0}, {m_wake[0], POLLIN, 0}};
         poll(fds, 2, -1);
+        char drain[64];
+        while (read(m_wake[0], drain, sizeof drain) > 0) {
+        }
     }
 }
 
@@ -97,6 +101,7 @@ void X11Backend::HandleEvents() {
     {
         std::lock_guard lock(m_x);
         if (m_closed) return;
+        // Everything Xlib holds, including what other threads' calls read.
         while (XPending(m_display)) {
             XEvent ev;
             XNextEvent(m_display, &ev);

@@ -33,14 +33,10 @@ protected:
 TEST_F(PaintTest, WindowShapeClipsPaintingAndHitTests) {
     HWND h = Make(WS_POPUP | WS_VISIBLE, RECT{100, 100, 130, 130});
     PaintWith(h, kRed);
-    struct {
-        RGNDATAHEADER rdh;
-        RECT rects[2];
-    } l;
-    l.rdh.nCount = 2;
-    l.rects[0] = RECT{0, 0, 10, 30};
-    l.rects[1] = RECT{0, 20, 30, 30};
-    HRGN rgn = ExtCreateRegion(nullptr, sizeof l, reinterpret_cast<const RGNDATA*>(&l));
+    HRGN rgn = CreateRectRgn(0, 0, 10, 30);  // an L: a column and a bottom bar
+    HRGN bar = CreateRectRgn(0, 20, 30, 30);
+    CombineRgn(rgn, rgn, bar, RGN_OR);
+    DeleteObject(bar);
     ASSERT_EQ(SetWindowRgn(h, rgn, TRUE), 1);
     EXPECT_EQ(GetObjectW(rgn, 0, nullptr), 0) << "the window owns the region now";
     Pump();

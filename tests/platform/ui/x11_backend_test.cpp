@@ -12,6 +12,7 @@
 #include <X11/Xlib.h>
 #include <X11/extensions/shape.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -42,6 +43,7 @@ pid_t StartXvfb(std::string* display) {
     if (pipe(fds) != 0) return -1;
     const pid_t pid = fork();
     if (pid == 0) {
+        prctl(PR_SET_PDEATHSIG, SIGTERM);  // the server ends with the test, whatever happens
         close(fds[0]);
         const std::string fd = std::to_string(fds[1]);
         execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-noreset", "-nolisten", "tcp", "-br", "-screen", "0",
@@ -59,6 +61,16 @@ pid_t StartXvfb(std::string* display) {
 }
 
 LRESULT PaintProc(HWND hwnd, UINT m, WPARAM w, LPARAM l) {
+    if (m == WM_LBUTTONDOWN) {  // drag by any point, as the skinned windows do
+        POINT p{GET_X_LPARAM(l), GET_Y_LPARAM(l)};
+        ClientToScreen(hwnd, &p);
+        PostMessageW(hwnd, WM_NCLBUTTONDOWN, HTCAPTION, MAKELPARAM(p.x, p.y));
+        return 0;
+    }
+    if (m == WM_CLOSE) {  // the test's marker that the events sent so far arrived
+        PostQuitMessage(0);
+        return 0;
+    }
     if (m != WM_PAINT) return DefWindowProcW(hwnd, m, w, l);
     PAINTSTRUCT ps;
     HDC dc = BeginPaint(hwnd, &ps);
@@ -83,6 +95,40 @@ void Pump() {
     GdiFlush();
 }
 
+// Sends pointer events to the window from outside, then a close request as
+// a marker, and dispatches until the marker arrives: every event sent before
+// it has then been handled.
+void SendPointer(Display* dpy, ::Window xid, int type, int x, int y) {
+    XEvent ev{};
+    ev.type = type;
+    if (type == MotionNotify) {
+        ev.xmotion.window = xid;
+        ev.xmotion.x_root = x;
+        ev.xmotion.y_root = y;
+        ev.xmotion.state = Button1Mask;
+    } else {
+        ev.xbutton.window = xid;
+        ev.xbutton.x_root = x;
+        ev.xbutton.y_root = y;
+        ev.xbutton.button = Button1;
+    }
+    XSendEvent(dpy, xid, False, 0, &ev);
+}
+
+void DispatchUntilMarker(Display* dpy, ::Window xid) {
+    XEvent ev{};
+    ev.xclient.type = ClientMessage;
+    ev.xclient.window = xid;
+    ev.xclient.message_type = XInternAtom(dpy, "WM_PROTOCOLS", False);
+    ev.xclient.format = 32;
+    ev.xclient.data.l[0] = long(XInternAtom(dpy, "WM_DELETE_WINDOW", False));
+    XSendEvent(dpy, xid, False, 0, &ev);
+    XFlush(dpy);
+    MSG msg;
+    while (GetMessageW(&msg, nullptr, 0, 0) > 0) DispatchMessageW(&msg);
+    Pump();
+}
+
 bool ServerScrollLock(Display* dpy) {
     int index = 0;
     Bool on = False;
@@ -90,7 +136,7 @@ bool ServerScrollLock(Display* dpy) {
     return on;
 }
 
-TEST(X11Backend, ShapedTopmostWindowShowsAndScrollLockToggles) {
+TEST(X11Backend, ShapedTopmostWindowShowsDragsAndTogglesScrollLock) {
     if (!HaveXvfb()) GTEST_SKIP() << "Xvfb is not installed; the X11 backend test needs it (package xvfb)";
     std::string display;
     const pid_t server = StartXvfb(&display);
@@ -153,6 +199,22 @@ TEST(X11Backend, ShapedTopmostWindowShowsAndScrollLockToggles) {
     EXPECT_EQ(at(150, 120), kRed) << "the bar covers the other window";
     EXPECT_EQ(at(150, 70), kBlue) << "the cut-out shows the window below";
     EXPECT_EQ(at(95, 55), RGB(0, 0, 0)) << "the cut-out shows the root where nothing is below";
+
+    // Dragging with the pointer: press in the column, move, release.
+    SendPointer(dpy, xid, ButtonPress, 60, 60);
+    DispatchUntilMarker(dpy, xid);
+    SendPointer(dpy, xid, MotionNotify, 160, 90);
+    SendPointer(dpy, xid, ButtonRelease, 160, 90);
+    DispatchUntilMarker(dpy, xid);
+    RECT moved;
+    GetWindowRect(shaped, &moved);
+    EXPECT_EQ(moved.left, 150);
+    EXPECT_EQ(moved.top, 80);
+    XWindowAttributes attrs;
+    XGetWindowAttributes(dpy, xid, &attrs);
+    EXPECT_EQ(attrs.x, 150) << "the X window followed";
+    EXPECT_EQ(attrs.y, 80);
+    EXPECT_EQ(GetCapture(), nullptr);
 
     // Scroll Lock through keybd_event, read back from the server.
     const bool before = ServerScrollLock(dpy);
