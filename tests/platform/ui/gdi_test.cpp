@@ -169,3 +169,33 @@ TEST(ImageFiles, PngAndBmpCarryThePixels) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Blit, StretchAndAlphaBlend) {
+    HDC src = CreateCompatibleDC(nullptr), dst = CreateCompatibleDC(nullptr);
+    Dib s = MakeDib(2, -1, 32), d = MakeDib(8, -2, 32);
+    SelectObject(src, s.bitmap);
+    SelectObject(dst, d.bitmap);
+    auto* sp = reinterpret_cast<std::uint32_t*>(s.bits);
+    sp[0] = 0x00FF0000;  // red, opaque look
+    sp[1] = 0x80000080;  // premultiplied half-transparent blue
+    ASSERT_TRUE(StretchBlt(dst, 0, 0, 8, 1, src, 0, 0, 2, 1, SRCCOPY));
+    EXPECT_EQ(GetPixel(dst, 3, 0), RGB(255, 0, 0));
+    EXPECT_EQ(GetPixel(dst, 4, 0), RGB(0, 0, 0x80));
+    RECT row{0, 1, 8, 2};
+    HBRUSH white = reinterpret_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+    FillRect(dst, &row, white);
+    BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
+    ASSERT_TRUE(AlphaBlend(dst, 0, 1, 2, 1, src, 0, 0, 2, 1, blend));
+    const COLORREF mixed = GetPixel(dst, 1, 1);
+    EXPECT_NEAR(int(GetRValue(mixed)), 127, 2);
+    EXPECT_NEAR(int(GetBValue(mixed)), 255, 2);
+    EXPECT_FALSE(StretchBlt(dst, 0, 0, 8, 1, src, 0, 0, -2, 1, SRCCOPY));
+    DeleteDC(src);
+    DeleteDC(dst);
+    DeleteObject(s.bitmap);
+    DeleteObject(d.bitmap);
+}
+
+}  // namespace

@@ -203,3 +203,44 @@ TEST_F(MessageQueueTest, DestroyingAWindowDropsItsMessagesAndTimers) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(MessageQueueTest, PeekFiltersByWindowAndRange) {
+    HWND a = Make(WS_POPUP, RECT{0, 0, 10, 10});
+    HWND b = Make(WS_POPUP, RECT{0, 0, 10, 10});
+    PostMessageW(a, WM_USER + 1, 0, 0);
+    PostMessageW(b, WM_USER + 2, 0, 0);
+    PostMessageW(a, WM_COMMAND, 5, 0);
+    MSG m;
+    ASSERT_TRUE(PeekMessageW(&m, b, 0, 0, PM_REMOVE));
+    EXPECT_EQ(m.message, WM_USER + 2);
+    ASSERT_TRUE(PeekMessageW(&m, nullptr, WM_COMMAND, WM_COMMAND, PM_NOREMOVE));
+    EXPECT_EQ(m.wParam, 5u);
+    ASSERT_TRUE(PeekMessageW(&m, nullptr, WM_COMMAND, WM_COMMAND, PM_REMOVE)) << "no-remove left it there";
+    ASSERT_TRUE(PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE));
+    EXPECT_EQ(m.message, WM_USER + 1);
+    EXPECT_FALSE(PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE));
+    EXPECT_EQ(GetMessageW(&m, reinterpret_cast<HWND>(0x4321), 0, 0), -1) << "a filter that is no window";
+}
+
+TEST_F(MessageQueueTest, TranslateTurnsKeysIntoCharacters) {
+    HWND h = Make(WS_POPUP, RECT{0, 0, 10, 10});
+    const struct {
+        int vk;
+        WCHAR ch;
+    } keys[] = {{'A', u'a'}, {'7', u'7'}, {VK_RETURN, u'\r'}, {VK_ESCAPE, 0x1B}, {VK_LEFT, 0}};
+    for (const auto& k : keys) {
+        ClearSeen();
+        MSG m{h, WM_KEYDOWN, WPARAM(k.vk), 1, 0, {}};
+        EXPECT_EQ(TranslateMessage(&m) != 0, k.ch != 0) << k.vk;
+        Pump();
+        const auto chars = SeenOf(WM_CHAR, h);
+        ASSERT_EQ(chars.size(), k.ch ? 1u : 0u) << k.vk;
+        if (k.ch) {
+            EXPECT_EQ(chars[0].wparam, WPARAM(k.ch));
+        }
+    }
+}
+
+}  // namespace

@@ -131,3 +131,39 @@ TEST_F(TextTest, OpaqueBackgroundFillsTheTextCell) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(TextTest, PlacementFlagsPutTheTextWhereTheySay) {
+    const RECT box{20, 2, 180, 38};
+    struct {
+        UINT flags;
+        LONG RECT::*edge;  // the ink edge that must touch the box
+        LONG expected;
+        bool low;          // ink in the lower half
+    } cases[] = {
+        {DT_LEFT | DT_TOP, &RECT::left, 20, false},
+        {DT_RIGHT | DT_BOTTOM, &RECT::right, 180, true},
+    };
+    RECT all{0, 0, 200, 40};
+    for (const auto& c : cases) {
+        FillRect(dc, &all, reinterpret_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+        RECT r = box;
+        DrawTextW(dc, u"HH", 2, &r, c.flags | DT_SINGLELINE);
+        const RECT ink = Ink();
+        EXPECT_NEAR(ink.*c.edge, c.expected, 2) << c.flags;
+        EXPECT_EQ(ink.top > 20, c.low) << c.flags;
+    }
+}
+
+TEST_F(TextTest, WordBreakWrapsLinesWithinTheWidth) {
+    RECT calc{0, 0, 60, 0};
+    const int height = DrawTextW(dc, u"one two three four", -1, &calc, DT_WORDBREAK | DT_CALCRECT);
+    TEXTMETRICW tm;
+    GetTextMetricsW(dc, &tm);
+    EXPECT_GE(height, 2 * tm.tmHeight);
+    EXPECT_EQ(height % tm.tmHeight, 0);
+    EXPECT_LE(calc.right, 60);
+}
+
+}  // namespace

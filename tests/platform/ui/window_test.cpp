@@ -209,3 +209,74 @@ TEST_F(WindowTest, TextAndDestroyFromAnotherThread) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(WindowTest, ShowingAndHidingTellsTheWindowAndItsParent) {
+    HWND parent = Make(WS_POPUP, RECT{0, 0, 100, 100});
+    HWND child = Make(WS_CHILD | WS_VISIBLE, RECT{10, 10, 30, 30}, parent);
+    EXPECT_FALSE(IsWindowVisible(child)) << "a hidden parent hides its children";
+    EXPECT_FALSE(ShowWindow(parent, SW_SHOWNA));
+    EXPECT_TRUE(IsWindowVisible(child));
+    EXPECT_EQ(GetActiveWindow(), nullptr) << "SW_SHOWNA does not activate";
+    Pump();
+    ClearSeen();
+    EXPECT_TRUE(ShowWindow(child, SW_HIDE));
+    ASSERT_EQ(SeenOf(WM_SHOWWINDOW, child).size(), 1u);
+    EXPECT_EQ(SeenOf(WM_SHOWWINDOW, child)[0].wparam, WPARAM(FALSE));
+    RECT update;
+    EXPECT_TRUE(GetUpdateRect(parent, &update, FALSE)) << "the uncovered area is repainted";
+    EXPECT_TRUE(update == (RECT{10, 10, 30, 30}));
+}
+
+TEST_F(WindowTest, MaximiseFillsTheWorkAreaAndRestoreReturns) {
+    HWND h = Make(WS_POPUP | WS_VISIBLE, RECT{50, 60, 250, 160});
+    ShowWindow(h, SW_MAXIMIZE);
+    RECT r, work;
+    GetWindowRect(h, &r);
+    ASSERT_TRUE(SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0));
+    EXPECT_TRUE(r == work);
+    EXPECT_TRUE(IsZoomed(h));
+    ShowWindow(h, SW_RESTORE);
+    GetWindowRect(h, &r);
+    EXPECT_TRUE(r == (RECT{50, 60, 250, 160}));
+}
+
+TEST_F(WindowTest, DisabledWindowsTakeNoMouse) {
+    HWND parent = Make(WS_POPUP | WS_VISIBLE, RECT{0, 0, 100, 100});
+    HWND child = Make(WS_CHILD | WS_VISIBLE, RECT{10, 10, 30, 30}, parent);
+    EXPECT_EQ(WindowFromPoint(POINT{15, 15}), child);
+    EXPECT_FALSE(EnableWindow(child, FALSE)) << "it was enabled";
+    EXPECT_EQ(WindowFromPoint(POINT{15, 15}), parent);
+    EXPECT_EQ(SeenOf(WM_ENABLE, child).size(), 1u);
+    EXPECT_TRUE(EnableWindow(child, TRUE)) << "it was disabled";
+    EnableWindow(parent, FALSE);
+    EXPECT_EQ(WindowFromPoint(POINT{15, 15}), nullptr);
+}
+
+TEST_F(WindowTest, ClassesAreFoundByNameOrAtomAndKeptWhileUsed) {
+    WNDCLASSEXW wc;
+    wc.lpfnWndProc = &DefWindowProcW;
+    wc.cbWndExtra = 8;
+    wc.lpszClassName = u"Lumetra.Class.Test";
+    const ATOM atom = RegisterClassExW(&wc);
+    ASSERT_NE(atom, 0);
+    EXPECT_EQ(RegisterClassExW(&wc), 0);
+    EXPECT_EQ(GetLastError(), ERROR_CLASS_ALREADY_EXISTS);
+    WNDCLASSEXW info;
+    EXPECT_EQ(GetClassInfoExW(nullptr, u"lumetra.class.TEST", &info), atom) << "names ignore case";
+    EXPECT_EQ(info.cbWndExtra, 8);
+    HWND h = CreateWindowExW(0, reinterpret_cast<LPCWSTR>(std::uintptr_t(atom)), u"", WS_POPUP, 0, 0, 1, 1, nullptr,
+                             nullptr, nullptr, nullptr);
+    ASSERT_NE(h, nullptr);
+    EXPECT_FALSE(UnregisterClassW(u"Lumetra.Class.Test", nullptr));
+    EXPECT_EQ(GetLastError(), ERROR_CLASS_HAS_WINDOWS);
+    DestroyWindow(h);
+    EXPECT_TRUE(UnregisterClassW(u"Lumetra.Class.Test", nullptr));
+    EXPECT_EQ(CreateWindowExW(0, u"Lumetra.Class.Test", u"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr), nullptr);
+    EXPECT_EQ(GetLastError(), ERROR_CANNOT_FIND_WND_CLASS);
+    EXPECT_EQ(CreateWindowExW(0, TestClass(), u"", WS_CHILD, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr), nullptr)
+        << "a child needs a parent";
+}
+
+}  // namespace
