@@ -1,6 +1,7 @@
 // The X11 backend against a private Xvfb server: a shaped topmost window is
-// shown, screenshotted and checked from the server's side, and Scroll Lock
-// toggles and reads back. Skipped when Xvfb is not installed.
+// shown, screenshotted and checked from the server's side, dragged with the
+// pointer, and Scroll Lock toggles and reads back; ui-demo shows its shaped
+// panel. Skipped when Xvfb is not installed.
 #include <gtest/gtest.h>
 
 #include "ui/image_file.h"
@@ -11,6 +12,7 @@
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>
 #include <X11/extensions/shape.h>
+#include <png.h>
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
@@ -20,6 +22,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -233,6 +236,58 @@ TEST(X11Backend, ShapedTopmostWindowShowsDragsAndTogglesScrollLock) {
     plat::ui::ShutdownBackend();
     kill(server, SIGTERM);
     waitpid(server, nullptr, 0);
+    std::filesystem::remove_all(dir);
+}
+
+// Reads an RGBA PNG into rows of 0xAARRGGBB-ordered bytes; empty on error.
+std::vector<std::vector<png_byte>> ReadPng(const std::string& path, int* width) {
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    std::vector<std::vector<png_byte>> rows;
+    if (!png_image_begin_read_from_file(&image, path.c_str())) return rows;
+    image.format = PNG_FORMAT_RGBA;
+    std::vector<png_byte> buffer(PNG_IMAGE_SIZE(image));
+    if (!png_image_finish_read(&image, nullptr, buffer.data(), 0, nullptr)) return rows;
+    *width = int(image.width);
+    for (png_uint_32 y = 0; y < image.height; ++y)
+        rows.emplace_back(buffer.begin() + y * image.width * 4, buffer.begin() + (y + 1) * image.width * 4);
+    return rows;
+}
+
+TEST(UiDemo, ShowsAShapedPanelOnX11) {
+    if (!HaveXvfb()) GTEST_SKIP() << "Xvfb is not installed; the ui-demo check needs it (package xvfb)";
+    std::string display;
+    const pid_t server = StartXvfb(&display);
+    ASSERT_GT(server, 0) << "Xvfb did not start";
+    const auto dir = std::filesystem::temp_directory_path() / ("ui_demo_test_" + std::to_string(getpid()));
+    std::filesystem::create_directories(dir);
+    const std::string shot = (dir / "ui-demo.png").string();
+    const pid_t demo = fork();
+    if (demo == 0) {
+        setenv("DISPLAY", display.c_str(), 1);
+        unsetenv("LUMETRA_UI_BACKEND");
+        execl(UI_DEMO_PATH, "ui-demo", "--screenshot", shot.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    int status = 0;
+    waitpid(demo, &status, 0);
+    kill(server, SIGTERM);
+    waitpid(server, nullptr, 0);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "ui-demo failed";
+    int width = 0;
+    const auto rows = ReadPng(shot, &width);
+    ASSERT_FALSE(rows.empty()) << "no screenshot at " << shot;
+    const auto bright = [&](int x, int y) {
+        const png_byte* p = &rows[std::size_t(y)][std::size_t(x) * 4];
+        return p[0] + p[1] + p[2];
+    };
+    EXPECT_EQ(bright(0, 0), 0) << "the rounded corner is cut away: the root shows";
+    EXPECT_EQ(bright(width - 1, int(rows.size()) - 1), 0);
+    EXPECT_GT(bright(width / 2, 3), 100) << "the panel's light top edge";
+    int lit = 0;  // text and LEDs make bright pixels across the panel
+    for (const auto& row : rows)
+        for (int x = 0; x < width; ++x) lit += (row[std::size_t(x) * 4] + row[std::size_t(x) * 4 + 1] + row[std::size_t(x) * 4 + 2]) > 450;
+    EXPECT_GT(lit, 200);
     std::filesystem::remove_all(dir);
 }
 
