@@ -52,6 +52,7 @@ X11Backend::X11Backend(Display* display)
     m_directPixels = m_visual->c_class == TrueColor && (m_depth == 24 || m_depth == 32) && m_visual->red_mask == 0xFF0000 &&
                      m_visual->green_mask == 0xFF00 && m_visual->blue_mask == 0xFF &&
                      ImageByteOrder(display) == LSBFirst;
+    m_shm = m_directPixels && ShmUsable(m_display);
     XSelectInput(m_display, m_root, PropertyChangeMask);
     if (pipe2(m_wake, O_NONBLOCK | O_CLOEXEC) == 0) m_events = std::thread([this] { EventLoop(); });
 }
@@ -164,6 +165,7 @@ void X11Backend::Destroyed(HWND hwnd) {
     Locked lock(*this);
     auto it = m_windows.find(hwnd);
     if (it == m_windows.end() || m_closed) return;
+    it->second.shm.Destroy(m_display);
     XFreeGC(m_display, it->second.gc);
     XDestroyWindow(m_display, it->second.xid);
     m_byXid.erase(it->second.xid);
@@ -285,9 +287,28 @@ void X11Backend::RestackLocked() {
     XRestackWindows(m_display, xids.data(), int(xids.size()));
 }
 
+// Copies the area into the window's segment and has the server take it from
+// there; waits until it has, so the next copy cannot overwrite pixels the
+// server is still reading.
+bool X11Backend::PutShared(Native& n, const Bitmap& surface, const RECT& r) {
+    if (!n.shm.Fits(surface.Width(), surface.Height()) &&
+        !n.shm.Create(m_display, m_visual, m_depth, surface.Width(), surface.Height())) {
+        m_shm = false;  // fall back to the socket for good
+        return false;
+    }
+    XImage* image = n.shm.Image();
+    for (int y = r.top; y < r.bottom; ++y)
+        std::memcpy(image->data + std::size_t(y) * image->bytes_per_line + r.left * 4, surface.Row(y) + r.left * 4,
+                    std::size_t(Width(r)) * 4);
+    XShmPutImage(m_display, n.xid, n.gc, image, r.left, r.top, r.left, r.top, unsigned(Width(r)), unsigned(Height(r)), False);
+    XSync(m_display, False);
+    return true;
+}
+
 void X11Backend::PutImage(Native& n, const Bitmap& surface, const RECT& area) {
     const RECT r = Intersect(area, surface.Bounds());
     if (Empty(r)) return;
+    if (m_shm && PutShared(n, surface, r)) return;
     if (m_directPixels) {
         XImage* image = XCreateImage(m_display, m_visual, unsigned(m_depth), ZPixmap, 0,
                                      reinterpret_cast<char*>(const_cast<std::uint8_t*>(surface.Bits())),

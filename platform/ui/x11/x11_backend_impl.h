@@ -15,6 +15,7 @@
 #include <thread>
 
 #include "ui/backend.h"
+#include "ui/x11/x11_shm.h"
 
 namespace plat::ui {
 
@@ -43,6 +44,7 @@ private:
     struct Native {
         ::Window xid = 0;
         GC gc = nullptr;
+        ShmImage shm;
         NativeWindowState state;
         bool mapped = false;
     };
@@ -73,6 +75,7 @@ private:
     void ApplyVisibility(Native& n);
     void RestackLocked();
     void PutImage(Native& n, const Bitmap& surface, const RECT& area);
+    bool PutShared(Native& n, const Bitmap& surface, const RECT& r);
     void SendWmState(Native& n, bool add, Atom state);
 
     // Event half (x11_events.cpp).
@@ -85,6 +88,7 @@ private:
     Visual* m_visual;
     int m_depth;
     bool m_directPixels;  // the visual takes our 0xXXRRGGBB words as they are
+    bool m_shm = false;   // present through MIT-SHM (with direct pixels only)
     std::mutex m_x;
     std::map<HWND, Native> m_windows;
     std::map<::Window, HWND> m_byXid;
