@@ -20,8 +20,8 @@ LRESULT EraseBackground(HWND hwnd, HDC hdc) {
     {
         std::lock_guard lock(WindowsMutex());
         auto w = Lookup<Window>(hwnd);
-        if (!w || !w->cls->background) return 0;
-        brush = w->cls->background;
+        if (!w || !w->cls->info.hbrBackground) return 0;
+        brush = w->cls->info.hbrBackground;
     }
     RECT client;
     GetClientRect(hwnd, &client);

@@ -95,7 +95,7 @@ void PostMouse(HWND target, UINT message, POINT screen) {
 bool WantsDoubleClicks(HWND hwnd) {
     std::lock_guard lock(WindowsMutex());
     auto w = Lookup<Window>(hwnd);
-    return w && (w->cls->style & CS_DBLCLKS);
+    return w && (w->cls->info.style & CS_DBLCLKS);
 }
 
 // WM_xBUTTONDOWN becomes WM_xBUTTONDBLCLK when the same button goes down

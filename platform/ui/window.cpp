@@ -195,14 +195,14 @@ std::shared_ptr<Window> BuildWindow(const std::shared_ptr<WindowClass>& cls, DWO
                                     DWORD style, const RECT& rect, HWND parent, HMENU menu) {
     auto w = std::make_shared<Window>();
     w->cls = cls;
-    w->proc = cls->proc;
+    w->proc = cls->info.lpfnWndProc;
     w->style = style & ~WS_VISIBLE;  // shown at the end of creation
     w->exStyle = ex_style;
     w->text = name ? std::u16string(name) : std::u16string();
     w->rect = rect;
     w->normalRect = rect;
     w->thread = GetCurrentThreadId();
-    w->extra.assign(std::size_t(cls->wndExtra), 0);
+    w->extra.assign(std::size_t(cls->info.cbWndExtra), 0);
     if (style & WS_CHILD) {
         w->parent = parent;
         w->id = LONG_PTR(reinterpret_cast<std::uintptr_t>(menu));
@@ -211,7 +211,7 @@ std::shared_ptr<Window> BuildWindow(const std::shared_ptr<WindowClass>& cls, DWO
         w->surface = std::make_shared<Bitmap>(Width(rect), Height(rect), 32);
         // Menus and tooltips (save-bits classes, or topmost tool popups) are
         // placed by the program itself, never by a window manager.
-        w->popup = (cls->style & CS_SAVEBITS) ||
+        w->popup = (cls->info.style & CS_SAVEBITS) ||
                    ((style & WS_POPUP) && (ex_style & WS_EX_TOOLWINDOW) && (ex_style & WS_EX_TOPMOST));
     }
     return w;
@@ -461,7 +461,7 @@ LONG_PTR GetWindowLongPtrW(HWND hwnd, int index) {
     if (!w) return 0;
     switch (index) {
         case GWLP_WNDPROC: return reinterpret_cast<LONG_PTR>(w->proc);
-        case GWLP_HINSTANCE: return reinterpret_cast<LONG_PTR>(w->cls->instance);
+        case GWLP_HINSTANCE: return reinterpret_cast<LONG_PTR>(w->cls->info.hInstance);
         case GWLP_HWNDPARENT: return reinterpret_cast<LONG_PTR>(w->IsChild() ? w->parent : w->owner);
         case GWL_STYLE: return LONG_PTR(LONG(w->style));
         case GWL_EXSTYLE: return LONG_PTR(LONG(w->exStyle));

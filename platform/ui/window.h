@@ -19,17 +19,11 @@
 
 namespace plat::ui {
 
+// A registered class: the caller's record, with its name kept here.
 struct WindowClass {
     std::u16string name;
     ATOM atom = 0;
-    UINT style = 0;
-    WNDPROC proc = nullptr;
-    int wndExtra = 0;
-    HINSTANCE instance = nullptr;
-    HBRUSH background = nullptr;
-    HCURSOR cursor = nullptr;
-    HICON icon = nullptr;
-    HICON iconSmall = nullptr;
+    WNDCLASSEXW info;  // lpszClassName points at `name`
 };
 
 class Window final : public UiObject {

@@ -52,14 +52,8 @@ ATOM RegisterClassExW(const WNDCLASSEXW* wc) {
     }
     auto cls = std::make_shared<WindowClass>();
     cls->name = wc->lpszClassName;
-    cls->style = wc->style;
-    cls->proc = wc->lpfnWndProc;
-    cls->wndExtra = wc->cbWndExtra;
-    cls->instance = wc->hInstance;
-    cls->background = wc->hbrBackground;
-    cls->cursor = wc->hCursor;
-    cls->icon = wc->hIcon;
-    cls->iconSmall = wc->hIconSm;
+    cls->info = *wc;
+    cls->info.lpszClassName = cls->name.c_str();
 
     ClassTable& t = Classes();
     std::lock_guard lock(t.mutex);
@@ -100,14 +94,6 @@ BOOL GetClassInfoExW(HINSTANCE, LPCWSTR name, WNDCLASSEXW* wc) {
         SetLastError(ERROR_CLASS_DOES_NOT_EXIST);
         return FALSE;
     }
-    wc->style = cls->style;
-    wc->lpfnWndProc = cls->proc;
-    wc->cbWndExtra = cls->wndExtra;
-    wc->hInstance = cls->instance;
-    wc->hbrBackground = cls->background;
-    wc->hCursor = cls->cursor;
-    wc->hIcon = cls->icon;
-    wc->hIconSm = cls->iconSmall;
-    wc->lpszClassName = cls->name.c_str();
+    *wc = cls->info;
     return cls->atom;
 }

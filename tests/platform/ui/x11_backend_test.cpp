@@ -139,11 +139,27 @@ bool ServerScrollLock(Display* dpy) {
     return on;
 }
 
-TEST(X11Backend, ShapedTopmostWindowShowsDragsAndTogglesScrollLock) {
-    if (!HaveXvfb()) GTEST_SKIP() << "Xvfb is not installed; the X11 backend test needs it (package xvfb)";
+// Each test has its own server, ended with the test.
+class XvfbTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!HaveXvfb()) GTEST_SKIP() << "Xvfb is not installed; the X11 tests need it (package xvfb)";
+        server = StartXvfb(&display);
+        ASSERT_GT(server, 0) << "Xvfb did not start";
+    }
+    void TearDown() override {
+        if (server <= 0) return;
+        kill(server, SIGTERM);
+        waitpid(server, nullptr, 0);
+    }
     std::string display;
-    const pid_t server = StartXvfb(&display);
-    ASSERT_GT(server, 0) << "Xvfb did not start";
+    pid_t server = -1;
+};
+
+using X11Backend = XvfbTest;
+using UiDemo = XvfbTest;
+
+TEST_F(X11Backend, ShapedTopmostWindowShowsDragsAndTogglesScrollLock) {
     setenv("DISPLAY", display.c_str(), 1);
     setenv("LUMETRA_UI_BACKEND", "x11", 1);
     ASSERT_EQ(plat::ui::BackendName(), "x11");
@@ -233,9 +249,7 @@ TEST(X11Backend, ShapedTopmostWindowShowsDragsAndTogglesScrollLock) {
     DestroyWindow(shaped);
     DestroyWindow(other);
     XCloseDisplay(dpy);
-    plat::ui::ShutdownBackend();
-    kill(server, SIGTERM);
-    waitpid(server, nullptr, 0);
+    plat::ui::ShutdownBackend();  // before the server goes
     std::filesystem::remove_all(dir);
 }
 
@@ -254,11 +268,7 @@ std::vector<std::vector<png_byte>> ReadPng(const std::string& path, int* width) 
     return rows;
 }
 
-TEST(UiDemo, ShowsAShapedPanelOnX11) {
-    if (!HaveXvfb()) GTEST_SKIP() << "Xvfb is not installed; the ui-demo check needs it (package xvfb)";
-    std::string display;
-    const pid_t server = StartXvfb(&display);
-    ASSERT_GT(server, 0) << "Xvfb did not start";
+TEST_F(UiDemo, ShowsAShapedPanelOnX11) {
     const auto dir = std::filesystem::temp_directory_path() / ("ui_demo_test_" + std::to_string(getpid()));
     std::filesystem::create_directories(dir);
     const std::string shot = (dir / "ui-demo.png").string();
@@ -271,8 +281,6 @@ TEST(UiDemo, ShowsAShapedPanelOnX11) {
     }
     int status = 0;
     waitpid(demo, &status, 0);
-    kill(server, SIGTERM);
-    waitpid(server, nullptr, 0);
     ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "ui-demo failed";
     int width = 0;
     const auto rows = ReadPng(shot, &width);
