@@ -22,7 +22,7 @@
 
 #include "base/ntstatus.h"
 #include "base/wintypes.h"
-#include "kernel/nt_types.h"
+#include "base/nt_types.h"
 
 #define VOID void
 #define NTAPI
@@ -40,6 +40,8 @@ using PLONG = LONG*;
 using PBOOLEAN = BOOLEAN*;
 using PHANDLE = HANDLE*;
 using PSIZE_T = SIZE_T*;
+using PWSTR = WCHAR*;
+using PCWSTR = const WCHAR*;
 using KIRQL = UCHAR;
 using PKIRQL = KIRQL*;
 using KPRIORITY = LONG;
@@ -74,14 +76,6 @@ constexpr KPRIORITY EVENT_INCREMENT = 1;
 // ---------------------------------------------------------------------------
 // Access rights, object attributes
 
-#define DELETE 0x00010000L
-#define READ_CONTROL 0x00020000L
-#define SYNCHRONIZE 0x00100000L
-#define STANDARD_RIGHTS_REQUIRED 0x000F0000L
-#define GENERIC_READ 0x80000000L
-#define GENERIC_WRITE 0x40000000L
-#define GENERIC_EXECUTE 0x20000000L
-#define GENERIC_ALL 0x10000000L
 #define FILE_READ_DATA 0x0001
 #define FILE_WRITE_DATA 0x0002
 #define FILE_APPEND_DATA 0x0004
@@ -97,12 +91,6 @@ constexpr ACCESS_MASK EVENT_ALL_ACCESS = STANDARD_RIGHTS_REQUIRED | SYNCHRONIZE 
 constexpr ACCESS_MASK SYMBOLIC_LINK_QUERY = 0x0001;
 constexpr ACCESS_MASK SYMBOLIC_LINK_ALL_ACCESS = STANDARD_RIGHTS_REQUIRED | 0x1;
 
-constexpr ULONG OBJ_INHERIT = 0x00000002;
-constexpr ULONG OBJ_PERMANENT = 0x00000010;
-constexpr ULONG OBJ_EXCLUSIVE = 0x00000020;
-constexpr ULONG OBJ_CASE_INSENSITIVE = 0x00000040;
-constexpr ULONG OBJ_OPENIF = 0x00000080;
-constexpr ULONG OBJ_KERNEL_HANDLE = 0x00000200;
 
 // IO_STATUS_BLOCK.Information after a create.
 constexpr ULONG_PTR FILE_SUPERSEDED = 0;
@@ -917,13 +905,12 @@ BOOLEAN PsGetVersion(PULONG MajorVersion, PULONG MinorVersion, PULONG BuildNumbe
 HANDLE PsGetCurrentProcessId();
 HANDLE PsGetCurrentThreadId();
 
-// Run-time library
-VOID RtlInitUnicodeString(PUNICODE_STRING DestinationString, PCWSTR SourceString);
+// Run-time library (RtlInitUnicodeString and RtlEqualUnicodeString come with
+// the native records of base/nt_types.h)
 VOID RtlCopyUnicodeString(PUNICODE_STRING DestinationString, PCUNICODE_STRING SourceString);
 NTSTATUS RtlAppendUnicodeStringToString(PUNICODE_STRING Destination, PCUNICODE_STRING Source);
 NTSTATUS RtlAppendUnicodeToString(PUNICODE_STRING Destination, PCWSTR Source);
 LONG RtlCompareUnicodeString(PCUNICODE_STRING String1, PCUNICODE_STRING String2, BOOLEAN CaseInSensitive);
-BOOLEAN RtlEqualUnicodeString(PCUNICODE_STRING String1, PCUNICODE_STRING String2, BOOLEAN CaseInSensitive);
 BOOLEAN RtlPrefixUnicodeString(PCUNICODE_STRING String1, PCUNICODE_STRING String2, BOOLEAN CaseInSensitive);
 WCHAR RtlUpcaseUnicodeChar(WCHAR SourceCharacter);
 SIZE_T RtlCompareMemory(const VOID* Source1, const VOID* Source2, SIZE_T Length);

@@ -31,14 +31,6 @@ int DigitValue(WCHAR c) {
 
 extern "C" {
 
-VOID RtlInitUnicodeString(PUNICODE_STRING dest, PCWSTR source) {
-    const SIZE_T chars = _wcslen16(source);
-    const SIZE_T bytes = std::min<SIZE_T>(chars * sizeof(WCHAR), 0xFFFC);
-    dest->Buffer = const_cast<PWSTR>(source);
-    dest->Length = static_cast<USHORT>(bytes);
-    dest->MaximumLength = source ? static_cast<USHORT>(bytes + sizeof(WCHAR)) : 0;
-}
-
 VOID RtlCopyUnicodeString(PUNICODE_STRING dest, PCUNICODE_STRING source) {
     if (!source || !source->Buffer) {
         dest->Length = 0;
@@ -67,10 +59,6 @@ NTSTATUS RtlAppendUnicodeToString(PUNICODE_STRING dest, PCWSTR source) {
 
 LONG RtlCompareUnicodeString(PCUNICODE_STRING a, PCUNICODE_STRING b, BOOLEAN case_insensitive) {
     return CompareChars(a->Buffer, Chars(a), b->Buffer, Chars(b), case_insensitive);
-}
-
-BOOLEAN RtlEqualUnicodeString(PCUNICODE_STRING a, PCUNICODE_STRING b, BOOLEAN case_insensitive) {
-    return a->Length == b->Length && RtlCompareUnicodeString(a, b, case_insensitive) == 0;
 }
 
 BOOLEAN RtlPrefixUnicodeString(PCUNICODE_STRING prefix, PCUNICODE_STRING s, BOOLEAN case_insensitive) {
