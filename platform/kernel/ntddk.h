@@ -714,6 +714,13 @@ struct IRP {
     UCHAR AllocationFlags;
     PIO_STATUS_BLOCK UserIosb;
     PKEVENT UserEvent;
+    union {
+        struct {
+            PVOID UserApcRoutine;
+            PVOID UserApcContext;
+        } AsynchronousParameters;
+        LARGE_INTEGER AllocationSize;  // buffered I/O: the caller's output length
+    } Overlay;
     PDRIVER_CANCEL CancelRoutine;
     PVOID UserBuffer;
     struct {
