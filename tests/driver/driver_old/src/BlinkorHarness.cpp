@@ -1,0 +1,155 @@
+#include "BlinkorHarness.h"
+
+#include <algorithm>
+#include <sstream>
+
+#include "kernel/sim/scenario.h"
+
+namespace blinkor::test {
+
+const char* const kStandardScenario = R"({
+  "file_systems": [
+    {"name": "Ntfs", "type": "disk"},
+    {"name": "Cdfs", "type": "cdrom"},
+    {"name": "Fs_Rec", "type": "disk", "device": "\\FileSystem\\FatDiskRecognizer", "recognizer": true},
+    {"name": "LanmanRedirector", "type": "network", "driver": "\\FileSystem\\MRxSmb"}
+  ],
+  "storage": [
+    {"name": "\\Device\\HarddiskVolume1", "device_number": {"type": 7, "disk": 0, "partition": 1},
+     "volume": {"file_system": "Ntfs", "label": "SYSTEM", "serial": 1122867}},
+    {"name": "\\Device\\HarddiskVolume2", "device_number": {"type": 7, "disk": 0, "partition": 2},
+     "volume": {"file_system": "Ntfs", "label": "DATA", "serial": 2233978}},
+    {"name": "\\Device\\CdRom0", "type": "cdrom", "removable": true, "device_number": {"type": 2, "disk": 0},
+     "volume": {"file_system": "Cdfs", "label": "DISC", "serial": 3345089}},
+    {"name": "\\Device\\Floppy0", "floppy": true, "removable": true,
+     "volume": {"file_system": "Ntfs", "serial": 4456190}},
+    {"name": "\\Device\\HarddiskVolume7", "volume": {"file_system": "Ntfs", "label": "HIDDEN", "serial": 7}}
+  ],
+  "links": {
+    "\\??\\C:": "\\Device\\HarddiskVolume1",
+    "\\??\\D:": "\\Device\\Harddisk0\\Partition2",
+    "\\Device\\Harddisk0\\Partition1": "\\Device\\HarddiskVolume1",
+    "\\Device\\Harddisk0\\Partition2": "\\Device\\HarddiskVolume2",
+    "\\??\\E:": "\\Device\\CdRom0",
+    "\\??\\A:": "\\Device\\Floppy0",
+    "\\??\\Z:": "\\Device\\LanmanRedirector\\;Z:0000000000003e7\\server\\share"
+  }
+})";
+
+ULONG FakeClient::NewEvent() {
+    std::lock_guard lock(m_lock);
+    m_next += 4;
+    m_events[m_next] = 0;
+    return m_next;
+}
+
+void FakeClient::CloseEvent(ULONG handle) {
+    std::lock_guard lock(m_lock);
+    m_events.erase(handle);
+}
+
+int FakeClient::Signals(ULONG handle) const {
+    std::lock_guard lock(m_lock);
+    const auto it = m_events.find(handle);
+    return it == m_events.end() ? -1 : it->second;
+}
+
+NTSTATUS FakeClient::CheckEventHandle(ULONG handle, ACCESS_MASK) {
+    std::lock_guard lock(m_lock);
+    return m_events.contains(handle) ? STATUS_SUCCESS : STATUS_INVALID_HANDLE;
+}
+
+void FakeClient::SignalEvent(ULONG handle) {
+    std::lock_guard lock(m_lock);
+    const auto it = m_events.find(handle);
+    if (it != m_events.end()) ++it->second;
+}
+
+void DriverTest::SetUp() {
+    kern::SetBugCheckHandler([](ULONG code, const std::string& text) {
+        ADD_FAILURE() << "bug check 0x" << std::hex << code << ": " << text;
+    });
+    m_process = std::make_unique<kern::ScopedProcess>(m_client);
+}
+
+void DriverTest::TearDown() {
+    for (PFILE_OBJECT file : m_open) kern::CloseFile(file);
+    m_open.clear();
+    m_process.reset();
+}
+
+void DriverTest::Build(const std::string& scenario_json) {
+    kern::sim::MachineSpec spec;
+    std::string error;
+    ASSERT_TRUE(kern::sim::ParseScenario(scenario_json, &spec, &error)) << error;
+    spec.modules = {{BLINKOR_MODULE_PATH, u"\\FileSystem\\Blinkor"}};
+    ASSERT_EQ(m_machine.Build(spec, "", &error), STATUS_SUCCESS) << error;
+    m_control = Open();
+}
+
+NTSTATUS DriverTest::Run(const std::string& command) {
+    std::istringstream words(command);
+    std::vector<std::string> args;
+    for (std::string word; words >> word;) args.push_back(word);
+    return m_machine.Execute(args).status;
+}
+
+PFILE_OBJECT DriverTest::Open() {
+    PFILE_OBJECT file = nullptr;
+    const NTSTATUS status = kern::OpenFile(u"\\DosDevices\\Blinkor", GENERIC_READ | GENERIC_WRITE, UserMode, &file);
+    EXPECT_EQ(status, STATUS_SUCCESS);
+    if (file) m_open.push_back(file);
+    return file;
+}
+
+void DriverTest::Close(PFILE_OBJECT file) {
+    m_open.erase(std::remove(m_open.begin(), m_open.end(), file), m_open.end());
+    kern::CloseFile(file);
+}
+
+kern::ControlResult DriverTest::Control(PFILE_OBJECT file, ULONG code, const void* input, ULONG input_length,
+                                        void* output, ULONG output_length) {
+    return kern::DeviceControl(file, code, input, input_length, output, output_length, UserMode);
+}
+
+NTSTATUS DriverTest::Register(PFILE_OBJECT file, ULONG code, ULONG handle) {
+    return Control(file, code, &handle, sizeof handle, nullptr, 0).status;
+}
+
+std::vector<Drive> DriverTest::Drives() {
+    std::vector<BYTE> buffer(16384);
+    const auto result = Control(m_control, IOCTL_LED_GET_DRIVES, nullptr, 0, buffer.data(), ULONG(buffer.size()));
+    EXPECT_EQ(result.status, STATUS_SUCCESS);
+    std::vector<Drive> drives;
+    const bool whole = ForEachDriveRecord(buffer.data(), result.information, [&](const DRIVE_RECORD& r, const BYTE* name) {
+        Drive d{r, std::u16string(r.NameLength / 2, u'\0')};
+        std::memcpy(d.name.data(), name, r.NameLength & ~1u);
+        drives.push_back(d);
+    });
+    EXPECT_TRUE(whole);
+    return drives;
+}
+
+const Drive* DriverTest::FindDrive(WCHAR letter) {
+    static thread_local std::vector<Drive> last;
+    last = Drives();
+    for (const auto& d : last)
+        if (d.record.Letter == letter) return &d;
+    return nullptr;
+}
+
+ACTIVITY_MASKS DriverTest::Activity() {
+    ACTIVITY_MASKS masks{0xCCCCCCCC, 0xCCCCCCCC};
+    const auto result = Control(m_control, IOCTL_LED_GET_ACTIVITY, nullptr, 0, &masks, sizeof masks);
+    EXPECT_EQ(result.status, STATUS_SUCCESS);
+    EXPECT_EQ(result.information, sizeof masks);
+    return masks;
+}
+
+std::size_t DriverTest::LiveBlocks(const char (&tag)[5]) {
+    for (const auto& usage : kern::PoolUsage())
+        if (usage.tag == POOL_TAG(tag)) return usage.allocations;
+    return 0;
+}
+
+}  // namespace blinkor::test

@@ -1,0 +1,81 @@
+// The driver on a simulated machine, in-process: the kernel emulation loads
+// blinkor.so, builds a scenario, and the test talks to the control device as
+// a user-mode client would and drives the machine with its commands.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "blinkor/LedIoctl.h"
+#include "kernel/io_requests.h"
+#include "kernel/kernel.h"
+#include "kernel/sim/machine.h"
+
+namespace blinkor::test {
+
+// Disks C: and D: (with Harddisk0\PartitionN links), a CD-ROM E:, a floppy
+// A:, a volume without a letter, the recogniser and the redirector with
+// network letter Z:.
+extern const char* const kStandardScenario;
+
+// A user-mode process whose events count how often the kernel set them.
+class FakeClient final : public kern::ClientProcess {
+public:
+    ULONG NewEvent();
+    void CloseEvent(ULONG handle);
+    int Signals(ULONG handle) const;
+    NTSTATUS CheckEventHandle(ULONG handle, ACCESS_MASK access) override;
+    void SignalEvent(ULONG handle) override;
+    std::string Describe() const override { return "test client"; }
+
+private:
+    mutable std::mutex m_lock;
+    std::map<ULONG, int> m_events;  // handle -> times set
+    ULONG m_next = 0x40;
+};
+
+struct Drive {
+    DRIVE_RECORD record;
+    std::u16string name;  // network letters
+};
+
+class DriverTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Builds the machine from scenario JSON (the blinkor module is added).
+    void Build(const std::string& scenario_json);
+    // Runs a machine command ("hold C: read 2") and returns its status.
+    NTSTATUS Run(const std::string& command);
+
+    // Opens the control device as this test's client; closed at tear-down
+    // unless closed before with Close.
+    PFILE_OBJECT Open();
+    void Close(PFILE_OBJECT file);
+    kern::ControlResult Control(PFILE_OBJECT file, ULONG code, const void* input, ULONG input_length, void* output,
+                                ULONG output_length);
+    NTSTATUS Register(PFILE_OBJECT file, ULONG code, ULONG handle);
+
+    std::vector<Drive> Drives();
+    const Drive* FindDrive(WCHAR letter);
+    ACTIVITY_MASKS Activity();
+
+    // Number of live pool blocks with `tag` ("LMvn").
+    static std::size_t LiveBlocks(const char (&tag)[5]);
+
+    kern::sim::Machine m_machine;
+    std::shared_ptr<FakeClient> m_client = std::make_shared<FakeClient>();
+    PFILE_OBJECT m_control = nullptr;  // opened by SetUp after Build
+
+private:
+    std::unique_ptr<kern::ScopedProcess> m_process;
+    std::vector<PFILE_OBJECT> m_open;
+};
+
+}  // namespace blinkor::test
