@@ -38,8 +38,13 @@ NTSTATUS CheckEvent(std::uint32_t handle) {
 std::shared_ptr<KernelConnection> KernelConnection::Shared() {
     static std::mutex lock;
     static std::shared_ptr<KernelConnection> shared;
+    static std::string shared_path;
     std::lock_guard guard(lock);
-    if (!shared || !shared->Alive()) shared = Open(kwire::DefaultSocketPath());
+    const std::string path = kwire::DefaultSocketPath();
+    if (!shared || !shared->Alive() || path != shared_path) {
+        shared = Open(path);
+        shared_path = path;
+    }
     return shared;
 }
 

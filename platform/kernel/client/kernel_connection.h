@@ -23,8 +23,8 @@ namespace kclient {
 class KernelConnection {
 public:
     // The process's shared connection to the socket of kwire::DefaultSocketPath,
-    // made on first use and again after the previous one broke. Null when no
-    // kernel host answers.
+    // made on first use and again after the previous one broke or the path
+    // changed. Null when no kernel host answers.
     static std::shared_ptr<KernelConnection> Shared();
     // A private connection to `path`; null when nothing listens there.
     static std::shared_ptr<KernelConnection> Open(const std::string& path);
