@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <sstream>
 
+#include "BlkDumpLayout.h"
 #include "kernel/sim/scenario.h"
 
 namespace blinkor::test {
@@ -83,7 +84,9 @@ void DriverTest::Build(const std::string& scenario_json) {
     std::string error;
     ASSERT_TRUE(kern::sim::ParseScenario(scenario_json, &spec, &error)) << error;
     spec.modules = {{BLINKOR_MODULE_PATH, u"\\FileSystem\\Blinkor"}};
-    ASSERT_EQ(m_machine.Build(spec, "", &error), STATUS_SUCCESS) << error;
+    m_open.clear();  // files of the previous machine went with its kernel
+    m_machine = std::make_unique<kern::sim::Machine>();
+    ASSERT_EQ(m_machine->Build(spec, "", &error), STATUS_SUCCESS) << error;
     m_control = Open();
 }
 
@@ -91,7 +94,7 @@ NTSTATUS DriverTest::Run(const std::string& command) {
     std::istringstream words(command);
     std::vector<std::string> args;
     for (std::string word; words >> word;) args.push_back(word);
-    return m_machine.Execute(args).status;
+    return m_machine->Execute(args).status;
 }
 
 PFILE_OBJECT DriverTest::Open() {
@@ -144,6 +147,53 @@ ACTIVITY_MASKS DriverTest::Activity() {
     EXPECT_EQ(result.status, STATUS_SUCCESS);
     EXPECT_EQ(result.information, sizeof masks);
     return masks;
+}
+
+bool DriverTest::Filtered(std::u16string_view file_system) {
+    kern::sim::FileSystem* fs = m_machine->FindFileSystem(file_system);
+    EXPECT_NE(fs, nullptr);
+    if (!fs) return false;
+    PDEVICE_OBJECT above = fs->ControlDevice()->AttachedDevice;
+    return above && kern::ObjectName(above->DriverObject) == u"\\FileSystem\\Blinkor";
+}
+
+DriverTest::TreeCounts DriverTest::CountFilters() {
+    std::vector<BYTE> dump(65536);
+    const auto result = Control(m_control, IOCTL_LED_DUMP_STATE, nullptr, 0, dump.data(), ULONG(dump.size()));
+    EXPECT_EQ(result.status, STATUS_SUCCESS);
+    const auto get32 = [&](std::size_t at) {
+        LONG v = 0;
+        std::memcpy(&v, dump.data() + at, sizeof v);
+        return v;
+    };
+    const auto get64 = [&](std::size_t at) {
+        ULONGLONG v = 0;
+        std::memcpy(&v, dump.data() + at, sizeof v);
+        return v;
+    };
+    TreeCounts counts;
+    EXPECT_EQ(std::memcmp(dump.data() + dump::control::kTag, "LMCD", 4), 0);
+    counts.file_systems = get32(dump::control::kFsCount);
+    std::size_t at = dump::kControlSize;
+    for (LONG f = 0; f < counts.file_systems; ++f) {
+        EXPECT_EQ(std::memcmp(dump.data() + at + dump::fs::kTag, "LMFS", 4), 0) << "at " << at;
+        const LONG volumes = get32(at + dump::fs::kVolumeCount);
+        int records = 0;
+        for (int slot = 0; slot < 32; ++slot) records += get64(at + dump::fs::kSlots + 8 * slot) != 0;
+        at += dump::kFsFilterSize;
+        for (int r = 0; r < records; ++r) {
+            USHORT length = 0;
+            std::memcpy(&length, dump.data() + at + dump::letter::kName, sizeof length);
+            at += dump::kLetterHeaderSize + length + dump::kLetterSpare;
+        }
+        for (LONG v = 0; v < volumes; ++v) {
+            EXPECT_EQ(std::memcmp(dump.data() + at + dump::volume::kTag, "LMVO", 4), 0) << "at " << at;
+            at += dump::kVolumeSize;
+        }
+        counts.volumes += volumes;
+    }
+    EXPECT_EQ(at, result.information);
+    return counts;
 }
 
 std::size_t DriverTest::LiveBlocks(const char (&tag)[5]) {

@@ -49,7 +49,8 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
-    // Builds the machine from scenario JSON (the blinkor module is added).
+    // Builds a new machine from scenario JSON (the blinkor module is added)
+    // and opens the control device. A second build replaces the first.
     void Build(const std::string& scenario_json);
     // Runs a machine command ("hold C: read 2") and returns its status.
     NTSTATUS Run(const std::string& command);
@@ -66,10 +67,22 @@ protected:
     const Drive* FindDrive(WCHAR letter);
     ACTIVITY_MASKS Activity();
 
+    // Whether a blinkor filter sits directly above the file system's
+    // control device.
+    bool Filtered(std::u16string_view file_system);
+    // Number of file-system filters and of volume filters in the dump.
+    struct TreeCounts {
+        LONG file_systems = 0;
+        LONG volumes = 0;
+    };
+    TreeCounts CountFilters();
+
     // Number of live pool blocks with `tag` ("LMvn").
     static std::size_t LiveBlocks(const char (&tag)[5]);
 
-    kern::sim::Machine m_machine;
+    kern::sim::Machine& Machine() { return *m_machine; }
+
+    std::unique_ptr<kern::sim::Machine> m_machine;
     std::shared_ptr<FakeClient> m_client = std::make_shared<FakeClient>();
     PFILE_OBJECT m_control = nullptr;  // opened by SetUp after Build
 
