@@ -48,16 +48,17 @@ TEST_F(ExecutiveTest, FastMutexesRaiseToApcAndAreNotRecursive) {
     LARGE_INTEGER none{};
     EXPECT_EQ(KeDelayExecutionThread(KernelMode, FALSE, &none), STATUS_SUCCESS) << "delays are allowed at APC_LEVEL";
     EXPECT_NE(BugCheckCode([&] { ExAcquireFastMutex(&mutex); }), 0u);
+    BOOLEAN tried = TRUE;
+    std::thread([&] { tried = ExTryToAcquireFastMutex(&mutex); }).join();
+    EXPECT_FALSE(tried);
     std::atomic<bool> other_got_it{false};
-    std::thread other([&] {
-        EXPECT_FALSE(ExTryToAcquireFastMutex(&mutex));
-        ExAcquireFastMutex(&mutex);
+    std::thread waiter([&] {
+        ExAcquireFastMutex(&mutex);  // sleeps until the release below
         other_got_it = true;
         ExReleaseFastMutex(&mutex);
     });
-    EXPECT_FALSE(other_got_it.load());
     ExReleaseFastMutex(&mutex);
-    other.join();
+    waiter.join();
     EXPECT_TRUE(other_got_it.load());
     EXPECT_EQ(KeGetCurrentIrql(), PASSIVE_LEVEL);
     KIRQL old_irql;
