@@ -76,6 +76,11 @@ NTSTATUS ReleaseClosedFile(PDEVICE_OBJECT, PIRP irp, PVOID context) {
 // owes its close: the object is kept alive by a new reference while the close
 // travels (it may be completed later, at any IRQL), and a completion routine
 // in an extra, top stack location drops that reference at the end.
+void FinishFile(PVOID body) {
+    StateOf(static_cast<PFILE_OBJECT>(body))->~FileState();
+    HeaderOf(body)->on_delete = nullptr;
+}
+
 void SendClose(PVOID body) {
     auto* file = static_cast<PFILE_OBJECT>(body);
     FileState* state = StateOf(file);
@@ -84,6 +89,7 @@ void SendClose(PVOID body) {
         return;
     }
     state->opened = false;
+    HeaderOf(file)->on_delete = FinishFile;
     ObfReferenceObject(file);
     PDEVICE_OBJECT top = IoGetRelatedDeviceObject(file);
     PIRP irp = IoAllocateIrp(static_cast<CCHAR>(top->StackSize + 1), FALSE);

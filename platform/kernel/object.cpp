@@ -82,9 +82,15 @@ ObjectHeader* HeaderOfOrBugCheck(PVOID body, const char* routine) {
 
 void DestroyObject(PVOID body) {
     ObjectHeader* header = HeaderOf(body);
-    if (header->on_delete) {
-        header->on_delete(body);
-        if (header->pointer_count.load() > 0) return;  // revived to finish its work (a file's close)
+    // on_delete may revive the object for work that ends with a release of
+    // its own (a file's close) and that work may end before on_delete
+    // returns: the hold keeps that release from freeing the object under us.
+    // An on_delete that leaves a successor runs it once the object is free.
+    while (auto* on_delete = header->on_delete) {
+        header->pointer_count.fetch_add(1);
+        on_delete(body);
+        if (header->pointer_count.fetch_sub(1) > 1) return;  // revived: its last release comes back here
+        if (header->on_delete == on_delete) break;
     }
     header->magic = 0;
     header->~ObjectHeader();
