@@ -1,0 +1,237 @@
+// The driver in the kernel host process (lumetra-kernel), reached from user
+// mode: this test process and lumetra-kctl processes are the clients.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "base/last_error.h"
+#include "base/ntstatus.h"
+#include "base/sync.h"
+#include "base/win_errors.h"
+#include "blinkor/LedIoctl.h"
+#include "kernel/client/device_files.h"
+
+extern char** environ;
+
+namespace blinkor::test {
+namespace {
+
+const char* const kScenario = R"({
+  "file_systems": [{"name": "Ntfs"}, {"name": "Cdfs", "type": "cdrom"},
+                   {"name": "LanmanRedirector", "type": "network", "driver": "\\FileSystem\\MRxSmb"}],
+  "storage": [
+    {"name": "\\Device\\HarddiskVolume1", "device_number": {"type": 7, "disk": 0, "partition": 1},
+     "volume": {"file_system": "Ntfs", "label": "SYSTEM", "serial": 17}},
+    {"name": "\\Device\\CdRom0", "type": "cdrom", "removable": true, "volume": {"file_system": "Cdfs"}},
+    {"name": "\\Device\\Floppy0", "floppy": true, "removable": true, "volume": {"file_system": "Ntfs"}}
+  ],
+  "links": {"\\??\\C:": "\\Device\\HarddiskVolume1", "\\??\\E:": "\\Device\\CdRom0",
+            "\\??\\A:": "\\Device\\Floppy0",
+            "\\??\\Z:": "\\Device\\LanmanRedirector\\;Z:0000000000003e7\\server\\share"},
+  "modules": [{"path": "blinkor.so"}]
+})";
+
+// A child process whose standard output the test reads line by line.
+class Child {
+public:
+    explicit Child(const std::vector<std::string>& argv) {
+        int fds[2];
+        EXPECT_EQ(::pipe(fds), 0);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
+        posix_spawn_file_actions_addclose(&actions, fds[0]);
+        std::vector<char*> args;
+        for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+        args.push_back(nullptr);
+        EXPECT_EQ(posix_spawn(&m_pid, args[0], &actions, nullptr, args.data(), environ), 0) << argv[0];
+        posix_spawn_file_actions_destroy(&actions);
+        ::close(fds[1]);
+        m_out = ::fdopen(fds[0], "r");
+    }
+    ~Child() {
+        if (m_pid > 0) {
+            ::kill(m_pid, SIGTERM);
+            Wait();
+        }
+        if (m_out) std::fclose(m_out);
+    }
+    // The next line of output; empty at the end.
+    std::string ReadLine() {
+        char line[4096];
+        return std::fgets(line, sizeof line, m_out) ? line : "";
+    }
+    std::string ReadAll() {
+        std::string all;
+        for (std::string line; !(line = ReadLine()).empty();) all += line;
+        return all;
+    }
+    int Wait() {
+        int status = 0;
+        ::waitpid(m_pid, &status, 0);
+        m_pid = -1;
+        return status;
+    }
+    void Kill() { ::kill(m_pid, SIGKILL); }
+
+private:
+    pid_t m_pid = -1;
+    FILE* m_out = nullptr;
+};
+
+class EndToEnd : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const std::string dir = ::testing::TempDir() + "blinkor-e2e-" + std::to_string(::getpid());
+        std::filesystem::create_directories(dir);
+        m_socket = dir + "/kernel.sock";
+        const std::string scenario = dir + "/scenario.json";
+        std::ofstream(scenario) << kScenario;
+        ::setenv("LUMETRA_KERNEL_SOCKET", m_socket.c_str(), 1);
+        m_host = std::make_unique<Child>(std::vector<std::string>{
+            LUMETRA_KERNEL_PATH, "--scenario", scenario, "--socket", m_socket, "--driver-dir", BLINKOR_DRIVER_DIR});
+        ASSERT_NE(m_host->ReadLine().find("ready"), std::string::npos);
+    }
+    void TearDown() override {
+        m_host.reset();
+        ::unsetenv("LUMETRA_KERNEL_SOCKET");
+    }
+
+    static HANDLE OpenBlinkor() {
+        return CreateFileW(kControlDevicePath, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                           OPEN_EXISTING, 0, nullptr);
+    }
+    static BOOL Ioctl(HANDLE device, DWORD code, const void* in, DWORD in_size, void* out, DWORD out_size,
+                      DWORD* returned) {
+        return DeviceIoControl(device, code, const_cast<void*>(in), in_size, out, out_size, returned, nullptr);
+    }
+    static BOOL Register(HANDLE device, DWORD code, HANDLE event) {
+        const auto value = ULONG(reinterpret_cast<ULONG_PTR>(event));
+        DWORD returned = 0;
+        return Ioctl(device, code, &value, sizeof value, nullptr, 0, &returned);
+    }
+    static ACTIVITY_MASKS Masks(HANDLE device) {
+        ACTIVITY_MASKS masks{0xFFFFFFFF, 0xFFFFFFFF};
+        DWORD returned = 0;
+        EXPECT_TRUE(Ioctl(device, IOCTL_LED_GET_ACTIVITY, nullptr, 0, &masks, sizeof masks, &returned));
+        EXPECT_EQ(returned, sizeof masks);
+        return masks;
+    }
+    static void Machine(const std::vector<std::string>& words) {
+        NTSTATUS status = STATUS_UNSUCCESSFUL;
+        std::string text;
+        ASSERT_TRUE(kclient::RunMachineCommand(words, &status, &text));
+        ASSERT_EQ(status, STATUS_SUCCESS) << text;
+    }
+    static std::string Kctl(const std::vector<std::string>& args) {
+        std::vector<std::string> argv{LUMETRA_KCTL_PATH};
+        argv.insert(argv.end(), args.begin(), args.end());
+        Child kctl(argv);
+        const std::string out = kctl.ReadAll();
+        kctl.Wait();
+        return out;
+    }
+
+    std::string m_socket;
+    std::unique_ptr<Child> m_host;
+};
+
+TEST_F(EndToEnd, TheDriverAnswersAUserProcess) {
+    HANDLE device = OpenBlinkor();
+    ASSERT_NE(device, INVALID_HANDLE_VALUE) << GetLastError();
+    ULONG version = 0;
+    DWORD returned = 0;
+    ASSERT_TRUE(Ioctl(device, IOCTL_LED_GET_VERSION, nullptr, 0, &version, sizeof version, &returned));
+    EXPECT_EQ(version, kInterfaceVersion);
+
+    std::vector<BYTE> list(4096);
+    ASSERT_TRUE(Ioctl(device, IOCTL_LED_GET_DRIVES, nullptr, 0, list.data(), DWORD(list.size()), &returned));
+    std::u16string letters;
+    EXPECT_TRUE(ForEachDriveRecord(list.data(), returned, [&](const DRIVE_RECORD& r, const BYTE*) {
+        letters += r.Letter;
+    }));
+    for (WCHAR letter : {u'C', u'E', u'A', WCHAR(LED_LETTER_CATCH_ALL)})
+        EXPECT_NE(letters.find(letter), std::u16string::npos) << char(letter);
+    CloseHandle(device);
+}
+
+TEST_F(EndToEnd, MasksFollowHeldAndCompletedRequests) {
+    HANDLE device = OpenBlinkor();
+    ASSERT_NE(device, INVALID_HANDLE_VALUE);
+    HANDLE activity = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    ASSERT_TRUE(Register(device, IOCTL_LED_SET_ACTIVITY_EVENT, activity));
+
+    Machine({"hold", "C:", "write", "2"});
+    EXPECT_EQ(Masks(device).WriteMask, LetterBit(u'C'));
+    EXPECT_EQ(WaitForSingleObject(activity, 10000), WAIT_OBJECT_0);
+    ResetEvent(activity);
+    Machine({"complete", "C:", "write"});
+    EXPECT_EQ(Masks(device).WriteMask, 0u);
+    EXPECT_EQ(WaitForSingleObject(activity, 10000), WAIT_OBJECT_0);
+
+    Machine({"hold", "Z:", "read", "1"});
+    EXPECT_EQ(Masks(device).ReadMask, LetterBit(u'Z'));
+    Machine({"complete", "Z:", "read"});
+    EXPECT_EQ(Masks(device).ReadMask, 0u);
+    CloseHandle(device);
+    CloseHandle(activity);
+}
+
+TEST_F(EndToEnd, ASecondClientCannotTakeTheRegistration) {
+    HANDLE device = OpenBlinkor();
+    ASSERT_NE(device, INVALID_HANDLE_VALUE);
+    HANDLE change = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    ASSERT_TRUE(Register(device, IOCTL_LED_SET_CHANGE_EVENT, change));
+
+    const std::string refused = Kctl({"ioctl", "Blinkor", "0x8042A118", "--event", "0"});
+    EXPECT_NE(refused.find("failed (error " + std::to_string(kclient::Win32ErrorFromStatus(STATUS_ALREADY_COMMITTED))),
+              std::string::npos)
+        << refused;
+
+    Machine({"label", "C:", "RENAMED"});
+    EXPECT_EQ(WaitForSingleObject(change, 10000), WAIT_OBJECT_0);
+    CloseHandle(device);
+    CloseHandle(change);
+}
+
+TEST_F(EndToEnd, AClientThatDiesReleasesItsRegistration) {
+    {
+        // Line-buffered, so its answer arrives while it waits on its event.
+        Child holder({"/usr/bin/stdbuf", "-oL", LUMETRA_KCTL_PATH, "ioctl", "Blinkor", "0x8042A118", "--event",
+                      "600000"});
+        ASSERT_NE(holder.ReadLine().find("succeeded"), std::string::npos);
+        holder.Kill();
+        holder.Wait();
+    }
+    // The host notices the dead client on its own thread: try until its
+    // handle has been closed (each try is a few round trips).
+    HANDLE change = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    bool registered = false;
+    for (int attempt = 0; attempt < 100000 && !registered; ++attempt) {
+        HANDLE device = OpenBlinkor();
+        ASSERT_NE(device, INVALID_HANDLE_VALUE);
+        registered = Register(device, IOCTL_LED_SET_CHANGE_EVENT, change);
+        if (!registered) {
+            ASSERT_EQ(GetLastError(), kclient::Win32ErrorFromStatus(STATUS_ALREADY_COMMITTED));
+            CloseHandle(device);
+            std::this_thread::yield();
+        }
+    }
+    EXPECT_TRUE(registered);
+    CloseHandle(change);
+}
+
+}  // namespace
+}  // namespace blinkor::test
