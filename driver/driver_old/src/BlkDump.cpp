@@ -21,7 +21,16 @@ public:
         for (SIZE_T i = 0; i < sizeof(T); ++i) m_bytes[offset + i] = static_cast<BYTE>(ULONGLONG(value) >> (8 * i));
     }
     void Pointer(SIZE_T offset, const void* p) { Put<ULONGLONG>(offset, reinterpret_cast<ULONG_PTR>(p)); }
-    void Tag(SIZE_T offset, ULONG kind) { Put(offset, kind); }
+    // Consecutive pointer fields from `offset` on.
+    template <typename... P>
+    void Pointers(SIZE_T offset, const P*... p) {
+        (..., (Pointer(offset, p), offset += 8));
+    }
+    // The start every extension shares: its device at 0, its tag at 8.
+    void Header(const void* self, ULONG kind) {
+        Pointer(0, self);
+        Put(8, kind);
+    }
     // A counted string and, at `buffer_offset`, up to `capacity` bytes of its text.
     void String(SIZE_T offset, const UNICODE_STRING& s, SIZE_T buffer_offset, SIZE_T capacity) {
         Put(offset, s.Length);
@@ -40,11 +49,8 @@ private:
 bool PutControl(OutputCursor& out, const ControlExtension& c) {
     using namespace dump::control;
     Piece p(dump::kControlSize);
-    p.Pointer(kDevice, c.Self);
-    p.Tag(kTag, c.Kind);
-    p.Pointer(kLower, c.Lower);
-    p.Pointer(kTarget, c.Target);
-    p.Pointer(kFsHead, c.FsHead);
+    p.Header(c.Self, c.Kind);
+    p.Pointers(kLower, c.Lower, c.Target, c.FsHead);
     p.Put(kFsCount, c.FsCount);
     p.Put<ULONGLONG>(kLock, c.ControlLock);
     p.Pointer(kChangeEvent, c.ChangeEvent);
@@ -58,13 +64,8 @@ bool PutControl(OutputCursor& out, const ControlExtension& c) {
 bool PutFsFilter(OutputCursor& out, const FsFilterExtension& f) {
     using namespace dump::fs;
     Piece p(dump::kFsFilterSize);
-    p.Pointer(kDevice, f.Self);
-    p.Tag(kTag, f.Kind);
-    p.Pointer(kLower, f.Lower);
-    p.Pointer(kTarget, f.Target);
-    p.Pointer(kPrevious, f.Previous);
-    p.Pointer(kNext, f.Next);
-    p.Pointer(kVolumeHead, f.VolumeHead);
+    p.Header(f.Self, f.Kind);
+    p.Pointers(kLower, f.Lower, f.Target, f.Previous, f.Next, f.VolumeHead);
     p.Put(kVolumeCount, f.VolumeCount);
     p.String(kName, f.Name, kNameBuffer, kFsNameBytes);
     p.Put(kNetwork, f.Network);
@@ -86,14 +87,8 @@ bool PutLetterRecord(OutputCursor& out, const LetterRecord& r) {
 bool PutVolume(OutputCursor& out, const VolumeExtension& v) {
     using namespace dump::volume;
     Piece p(dump::kVolumeSize);
-    p.Pointer(kDevice, v.Self);
-    p.Tag(kTag, v.Kind);
-    p.Pointer(kLower, v.Lower);
-    p.Pointer(kVolumeDevice, v.VolumeDevice);
-    p.Pointer(kOwner, v.Owner);
-    p.Pointer(kPrevious, v.Previous);
-    p.Pointer(kNext, v.Next);
-    p.Pointer(kStorage, v.Storage);
+    p.Header(v.Self, v.Kind);
+    p.Pointers(kLower, v.Lower, v.VolumeDevice, v.Owner, v.Previous, v.Next, v.Storage);
     p.Put<LONG>(kReads, v.Reads);
     p.Put<LONG>(kWrites, v.Writes);
     p.Put(kDismounted, v.Dismounted);

@@ -8,34 +8,17 @@
 
 namespace blinkor::test {
 
-const char* const kStandardScenario = R"({
-  "file_systems": [
-    {"name": "Ntfs", "type": "disk"},
-    {"name": "Cdfs", "type": "cdrom"},
-    {"name": "Fs_Rec", "type": "disk", "device": "\\FileSystem\\FatDiskRecognizer", "recognizer": true},
-    {"name": "LanmanRedirector", "type": "network", "driver": "\\FileSystem\\MRxSmb"}
-  ],
-  "storage": [
-    {"name": "\\Device\\HarddiskVolume1", "device_number": {"type": 7, "disk": 0, "partition": 1},
-     "volume": {"file_system": "Ntfs", "label": "SYSTEM", "serial": 1122867}},
-    {"name": "\\Device\\HarddiskVolume2", "device_number": {"type": 7, "disk": 0, "partition": 2},
-     "volume": {"file_system": "Ntfs", "label": "DATA", "serial": 2233978}},
-    {"name": "\\Device\\CdRom0", "type": "cdrom", "removable": true, "device_number": {"type": 2, "disk": 0},
-     "volume": {"file_system": "Cdfs", "label": "DISC", "serial": 3345089}},
-    {"name": "\\Device\\Floppy0", "floppy": true, "removable": true,
-     "volume": {"file_system": "Ntfs", "serial": 4456190}},
-    {"name": "\\Device\\HarddiskVolume7", "volume": {"file_system": "Ntfs", "label": "HIDDEN", "serial": 7}}
-  ],
-  "links": {
-    "\\??\\C:": "\\Device\\HarddiskVolume1",
-    "\\??\\D:": "\\Device\\Harddisk0\\Partition2",
-    "\\Device\\Harddisk0\\Partition1": "\\Device\\HarddiskVolume1",
-    "\\Device\\Harddisk0\\Partition2": "\\Device\\HarddiskVolume2",
-    "\\??\\E:": "\\Device\\CdRom0",
-    "\\??\\A:": "\\Device\\Floppy0",
-    "\\??\\Z:": "\\Device\\LanmanRedirector\\;Z:0000000000003e7\\server\\share"
-  }
-})";
+kern::sim::MachineSpec StandardScenario() {
+    kern::sim::MachineSpec spec = kern::sim::DefaultScenario();
+    kern::sim::StorageSpec hidden;
+    hidden.name = u"\\Device\\HarddiskVolume7";
+    hidden.volume = kern::sim::VolumeSpec{u"Ntfs", u"HIDDEN", 7};
+    spec.storage.push_back(hidden);
+    for (auto& [name, target] : spec.links) {
+        if (name == u"\\??\\D:") target = u"\\Device\\Harddisk0\\Partition2";
+    }
+    return spec;
+}
 
 ULONG FakeClient::NewEvent() {
     std::lock_guard lock(m_lock);
@@ -83,6 +66,11 @@ void DriverTest::Build(const std::string& scenario_json) {
     kern::sim::MachineSpec spec;
     std::string error;
     ASSERT_TRUE(kern::sim::ParseScenario(scenario_json, &spec, &error)) << error;
+    Build(spec);
+}
+
+void DriverTest::Build(kern::sim::MachineSpec spec) {
+    std::string error;
     spec.modules = {{BLINKOR_MODULE_PATH, u"\\FileSystem\\Blinkor"}};
     m_open.clear();  // files of the previous machine went with its kernel
     m_machine = std::make_unique<kern::sim::Machine>();

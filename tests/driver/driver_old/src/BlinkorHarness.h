@@ -15,13 +15,14 @@
 #include "kernel/io_requests.h"
 #include "kernel/kernel.h"
 #include "kernel/sim/machine.h"
+#include "kernel/sim/scenario.h"
 
 namespace blinkor::test {
 
-// Disks C: and D: (with Harddisk0\PartitionN links), a CD-ROM E:, a floppy
-// A:, a volume without a letter, the recogniser and the redirector with
-// network letter Z:.
-extern const char* const kStandardScenario;
+// The machine lumetra-kernel builds by default (disks C: and D:, a CD-ROM
+// E:, a floppy A:, the recogniser, the redirector with network letter Z:),
+// plus a volume without a letter and D: reached through a chain of links.
+kern::sim::MachineSpec StandardScenario();
 
 // A user-mode process whose events count how often the kernel set them.
 class FakeClient final : public kern::ClientProcess {
@@ -52,6 +53,7 @@ protected:
     // Builds a new machine from scenario JSON (the blinkor module is added)
     // and opens the control device. A second build replaces the first.
     void Build(const std::string& scenario_json);
+    void Build(kern::sim::MachineSpec spec);
     // Runs a machine command ("hold C: read 2") and returns its status.
     NTSTATUS Run(const std::string& command);
 

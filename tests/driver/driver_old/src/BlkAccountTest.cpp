@@ -12,7 +12,7 @@ class Account : public DriverTest {
 protected:
     void SetUp() override {
         DriverTest::SetUp();
-        Build(kStandardScenario);
+        Build(StandardScenario());
         m_activity = m_client->NewEvent();
         ASSERT_EQ(Register(m_control, IOCTL_LED_SET_ACTIVITY_EVENT, m_activity), STATUS_SUCCESS);
     }

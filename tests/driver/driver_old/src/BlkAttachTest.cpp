@@ -47,7 +47,7 @@ TEST_F(Attach, SkipsTheRecognizerDfsAndInClassZeroChangers) {
 }
 
 TEST_F(Attach, FiltersLeaveWithTheirFileSystem) {
-    Build(kStandardScenario);
+    Build(StandardScenario());
     const ULONG changes = WatchChanges();
     ASSERT_TRUE(Filtered(u"Ntfs"));
     EXPECT_EQ(CountFilters().file_systems, 3);  // Ntfs, Cdfs, the redirector
@@ -74,7 +74,7 @@ TEST_F(Attach, FiltersLeaveWithTheirFileSystem) {
 }
 
 TEST_F(Attach, AFailedAttachLeavesNothingBehind) {
-    Build(kStandardScenario);
+    Build(StandardScenario());
     ASSERT_EQ(Run("unregister LanmanRedirector"), STATUS_SUCCESS);
     ASSERT_EQ(LiveBlocks("LMvn"), 0u);
     kern::InjectAttachFailures(Machine().FindFileSystem(u"LanmanRedirector")->ControlDevice(), 1);
@@ -101,10 +101,20 @@ TEST_F(Attach, ClassZeroAttachesTheRedirectorOnTheFirstOpen) {
     EXPECT_EQ(z->name, u"\\Z:\\server\\share\\f");
 }
 
-TEST_F(Attach, ARemountReusesTheFirstFilter) {
-    Build(kStandardScenario);
-    const ULONG changes = WatchChanges();
-    const LONG volumes = CountFilters().volumes;
+// The standard machine, watched from its start.
+class Volumes : public Attach {
+protected:
+    void SetUp() override {
+        Attach::SetUp();
+        Build(StandardScenario());
+        changes = WatchChanges();
+        volumes = CountFilters().volumes;
+    }
+    ULONG changes = 0;
+    LONG volumes = 0;
+};
+
+TEST_F(Volumes, ARemountReusesTheFirstFilter) {
 
     ASSERT_EQ(Run("dismount C:"), STATUS_SUCCESS);
     ASSERT_NE(FindDrive(u'C'), nullptr);
@@ -122,10 +132,7 @@ TEST_F(Attach, ARemountReusesTheFirstFilter) {
     EXPECT_EQ(kern::LiveIrpCount(), 0u);
 }
 
-TEST_F(Attach, AVolumeThatGoesAwayLeavesTheList) {
-    Build(kStandardScenario);
-    const ULONG changes = WatchChanges();
-    const LONG volumes = CountFilters().volumes;
+TEST_F(Volumes, AVolumeThatGoesAwayLeavesTheList) {
     ASSERT_EQ(Run("delete D:"), STATUS_SUCCESS);
     EXPECT_EQ(FindDrive(u'D'), nullptr);
     EXPECT_EQ(CountFilters().volumes, volumes - 1);
@@ -136,7 +143,7 @@ TEST_F(Attach, AVolumeThatGoesAwayLeavesTheList) {
 }
 
 TEST_F(Attach, AFullCycleLeavesOnlyTheFastIoTable) {
-    Build(kStandardScenario);
+    Build(StandardScenario());
     for (const char* command : {"read C:", "write D:", "netcreate \\;Z:\\server\\share\\a", "read Z:",
                                 "label E: NEW", "dismount A:", "mount A:", "fastio C: read"}) {
         EXPECT_TRUE(NT_SUCCESS(Run(command))) << command;

@@ -10,7 +10,7 @@ class ControlDevice : public DriverTest {
 protected:
     void SetUp() override {
         DriverTest::SetUp();
-        Build(kStandardScenario);
+        Build(StandardScenario());
     }
 };
 

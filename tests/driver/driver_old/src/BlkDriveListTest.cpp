@@ -9,7 +9,7 @@ namespace {
 class DriveList : public DriverTest {};
 
 TEST_F(DriveList, ReportsEveryVolumeWithItsIdentity) {
-    Build(kStandardScenario);
+    Build(StandardScenario());
     struct Expected {
         WCHAR letter;
         DWORD type, device, partition;
@@ -77,7 +77,7 @@ TEST_F(DriveList, NumbersComeFromTheStorageNameWhenTheQueryFails) {
 }
 
 TEST_F(DriveList, ALetterThatAppearsLaterIsFound) {
-    Build(kStandardScenario);
+    Build(StandardScenario());
     ASSERT_NE(FindDrive(u'['), nullptr);
     UNICODE_STRING link, target;
     RtlInitUnicodeString(&link, u"\\??\\K:");
@@ -112,7 +112,7 @@ TEST_F(DriveList, AListThatDoesNotFitEndsOnARecordBoundary) {
 }
 
 TEST_F(DriveList, ANetworkLetterCarriesItsName) {
-    Build(kStandardScenario);
+    Build(StandardScenario());
     const std::u16string name = u"\\;Z:\\server\\sh\\f.txt";  // 40 bytes
     ASSERT_EQ(name.size() * 2, 40u);
     ASSERT_EQ(Run("netcreate \\;Z:\\server\\sh\\f.txt"), STATUS_SUCCESS);

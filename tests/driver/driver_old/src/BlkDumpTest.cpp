@@ -10,7 +10,7 @@ namespace {
 class Dump : public DriverTest {};
 
 TEST_F(Dump, AShortBufferEndsOnAPieceBoundary) {
-    Build(kStandardScenario);
+    Build(StandardScenario());
     struct Case {
         ULONG room;
         NTSTATUS status;
@@ -38,7 +38,7 @@ TEST_F(Dump, AShortBufferEndsOnAPieceBoundary) {
 }
 
 TEST_F(Dump, TheControlExtensionShowsOpensAndRegistrations) {
-    Build(kStandardScenario);
+    Build(StandardScenario());
     Open();
     ASSERT_EQ(Register(m_control, IOCTL_LED_SET_CHANGE_EVENT, m_client->NewEvent()), STATUS_SUCCESS);
     std::vector<BYTE> out(dump::kControlSize);

@@ -122,6 +122,15 @@ protected:
         DWORD returned = 0;
         return Ioctl(device, code, &value, sizeof value, nullptr, 0, &returned);
     }
+    // Opens the control device and registers a new event of this process in
+    // the slot of `code`.
+    static HANDLE OpenRegistered(DWORD code, HANDLE* event) {
+        HANDLE device = OpenBlinkor();
+        EXPECT_NE(device, INVALID_HANDLE_VALUE);
+        *event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        EXPECT_TRUE(Register(device, code, *event));
+        return device;
+    }
     static ACTIVITY_MASKS Masks(HANDLE device) {
         ACTIVITY_MASKS masks{0xFFFFFFFF, 0xFFFFFFFF};
         DWORD returned = 0;
@@ -168,10 +177,8 @@ TEST_F(EndToEnd, TheDriverAnswersAUserProcess) {
 }
 
 TEST_F(EndToEnd, MasksFollowHeldAndCompletedRequests) {
-    HANDLE device = OpenBlinkor();
-    ASSERT_NE(device, INVALID_HANDLE_VALUE);
-    HANDLE activity = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    ASSERT_TRUE(Register(device, IOCTL_LED_SET_ACTIVITY_EVENT, activity));
+    HANDLE activity = nullptr;
+    HANDLE device = OpenRegistered(IOCTL_LED_SET_ACTIVITY_EVENT, &activity);
 
     Machine({"hold", "C:", "write", "2"});
     EXPECT_EQ(Masks(device).WriteMask, LetterBit(u'C'));
@@ -190,10 +197,8 @@ TEST_F(EndToEnd, MasksFollowHeldAndCompletedRequests) {
 }
 
 TEST_F(EndToEnd, ASecondClientCannotTakeTheRegistration) {
-    HANDLE device = OpenBlinkor();
-    ASSERT_NE(device, INVALID_HANDLE_VALUE);
-    HANDLE change = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    ASSERT_TRUE(Register(device, IOCTL_LED_SET_CHANGE_EVENT, change));
+    HANDLE change = nullptr;
+    HANDLE device = OpenRegistered(IOCTL_LED_SET_CHANGE_EVENT, &change);
 
     const std::string refused = Kctl({"ioctl", "Blinkor", "0x8042A118", "--event", "0"});
     EXPECT_NE(refused.find("failed (error " + std::to_string(kclient::Win32ErrorFromStatus(STATUS_ALREADY_COMMITTED))),

@@ -12,7 +12,7 @@ class NetLetters : public DriverTest {
 protected:
     void SetUp() override {
         DriverTest::SetUp();
-        Build(kStandardScenario);
+        Build(StandardScenario());
         m_changes = m_client->NewEvent();
         ASSERT_EQ(Register(m_control, IOCTL_LED_SET_CHANGE_EVENT, m_changes), STATUS_SUCCESS);
     }
