@@ -3,6 +3,10 @@
 // volumes that go away, and the pool a full cycle leaves behind.
 #include "BlinkorHarness.h"
 
+#include <atomic>
+#include <thread>
+
+#include "base/clock.h"
 #include "base/text.h"
 
 namespace blinkor::test {
@@ -140,6 +144,34 @@ TEST_F(Volumes, AVolumeThatGoesAwayLeavesTheList) {
     ASSERT_EQ(Run("mount D:"), STATUS_SUCCESS);
     EXPECT_NE(FindDrive(u'D'), nullptr);
     EXPECT_EQ(m_client->Signals(changes), 2);
+}
+
+// A volume whose attach fails is tried again every 500 ms, 8 times at most.
+// The volume device is known once a first filter has left it: the file
+// system unregisters (its volume filters stay, unlisted) and comes back.
+TEST_F(Volumes, AttachIsRetriedEveryHalfSecond) {
+    ASSERT_EQ(Run("unregister Ntfs"), STATUS_SUCCESS);
+    ASSERT_EQ(Run("register Ntfs"), STATUS_SUCCESS);
+    ASSERT_EQ(Run("dismount C:"), STATUS_SUCCESS);
+    PDEVICE_OBJECT volume_device = Machine().FilesOfLetter(u'C')->Device();
+    plat::ScopedManualClock clock;
+    for (int failures : {8, 7}) {
+        kern::InjectAttachFailures(volume_device, failures);
+        std::atomic<bool> done{false};
+        std::thread mount([&] {
+            EXPECT_EQ(Run("mount C:"), STATUS_SUCCESS);
+            done = true;
+        });
+        const std::uint64_t start = clock->TickMs();
+        while (!done) {
+            clock->Advance(100);
+            std::this_thread::yield();
+        }
+        mount.join();
+        EXPECT_GE(clock->TickMs() - start, 7u * 500) << failures;
+        EXPECT_EQ(FindDrive(u'C') != nullptr, failures < 8) << failures;
+        ASSERT_EQ(Run("dismount C:"), STATUS_SUCCESS);
+    }
 }
 
 TEST_F(Attach, AFullCycleLeavesOnlyTheFastIoTable) {
