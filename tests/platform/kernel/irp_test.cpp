@@ -186,6 +186,7 @@ TEST_F(CompletionTest, SendingBelowTheLastLocationIsABugCheck) {
     } catch (const kern::BugCheckError& e) {
         EXPECT_EQ(e.code, NO_MORE_IRP_STACK_LOCATIONS);
     }
+    IoFreeIrp(irp);
 }
 
 TEST_F(CompletionTest, CopyLeavesTheRoutineOfTheNextLocationUnset) {
