@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "base/handle.h"
 #include "base/nt_types.h"
 #include "base/wintypes.h"
 
