@@ -229,7 +229,7 @@ TEST_F(BufferTest, BufferedResultsArriveForWarningsButNeverOverrunTheCaller) {
     KEVENT done;
     KeInitializeEvent(&done, NotificationEvent, FALSE);
     IO_STATUS_BLOCK iosb;
-    PIRP irp = IoBuildDeviceIoControlRequest(0x222003, device, nullptr, 0, output, 8, FALSE, &done, &iosb);
+    PIRP irp = IoBuildDeviceIoControlRequest(0x222000, device, nullptr, 0, output, 8, FALSE, &done, &iosb);
     EXPECT_EQ(IoCallDriver(device, irp), STATUS_BUFFER_OVERFLOW);
     EXPECT_EQ(iosb.Status, STATUS_BUFFER_OVERFLOW);
     for (int i = 0; i < 8; ++i) EXPECT_EQ(output[i], 0x5A) << i;
