@@ -96,12 +96,14 @@ public:
 
 private:
     NTSTATUS Mount(PIRP irp);
+    NTSTATUS MountOn(StorageDevice* storage, PVPB vpb);
     void BuildFastIoTable();
 
     FileSystemSpec m_spec;
     PDRIVER_OBJECT m_driver = nullptr;
     PDEVICE_OBJECT m_control = nullptr;
     FAST_IO_DISPATCH m_fastIo{};
+    std::mutex m_volumesLock;  // guards m_volumes and m_retired; never held while a request travels
     std::map<PDEVICE_OBJECT, std::unique_ptr<Volume>> m_volumes;  // by storage device
     std::vector<std::unique_ptr<Volume>> m_retired;  // deleted volumes; their devices may outlive them
     std::unique_ptr<Volume> m_network;

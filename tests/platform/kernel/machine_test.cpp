@@ -161,9 +161,9 @@ TEST_F(MachineTest, DriveQueriesReportTypeAndSpaceThroughTheStack) {
         UINT type;
         ULONGLONG total;
     };
-    const Case cases[] = {{u'C', kern::sim::DRIVE_FIXED, 8192000},   {u'E', kern::sim::DRIVE_CDROM, 65536},
-                          {u'A', kern::sim::DRIVE_REMOVABLE, 0},     {u'Z', kern::sim::DRIVE_REMOTE, 0},
-                          {u'Q', kern::sim::DRIVE_NO_ROOT_DIR, 0}};
+    const Case cases[] = {{u'C', DRIVE_FIXED, 8192000},   {u'E', DRIVE_CDROM, 65536},
+                          {u'A', DRIVE_REMOVABLE, 0},     {u'Z', DRIVE_REMOTE, 0},
+                          {u'Q', DRIVE_NO_ROOT_DIR, 0}};
     for (const Case& c : cases) {
         const kern::sim::DriveInfo info = m_machine.QueryDrive(c.letter);
         EXPECT_EQ(info.type, c.type) << char(c.letter);
