@@ -294,7 +294,17 @@ NTSTATUS FileSystem::Mount(PIRP irp) {
     if (m_spec.recognizer || !ours) return Complete(irp, STATUS_UNRECOGNIZED_VOLUME);
     if (!storage->MediaPresent()) return Complete(irp, STATUS_NO_MEDIA_IN_DEVICE);
     const NTSTATUS status = MountOn(storage, p.Vpb);
-    return Complete(irp, status);
+    if (!m_spec.mount_at_dispatch) return Complete(irp, status);
+    KIRQL old_irql;
+    KeRaiseIrql(DISPATCH_LEVEL, &old_irql);
+    Complete(irp, status);
+    KeLowerIrql(old_irql);
+    return status;
+}
+
+void FileSystem::ArmAttachFailures(PDEVICE_OBJECT storage, int count) {
+    std::lock_guard lock(m_volumesLock);
+    m_armedAttachFailures[storage] = count;
 }
 
 // Gives the VPB its volume device: the kept one on a remount, else a new one.
@@ -318,6 +328,7 @@ NTSTATUS FileSystem::MountOn(StorageDevice* storage, PVPB vpb) {
     vpb->DeviceObject = device;
     device->Vpb = vpb;
     device->Flags &= ~DO_DEVICE_INITIALIZING;
+    if (const auto armed = m_armedAttachFailures.extract(storage->Device())) InjectAttachFailures(device, armed.mapped());
     m_volumes.emplace(storage->Device(), std::move(volume));
     return STATUS_SUCCESS;
 }

@@ -190,3 +190,23 @@ TEST_F(MachineTest, WithoutAFiltersDirectoryTheModuleUsesItsFallbackName) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(MachineTest, ArmedAttachFailuresLeaveTheNextNewMountUnfiltered) {
+    EXPECT_EQ(Run({"failattach", "A:", "1"}), STATUS_SUCCESS);
+    EXPECT_EQ(Run({"mount", "A:"}), STATUS_SUCCESS) << "the mount itself succeeds";
+    EXPECT_EQ(Stats().volume_filters, 2u);
+    EXPECT_EQ(Run({"failattach", "Q:", "1"}), STATUS_INVALID_PARAMETER);
+}
+
+TEST_F(MachineTest, MountsCompletedAtDispatchLevelStillReachTheFilter) {
+    m_spec.file_systems[0].mount_at_dispatch = true;
+    Machine machine;
+    std::string error;
+    ASSERT_EQ(machine.Build(m_spec, "", &error), STATUS_SUCCESS) << error;
+    EXPECT_EQ(Stats().volume_filters, 2u);
+    EXPECT_EQ(KeGetCurrentIrql(), PASSIVE_LEVEL);
+}
+
+}  // namespace
