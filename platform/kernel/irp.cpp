@@ -3,6 +3,7 @@
 // invoke-on-success/error/cancel flags, carries the pending flag upwards, and
 // stops when a routine answers STATUS_MORE_PROCESSING_REQUIRED (the routine's
 // driver then owns the packet and completes it again later).
+#include <algorithm>
 #include <atomic>
 
 #include "base/format.h"
@@ -38,8 +39,10 @@ void ClearLocation(PIO_STACK_LOCATION location) {
 void FinishIrp(PIRP irp) {
     const NTSTATUS status = irp->IoStatus.Status;
     if (irp->Flags & IRP_BUFFERED_IO) {
-        if ((irp->Flags & IRP_INPUT_OPERATION) && !NT_ERROR(status) && irp->UserBuffer && irp->IoStatus.Information)
-            std::memcpy(irp->UserBuffer, irp->AssociatedIrp.SystemBuffer, irp->IoStatus.Information);
+        // Never more than the caller's output length, whatever a driver reports.
+        const auto length = std::min<ULONG_PTR>(irp->IoStatus.Information, ULONG_PTR(irp->Overlay.AllocationSize.QuadPart));
+        if ((irp->Flags & IRP_INPUT_OPERATION) && !NT_ERROR(status) && irp->UserBuffer && length)
+            std::memcpy(irp->UserBuffer, irp->AssociatedIrp.SystemBuffer, length);
         if (irp->Flags & IRP_DEALLOCATE_BUFFER) {
             delete[] static_cast<BYTE*>(irp->AssociatedIrp.SystemBuffer);
             irp->AssociatedIrp.SystemBuffer = nullptr;
@@ -166,6 +169,7 @@ PIRP IoBuildDeviceIoControlRequest(ULONG code, PDEVICE_OBJECT device, PVOID inpu
         if (input && input_length) std::memcpy(buffer, input, input_length);
         irp->AssociatedIrp.SystemBuffer = buffer;
         irp->Flags = IRP_BUFFERED_IO | IRP_DEALLOCATE_BUFFER | (output_length ? IRP_INPUT_OPERATION : 0);
+        irp->Overlay.AllocationSize.QuadPart = output_length;
     }
     irp->UserBuffer = output;
     return irp;

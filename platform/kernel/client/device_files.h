@@ -12,8 +12,10 @@
 #include <string>
 #include <vector>
 
+#include "base/handle.h"
 #include "base/nt_types.h"
 #include "base/wintypes.h"
+#include "kernel/drive_types.h"
 
 struct SECURITY_ATTRIBUTES;
 struct OVERLAPPED;
@@ -23,13 +25,6 @@ constexpr DWORD FILE_SHARE_WRITE = 0x00000002;
 constexpr DWORD OPEN_EXISTING = 3;
 constexpr DWORD FILE_ATTRIBUTE_NORMAL = 0x00000080;
 
-constexpr UINT DRIVE_UNKNOWN = 0;
-constexpr UINT DRIVE_NO_ROOT_DIR = 1;
-constexpr UINT DRIVE_REMOVABLE = 2;
-constexpr UINT DRIVE_FIXED = 3;
-constexpr UINT DRIVE_REMOTE = 4;
-constexpr UINT DRIVE_CDROM = 5;
-constexpr UINT DRIVE_RAMDISK = 6;
 
 // Only "\\.\Name" paths (a device or "X:" volume) are served; others fail
 // with ERROR_PATH_NOT_FOUND. ERROR_FILE_NOT_FOUND when no kernel host runs

@@ -112,11 +112,11 @@ Frame ClientSession::Control(const Frame& request) {
     kwire::Reader reader(request.payload);
     std::uint32_t id = 0, code = 0, output_length = 0;
     kwire::Writer answer;
-    if (!reader.U32(&id) || !reader.U32(&code) || !reader.U32(&output_length) || output_length > kwire::kMaxPayload ||
-        !m_files.count(id)) {
-        const NTSTATUS status = m_files.count(id) || !id ? STATUS_INVALID_PARAMETER : STATUS_INVALID_HANDLE;
-        return {MessageType::ControlReply, request.id, answer.U32(std::uint32_t(status)).U32(0).U32(0).Take()};
-    }
+    const bool parsed = reader.U32(&id) && reader.U32(&code) && reader.U32(&output_length) &&
+                        output_length <= kwire::kMaxPayload;
+    const NTSTATUS refusal = !parsed ? STATUS_INVALID_PARAMETER : !m_files.count(id) ? STATUS_INVALID_HANDLE : STATUS_SUCCESS;
+    if (!NT_SUCCESS(refusal))
+        return {MessageType::ControlReply, request.id, answer.U32(std::uint32_t(refusal)).U32(0).U32(0).Take()};
     std::vector<std::uint8_t> input = reader.Rest();
     std::vector<std::uint8_t> output(output_length);
     const kern::ControlResult result =

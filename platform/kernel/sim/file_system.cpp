@@ -265,6 +265,7 @@ bool FileSystem::FastIo(std::size_t index) {
 }
 
 Volume* FileSystem::VolumeOf(PDEVICE_OBJECT storage) {
+    std::lock_guard lock(m_volumesLock);
     const auto it = m_volumes.find(storage);
     return it == m_volumes.end() ? nullptr : it->second.get();
 }
@@ -292,17 +293,34 @@ NTSTATUS FileSystem::Mount(PIRP irp) {
                       plat::EqualsNoCase(storage->Spec().volume->file_system, m_spec.name);
     if (m_spec.recognizer || !ours) return Complete(irp, STATUS_UNRECOGNIZED_VOLUME);
     if (!storage->MediaPresent()) return Complete(irp, STATUS_NO_MEDIA_IN_DEVICE);
-    PVPB vpb = p.Vpb;
-    if (Volume* existing = VolumeOf(p.DeviceObject)) {  // a remount keeps the volume device
-        existing->SetDismounted(false);
-        vpb->DeviceObject = existing->Device();
-        return Complete(irp, STATUS_SUCCESS);
+    const NTSTATUS status = MountOn(storage, p.Vpb);
+    if (!m_spec.mount_at_dispatch) return Complete(irp, status);
+    KIRQL old_irql;
+    KeRaiseIrql(DISPATCH_LEVEL, &old_irql);
+    Complete(irp, status);
+    KeLowerIrql(old_irql);
+    return status;
+}
+
+void FileSystem::ArmAttachFailures(PDEVICE_OBJECT storage, int count) {
+    std::lock_guard lock(m_volumesLock);
+    m_armedAttachFailures[storage] = count;
+}
+
+// Gives the VPB its volume device: the kept one on a remount, else a new one.
+NTSTATUS FileSystem::MountOn(StorageDevice* storage, PVPB vpb) {
+    std::lock_guard lock(m_volumesLock);
+    const auto it = m_volumes.find(storage->Device());
+    if (it != m_volumes.end()) {
+        it->second->SetDismounted(false);
+        vpb->DeviceObject = it->second->Device();
+        return STATUS_SUCCESS;
     }
     auto volume = std::make_unique<Volume>(this, storage);
     PDEVICE_OBJECT device = nullptr;
     const NTSTATUS status = CreateSimDevice(m_driver, volume.get(), u"", m_spec.type, 0, &device);
-    if (!NT_SUCCESS(status)) return Complete(irp, status);
-    device->StackSize = static_cast<CCHAR>(p.DeviceObject->StackSize + 1);
+    if (!NT_SUCCESS(status)) return status;
+    device->StackSize = static_cast<CCHAR>(storage->Device()->StackSize + 1);
     volume->SetDevice(device);
     const VolumeSpec& spec = *storage->Spec().volume;
     vpb->SerialNumber = spec.serial;
@@ -310,20 +328,25 @@ NTSTATUS FileSystem::Mount(PIRP irp) {
     vpb->DeviceObject = device;
     device->Vpb = vpb;
     device->Flags &= ~DO_DEVICE_INITIALIZING;
-    m_volumes.emplace(p.DeviceObject, std::move(volume));
-    return Complete(irp, STATUS_SUCCESS);
+    if (const auto armed = m_armedAttachFailures.extract(storage->Device())) InjectAttachFailures(device, armed.mapped());
+    m_volumes.emplace(storage->Device(), std::move(volume));
+    return STATUS_SUCCESS;
 }
 
 NTSTATUS FileSystem::DeleteVolume(PDEVICE_OBJECT storage) {
-    const auto it = m_volumes.find(storage);
-    if (it == m_volumes.end()) return STATUS_NO_SUCH_DEVICE;
-    PVPB vpb = storage->Vpb;
-    vpb->Flags &= ~VPB_MOUNTED;
-    vpb->DeviceObject = nullptr;
-    PDEVICE_OBJECT device = it->second->Device();
-    m_retired.push_back(std::move(it->second));
-    m_volumes.erase(it);
-    IoDeleteDevice(device);
+    PDEVICE_OBJECT device = nullptr;
+    {
+        std::lock_guard lock(m_volumesLock);
+        const auto it = m_volumes.find(storage);
+        if (it == m_volumes.end()) return STATUS_NO_SUCH_DEVICE;
+        PVPB vpb = storage->Vpb;
+        vpb->Flags &= ~VPB_MOUNTED;
+        vpb->DeviceObject = nullptr;
+        device = it->second->Device();
+        m_retired.push_back(std::move(it->second));
+        m_volumes.erase(it);
+    }
+    IoDeleteDevice(device);  // filters above hear of it by fast I/O detach
     return STATUS_SUCCESS;
 }
 

@@ -27,6 +27,7 @@ struct FileSystemSpec {
     bool all_fast_io = true;
     std::vector<std::string> fast_io;  // entry names when not all
     ULONG fast_io_size = 0;  // declared table size; 0: the full size
+    bool mount_at_dispatch = false;  // completes mounts at DISPATCH_LEVEL, as from a deferred routine
 };
 
 // Names of the FAST_IO_DISPATCH fields by field number (1 = FastIoCheckIfPossible).
@@ -84,6 +85,9 @@ public:
     // Deletes the volume device of `storage`, as a file system does when a
     // volume goes away; filters attached to it hear of it by fast I/O detach.
     NTSTATUS DeleteVolume(PDEVICE_OBJECT storage);
+    // The next `count` attaches onto the volume device that the next new
+    // mount of `storage` creates will fail.
+    void ArmAttachFailures(PDEVICE_OBJECT storage, int count);
 
     const FileSystemSpec& Spec() const { return m_spec; }
     PDEVICE_OBJECT ControlDevice() const { return m_control; }
@@ -96,15 +100,18 @@ public:
 
 private:
     NTSTATUS Mount(PIRP irp);
+    NTSTATUS MountOn(StorageDevice* storage, PVPB vpb);
     void BuildFastIoTable();
 
     FileSystemSpec m_spec;
     PDRIVER_OBJECT m_driver = nullptr;
     PDEVICE_OBJECT m_control = nullptr;
     FAST_IO_DISPATCH m_fastIo{};
+    std::mutex m_volumesLock;  // guards m_volumes and m_retired; never held while a request travels
     std::map<PDEVICE_OBJECT, std::unique_ptr<Volume>> m_volumes;  // by storage device
     std::vector<std::unique_ptr<Volume>> m_retired;  // deleted volumes; their devices may outlive them
     std::unique_ptr<Volume> m_network;
+    std::map<PDEVICE_OBJECT, int> m_armedAttachFailures;  // by storage device; guarded by m_volumesLock
     std::array<int, 28> m_fastIoCalls{};
 };
 

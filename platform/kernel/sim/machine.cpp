@@ -184,6 +184,7 @@ CommandResult Machine::Execute(const std::vector<std::string>& args) {
 
 std::string Machine::Help() {
     return "mount X: | dismount X: | remount X: | label X: TEXT | delete X: | eject X: | insert X:\n"
+           "failattach X: N   (attaches onto the volume of the next new mount fail N times)\n"
            "read|write|query|set|flush|queryea|setea|queryvolume|querysecurity|setsecurity|directory X: [PATH]\n"
            "hold X: read|write N | fail X: read|write N STATUS | complete X: [read|write|all] [STATUS] [passive]\n"
            "fastio X: read|write|basic|standard|netopen [PATH]\n"
@@ -235,6 +236,13 @@ CommandResult Machine::Run(const std::vector<std::string>& args) {
         if (!fs) return Fail(STATUS_NO_SUCH_DEVICE, "no volume behind that letter");
         const NTSTATUS status = fs->DeleteVolume(storage->Device());
         return {status, StatusText(status) + "\n"};
+    }
+    if (verb == "failattach") {
+        StorageDevice* storage = StorageOfLetter(letter);
+        FileSystem* fs = storage && storage->Spec().volume ? FindFileSystem(storage->Spec().volume->file_system) : nullptr;
+        if (tail.size() != 1 || !fs) return Usage("failattach X: N (a letter with a volume)");
+        fs->ArmAttachFailures(storage->Device(), std::atoi(tail[0].c_str()));
+        return {STATUS_SUCCESS, "armed for the next new mount\n"};
     }
     if (verb == "hold") return Hold(letter, tail);
     if (verb == "complete") return CompleteHeld(letter, tail);

@@ -18,17 +18,10 @@
 #include <string>
 #include <vector>
 
+#include "kernel/drive_types.h"
 #include "kernel/sim/scenario.h"
 
 namespace kern::sim {
-
-// GetDriveType values.
-constexpr UINT DRIVE_UNKNOWN = 0;
-constexpr UINT DRIVE_NO_ROOT_DIR = 1;
-constexpr UINT DRIVE_REMOVABLE = 2;
-constexpr UINT DRIVE_FIXED = 3;
-constexpr UINT DRIVE_REMOTE = 4;
-constexpr UINT DRIVE_CDROM = 5;
 
 struct DriveInfo {
     UINT type = DRIVE_NO_ROOT_DIR;

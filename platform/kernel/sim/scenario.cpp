@@ -60,6 +60,7 @@ FileSystemSpec ParseFileSystem(const json& j, const std::string& where) {
     fs.recognizer = Get<bool>(j, "recognizer", false, where);
     fs.registered = Get<bool>(j, "registered", true, where);
     fs.fast_io_size = Get<ULONG>(j, "fast_io_size", 0, where);
+    fs.mount_at_dispatch = Get<bool>(j, "mount_at_dispatch", false, where);
     if (j.contains("fast_io")) {
         const json& f = j.at("fast_io");
         if (f.is_string() && (f == "all" || f == "none")) {

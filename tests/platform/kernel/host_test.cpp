@@ -179,3 +179,32 @@ TEST_F(HostTest, MachineCommandsRunInTheHost) {
 }
 
 }  // namespace
+
+namespace {
+
+std::uint32_t FirstWord(const kwire::Frame& frame) {
+    kwire::Reader reader(frame.payload);
+    std::uint32_t value = 0;
+    reader.U32(&value);
+    return value;
+}
+
+TEST_F(HostTest, MalformedRequestsGetAnAnswerAndChangeNothing) {
+    auto raw = kclient::KernelConnection::Open(m_path);
+    ASSERT_NE(raw, nullptr);
+    kwire::Frame reply;
+    ASSERT_TRUE(raw->Call(kwire::MessageType::Control, kwire::Writer().U32(99).U32(TF_SIGNAL).U32(0).Take(), &reply));
+    EXPECT_EQ(FirstWord(reply), std::uint32_t(STATUS_INVALID_HANDLE)) << "unknown file id";
+    ASSERT_TRUE(raw->Call(kwire::MessageType::Control, kwire::Writer().U32(1).Take(), &reply));
+    EXPECT_EQ(FirstWord(reply), std::uint32_t(STATUS_INVALID_PARAMETER)) << "truncated";
+    ASSERT_TRUE(raw->Call(kwire::MessageType::Open, kwire::Writer().U32(GENERIC_READ).U32(500).Take(), &reply));
+    EXPECT_EQ(FirstWord(reply), std::uint32_t(STATUS_INVALID_PARAMETER)) << "path longer than the payload";
+    ASSERT_TRUE(raw->Call(kwire::MessageType::Close, kwire::Writer().U32(7).Take(), &reply));
+    EXPECT_EQ(FirstWord(reply), std::uint32_t(STATUS_INVALID_HANDLE));
+    ASSERT_TRUE(raw->Call(static_cast<kwire::MessageType>(77), {}, &reply));
+    EXPECT_EQ(FirstWord(reply), std::uint32_t(STATUS_INVALID_PARAMETER));
+    ASSERT_TRUE(raw->Call(kwire::MessageType::DriveQuery, kwire::Writer().U32('!').Take(), &reply));
+    EXPECT_EQ(FirstWord(reply), std::uint32_t(STATUS_OBJECT_NAME_NOT_FOUND));
+}
+
+}  // namespace

@@ -186,6 +186,7 @@ TEST_F(CompletionTest, SendingBelowTheLastLocationIsABugCheck) {
     } catch (const kern::BugCheckError& e) {
         EXPECT_EQ(e.code, NO_MORE_IRP_STACK_LOCATIONS);
     }
+    IoFreeIrp(irp);
 }
 
 TEST_F(CompletionTest, CopyLeavesTheRoutineOfTheNextLocationUnset) {
@@ -205,6 +206,34 @@ TEST_F(CompletionTest, CopyLeavesTheRoutineOfTheNextLocationUnset) {
     EXPECT_EQ(irp->CurrentLocation, 2);
     EXPECT_EQ(next + 1, current);
     IoFreeIrp(irp);
+}
+
+}  // namespace
+
+namespace {
+
+NTSTATUS Boastful(PDEVICE_OBJECT, PIRP irp) {
+    std::memset(irp->AssociatedIrp.SystemBuffer, 0x5A, 8);
+    irp->IoStatus.Status = STATUS_BUFFER_OVERFLOW;
+    irp->IoStatus.Information = 64;  // more than the caller's 8 bytes
+    IoCompleteRequest(irp, IO_NO_INCREMENT);
+    return STATUS_BUFFER_OVERFLOW;
+}
+
+using BufferTest = ktest::KernelTest;
+
+TEST_F(BufferTest, BufferedResultsArriveForWarningsButNeverOverrunTheCaller) {
+    PDEVICE_OBJECT device = MakeDevice(MakeDriver(u"\\Driver\\Boastful", Boastful));
+    BYTE output[16];
+    std::memset(output, 0xCC, sizeof(output));
+    KEVENT done;
+    KeInitializeEvent(&done, NotificationEvent, FALSE);
+    IO_STATUS_BLOCK iosb;
+    PIRP irp = IoBuildDeviceIoControlRequest(0x222000, device, nullptr, 0, output, 8, FALSE, &done, &iosb);
+    EXPECT_EQ(IoCallDriver(device, irp), STATUS_BUFFER_OVERFLOW);
+    EXPECT_EQ(iosb.Status, STATUS_BUFFER_OVERFLOW);
+    for (int i = 0; i < 8; ++i) EXPECT_EQ(output[i], 0x5A) << i;
+    for (int i = 8; i < 16; ++i) EXPECT_EQ(output[i], 0xCC) << "guard byte " << i;
 }
 
 }  // namespace

@@ -39,6 +39,7 @@ protected:
         std::string error;
         ASSERT_TRUE(kern::sim::ParseScenario(kScenario, &m_spec, &error)) << error;
         ASSERT_EQ(m_machine.Build(m_spec, "", &error), STATUS_SUCCESS) << error;
+        m_irpsAtStart = kern::LiveIrpCount();
     }
 
     TestFilterStats Stats() {
@@ -55,6 +56,7 @@ protected:
 
     MachineSpec m_spec;
     Machine m_machine;
+    std::size_t m_irpsAtStart = 0;
 };
 
 TEST(ScenarioTest, BadScenariosNameTheirFault) {
@@ -105,7 +107,7 @@ TEST_F(MachineTest, HeldRequestsStayInFlightUntilCompletedOrFailed) {
     EXPECT_EQ(Run({"fail", "C:", "read", "1", "0xC0000185"}), STATUS_SUCCESS);
     EXPECT_EQ(Run({"read", "C:"}), STATUS_IO_DEVICE_ERROR);
     EXPECT_EQ(Run({"read", "C:"}), STATUS_SUCCESS);
-    EXPECT_EQ(kern::LiveIrpCount(), 0u);
+    EXPECT_EQ(kern::LiveIrpCount(), m_irpsAtStart);
 }
 
 TEST_F(MachineTest, FastIoPassesThroughTheFilterOnlyWhereTheFileSystemHasTheEntry) {
@@ -159,9 +161,9 @@ TEST_F(MachineTest, DriveQueriesReportTypeAndSpaceThroughTheStack) {
         UINT type;
         ULONGLONG total;
     };
-    const Case cases[] = {{u'C', kern::sim::DRIVE_FIXED, 8192000},   {u'E', kern::sim::DRIVE_CDROM, 65536},
-                          {u'A', kern::sim::DRIVE_REMOVABLE, 0},     {u'Z', kern::sim::DRIVE_REMOTE, 0},
-                          {u'Q', kern::sim::DRIVE_NO_ROOT_DIR, 0}};
+    const Case cases[] = {{u'C', DRIVE_FIXED, 8192000},   {u'E', DRIVE_CDROM, 65536},
+                          {u'A', DRIVE_REMOVABLE, 0},     {u'Z', DRIVE_REMOTE, 0},
+                          {u'Q', DRIVE_NO_ROOT_DIR, 0}};
     for (const Case& c : cases) {
         const kern::sim::DriveInfo info = m_machine.QueryDrive(c.letter);
         EXPECT_EQ(info.type, c.type) << char(c.letter);
@@ -185,6 +187,26 @@ TEST_F(MachineTest, WithoutAFiltersDirectoryTheModuleUsesItsFallbackName) {
     std::string error;
     ASSERT_EQ(machine.Build(m_spec, "", &error), STATUS_SUCCESS) << error;
     EXPECT_EQ(kern::ResolveLinkChain(u"\\DosDevices\\TestFilter"), u"\\FileSystem\\TestFilterCDO");
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(MachineTest, ArmedAttachFailuresLeaveTheNextNewMountUnfiltered) {
+    EXPECT_EQ(Run({"failattach", "A:", "1"}), STATUS_SUCCESS);
+    EXPECT_EQ(Run({"mount", "A:"}), STATUS_SUCCESS) << "the mount itself succeeds";
+    EXPECT_EQ(Stats().volume_filters, 2u);
+    EXPECT_EQ(Run({"failattach", "Q:", "1"}), STATUS_INVALID_PARAMETER);
+}
+
+TEST_F(MachineTest, MountsCompletedAtDispatchLevelStillReachTheFilter) {
+    m_spec.file_systems[0].mount_at_dispatch = true;
+    Machine machine;
+    std::string error;
+    ASSERT_EQ(machine.Build(m_spec, "", &error), STATUS_SUCCESS) << error;
+    EXPECT_EQ(Stats().volume_filters, 2u);
+    EXPECT_EQ(KeGetCurrentIrql(), PASSIVE_LEVEL);
 }
 
 }  // namespace
