@@ -8,7 +8,7 @@ namespace {
 
 using kern::sim::RequestClass;
 
-class Account : public DriverTest {
+class BlinkorAccount : public DriverTest {
 protected:
     void SetUp() override {
         DriverTest::SetUp();
@@ -28,7 +28,7 @@ protected:
 
 constexpr DWORD kC = 1u << 2;
 
-TEST_F(Account, OverlappingReadsSetTheEventAtTheTransitionsOnly) {
+TEST_F(BlinkorAccount, OverlappingReadsSetTheEventAtTheTransitionsOnly) {
     ASSERT_EQ(Run("hold C: read 2"), STATUS_SUCCESS);
     ACTIVITY_MASKS masks = Activity();
     EXPECT_EQ(masks.ReadMask, kC);
@@ -41,7 +41,7 @@ TEST_F(Account, OverlappingReadsSetTheEventAtTheTransitionsOnly) {
     EXPECT_EQ(ActivitySignals(), 2);
 }
 
-TEST_F(Account, FailedRequestsAreCountedDown) {
+TEST_F(BlinkorAccount, FailedRequestsAreCountedDown) {
     ASSERT_EQ(Run("hold C: write 1"), STATUS_SUCCESS);
     EXPECT_EQ(Activity().WriteMask, kC);
     ASSERT_EQ(Run("complete C: write STATUS_IO_DEVICE_ERROR passive"), STATUS_SUCCESS);
@@ -53,7 +53,7 @@ TEST_F(Account, FailedRequestsAreCountedDown) {
     EXPECT_EQ(ActivitySignals(), 4);
 }
 
-TEST_F(Account, EachMajorFunctionCountsInItsClass) {
+TEST_F(BlinkorAccount, EachMajorFunctionCountsInItsClass) {
     struct Case {
         UCHAR major;
         RequestClass sim_class;
@@ -88,7 +88,7 @@ TEST_F(Account, EachMajorFunctionCountsInItsClass) {
     kern::CloseFile(file);
 }
 
-TEST_F(Account, AVolumeWithoutALetterSharesBit26) {
+TEST_F(BlinkorAccount, AVolumeWithoutALetterSharesBit26) {
     PVOID object = nullptr;
     ASSERT_EQ(kern::LookupObject(u"\\Device\\HarddiskVolume7", &object, nullptr), STATUS_SUCCESS);
     auto* storage = static_cast<PDEVICE_OBJECT>(object);
@@ -103,7 +103,7 @@ TEST_F(Account, AVolumeWithoutALetterSharesBit26) {
     kern::CloseFile(file);
 }
 
-TEST_F(Account, FastIoCountsOnlyWhenTheLowerEntryExists) {
+TEST_F(BlinkorAccount, FastIoCountsOnlyWhenTheLowerEntryExists) {
     Build(R"({
       "file_systems": [
         {"name": "Ntfs", "fast_io": "none"},
@@ -135,7 +135,7 @@ TEST_F(Account, FastIoCountsOnlyWhenTheLowerEntryExists) {
     EXPECT_EQ(Activity().ReadMask | Activity().WriteMask, 0u);
 }
 
-TEST_F(Account, ALabelChangeSetsBothEvents) {
+TEST_F(BlinkorAccount, ALabelChangeSetsBothEvents) {
     const ULONG changes = m_client->NewEvent();
     ASSERT_EQ(Register(m_control, IOCTL_LED_SET_CHANGE_EVENT, changes), STATUS_SUCCESS);
     ASSERT_EQ(Run("label C: RENAMED"), STATUS_SUCCESS);

@@ -12,7 +12,7 @@
 namespace blinkor::test {
 namespace {
 
-class Attach : public DriverTest {
+class BlinkorAttach : public DriverTest {
 protected:
     ULONG WatchChanges() {
         const ULONG event = m_client->NewEvent();
@@ -32,7 +32,7 @@ const char* const kKindsScenario = R"({
   ]
 })";
 
-TEST_F(Attach, SkipsTheRecognizerDfsAndInClassZeroChangers) {
+TEST_F(BlinkorAttach, SkipsTheRecognizerDfsAndInClassZeroChangers) {
     struct Case {
         int major;
         std::u16string_view fs;
@@ -50,7 +50,7 @@ TEST_F(Attach, SkipsTheRecognizerDfsAndInClassZeroChangers) {
     }
 }
 
-TEST_F(Attach, FiltersLeaveWithTheirFileSystem) {
+TEST_F(BlinkorAttach, FiltersLeaveWithTheirFileSystem) {
     Build(StandardScenario());
     const ULONG changes = WatchChanges();
     ASSERT_TRUE(Filtered(u"Ntfs"));
@@ -77,7 +77,7 @@ TEST_F(Attach, FiltersLeaveWithTheirFileSystem) {
     EXPECT_EQ(CountFilters().file_systems, 1);
 }
 
-TEST_F(Attach, AFailedAttachLeavesNothingBehind) {
+TEST_F(BlinkorAttach, AFailedAttachLeavesNothingBehind) {
     Build(StandardScenario());
     ASSERT_EQ(Run("unregister LanmanRedirector"), STATUS_SUCCESS);
     ASSERT_EQ(LiveBlocks("LMvn"), 0u);
@@ -88,7 +88,7 @@ TEST_F(Attach, AFailedAttachLeavesNothingBehind) {
     EXPECT_EQ(CountFilters().file_systems, 2);
 }
 
-TEST_F(Attach, ClassZeroAttachesTheRedirectorOnTheFirstOpen) {
+TEST_F(BlinkorAttach, ClassZeroAttachesTheRedirectorOnTheFirstOpen) {
     Build(R"({
       "version": {"major": 4, "minor": 0},
       "file_systems": [{"name": "LanmanRedirector", "type": "network", "registered": false}],
@@ -106,10 +106,10 @@ TEST_F(Attach, ClassZeroAttachesTheRedirectorOnTheFirstOpen) {
 }
 
 // The standard machine, watched from its start.
-class Volumes : public Attach {
+class BlinkorVolumes : public BlinkorAttach {
 protected:
     void SetUp() override {
-        Attach::SetUp();
+        BlinkorAttach::SetUp();
         Build(StandardScenario());
         changes = WatchChanges();
         volumes = CountFilters().volumes;
@@ -118,7 +118,7 @@ protected:
     LONG volumes = 0;
 };
 
-TEST_F(Volumes, ARemountReusesTheFirstFilter) {
+TEST_F(BlinkorVolumes, ARemountReusesTheFirstFilter) {
 
     ASSERT_EQ(Run("dismount C:"), STATUS_SUCCESS);
     ASSERT_NE(FindDrive(u'C'), nullptr);
@@ -136,7 +136,7 @@ TEST_F(Volumes, ARemountReusesTheFirstFilter) {
     EXPECT_EQ(kern::LiveIrpCount(), 0u);
 }
 
-TEST_F(Volumes, AVolumeThatGoesAwayLeavesTheList) {
+TEST_F(BlinkorVolumes, AVolumeThatGoesAwayLeavesTheList) {
     ASSERT_EQ(Run("delete D:"), STATUS_SUCCESS);
     EXPECT_EQ(FindDrive(u'D'), nullptr);
     EXPECT_EQ(CountFilters().volumes, volumes - 1);
@@ -150,7 +150,7 @@ TEST_F(Volumes, AVolumeThatGoesAwayLeavesTheList) {
 // the mount itself succeeds either way. Both ways of running the mount's
 // second step: in the completing thread, and in a work item when the file
 // system completes the mount at DISPATCH_LEVEL.
-TEST_F(Attach, AttachIsRetriedEveryHalfSecond) {
+TEST_F(BlinkorAttach, AttachIsRetriedEveryHalfSecond) {
     for (bool at_dispatch : {false, true}) {
         kern::sim::MachineSpec spec = StandardScenario();
         spec.file_systems[0].mount_at_dispatch = at_dispatch;
@@ -179,7 +179,7 @@ TEST_F(Attach, AttachIsRetriedEveryHalfSecond) {
     }
 }
 
-TEST_F(Attach, AFullCycleLeavesOnlyTheFastIoTable) {
+TEST_F(BlinkorAttach, AFullCycleLeavesOnlyTheFastIoTable) {
     Build(StandardScenario());
     for (const char* command : {"read C:", "write D:", "netcreate \\;Z:\\server\\share\\a", "read Z:",
                                 "label E: NEW", "dismount A:", "mount A:", "fastio C: read"}) {

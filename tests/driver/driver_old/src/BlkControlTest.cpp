@@ -6,7 +6,7 @@
 namespace blinkor::test {
 namespace {
 
-class ControlDevice : public DriverTest {
+class BlinkorControl : public DriverTest {
 protected:
     void SetUp() override {
         DriverTest::SetUp();
@@ -14,7 +14,7 @@ protected:
     }
 };
 
-TEST_F(ControlDevice, VersionNeedsFourBytes) {
+TEST_F(BlinkorControl, VersionNeedsFourBytes) {
     BYTE out[8];
     std::memset(out, 0xCC, sizeof out);
     auto result = Control(m_control, IOCTL_LED_GET_VERSION, nullptr, 0, out, 3);
@@ -32,7 +32,7 @@ TEST_F(ControlDevice, VersionNeedsFourBytes) {
     EXPECT_EQ(out[4], 0xCC);
 }
 
-TEST_F(ControlDevice, BadRequestsAreRefused) {
+TEST_F(BlinkorControl, BadRequestsAreRefused) {
     BYTE out[16] = {};
     const ULONG unknown = CTL_CODE(0x8042, 0x848, METHOD_BUFFERED, FILE_READ_ACCESS);
     struct Case {
@@ -56,7 +56,7 @@ TEST_F(ControlDevice, BadRequestsAreRefused) {
               STATUS_INVALID_PARAMETER);
 }
 
-TEST_F(ControlDevice, RefusesFileRequests) {
+TEST_F(BlinkorControl, RefusesFileRequests) {
     for (UCHAR major : {IRP_MJ_READ, IRP_MJ_WRITE, IRP_MJ_FLUSH_BUFFERS, IRP_MJ_DIRECTORY_CONTROL}) {
         const IO_STATUS_BLOCK iosb = kern::SendFileRequest(m_control, {major, 0, 0, 16, {}});
         EXPECT_EQ(iosb.Status, STATUS_INVALID_DEVICE_REQUEST) << int(major);
@@ -64,13 +64,13 @@ TEST_F(ControlDevice, RefusesFileRequests) {
     }
 }
 
-TEST_F(ControlDevice, NoActivityGivesZeroMasks) {
+TEST_F(BlinkorControl, NoActivityGivesZeroMasks) {
     const ACTIVITY_MASKS masks = Activity();
     EXPECT_EQ(masks.ReadMask, 0u);
     EXPECT_EQ(masks.WriteMask, 0u);
 }
 
-TEST_F(ControlDevice, OneRegistrationPerSlotUntilCleared) {
+TEST_F(BlinkorControl, OneRegistrationPerSlotUntilCleared) {
     const ULONG first = m_client->NewEvent();
     const ULONG second = m_client->NewEvent();
     for (ULONG code : {IOCTL_LED_SET_CHANGE_EVENT, IOCTL_LED_SET_ACTIVITY_EVENT}) {
@@ -85,13 +85,13 @@ TEST_F(ControlDevice, OneRegistrationPerSlotUntilCleared) {
     EXPECT_GT(m_client->Signals(second), 0);
 }
 
-TEST_F(ControlDevice, BadHandleLeavesTheSlotEmpty) {
+TEST_F(BlinkorControl, BadHandleLeavesTheSlotEmpty) {
     EXPECT_EQ(Register(m_control, IOCTL_LED_SET_CHANGE_EVENT, 0x999), STATUS_INVALID_HANDLE);
     const ULONG event = m_client->NewEvent();
     EXPECT_EQ(Register(m_control, IOCTL_LED_SET_CHANGE_EVENT, event), STATUS_SUCCESS);
 }
 
-TEST_F(ControlDevice, RegistrationNeedsWriteAccess) {
+TEST_F(BlinkorControl, RegistrationNeedsWriteAccess) {
     PFILE_OBJECT reader = nullptr;
     ASSERT_EQ(kern::OpenFile(u"\\DosDevices\\Blinkor", GENERIC_READ, UserMode, &reader), STATUS_SUCCESS);
     const ULONG event = m_client->NewEvent();
@@ -99,7 +99,7 @@ TEST_F(ControlDevice, RegistrationNeedsWriteAccess) {
     kern::CloseFile(reader);
 }
 
-TEST_F(ControlDevice, LastCloseDropsBothRegistrations) {
+TEST_F(BlinkorControl, LastCloseDropsBothRegistrations) {
     PFILE_OBJECT second = Open();
     const ULONG change = m_client->NewEvent();
     const ULONG activity = m_client->NewEvent();
@@ -117,7 +117,7 @@ TEST_F(ControlDevice, LastCloseDropsBothRegistrations) {
     EXPECT_EQ(Register(m_control, IOCTL_LED_SET_ACTIVITY_EVENT, m_client->NewEvent()), STATUS_SUCCESS);
 }
 
-TEST(DriverEntry, FallsBackToTheSecondNameWithoutTheFiltersDirectory) {
+TEST(BlinkorDriverEntry, FallsBackToTheSecondNameWithoutTheFiltersDirectory) {
     kern::sim::Machine machine;
     kern::sim::MachineSpec spec;
     std::string error;
@@ -127,7 +127,7 @@ TEST(DriverEntry, FallsBackToTheSecondNameWithoutTheFiltersDirectory) {
     EXPECT_EQ(kern::ResolveLinkChain(u"\\DosDevices\\Blinkor"), u"\\FileSystem\\BlinkorCDO");
 }
 
-TEST(DriverEntry, UndoesEverythingWhenTheFastIoTableCannotBeAllocated) {
+TEST(BlinkorDriverEntry, UndoesEverythingWhenTheFastIoTableCannotBeAllocated) {
     kern::ResetKernel();
     kern::InjectPoolFailures(POOL_TAG("LMon"), 1);
     PDRIVER_OBJECT driver = nullptr;

@@ -6,9 +6,9 @@
 namespace blinkor::test {
 namespace {
 
-class DriveList : public DriverTest {};
+class BlinkorDriveList : public DriverTest {};
 
-TEST_F(DriveList, ReportsEveryVolumeWithItsIdentity) {
+TEST_F(BlinkorDriveList, ReportsEveryVolumeWithItsIdentity) {
     Build(StandardScenario());
     struct Expected {
         WCHAR letter;
@@ -40,7 +40,7 @@ TEST_F(DriveList, ReportsEveryVolumeWithItsIdentity) {
     }
 }
 
-TEST_F(DriveList, NumbersComeFromTheStorageNameWhenTheQueryFails) {
+TEST_F(BlinkorDriveList, NumbersComeFromTheStorageNameWhenTheQueryFails) {
     Build(R"({
       "file_systems": [{"name": "Ntfs"}],
       "storage": [
@@ -76,7 +76,7 @@ TEST_F(DriveList, NumbersComeFromTheStorageNameWhenTheQueryFails) {
     }
 }
 
-TEST_F(DriveList, ALetterThatAppearsLaterIsFound) {
+TEST_F(BlinkorDriveList, ALetterThatAppearsLaterIsFound) {
     Build(StandardScenario());
     ASSERT_NE(FindDrive(u'['), nullptr);
     UNICODE_STRING link, target;
@@ -89,7 +89,7 @@ TEST_F(DriveList, ALetterThatAppearsLaterIsFound) {
     EXPECT_EQ(k->record.SerialNumber, 7u);
 }
 
-TEST_F(DriveList, AListThatDoesNotFitEndsOnARecordBoundary) {
+TEST_F(BlinkorDriveList, AListThatDoesNotFitEndsOnARecordBoundary) {
     Build(R"({
       "file_systems": [{"name": "Ntfs"}],
       "storage": [
@@ -111,7 +111,7 @@ TEST_F(DriveList, AListThatDoesNotFitEndsOnARecordBoundary) {
     EXPECT_EQ(Drives().size(), 3u);
 }
 
-TEST_F(DriveList, ANetworkLetterCarriesItsName) {
+TEST_F(BlinkorDriveList, ANetworkLetterCarriesItsName) {
     Build(StandardScenario());
     const std::u16string name = u"\\;Z:\\server\\sh\\f.txt";  // 40 bytes
     ASSERT_EQ(name.size() * 2, 40u);

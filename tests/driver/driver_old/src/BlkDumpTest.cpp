@@ -7,9 +7,9 @@
 namespace blinkor::test {
 namespace {
 
-class Dump : public DriverTest {};
+class BlinkorDump : public DriverTest {};
 
-TEST_F(Dump, AShortBufferEndsOnAPieceBoundary) {
+TEST_F(BlinkorDump, AShortBufferEndsOnAPieceBoundary) {
     Build(StandardScenario());
     struct Case {
         ULONG room;
@@ -37,7 +37,7 @@ TEST_F(Dump, AShortBufferEndsOnAPieceBoundary) {
     EXPECT_EQ(counts.volumes, 5);
 }
 
-TEST_F(Dump, TheControlExtensionShowsOpensAndRegistrations) {
+TEST_F(BlinkorDump, TheControlExtensionShowsOpensAndRegistrations) {
     Build(StandardScenario());
     Open();
     ASSERT_EQ(Register(m_control, IOCTL_LED_SET_CHANGE_EVENT, m_client->NewEvent()), STATUS_SUCCESS);

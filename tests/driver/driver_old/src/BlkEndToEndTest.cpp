@@ -91,13 +91,13 @@ private:
     FILE* m_out = nullptr;
 };
 
-class EndToEnd : public ::testing::Test {
+class BlinkorEndToEnd : public ::testing::Test {
 protected:
     void SetUp() override {
-        const std::string dir = ::testing::TempDir() + "blinkor-e2e-" + std::to_string(::getpid());
-        std::filesystem::create_directories(dir);
-        m_socket = dir + "/kernel.sock";
-        const std::string scenario = dir + "/scenario.json";
+        m_dir = ::testing::TempDir() + "blinkor-e2e-" + std::to_string(::getpid());
+        std::filesystem::create_directories(m_dir);
+        m_socket = m_dir + "/kernel.sock";
+        const std::string scenario = m_dir + "/scenario.json";
         std::ofstream(scenario) << kScenario;
         ::setenv("LUMETRA_KERNEL_SOCKET", m_socket.c_str(), 1);
         m_host = std::make_unique<Child>(std::vector<std::string>{
@@ -107,6 +107,7 @@ protected:
     void TearDown() override {
         m_host.reset();
         ::unsetenv("LUMETRA_KERNEL_SOCKET");
+        std::filesystem::remove_all(m_dir);
     }
 
     static HANDLE OpenBlinkor() {
@@ -153,11 +154,12 @@ protected:
         return out;
     }
 
+    std::string m_dir;
     std::string m_socket;
     std::unique_ptr<Child> m_host;
 };
 
-TEST_F(EndToEnd, TheDriverAnswersAUserProcess) {
+TEST_F(BlinkorEndToEnd, TheDriverAnswersAUserProcess) {
     HANDLE device = OpenBlinkor();
     ASSERT_NE(device, INVALID_HANDLE_VALUE) << GetLastError();
     ULONG version = 0;
@@ -176,7 +178,7 @@ TEST_F(EndToEnd, TheDriverAnswersAUserProcess) {
     CloseHandle(device);
 }
 
-TEST_F(EndToEnd, MasksFollowHeldAndCompletedRequests) {
+TEST_F(BlinkorEndToEnd, MasksFollowHeldAndCompletedRequests) {
     HANDLE activity = nullptr;
     HANDLE device = OpenRegistered(IOCTL_LED_SET_ACTIVITY_EVENT, &activity);
 
@@ -196,7 +198,7 @@ TEST_F(EndToEnd, MasksFollowHeldAndCompletedRequests) {
     CloseHandle(activity);
 }
 
-TEST_F(EndToEnd, ASecondClientCannotTakeTheRegistration) {
+TEST_F(BlinkorEndToEnd, ASecondClientCannotTakeTheRegistration) {
     HANDLE change = nullptr;
     HANDLE device = OpenRegistered(IOCTL_LED_SET_CHANGE_EVENT, &change);
 
@@ -211,7 +213,7 @@ TEST_F(EndToEnd, ASecondClientCannotTakeTheRegistration) {
     CloseHandle(change);
 }
 
-TEST_F(EndToEnd, AClientThatDiesReleasesItsRegistration) {
+TEST_F(BlinkorEndToEnd, AClientThatDiesReleasesItsRegistration) {
     {
         // Line-buffered, so its answer arrives while it waits on its event.
         Child holder({"/usr/bin/stdbuf", "-oL", LUMETRA_KCTL_PATH, "ioctl", "Blinkor", "0x8042A118", "--event",

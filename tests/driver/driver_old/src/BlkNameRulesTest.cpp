@@ -13,7 +13,7 @@ struct LetterCase {
     int slot;  // -1: no letter
 };
 
-TEST(NetworkLetterSlot, ReadsTheLetterWhereTheOsClassPutsIt) {
+TEST(BlinkorNetworkLetterSlot, ReadsTheLetterWhereTheOsClassPutsIt) {
     const LetterCase cases[] = {
         {u"\\;Z:0000000000003e7\\server\\share\\file", 3, 25},
         {u"\\;c:", 1, 2},
@@ -39,7 +39,7 @@ struct NumbersCase {
     ULONG partition;
 };
 
-TEST(NumbersFromStorageName, PartitionPathsAndTrailingDigits) {
+TEST(BlinkorStorageNameNumbers, PartitionPathsAndTrailingDigits) {
     const NumbersCase cases[] = {
         {u"\\Device\\Harddisk1\\Partition2", 1, 2},
         {u"\\device\\HARDDISK12\\partition30", 12, 30},
@@ -61,7 +61,7 @@ TEST(NumbersFromStorageName, PartitionPathsAndTrailingDigits) {
     }
 }
 
-TEST(IsDynamicDiskName, MatchesWithoutRegardToCase) {
+TEST(BlinkorDynamicDiskName, MatchesWithoutRegardToCase) {
     EXPECT_TRUE(IsDynamicDiskName(u"\\Device\\HarddiskDmVolumes\\Dg0\\Volume1"));
     EXPECT_TRUE(IsDynamicDiskName(u"\\DEVICE\\harddiskdm1"));
     EXPECT_FALSE(IsDynamicDiskName(u"\\Device\\HarddiskVolume1"));

@@ -8,7 +8,7 @@ namespace {
 
 using kern::sim::RequestClass;
 
-class NetLetters : public DriverTest {
+class BlinkorNetLetters : public DriverTest {
 protected:
     void SetUp() override {
         DriverTest::SetUp();
@@ -25,7 +25,7 @@ protected:
 
 constexpr DWORD kZ = 1u << 25;
 
-TEST_F(NetLetters, ACreateKeepsOrReplacesTheLetterRecord) {
+TEST_F(BlinkorNetLetters, ACreateKeepsOrReplacesTheLetterRecord) {
     struct Step {
         const char* name;
         const char16_t* kept;  // the name the record holds afterwards
@@ -48,7 +48,7 @@ TEST_F(NetLetters, ACreateKeepsOrReplacesTheLetterRecord) {
     EXPECT_EQ(LiveBlocks("LMvn"), 3u);  // Z, Y and the catch-all
 }
 
-TEST_F(NetLetters, AReplacedRecordKeepsItsCounters) {
+TEST_F(BlinkorNetLetters, AReplacedRecordKeepsItsCounters) {
     ASSERT_EQ(Run("hold Z: read 2"), STATUS_SUCCESS);
     EXPECT_EQ(Activity().ReadMask, kZ);
     ASSERT_EQ(Run("netcreate \\;Z:0000000000003e7\\elsewhere\\f"), STATUS_SUCCESS);
@@ -61,7 +61,7 @@ TEST_F(NetLetters, AReplacedRecordKeepsItsCounters) {
     ASSERT_EQ(Run("complete Z: write"), STATUS_SUCCESS);
 }
 
-TEST_F(NetLetters, AFailedReplacementKeepsTheOldRecord) {
+TEST_F(BlinkorNetLetters, AFailedReplacementKeepsTheOldRecord) {
     ASSERT_EQ(Run("netcreate \\;Z:\\server\\share\\a"), STATUS_SUCCESS);
     kern::InjectPoolFailures(POOL_TAG("LMvn"), 1);
     ASSERT_EQ(Run("netcreate \\;Z:\\other\\b"), STATUS_SUCCESS);
@@ -69,7 +69,7 @@ TEST_F(NetLetters, AFailedReplacementKeepsTheOldRecord) {
     EXPECT_EQ(m_client->Signals(m_changes), 1);
 }
 
-TEST_F(NetLetters, RequestsWithoutALetterCountInTheCatchAll) {
+TEST_F(BlinkorNetLetters, RequestsWithoutALetterCountInTheCatchAll) {
     PFILE_OBJECT file = nullptr;
     ASSERT_EQ(kern::OpenFile(u"\\Device\\LanmanRedirector\\server\\share\\f", GENERIC_READ, KernelMode, &file),
               STATUS_SUCCESS);
@@ -83,7 +83,7 @@ TEST_F(NetLetters, RequestsWithoutALetterCountInTheCatchAll) {
     kern::CloseFile(file);
 }
 
-TEST_F(NetLetters, ARelatedOpenUsesItsParentsName) {
+TEST_F(BlinkorNetLetters, ARelatedOpenUsesItsParentsName) {
     PFILE_OBJECT parent = nullptr, child = nullptr;
     ASSERT_EQ(kern::OpenFile(u"\\Device\\LanmanRedirector\\;Q:\\server\\dir", GENERIC_READ, KernelMode, &parent),
               STATUS_SUCCESS);
