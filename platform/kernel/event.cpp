@@ -46,13 +46,17 @@ VOID KeInitializeEvent(PRKEVENT event, EVENT_TYPE type, BOOLEAN state) {
 LONG KeSetEvent(PRKEVENT event, KPRIORITY, BOOLEAN) {
     kern::RequireIrqlAtMost(DISPATCH_LEVEL, "KeSetEvent");
     LONG previous;
+    PVOID remote;
     {
+        // A waiter may return and free the event (one on its stack) as soon
+        // as it is signalled: read everything needed before that.
         std::lock_guard lock(DispatcherLock());
         previous = event->Header.SignalState;
+        remote = event->Header.RemoteSignal;
         event->Header.SignalState = 1;
     }
     DispatcherChanged().notify_all();
-    if (event->Header.RemoteSignal) kern::detail::SignalRemoteEvent(event->Header.RemoteSignal);
+    if (remote) kern::detail::SignalRemoteEvent(remote);
     return previous;
 }
 
