@@ -12,9 +12,12 @@ namespace {
 constexpr int kAttachAttempts = 8;
 constexpr LONGLONG kAttachRetryMs = 500;
 
+// The work item goes first, so that a mount is over, pool included, when
+// its requester sees it complete.
 void FinishMount(MountWorkItem* work) {
-    IoCompleteRequest(work->Irp, IO_NO_INCREMENT);
+    PIRP irp = work->Irp;
     ExFreePool(work);
+    IoCompleteRequest(irp, IO_NO_INCREMENT);
 }
 
 void TakeVolumeIdentity(VolumeExtension& volume, const VPB& vpb) {
