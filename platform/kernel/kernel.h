@@ -138,9 +138,10 @@ std::vector<std::string> DumpNamespace();
 // The registered file systems' control devices, oldest first.
 std::vector<PDEVICE_OBJECT> RegisteredFileSystems();
 
-// Whether a pointer is a live object created by the kernel.
+// Whether `device` was created and not yet deleted.
 bool IsLiveDevice(PDEVICE_OBJECT device);
 
+// The characters of a counted string (empty for null).
 std::u16string ToU16(PCUNICODE_STRING s);
 
 }  // namespace kern
