@@ -91,14 +91,6 @@ TEST_F(BlinkorControl, BadHandleLeavesTheSlotEmpty) {
     EXPECT_EQ(Register(m_control, IOCTL_LED_SET_CHANGE_EVENT, event), STATUS_SUCCESS);
 }
 
-TEST_F(BlinkorControl, RegistrationNeedsWriteAccess) {
-    PFILE_OBJECT reader = nullptr;
-    ASSERT_EQ(kern::OpenFile(u"\\DosDevices\\Blinkor", GENERIC_READ, UserMode, &reader), STATUS_SUCCESS);
-    const ULONG event = m_client->NewEvent();
-    EXPECT_EQ(Register(reader, IOCTL_LED_SET_CHANGE_EVENT, event), STATUS_ACCESS_DENIED);
-    kern::CloseFile(reader);
-}
-
 TEST_F(BlinkorControl, LastCloseDropsBothRegistrations) {
     PFILE_OBJECT second = Open();
     const ULONG change = m_client->NewEvent();

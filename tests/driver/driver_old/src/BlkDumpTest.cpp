@@ -37,28 +37,5 @@ TEST_F(BlinkorDump, AShortBufferEndsOnAPieceBoundary) {
     EXPECT_EQ(counts.volumes, 5);
 }
 
-TEST_F(BlinkorDump, TheControlExtensionShowsOpensAndRegistrations) {
-    Build(StandardScenario());
-    Open();
-    ASSERT_EQ(Register(m_control, IOCTL_LED_SET_CHANGE_EVENT, m_client->NewEvent()), STATUS_SUCCESS);
-    std::vector<BYTE> out(dump::kControlSize);
-    Control(m_control, IOCTL_LED_DUMP_STATE, nullptr, 0, out.data(), ULONG(out.size()));
-    const auto u64 = [&](std::size_t at) {
-        ULONGLONG v;
-        std::memcpy(&v, out.data() + at, 8);
-        return v;
-    };
-    LONG open_count = 0;
-    std::memcpy(&open_count, out.data() + dump::control::kOpenCount, 4);
-    EXPECT_NE(u64(dump::control::kDevice), 0u);
-    EXPECT_EQ(std::memcmp(out.data() + dump::control::kTag, "LMCD", 4), 0);
-    EXPECT_EQ(u64(dump::control::kLower), 0u);
-    EXPECT_NE(u64(dump::control::kFsHead), 0u);
-    EXPECT_NE(u64(dump::control::kChangeEvent), 0u);
-    EXPECT_EQ(u64(dump::control::kActivityEvent), 0u);
-    EXPECT_EQ(u64(dump::control::kFirstOpen), reinterpret_cast<ULONG_PTR>(m_control));
-    EXPECT_EQ(open_count, 2);
-}
-
 }  // namespace
 }  // namespace blinkor::test

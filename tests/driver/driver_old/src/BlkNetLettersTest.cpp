@@ -83,21 +83,5 @@ TEST_F(BlinkorNetLetters, RequestsWithoutALetterCountInTheCatchAll) {
     kern::CloseFile(file);
 }
 
-TEST_F(BlinkorNetLetters, ARelatedOpenUsesItsParentsName) {
-    PFILE_OBJECT parent = nullptr, child = nullptr;
-    ASSERT_EQ(kern::OpenFile(u"\\Device\\LanmanRedirector\\;Q:\\server\\dir", GENERIC_READ, KernelMode, &parent),
-              STATUS_SUCCESS);
-    ASSERT_EQ(kern::OpenFile(u"\\Device\\LanmanRedirector\\child.txt", GENERIC_READ, KernelMode, &child, parent),
-              STATUS_SUCCESS);
-    EXPECT_EQ(NameOf(u'Q'), u"\\;Q:\\server\\dir");
-    auto& engine = Machine().FilesOfLetter(u'Z')->Engine();
-    engine.Hold(RequestClass::Read, 1);
-    EXPECT_EQ(kern::StartFileRequest(child, {IRP_MJ_READ, 0, 0, 16, {}}), STATUS_PENDING);
-    EXPECT_EQ(Activity().ReadMask, 1u << (u'Q' - u'A'));
-    engine.CompleteHeld(RequestClass::Other, STATUS_SUCCESS);
-    kern::CloseFile(child);
-    kern::CloseFile(parent);
-}
-
 }  // namespace
 }  // namespace blinkor::test
