@@ -64,6 +64,28 @@ TEST_F(BlinkorControl, RefusesFileRequests) {
     }
 }
 
+TEST_F(BlinkorControl, ThePacketPathAnswersLikeTheFastPath) {
+    PVOID object = nullptr;
+    ASSERT_EQ(kern::LookupObject(u"\\FileSystem\\Filters\\Blinkor", &object, nullptr), STATUS_SUCCESS);
+    auto* control = static_cast<PDEVICE_OBJECT>(object);
+    for (ULONG code : {IOCTL_LED_GET_VERSION, IOCTL_LED_GET_ACTIVITY, IOCTL_LED_GET_DRIVES, IOCTL_LED_DUMP_STATE}) {
+        std::vector<BYTE> fast(2048, 0xCC), packet(2048, 0xCC);
+        const auto expected = Control(m_control, code, nullptr, 0, fast.data(), ULONG(fast.size()));
+        ASSERT_TRUE(expected.fast_io) << std::hex << code;
+        KEVENT done;
+        KeInitializeEvent(&done, NotificationEvent, FALSE);
+        IO_STATUS_BLOCK iosb{};
+        PIRP irp = IoBuildDeviceIoControlRequest(code, control, nullptr, 0, packet.data(), ULONG(packet.size()), FALSE,
+                                                 &done, &iosb);
+        ASSERT_NE(irp, nullptr);
+        if (IoCallDriver(control, irp) == STATUS_PENDING) KeWaitForSingleObject(&done, Executive, KernelMode, FALSE, nullptr);
+        EXPECT_EQ(iosb.Status, expected.status) << std::hex << code;
+        EXPECT_EQ(iosb.Information, expected.information) << std::hex << code;
+        EXPECT_EQ(packet, fast) << std::hex << code;
+    }
+    ObDereferenceObject(control);
+}
+
 TEST_F(BlinkorControl, NoActivityGivesZeroMasks) {
     const ACTIVITY_MASKS masks = Activity();
     EXPECT_EQ(masks.ReadMask, 0u);
