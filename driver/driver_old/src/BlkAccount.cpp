@@ -28,8 +28,9 @@ int CountingSlot(PFILE_OBJECT file) {
     return NetworkCountingSlot({name.Buffer, name.Length / sizeof(WCHAR)}, g_blk.OsClass);
 }
 
-// Applies `step` to the counter that (device, file) selects, and returns
-// its result, or nothing when the request is not counted.
+// Applies step(counter, clamp) to the counter that (device, file) selects;
+// false when the request is not counted. Letter records are stepped under
+// their filter's letter spin lock and ask for the clamp at 0.
 template <typename Step>
 bool StepCounter(PDEVICE_OBJECT device, PFILE_OBJECT file, IoClass io_class, Step&& step) {
     if (KindOf(device) == kKindVolume) {
