@@ -107,6 +107,12 @@ NTSTATUS DriverTest::Register(PFILE_OBJECT file, ULONG code, ULONG handle) {
     return Control(file, code, &handle, sizeof handle, nullptr, 0).status;
 }
 
+ULONG DriverTest::Watch(ULONG code) {
+    const ULONG event = m_client->NewEvent();
+    EXPECT_EQ(Register(m_control, code, event), STATUS_SUCCESS);
+    return event;
+}
+
 std::vector<Drive> DriverTest::Drives() {
     std::vector<BYTE> buffer(16384);
     const auto result = Control(m_control, IOCTL_LED_GET_DRIVES, nullptr, 0, buffer.data(), ULONG(buffer.size()));

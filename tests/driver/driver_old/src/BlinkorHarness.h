@@ -64,6 +64,9 @@ protected:
     kern::ControlResult Control(PFILE_OBJECT file, ULONG code, const void* input, ULONG input_length, void* output,
                                 ULONG output_length);
     NTSTATUS Register(PFILE_OBJECT file, ULONG code, ULONG handle);
+    // Registers a new event of the client with `code` (change or activity)
+    // and returns its handle.
+    ULONG Watch(ULONG code);
 
     std::vector<Drive> Drives();
     const Drive* FindDrive(WCHAR letter);

@@ -13,8 +13,7 @@ protected:
     void SetUp() override {
         DriverTest::SetUp();
         Build(StandardScenario());
-        m_activity = m_client->NewEvent();
-        ASSERT_EQ(Register(m_control, IOCTL_LED_SET_ACTIVITY_EVENT, m_activity), STATUS_SUCCESS);
+        m_activity = Watch(IOCTL_LED_SET_ACTIVITY_EVENT);
     }
     int ActivitySignals() const { return m_client->Signals(m_activity); }
     PFILE_OBJECT OpenFile(const std::u16string& path) {
@@ -118,8 +117,7 @@ TEST_F(BlinkorAccount, FastIoCountsOnlyWhenTheLowerEntryExists) {
       "links": {"\\??\\C:": "\\Device\\HarddiskVolume1", "\\??\\D:": "\\Device\\HarddiskVolume2",
                 "\\??\\E:": "\\Device\\CdRom0"}
     })");
-    m_activity = m_client->NewEvent();
-    ASSERT_EQ(Register(m_control, IOCTL_LED_SET_ACTIVITY_EVENT, m_activity), STATUS_SUCCESS);
+    m_activity = Watch(IOCTL_LED_SET_ACTIVITY_EVENT);
     EXPECT_EQ(Run("fastio C: read"), STATUS_SUCCESS);  // declined: no entry
     EXPECT_EQ(Run("fastio D: read"), STATUS_SUCCESS);  // declined: the table is too short
     EXPECT_EQ(ActivitySignals(), 0);
@@ -136,8 +134,7 @@ TEST_F(BlinkorAccount, FastIoCountsOnlyWhenTheLowerEntryExists) {
 }
 
 TEST_F(BlinkorAccount, ALabelChangeSetsBothEvents) {
-    const ULONG changes = m_client->NewEvent();
-    ASSERT_EQ(Register(m_control, IOCTL_LED_SET_CHANGE_EVENT, changes), STATUS_SUCCESS);
+    const ULONG changes = Watch(IOCTL_LED_SET_CHANGE_EVENT);
     ASSERT_EQ(Run("label C: RENAMED"), STATUS_SUCCESS);
     const Drive* c = FindDrive(u'C');
     ASSERT_NE(c, nullptr);

@@ -14,11 +14,7 @@ namespace {
 
 class BlinkorAttach : public DriverTest {
 protected:
-    ULONG WatchChanges() {
-        const ULONG event = m_client->NewEvent();
-        EXPECT_EQ(Register(m_control, IOCTL_LED_SET_CHANGE_EVENT, event), STATUS_SUCCESS);
-        return event;
-    }
+    ULONG WatchChanges() { return Watch(IOCTL_LED_SET_CHANGE_EVENT); }
 };
 
 const char* const kKindsScenario = R"({

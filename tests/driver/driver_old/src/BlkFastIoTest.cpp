@@ -42,8 +42,7 @@ TEST_F(BlinkorFastIo, PassThroughReachesTheLowerDriverAndTheControlDeviceDecline
 }
 
 TEST_F(BlinkorFastIo, QueryOpenLendsTheStackLocationAndCountsARead) {
-    const ULONG activity = m_client->NewEvent();
-    ASSERT_EQ(Register(m_control, IOCTL_LED_SET_ACTIVITY_EVENT, activity), STATUS_SUCCESS);
+    const ULONG activity = Watch(IOCTL_LED_SET_ACTIVITY_EVENT);
     PIRP irp = IoAllocateIrp(m_filter->StackSize, FALSE);
     IoSetNextIrpStackLocation(irp);
     PIO_STACK_LOCATION stack = IoGetCurrentIrpStackLocation(irp);

@@ -13,8 +13,7 @@ protected:
     void SetUp() override {
         DriverTest::SetUp();
         Build(StandardScenario());
-        m_changes = m_client->NewEvent();
-        ASSERT_EQ(Register(m_control, IOCTL_LED_SET_CHANGE_EVENT, m_changes), STATUS_SUCCESS);
+        m_changes = Watch(IOCTL_LED_SET_CHANGE_EVENT);
     }
     std::u16string NameOf(WCHAR letter) {
         const Drive* d = FindDrive(letter);
