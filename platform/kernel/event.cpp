@@ -43,20 +43,20 @@ VOID KeInitializeEvent(PRKEVENT event, EVENT_TYPE type, BOOLEAN state) {
     event->Header.RemoteSignal = nullptr;
 }
 
+// The event may be gone as soon as a waiter runs (a waiter often owns it on
+// its stack), so nothing of it is read after the signal.
 LONG KeSetEvent(PRKEVENT event, KPRIORITY, BOOLEAN) {
     kern::RequireIrqlAtMost(DISPATCH_LEVEL, "KeSetEvent");
     LONG previous;
     PVOID remote;
     {
-        // A waiter may return and free the event (one on its stack) as soon
-        // as it is signalled: read everything needed before that.
         std::lock_guard lock(DispatcherLock());
-        previous = event->Header.SignalState;
         remote = event->Header.RemoteSignal;
+        previous = event->Header.SignalState;
         event->Header.SignalState = 1;
     }
     DispatcherChanged().notify_all();
-    if (remote) kern::detail::SignalRemoteEvent(remote);
+    if (remote) kern::detail::SignalRemoteEvent(remote);  // its object is referenced by the caller
     return previous;
 }
 
