@@ -95,6 +95,7 @@ NTSTATUS IoCreateDevice(PDRIVER_OBJECT driver, ULONG extension_size, PUNICODE_ST
         priv->owns_vpb = true;
     }
     HeaderOf(device)->on_delete = DeleteDeviceBody;
+    HeaderOf(device)->on_discard = DeleteDeviceBody;
     if (name && name->Length) {
         const NTSTATUS status = InsertName(device, kern::ToU16(name));
         if (!NT_SUCCESS(status)) {

@@ -76,6 +76,9 @@ NTSTATUS ReleaseClosedFile(PDEVICE_OBJECT, PIRP irp, PVOID context) {
 // owes its close: the object is kept alive by a new reference while the close
 // travels (it may be completed later, at any IRQL), and a completion routine
 // in an extra, top stack location drops that reference at the end.
+// A reset discards the file without a close: no driver of it is left.
+void DiscardFile(PVOID body) { StateOf(static_cast<PFILE_OBJECT>(body))->~FileState(); }
+
 void FinishFile(PVOID body) {
     StateOf(static_cast<PFILE_OBJECT>(body))->~FileState();
     HeaderOf(body)->on_delete = nullptr;
@@ -120,6 +123,7 @@ PFILE_OBJECT NewFileObject(PDEVICE_OBJECT device, const std::u16string& name, AC
     KeInitializeEvent(&file->Event, NotificationEvent, FALSE);
     KeInitializeEvent(&file->Lock, SynchronizationEvent, FALSE);
     HeaderOf(file)->on_delete = SendClose;
+    HeaderOf(file)->on_discard = DiscardFile;
     return file;
 }
 

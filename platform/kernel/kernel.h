@@ -20,10 +20,13 @@ struct KernelSettings {
     bool filters_directory = true;  // whether "\FileSystem\Filters" exists
 };
 
-// Tears the kernel down to an empty machine: no drivers, devices, links,
-// handles or registrations; pool accounting and the calling thread's IRQL are
-// reset. Modules stay loaded in the process but are forgotten. Tests call it
-// before each case; the host calls it once at start.
+// Tears the kernel down to an empty machine: every object (drivers, devices,
+// files, links, events) and pool block of the previous machine is freed
+// without running any driver code, handles and registrations are dropped and
+// the calling thread's IRQL is reset. Queued work items run first. Pointers
+// into the previous machine must not be used afterwards; loaded modules stay
+// mapped and start afresh when loaded again. Tests call it before each case;
+// the host calls it once at start.
 void ResetKernel(const KernelSettings& settings = {});
 const KernelSettings& Settings();
 

@@ -5,6 +5,7 @@
 #include "kernel/internal/object.h"
 
 #include <map>
+#include <unordered_set>
 #include <new>
 
 #include "base/text.h"
@@ -26,6 +27,23 @@ std::map<std::u16string, PVOID>& Names() {
 }
 
 PVOID g_root = nullptr;
+
+// Every object not yet freed, so a reset can discard a whole machine.
+std::mutex& RegistryLock() {
+    static auto* lock = new std::mutex;
+    return *lock;
+}
+
+std::unordered_set<ObjectHeader*>& Registry() {  // guarded by RegistryLock
+    static auto* registry = new std::unordered_set<ObjectHeader*>;
+    return *registry;
+}
+
+void FreeObject(ObjectHeader* header) {
+    header->magic = 0;
+    header->~ObjectHeader();
+    ::operator delete(reinterpret_cast<BYTE*>(header), std::align_val_t(16));
+}
 
 std::u16string Key(const std::u16string& name) { return plat::ToUpperAscii(name); }
 
@@ -65,6 +83,8 @@ PVOID CreateObject(ObjectKind kind, std::size_t body_size) {
     header->kind = kind;
     header->body_size = body_size;
     std::memset(block + kHeaderSpace, 0, body_size);
+    std::lock_guard lock(RegistryLock());
+    Registry().insert(header);
     return block + kHeaderSpace;
 }
 
@@ -92,9 +112,11 @@ void DestroyObject(PVOID body) {
         if (header->pointer_count.fetch_sub(1) > 1) return;  // revived: its last release comes back here
         if (header->on_delete == on_delete) break;
     }
-    header->magic = 0;
-    header->~ObjectHeader();
-    ::operator delete(reinterpret_cast<BYTE*>(header), std::align_val_t(16));
+    {
+        std::lock_guard lock(RegistryLock());
+        Registry().erase(header);
+    }
+    FreeObject(header);
 }
 
 NTSTATUS Lookup(const std::u16string& path, bool follow_final_link, LookupResult* result) {
@@ -225,10 +247,19 @@ void CreateStandardDirectory(const std::u16string& name) {
 void ResetObjects(bool filters_directory) {
     {
         std::lock_guard lock(g_handleLock);
-        g_handles.clear();  // objects of a discarded machine are not freed: drivers may still point at them
+        g_handles.clear();
+    }
+    std::unordered_set<ObjectHeader*> discarded;
+    {
+        std::lock_guard lock(RegistryLock());
+        discarded.swap(Registry());
     }
     std::lock_guard lock(NamespaceLock());
     Names().clear();
+    for (ObjectHeader* header : discarded) {
+        if (header->on_discard) header->on_discard(reinterpret_cast<BYTE*>(header) + kHeaderSpace);
+        FreeObject(header);
+    }
     g_root = CreateObject(ObjectKind::Directory, 0);
     HeaderOf(g_root)->name = u"\\";
     for (const char16_t* dir : {u"\\Device", u"\\Driver", u"\\FileSystem", u"\\??", u"\\ObjectTypes"})

@@ -79,7 +79,8 @@ namespace detail {
 void ResetPool() {
     auto& pool = ThePool();
     std::lock_guard lock(pool.lock);
-    pool.blocks.clear();  // blocks of a discarded machine stay allocated: drivers may still use them
+    for (const auto& [block, info] : pool.blocks) ::operator delete(block, std::align_val_t(16));
+    pool.blocks.clear();
     pool.fail_count = 0;
 }
 }  // namespace detail

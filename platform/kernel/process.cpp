@@ -45,6 +45,7 @@ PKEVENT CreateRemoteEvent(const std::shared_ptr<ClientProcess>& process, ULONG h
     KeInitializeEvent(event, NotificationEvent, FALSE);
     event->Header.RemoteSignal = new RemoteEventLink{process, handle};
     HeaderOf(event)->on_delete = DeleteRemoteLink;
+    HeaderOf(event)->on_discard = DeleteRemoteLink;
     return event;
 }
 

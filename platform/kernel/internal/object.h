@@ -27,6 +27,7 @@ struct ObjectHeader {
     std::u16string name;  // full path; empty when unnamed
     std::u16string link_target;  // symbolic links
     void (*on_delete)(PVOID body) = nullptr;  // runs when the last reference goes
+    void (*on_discard)(PVOID body) = nullptr;  // frees what the body owns when a reset discards it
     std::size_t body_size = 0;
 };
 
@@ -59,6 +60,8 @@ HANDLE InsertKernelHandle(PVOID referenced_object, ACCESS_MASK granted);
 NTSTATUS ReferenceKernelHandle(HANDLE handle, PVOID* object, ACCESS_MASK* granted);
 NTSTATUS CloseKernelHandle(HANDLE handle);
 
+// Discards every object of the machine (without running on_delete: no
+// requests travel) and builds the standard directories afresh.
 void ResetObjects(bool filters_directory);
 
 // The I/O database lock: attach chains, driver device lists, VPB links.
