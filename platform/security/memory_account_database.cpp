@@ -112,8 +112,9 @@ DWORD MemoryAccountDatabase::LocalGroupMembers(const std::u16string& host, const
     DWORD error = 0;
     const Host* h = FindHost(host, &error);
     if (!h) return error;
+    const std::u16string wanted = SplitAccountName(group).second;
     for (const auto& [name, members] : h->localGroups) {
-        if (!EqualsNoCase(name, group)) continue;
+        if (!EqualsNoCase(name, wanted)) continue;
         out->clear();
         for (const auto& m : members) {
             const auto [domain, user] = SplitAccountName(m);

@@ -7,6 +7,5 @@
 
 inline constexpr DWORD ERROR_NO_TOKEN = 1008;
 inline constexpr DWORD ERROR_INVALID_LEVEL = 124;
-inline constexpr DWORD RPC_S_SERVER_UNAVAILABLE = 1722;
 inline constexpr DWORD NERR_Success = 0;
 inline constexpr HRESULT CO_E_NOTINITIALIZED = static_cast<HRESULT>(0x800401F0u);
