@@ -27,8 +27,8 @@ public:
     // `host` null for this machine; `user_sid` null for the process user.
     int AdminRights(const WCHAR* host, PSID user_sid);
     // "S-1-5-32-544" form, new[]-allocated for the caller; null for an
-    // invalid SID.
-    WCHAR* ConvertPSIDToString(PSID sid);
+    // invalid SID (written to the "GOC" log).
+    static WCHAR* ConvertPSIDToString(PSID sid);
 
     // The "GOC" log (process-wide).
     static CLog& GocLog();
@@ -44,7 +44,7 @@ private:
     };
     // LookupAccountNameW on `host` ("localhost": this machine).
     static bool Resolve(const std::u16string& host, const std::u16string& name, Resolved* out);
-    std::u16string SidText(const void* sid);
+    static std::u16string SidText(const void* sid);
     int SearchRoot(const std::u16string& host, PSID user_sid, int depth);
     int SearchLocalGroup(const std::u16string& host, const std::u16string& group, PSID user_sid,
                          const std::u16string& path, int depth);

@@ -34,6 +34,10 @@ void CEncryptSocket::OnError(DWORD error, long event_bit, const char* text) {
 }
 
 void CEncryptSocket::OnEvent(long event_bit) {
+    if (event_bit == FD_CLOSE) {
+        if (m_closeReported) return;
+        m_closeReported = true;
+    }
     if (!m_pSocketManager) {
         SockTrace("*** error: CEncryptSocket::OnEvent() m_pSocketManager == 0");
         return;
@@ -210,8 +214,7 @@ void CEncryptSocket::HandleRegistration(BYTE* payload, DWORD length, ReplyContex
         m_peerUserName = peer.UserName();
         std::vector<BYTE> sid = peer.Sid();
         if (!sid.empty()) {
-            CCheckAdminRights checker(GetSocketLog());
-            if (WCHAR* text = checker.ConvertPSIDToString(sid.data())) {
+            if (WCHAR* text = CCheckAdminRights::ConvertPSIDToString(sid.data())) {
                 m_peerSidText = plat::Utf16ToUtf8(text);
                 delete[] text;
             }
@@ -282,6 +285,7 @@ int CEncryptSocket::Connect(const char* host, WORD port, BOOL base_only) {
     }
     SockTrace("(%s) PHASE 1", host);
     m_name = host;
+    m_closeReported = false;
     const int created = CRegSocket::Create(!base_only);
     SockTrace("(%s) PHASE 2", m_name);
     if (created != 0) {

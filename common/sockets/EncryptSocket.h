@@ -65,4 +65,5 @@ private:
     std::u16string m_peerUserName;
     BOOL m_registered = FALSE;
     bool m_accepted = false;
+    bool m_closeReported = false;  // FD_CLOSE reaches the manager once
 };

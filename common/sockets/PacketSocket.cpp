@@ -74,8 +74,9 @@ int CPacketSocket::SendAndWait(const void* payload, DWORD length, BYTE* reply, D
         const DWORD w = WaitForMultipleObjects(2, handles, FALSE, timeout_ms);
         error = GetLastError();
         std::lock_guard wait(m_waitLock);
-        // After a time-out the reply may still have won the race.
-        const bool replied = w == WAIT_OBJECT_0 + 1 || (w == WAIT_TIMEOUT && WaitForSingleObject(event, 0) == WAIT_OBJECT_0);
+        // The reply may have won the race against a time-out or a cancel
+        // (a peer that answers and closes at once cancels the socket).
+        const bool replied = w == WAIT_OBJECT_0 + 1 || WaitForSingleObject(event, 0) == WAIT_OBJECT_0;
         if (!replied) {
             result = -1;
             if (w == WAIT_OBJECT_0) error = ERROR_CANCELLED;

@@ -90,20 +90,21 @@ int CSocketManager::Create(BOOL skip_user_sid) {
     m_hStop = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     if (!m_hStop) return Fail(WSA_INVALID_HANDLE);
     m_hNewPacketArrived = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    m_hListChanged = CreateEventW(nullptr, FALSE, FALSE, nullptr);
     m_pSockets = std::make_unique<zmsdk::array>();
     m_pMessages = std::make_unique<zmsdk::queue>();
     m_pEventThread = std::make_unique<WorkerThread>();
     m_pMsgThread = std::make_unique<WorkerThread>();
-    if (!m_hNewPacketArrived || !m_pEventThread->Start(&CSocketManager::EventRoutine, this, "Event") ||
+    if (!m_hNewPacketArrived || !m_hListChanged || !m_pEventThread->Start(&CSocketManager::EventRoutine, this, "Event") ||
         !m_pMsgThread->Start(&CSocketManager::MsgRoutine, this, "Msg")) {
         SetEvent(m_hStop);
         m_pEventThread->Join();
         m_pMsgThread->Join();
         m_pEventThread.reset();
         m_pMsgThread.reset();
-        CloseHandle(m_hStop);
-        if (m_hNewPacketArrived) CloseHandle(m_hNewPacketArrived);
-        m_hStop = m_hNewPacketArrived = nullptr;
+        for (HANDLE h : {m_hStop, m_hNewPacketArrived, m_hListChanged})
+            if (h) CloseHandle(h);
+        m_hStop = m_hNewPacketArrived = m_hListChanged = nullptr;
         return Fail(WSA_NOT_ENOUGH_MEMORY);
     }
     m_created = true;
@@ -119,7 +120,9 @@ CEncryptSocket* CSocketManager::NewSocket() {
 BOOL CSocketManager::Add(CEncryptSocket* socket) {
     if (!socket || !m_pSockets) return FALSE;
     std::lock_guard lock(m_listLock);
-    return m_pSockets->Insert(AsElement(socket), -1);
+    const BOOL added = m_pSockets->Insert(AsElement(socket), -1);
+    if (added) SetEvent(m_hListChanged);
+    return added;
 }
 
 BOOL CSocketManager::Remove(CEncryptSocket* socket, BOOL take_lock) {
@@ -170,14 +173,28 @@ void CSocketManager::Retire(CEncryptSocket* socket) {
     if (socket->IsAccepted()) m_retired.push_back(socket);
 }
 
+// Complete packets that arrived before the peer's close are still handled
+// (a reply, or a last request): the buffers go with the teardown.
+void CSocketManager::CutRemaining(CEncryptSocket* socket) {
+    std::lock_guard socket_lock(socket->Lock());
+    for (int n = 0; n < 1 << 16 && socket->Packetize(m_pMessages.get()) == 1; ++n) {
+    }
+    SetEvent(m_hNewPacketArrived);
+}
+
 void CSocketManager::FreeRetired() {
     std::lock_guard lock(m_listLock);
+    // A message cut during a teardown may still refer to its socket.
+    if (m_pMessages && m_pMessages->Count() > 0) return;
     for (CEncryptSocket* s : m_retired) delete s;
     m_retired.clear();
 }
 
 void CSocketManager::ReleaseConnection(CEncryptSocket* socket) {
     if (DeleteSocket(socket) != 0) return;
+    // A connection closed from this side is reported closed like one the
+    // peer closed, so the owner's connection count stays right.
+    if (!socket->IsListening()) socket->OnEvent(FD_CLOSE);
     socket->DestroyFDCLOSEEvent();
     socket->ReleaseConnectionResources();
     Retire(socket);
@@ -188,6 +205,7 @@ void CSocketManager::DeepDelete(CEncryptSocket* socket) {
         SockTrace("*** error: CSocketManager::DeepDelete() SetEvent() failed %i", GetLastError());
     std::lock_guard del(m_deleteLock);
     if (!Contains(socket)) return;
+    CutRemaining(socket);
     const SOCKET s = socket->Handle();
     if (ws::WSAEventSelect(s, nullptr, 0) != 0) SockTrace("ERROR(%i): WSAEventSelect(%i) failed\n", GetLastError(), s);
     if (ws::shutdown(s, SD_SEND) != 0) SockTrace("ERROR(%i): shutdown() failed\n", GetLastError());
@@ -277,9 +295,8 @@ int CSocketManager::Shutdown() {
     m_pEventThread.reset();
     m_pMsgThread.reset();
     m_pSockets.reset();
-    CloseHandle(m_hStop);
-    CloseHandle(m_hNewPacketArrived);
-    m_hStop = m_hNewPacketArrived = nullptr;
+    for (HANDLE h : {m_hStop, m_hNewPacketArrived, m_hListChanged}) CloseHandle(h);
+    m_hStop = m_hNewPacketArrived = m_hListChanged = nullptr;
     FreeRetired();
     m_created = false;
     return 0;

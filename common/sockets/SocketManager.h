@@ -82,6 +82,7 @@ private:
     void DispatchEvents(CEncryptSocket* socket);
     void CutPackets();
     void DeliverMessages();
+    void CutRemaining(CEncryptSocket* socket);
     void Retire(CEncryptSocket* socket);
     void FreeRetired();
     void ReleaseConnection(CEncryptSocket* socket);
@@ -93,6 +94,10 @@ private:
     std::unique_ptr<WorkerThread> m_pEventThread;
     std::unique_ptr<WorkerThread> m_pMsgThread;
     HANDLE m_hStop = nullptr;
+    // Wakes the Event thread to rebuild its wait list when a socket is added,
+    // so a new connection's events are seen at once, not after the next
+    // one-second time-out.
+    HANDLE m_hListChanged = nullptr;
     HANDLE m_hNewPacketArrived = nullptr;
     std::recursive_mutex m_listLock;
     std::recursive_mutex m_messageLock;

@@ -19,7 +19,7 @@ constexpr int kEventBits[] = {0, 1, 2, 3, 4, 6, 7, 8, 9};
 DWORD CSocketManager::EventRoutine(LPVOID self) {
     auto* m = static_cast<CSocketManager*>(self);
     for (;;) {
-        std::vector<WSAEVENT> events{m->m_hStop};
+        std::vector<WSAEVENT> events{m->m_hStop, m->m_hListChanged};
         for (CEncryptSocket* s : m->Snapshot()) {
             if (events.size() == WSA_MAXIMUM_WAIT_EVENTS) break;
             if (s->NetworkEvent()) events.push_back(s->NetworkEvent());
@@ -31,6 +31,7 @@ DWORD CSocketManager::EventRoutine(LPVOID self) {
             continue;
         }
         if (w == WSA_WAIT_EVENT_0) return 0;
+        if (w == WSA_WAIT_EVENT_0 + 1) continue;
         if (w == WSA_WAIT_FAILED) {
             SockTrace("CSocketManager::EventRoutine() WSAWaitForMultipleEvents() failed %i", GetLastError());
             continue;

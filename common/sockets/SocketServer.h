@@ -8,6 +8,7 @@
 #include <functional>
 
 #include "archive/ZmArchive.h"
+#include "base/hresult.h"
 #include "sockets/SocketManager.h"
 
 inline constexpr WORD kServicePort = 50350;
