@@ -52,6 +52,12 @@ struct NetBuffer {
 
 const WCHAR* HostArg(const std::u16string& host) { return host.empty() ? nullptr : host.c_str(); }
 
+// The parent the "GOC" log forwards to now.
+CLog*& Attached() {
+    static CLog* parent = nullptr;
+    return parent;
+}
+
 }  // namespace
 
 CLog& CCheckAdminRights::GocLog() {
@@ -67,15 +73,21 @@ CCheckAdminRights::CCheckAdminRights(CLog* parent) {
     if (GetComputerNameW(name, &chars)) m_computerName = name;
     CLog& log = GocLog();
     log.Init(u"GOC", FALSE, logging::kLevelAlways, TRUE);
-    // Attached to this checker's parent only: a parent of an earlier
-    // checker may no longer exist.
+    m_pParent = parent;
     log.SetParent(parent);
+    Attached() = parent;
     SetADGLog(&log);
     GocTrace(&log, "log initialized");
     GocTrace(&log, "secsys version: %s.%s.%s", "4", "5", "2603");
 }
 
-CCheckAdminRights::~CCheckAdminRights() { FreeSid(m_pAdminSid); }
+CCheckAdminRights::~CCheckAdminRights() {
+    FreeSid(m_pAdminSid);
+    if (m_pParent && Attached() == m_pParent) {
+        GocLog().SetParent(nullptr);
+        Attached() = nullptr;
+    }
+}
 
 WCHAR* CCheckAdminRights::ConvertPSIDToString(PSID sid) {
     if (!IsValidSid(sid)) {

@@ -2,7 +2,8 @@
 // Administrators group (S-1-5-32-544) of a machine, directly or through
 // nested local, domain or directory groups? The walk is traced in the
 // process-wide "GOC" log (level 15), which each checker attaches to the
-// parent log it is given (none: detached).
+// parent log it is given (none: detached) and detaches again when it ends,
+// so the log never forwards to a parent that no longer exists.
 //
 // Group walk results: 1 member, 0 not a member, -1 error. The ADG
 // directory functions return S_OK (found), S_FALSE (not found) or an error.
@@ -54,6 +55,7 @@ private:
 
     std::vector<std::u16string> m_visited;
     PSID m_pAdminSid = nullptr;
+    CLog* m_pParent = nullptr;
     std::u16string m_computerName;
 };
 

@@ -2,6 +2,7 @@
 #include <cstdlib>
 #include <exception>
 
+#include "base/clock.h"
 #include "base/sync.h"
 #include "sockets/SocketLog.h"
 #include "sockets/SocketManager.h"
@@ -9,6 +10,7 @@
 namespace {
 
 constexpr DWORD kEventWaitMs = 1000;
+constexpr DWORD kOverflowPollMs = 10;
 constexpr int kMaxPacketsPerRound = 1 << 20;
 
 // Network events after FD_CLOSE, in bit order.
@@ -18,25 +20,35 @@ constexpr int kEventBits[] = {0, 1, 2, 3, 4, 6, 7, 8, 9};
 
 DWORD CSocketManager::EventRoutine(LPVOID self) {
     auto* m = static_cast<CSocketManager*>(self);
+    DWORD last_keep_alive = GetTickCount();
     for (;;) {
         std::vector<WSAEVENT> events{m->m_hStop, m->m_hListChanged};
+        bool overflow = false;
         for (CEncryptSocket* s : m->Snapshot()) {
-            if (events.size() == WSA_MAXIMUM_WAIT_EVENTS) break;
-            if (s->NetworkEvent()) events.push_back(s->NetworkEvent());
+            if (!s->NetworkEvent()) continue;
+            if (events.size() == WSA_MAXIMUM_WAIT_EVENTS) {
+                overflow = true;
+                break;
+            }
+            events.push_back(s->NetworkEvent());
         }
+        // Sockets beyond the 64 entries of one wait are visited by polling
+        // every kOverflowPollMs; otherwise a connect or an answer on such a
+        // socket would wait for another socket's event, or forever in a
+        // quiet manager.
         const DWORD w = ws::WSAWaitForMultipleEvents(static_cast<DWORD>(events.size()), events.data(), FALSE,
-                                                     kEventWaitMs, FALSE);
-        if (w == WSA_WAIT_TIMEOUT) {
-            m->CheckKeepAlive();
-            continue;
-        }
+                                                     overflow ? kOverflowPollMs : kEventWaitMs, FALSE);
         if (w == WSA_WAIT_EVENT_0) return 0;
         if (w == WSA_WAIT_EVENT_0 + 1) continue;
         if (w == WSA_WAIT_FAILED) {
             SockTrace("CSocketManager::EventRoutine() WSAWaitForMultipleEvents() failed %i", GetLastError());
             continue;
         }
-        m->EventRound();
+        if (w == WSA_WAIT_TIMEOUT && GetTickCount() - last_keep_alive >= kEventWaitMs) {
+            last_keep_alive = GetTickCount();
+            m->CheckKeepAlive();
+        }
+        if (w != WSA_WAIT_TIMEOUT || overflow) m->EventRound();
     }
 }
 
