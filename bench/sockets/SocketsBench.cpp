@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "base/last_error.h"
+#include "net/loopback_port.h"
 #include "sockets/SocketLibrary.h"
 #include "sockets/SocketServer.h"
 
@@ -27,17 +28,6 @@ using Clock = std::chrono::steady_clock;
 constexpr DWORD kMessageSize = 2424;
 constexpr auto kTimeLimit = std::chrono::seconds(20);
 
-WORD FreePort() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    socklen_t len = sizeof a;
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
-    ::close(fd);
-    return ntohs(a.sin_port);
-}
 
 // Wakes each client's thread when the answer on its socket arrived.
 class Clients : public CSocketManager {
@@ -121,7 +111,7 @@ int main(int argc, char** argv) {
     const int single = argc > 1 ? std::atoi(argv[1]) : 20000;
     const int each = argc > 2 ? std::atoi(argv[2]) : 200;
     StartSocketLibrary();
-    const WORD port = FreePort();
+    const WORD port = plat::net::FreeLoopbackPort();
     CSocketServer server(port);
     server.SetDispatcher([](CZmArchive& request, CZmArchive& response) {
         response.PutBytes(request.GetBuffer(TRUE), request.GetLength(TRUE));

@@ -87,18 +87,11 @@ SOCKET AddSocket(SocketPtr state) {
     return value;
 }
 
-SocketPtr FindSocket(SOCKET s) {
-    std::lock_guard lock(TableMutex());
-    Table& t = TheTable();
-    const auto it = t.sockets.find(s);
-    if (it == t.sockets.end()) {
-        SetLastError(WSAENOTSOCK);
-        return nullptr;
-    }
-    return it->second;
-}
+namespace {
 
-SocketPtr RemoveSocket(SOCKET s) {
+// The state of `s` (taken out of the table when `remove`), or nullptr with
+// WSAENOTSOCK.
+SocketPtr Lookup(SOCKET s, bool remove) {
     std::lock_guard lock(TableMutex());
     Table& t = TheTable();
     const auto it = t.sockets.find(s);
@@ -106,11 +99,18 @@ SocketPtr RemoveSocket(SOCKET s) {
         SetLastError(WSAENOTSOCK);
         return nullptr;
     }
-    SocketPtr state = std::move(it->second);
-    t.sockets.erase(it);
-    state->closed = true;
+    SocketPtr state = it->second;
+    if (remove) {
+        t.sockets.erase(it);
+        state->closed = true;
+    }
     return state;
 }
+
+}  // namespace
+
+SocketPtr FindSocket(SOCKET s) { return Lookup(s, false); }
+SocketPtr RemoveSocket(SOCKET s) { return Lookup(s, true); }
 
 DWORD WsaErrorFromErrno(int err) {
     for (const auto& m : kErrnoMap)

@@ -19,6 +19,7 @@
 
 #include <vector>
 
+#include "base/scoped_install.h"
 #include "net/winsock_types.h"
 
 namespace ws {
@@ -75,16 +76,6 @@ std::vector<WSAPROTOCOL_INFOW> DefaultProtocolCatalog();
 // Replaces the catalogue (tests); returns the previous one.
 std::vector<WSAPROTOCOL_INFOW> InstallProtocolCatalog(std::vector<WSAPROTOCOL_INFOW> catalog);
 
-class ScopedProtocolCatalog {
-public:
-    explicit ScopedProtocolCatalog(std::vector<WSAPROTOCOL_INFOW> catalog)
-        : m_previous(InstallProtocolCatalog(std::move(catalog))) {}
-    ~ScopedProtocolCatalog() { InstallProtocolCatalog(std::move(m_previous)); }
-    ScopedProtocolCatalog(const ScopedProtocolCatalog&) = delete;
-    ScopedProtocolCatalog& operator=(const ScopedProtocolCatalog&) = delete;
-
-private:
-    std::vector<WSAPROTOCOL_INFOW> m_previous;
-};
+using ScopedProtocolCatalog = ScopedInstall<std::vector<WSAPROTOCOL_INFOW>, &InstallProtocolCatalog>;
 
 }  // namespace plat::net

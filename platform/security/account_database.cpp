@@ -8,7 +8,7 @@ namespace plat::security {
 namespace {
 
 std::mutex g_installMutex;
-std::shared_ptr<AccountDatabase> g_database = std::make_shared<LinuxAccountDatabase>();
+std::shared_ptr<AccountDatabase> g_database = MakeLinuxAccountDatabase();
 std::atomic<AccountDatabase*> g_databaseRaw{g_database.get()};
 
 }  // namespace

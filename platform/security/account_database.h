@@ -1,5 +1,5 @@
 // The account and directory database behind the security calls. The real
-// one (LinuxAccountDatabase) reads the passwd and group databases and has no
+// one (MakeLinuxAccountDatabase) reads the passwd and group databases and has no
 // domain and no directory; MemoryAccountDatabase is filled by tests with
 // accounts, local groups, domains and directory objects on any host names.
 #pragma once
@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "base/scoped_install.h"
 #include "security/sid.h"
 
 namespace plat::security {
@@ -54,21 +55,9 @@ public:
     virtual HRESULT Directory(const std::u16string& host, std::vector<DirectoryObject>* out) const = 0;
 };
 
-class LinuxAccountDatabase final : public AccountDatabase {
-public:
-    std::u16string ComputerName() const override;
-    SidBytes ProcessUserSid() const override;
-    DWORD LookupSid(const std::u16string& host, const SidBytes& sid, Account* out) const override;
-    DWORD LookupName(const std::u16string& host, const std::u16string& name, Account* out) const override;
-    DWORD LocalGroups(const std::u16string& host, std::vector<std::u16string>* out) const override;
-    DWORD LocalGroupMembers(const std::u16string& host, const std::u16string& group,
-                            std::vector<Account>* out) const override;
-    DWORD DomainController(const std::u16string& host, const std::u16string& domain,
-                           std::u16string* out) const override;
-    DWORD GroupUsers(const std::u16string& host, const std::u16string& group,
-                     std::vector<std::u16string>* out) const override;
-    HRESULT Directory(const std::u16string& host, std::vector<DirectoryObject>* out) const override;
-};
+// The database of this Linux machine (passwd and group; no domain, no
+// directory).
+std::shared_ptr<AccountDatabase> MakeLinuxAccountDatabase();
 
 // Hosts are compared without regard to case; "" is this machine.
 class MemoryAccountDatabase final : public AccountDatabase {
@@ -120,17 +109,7 @@ private:
 AccountDatabase& CurrentAccountDatabase();
 std::shared_ptr<AccountDatabase> InstallAccountDatabase(std::shared_ptr<AccountDatabase> db);
 
-class ScopedAccountDatabase {
-public:
-    explicit ScopedAccountDatabase(std::shared_ptr<AccountDatabase> db)
-        : m_previous(InstallAccountDatabase(std::move(db))) {}
-    ~ScopedAccountDatabase() { InstallAccountDatabase(std::move(m_previous)); }
-    ScopedAccountDatabase(const ScopedAccountDatabase&) = delete;
-    ScopedAccountDatabase& operator=(const ScopedAccountDatabase&) = delete;
-
-private:
-    std::shared_ptr<AccountDatabase> m_previous;
-};
+using ScopedAccountDatabase = ScopedInstall<std::shared_ptr<AccountDatabase>, &InstallAccountDatabase>;
 
 // "" for this machine, else the host's name without leading backslashes.
 std::u16string NormalizeHost(const WCHAR* host);

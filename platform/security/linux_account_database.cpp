@@ -52,24 +52,25 @@ Account GroupAccount(const std::u16string& domain, const std::string& name, gid_
 
 Account AdministratorsAccount() { return Account{kBuiltin, kAdministrators, AdministratorsSid(), SidTypeAlias}; }
 
-bool FindUser(const std::function<int(passwd*, char*, size_t, passwd**)>& get, std::string* name, uid_t* uid) {
-    passwd pw{};
-    passwd* result = nullptr;
-    std::vector<char> buf(16384);
-    if (get(&pw, buf.data(), buf.size(), &result) != 0 || !result) return false;
-    *name = pw.pw_name;
-    *uid = pw.pw_uid;
+// One passwd or group record through its reentrant getter: its name and id.
+template <typename Record, typename Id>
+bool FindEntry(const std::function<int(Record*, char*, size_t, Record**)>& get, char* Record::*name_field,
+               Id Record::*id_field, std::string* name, Id* id) {
+    Record record{};
+    Record* result = nullptr;
+    std::vector<char> buf(65536);
+    if (get(&record, buf.data(), buf.size(), &result) != 0 || !result) return false;
+    *name = record.*name_field;
+    *id = record.*id_field;
     return true;
 }
 
+bool FindUser(const std::function<int(passwd*, char*, size_t, passwd**)>& get, std::string* name, uid_t* uid) {
+    return FindEntry<passwd, uid_t>(get, &passwd::pw_name, &passwd::pw_uid, name, uid);
+}
+
 bool FindGroup(const std::function<int(group*, char*, size_t, group**)>& get, std::string* name, gid_t* gid) {
-    group gr{};
-    group* result = nullptr;
-    std::vector<char> buf(65536);
-    if (get(&gr, buf.data(), buf.size(), &result) != 0 || !result) return false;
-    *name = gr.gr_name;
-    *gid = gr.gr_gid;
-    return true;
+    return FindEntry<group, gid_t>(get, &group::gr_name, &group::gr_gid, name, gid);
 }
 
 // Users of a Linux group: its listed members and the users whose primary
@@ -95,7 +96,25 @@ std::vector<std::string> GroupMemberNames(const std::string& group_name) {
 
 DWORD RemoteHostError() { return RPC_S_SERVER_UNAVAILABLE; }
 
+class LinuxAccountDatabase final : public AccountDatabase {
+public:
+    std::u16string ComputerName() const override;
+    SidBytes ProcessUserSid() const override;
+    DWORD LookupSid(const std::u16string& host, const SidBytes& sid, Account* out) const override;
+    DWORD LookupName(const std::u16string& host, const std::u16string& name, Account* out) const override;
+    DWORD LocalGroups(const std::u16string& host, std::vector<std::u16string>* out) const override;
+    DWORD LocalGroupMembers(const std::u16string& host, const std::u16string& group,
+                            std::vector<Account>* out) const override;
+    DWORD DomainController(const std::u16string& host, const std::u16string& domain,
+                           std::u16string* out) const override;
+    DWORD GroupUsers(const std::u16string& host, const std::u16string& group,
+                     std::vector<std::u16string>* out) const override;
+    HRESULT Directory(const std::u16string& host, std::vector<DirectoryObject>* out) const override;
+};
+
 }  // namespace
+
+std::shared_ptr<AccountDatabase> MakeLinuxAccountDatabase() { return std::make_shared<LinuxAccountDatabase>(); }
 
 std::u16string LinuxAccountDatabase::ComputerName() const {
     char host[256] = {};

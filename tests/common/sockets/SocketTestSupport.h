@@ -20,6 +20,7 @@
 #include "base/sync.h"
 #include "base/text.h"
 #include "base/win_errors.h"
+#include "net/loopback_port.h"
 #include "net/winsock.h"
 #include "sockets/SocketLibrary.h"
 #include "sockets/SocketLog.h"
@@ -67,17 +68,7 @@ private:
 };
 
 // A loopback port nobody listens on right now.
-inline WORD FreePort() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    socklen_t len = sizeof a;
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
-    ::close(fd);
-    return ntohs(a.sin_port);
-}
+inline WORD FreePort() { return plat::net::FreeLoopbackPort(); }
 
 inline sockaddr_in Loopback(WORD port) {
     sockaddr_in a{};
