@@ -1,5 +1,6 @@
 #include "sockets/SocketManager.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <exception>
@@ -151,6 +152,11 @@ int CSocketManager::DeleteSocket(CEncryptSocket* socket) {
     return 0;
 }
 
+bool CSocketManager::Deliverable(CEncryptSocket* socket) {
+    std::lock_guard lock(m_listLock);
+    return Contains(socket) || std::find(m_retired.begin(), m_retired.end(), socket) != m_retired.end();
+}
+
 bool CSocketManager::Contains(CEncryptSocket* socket) {
     std::lock_guard lock(m_listLock);
     return m_pSockets && m_pSockets->Find(AsElement(socket)) >= 0;
@@ -170,7 +176,8 @@ std::vector<CEncryptSocket*> CSocketManager::Snapshot() {
 
 void CSocketManager::Retire(CEncryptSocket* socket) {
     std::lock_guard lock(m_listLock);
-    if (socket->IsAccepted()) m_retired.push_back(socket);
+    if (socket->IsAccepted() && std::find(m_retired.begin(), m_retired.end(), socket) == m_retired.end())
+        m_retired.push_back(socket);
 }
 
 // Complete packets that arrived before the peer's close are still handled
@@ -206,6 +213,7 @@ void CSocketManager::DeepDelete(CEncryptSocket* socket) {
     std::lock_guard del(m_deleteLock);
     if (!Contains(socket)) return;
     CutRemaining(socket);
+    if (!Contains(socket)) return;  // a system packet closed it meanwhile
     const SOCKET s = socket->Handle();
     if (ws::WSAEventSelect(s, nullptr, 0) != 0) SockTrace("ERROR(%i): WSAEventSelect(%i) failed\n", GetLastError(), s);
     if (ws::shutdown(s, SD_SEND) != 0) SockTrace("ERROR(%i): shutdown() failed\n", GetLastError());

@@ -82,8 +82,12 @@ private:
     void DispatchEvents(CEncryptSocket* socket);
     void CutPackets();
     void DeliverMessages();
+    void Deliver(const SocketMessage& message);
     void CutRemaining(CEncryptSocket* socket);
     void Retire(CEncryptSocket* socket);
+    // In the array, or removed but not yet freed: its messages may still be
+    // delivered. A socket the program closed (and may have deleted) is not.
+    bool Deliverable(CEncryptSocket* socket);
     void FreeRetired();
     void ReleaseConnection(CEncryptSocket* socket);
     std::vector<CEncryptSocket*> Snapshot();

@@ -146,21 +146,28 @@ void CSocketManager::CutPackets() {
 void CSocketManager::DeliverMessages() {
     for (LONG_PTR e; (e = m_pMessages->Pop()) != zmsdk::array::kNone;) {
         auto* message = reinterpret_cast<SocketMessage*>(e);
-        auto* socket = static_cast<CEncryptSocket*>(message->socket);
-        // A service connection must register before its messages count;
-        // delivering them earlier would bypass the permission check.
-        if (socket->IsAccepted() && !socket->IsRegistered()) {
-            SockTrace("(%s) *** error: message before registration dropped(%i)", socket->DisplayName(),
-                      socket->Handle());
-            std::free(message->payload);
-        } else {
-            try {
-                socket->OnMsg(message->payload, message->length, message->context, message->flags);
-            } catch (...) {
-                SockTrace("exception occured\n");
-            }
-        }
+        Deliver(*message);
         delete message->context;
         delete message;
+    }
+}
+
+void CSocketManager::Deliver(const SocketMessage& message) {
+    auto* socket = static_cast<CEncryptSocket*>(message.socket);
+    if (!Deliverable(socket)) {
+        std::free(message.payload);
+        return;
+    }
+    // A service connection must register before its messages count;
+    // delivering them earlier would bypass the permission check.
+    if (socket->IsAccepted() && !socket->IsRegistered()) {
+        SockTrace("(%s) *** error: message before registration dropped(%i)", socket->DisplayName(), socket->Handle());
+        std::free(message.payload);
+        return;
+    }
+    try {
+        socket->OnMsg(message.payload, message.length, message.context, message.flags);
+    } catch (...) {
+        SockTrace("exception occured\n");
     }
 }

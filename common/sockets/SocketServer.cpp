@@ -1,6 +1,7 @@
 #include "sockets/SocketServer.h"
 
 #include <cstdlib>
+#include <memory>
 
 #include "base/hresult.h"
 #include "base/sync.h"
@@ -21,13 +22,13 @@ void CSocketServer::OnMsg(CEncryptSocket* socket, BYTE* payload, DWORD length, R
         std::free(payload);
         return;
     }
+    // The payload is released even when the dispatcher throws.
+    const std::unique_ptr<BYTE, decltype(&std::free)> owned(payload, &std::free);
     CZmArchive request;
     CZmArchive response(2);
     request.Attach(payload, length);
     m_dispatcher(request, response);
     socket->SendMsg(response.GetBuffer(TRUE), response.GetLength(TRUE), context, PACKET_MSG);
-    request.Reset();
-    std::free(payload);
 }
 
 HRESULT CSocketServer::Init() {

@@ -1,6 +1,7 @@
 // Peers that break the protocol: the server closes or ignores them and goes
 // on serving a registered client.
 #include <random>
+#include <stdexcept>
 
 #include "SocketTestSupport.h"
 
@@ -102,6 +103,16 @@ TEST_F(MisbehavingPeer, APeerVanishingMidPacketIsCleanedUp) {
     peer.Close();
     ASSERT_TRUE(server.WaitForConnections(1));
     ExpectServed();
+}
+
+TEST_F(MisbehavingPeer, AHandlerThatThrowsDoesNotStopDelivery) {
+    server.SetDispatcher([](CZmArchive& request, CZmArchive& response) {
+        if (request.GetLength(TRUE) == 1 && *request.GetBuffer(TRUE) == 0xEE) throw std::runtime_error("bad request");
+        response.PutBytes(request.GetBuffer(TRUE), request.GetLength(TRUE));
+    });
+    ASSERT_EQ(good->SendMsg("\xEE", 1, nullptr, PACKET_MSG), 0);
+    ExpectServed();
+    EXPECT_TRUE(log.Contains("exception occured"));
 }
 
 }  // namespace
