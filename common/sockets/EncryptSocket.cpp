@@ -248,7 +248,7 @@ bool CEncryptSocket::ResolveHost(const char* host, in_addr* address) {
 }
 
 int CEncryptSocket::ConnectFail(DWORD error, long event_bit) {
-    OnError(error, event_bit, nullptr);
+    if (event_bit) OnError(error, event_bit, nullptr);
     if (m_pSocketManager) m_pSocketManager->Remove(this, TRUE);
     if (m_hSocket) ws::closesocket(m_hSocket);
     m_hSocket = 0;
@@ -340,7 +340,7 @@ int CEncryptSocket::Connect(const char* host, WORD port, BOOL base_only) {
     if (WaitForMultipleObjects(2, waits, FALSE, INFINITE) != WAIT_OBJECT_0) return Escape(false);
     SockTrace("(%s) PHASE 13", m_name);
     CloseWaitConnectHandle();
-    if (m_connectResult != 0) return ConnectFail(m_connectResult, FD_CONNECT);
+    if (m_connectResult != 0) return ConnectFail(m_connectResult, 0);  // reported by the Event thread
     SockTrace("(%s) PHASE 14", m_name);
     const DWORD timeout = m_pSocketManager->RegistrationTimeout();
     if (Register(timeout ? timeout : kDefaultRegistrationTimeoutMs) != 0) {

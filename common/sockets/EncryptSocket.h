@@ -57,6 +57,8 @@ private:
     // Waits up to `ms` for the peer to close its side, discarding what
     // still arrives. True when it did.
     bool WaitForPeerClose(DWORD ms);
+    // Reports the error through OnError unless `event_bit` is 0, removes and
+    // cleans up the socket; -1 with `error`.
     int ConnectFail(DWORD error, long event_bit);
     int Escape(bool locked);
     bool ResolveHost(const char* host, in_addr* address);

@@ -163,6 +163,31 @@ TEST_F(Connection, APeerClosingLeavesTheOthersServed) {
     EXPECT_EQ(server.SocketCount(), 3) << "the listener and two connections";
 }
 
+TEST_F(Connection, ConnectFailuresLeaveTheManagerEmpty) {
+    Connect();  // nobody listens
+    EXPECT_EQ(result, -1);
+    EXPECT_EQ(error, WSAECONNREFUSED);
+
+    CEncryptSocket* cancelled = client.NewSocket();
+    sockets.push_back(cancelled);
+    cancelled->Cancel();
+    EXPECT_EQ(cancelled->Connect("localhost", port, FALSE), -1);
+    EXPECT_EQ(GetLastError(), ERROR_CANCELLED);
+    EXPECT_TRUE(log.Contains("(localhost) ESCAPE CANCEL"));
+
+    // A peer that accepts but never answers the registration.
+    const SOCKET listener = ws::WSASocketW(AF_INET, SOCK_STREAM, IPPROTO_TCP, nullptr, 0, 0);
+    sockaddr_in a = Loopback(port);
+    ASSERT_EQ(ws::bind(listener, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+    ASSERT_EQ(ws::listen(listener, 1), 0);
+    client.SetRegistrationTimeout(50);
+    Connect();
+    ws::closesocket(listener);
+    EXPECT_EQ(result, -1);
+    EXPECT_EQ(error, WAIT_TIMEOUT);
+    EXPECT_EQ(client.SocketCount(), 0);
+}
+
 TEST_F(Connection, ClosingAllSocketsOfAnEmptyManagerBreaksOut) {
     CSocketManager empty;
     ASSERT_EQ(empty.Create(TRUE), 0);
