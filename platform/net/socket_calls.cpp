@@ -137,11 +137,9 @@ SOCKET WSAAccept(SOCKET s, sockaddr* addr, int* addrlen, void* condition, DWORD_
         mask = listener->mask;
     }
     const SOCKET accepted = AddSocket(state);
-    if (mask) {
-        WSAEventSelect(accepted, event, mask);
-        std::lock_guard lock(TableMutex());
-        RecordLocked(*state, FD_WRITE_BIT, 0);
-    }
+    // The inherited selection records FD_WRITE at once: the socket is
+    // connected and writable.
+    if (mask) WSAEventSelect(accepted, event, mask);
     return accepted;
 }
 
