@@ -1,27 +1,29 @@
 #include "log/EventSource.h"
 
 #include <string>
+#include <vector>
 
-#include "base/last_error.h"
-#include "base/win_errors.h"
+#include "eventlog/eventlog.h"
 
 namespace logging {
 
 WORD EventTypeForLevel(LONG level) {
-    if (level == 1 || level == 2) return kEventError;
-    if (level == 3) return kEventWarning;
-    return kEventInformation;
+    if (level == 1 || level == 2) return EVENTLOG_ERROR_TYPE;
+    if (level == 3) return EVENTLOG_WARNING_TYPE;
+    return EVENTLOG_INFORMATION_TYPE;
 }
 
-// The platform's event log is not linked into this build yet: registering a
-// source fails honestly, so Init reports E_FAIL and the log keeps working.
-HANDLE OpenEventSource(const std::u16string&) {
-    SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
-    return nullptr;
+HANDLE OpenEventSource(const std::u16string& name) { return RegisterEventSourceW(nullptr, name.c_str()); }
+
+bool ReportLogEvent(HANDLE source, LONG level, DWORD event_id, std::span<const std::u16string_view> parts) {
+    // The insertion strings must be terminated; the parts are views.
+    const std::vector<std::u16string> texts(parts.begin(), parts.end());
+    std::vector<const WCHAR*> strings;
+    for (const auto& text : texts) strings.push_back(text.c_str());
+    return ReportEventW(source, EventTypeForLevel(level), 0, event_id, nullptr, static_cast<WORD>(strings.size()), 0,
+                        strings.data(), nullptr) != FALSE;
 }
 
-bool ReportLogEvent(HANDLE, LONG, DWORD, std::span<const std::u16string_view>) { return false; }
-
-void CloseEventSource(HANDLE) {}
+void CloseEventSource(HANDLE source) { DeregisterEventSource(source); }
 
 }  // namespace logging

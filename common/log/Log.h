@@ -8,7 +8,9 @@
 // guards the configuration and is held around each output's write (and its
 // flush), never while an entry is composed, so concurrent entries interleave
 // only at entry boundaries. The level is read without the lock.
-// Lock order: a log's lock is never held while the parent's Write runs.
+// Lock order: child before parent. Only ReadOptions, which holds the log's
+// lock throughout, can write to a parent with it held; Write itself hands an
+// entry to the parent without holding its own lock.
 #pragma once
 
 #include <array>
@@ -17,6 +19,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "base/format.h"
 #include "base/text.h"
@@ -26,6 +29,9 @@
 #include "log/LogLevel.h"
 #include "log/LogLine.h"
 
+struct HKEY__;
+using HKEY = HKEY__*;
+
 class CLog {
 public:
     static constexpr int kTextOutput = 0;
@@ -34,6 +40,9 @@ public:
     static constexpr std::size_t kMaxName = 40;
     static constexpr std::size_t kMaxPath = 259;
     static constexpr std::size_t kMaxTextLineBytes = 8191;
+    // Bit positions the GUI's binary log strings are rotated by when the
+    // caller of ReadOptions passes a count of 0.
+    static constexpr BYTE kDefaultScrambleCount = 3;
 
     CLog() = default;
     virtual ~CLog();
@@ -60,6 +69,8 @@ public:
     BOOL OpenFile(const WCHAR* path, int index, BOOL scramble, BYTE scramble_count);
     // Forwards every entry to `parent` (nullptr: none) and takes its level.
     // FALSE, and nothing changes, when the parent chain would loop back.
+    // Destroying a parent detaches its children, which then write to their
+    // own outputs; a parent must still outlive entries being written.
     BOOL SetParent(CLog* parent);
     // Filters, composes and writes one entry from up to three message parts.
     void Write(LONG level, DWORD event_id, std::u16string_view category, DWORD tag,
@@ -67,22 +78,22 @@ public:
     // Deregisters the event source and closes both files; may be repeated.
     void Close();
 
+    // Configures the log from the values under `root`\`key_path` and starts
+    // a log file with the diagnostics dump (see LogOptions.cpp and
+    // docs/logging.md). Holds the lock throughout, so other threads' entries
+    // wait for the configuration. `module` is passed to DumpDiagnostics.
+    // S_OK, E_INVALIDARG for a missing root or key path, or Init's failure.
+    HRESULT ReadOptions(void* module, HKEY root, const WCHAR* key_path, BYTE scramble_count);
+
     bool Passes(LONG level) const { return logging::LevelPasses(level, GetLevel()); }
 
-    // Formats with printf-style rules and writes one entry; nothing is
-    // formatted or allocated when the level does not pass. A null log is
-    // ignored. Category: empty for none.
-    template <typename... Args>
-    static void Print(CLog* log, LONG level, std::u16string_view category, std::u16string_view format,
-                      const Args&... args) {
+    // Formats with printf-style rules (a u"..." or "..." format) and writes
+    // one entry. Nothing is formatted, converted or allocated when the level
+    // does not pass. A null log is ignored. Category: u"" for none.
+    template <typename Category, typename Format, typename... Args>
+    static void Print(CLog* log, LONG level, const Category& category, const Format& format, const Args&... args) {
         if (!log || !log->Passes(level)) return;
-        log->WriteText(level, category, plat::FormatN(logging::kMaxFormatted, format, args...));
-    }
-    template <typename... Args>
-    static void Print(CLog* log, LONG level, std::u16string_view category, std::string_view format,
-                      const Args&... args) {
-        if (!log || !log->Passes(level)) return;
-        log->WriteText(level, category, plat::FormatN(logging::kMaxFormatted, plat::Utf8ToUtf16(format), args...));
+        log->WriteText(level, std::u16string_view(category), FormatText(format, args...));
     }
 
 private:
@@ -92,8 +103,16 @@ private:
         BYTE scrambleCount = 0;
     };
 
+    template <typename... Args>
+    static std::u16string FormatText(std::u16string_view format, const Args&... args) {
+        return plat::FormatN(logging::kMaxFormatted, format, args...);
+    }
+    template <typename... Args>
+    static std::u16string FormatText(std::string_view format, const Args&... args) {
+        return plat::FormatN(logging::kMaxFormatted, plat::Utf8ToUtf16(format), args...);
+    }
     void WriteText(LONG level, std::u16string_view category, const std::u16string& text);
-    CLog* Parent();
+    CLog* Parent() const;
     void WriteFiles(const logging::LogEntry& entry);
     void WriteOutput(int index, const logging::LogEntry& entry);
     void WriteConsole(const std::u16string& line, const std::u16string& message);
@@ -108,5 +127,6 @@ private:
     std::array<Output, 2> m_outputs;
     std::recursive_mutex m_lock;
     BOOL m_flush = TRUE;
-    CLog* m_parent = nullptr;
+    std::atomic<CLog*> m_parent{nullptr};
+    std::vector<CLog*> m_children;  // guarded by the process-wide link lock
 };

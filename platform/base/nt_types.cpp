@@ -21,9 +21,7 @@ BOOLEAN RtlEqualUnicodeString(PCUNICODE_STRING a, PCUNICODE_STRING b, BOOLEAN ca
     return case_insensitive ? plat::EqualsNoCase(va, vb) : va == vb;
 }
 
-NTSTATUS NtClose(HANDLE handle) {
-    return CloseHandle(handle) ? STATUS_SUCCESS : STATUS_INVALID_HANDLE;
-}
+NTSTATUS NtClose(HANDLE handle) { return CloseHandle(handle) ? STATUS_SUCCESS : STATUS_INVALID_HANDLE; }
 
 namespace plat {
 

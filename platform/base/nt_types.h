@@ -58,8 +58,8 @@ struct OBJECT_ATTRIBUTES {
 };
 using POBJECT_ATTRIBUTES = OBJECT_ATTRIBUTES*;
 
-inline void InitializeObjectAttributes(POBJECT_ATTRIBUTES attributes, PUNICODE_STRING name, ULONG flags,
-                                       HANDLE root, PVOID security_descriptor) {
+inline void InitializeObjectAttributes(POBJECT_ATTRIBUTES attributes, PUNICODE_STRING name, ULONG flags, HANDLE root,
+                                       PVOID security_descriptor) {
     attributes->Length = sizeof(OBJECT_ATTRIBUTES);
     attributes->RootDirectory = root;
     attributes->Attributes = flags;

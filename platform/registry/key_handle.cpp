@@ -1,6 +1,8 @@
 // Key handles, predefined roots, store cache and access rights.
 #include "registry/key_handle.h"
 
+#include <unistd.h>
+
 #include <map>
 #include <mutex>
 
@@ -26,8 +28,8 @@ StoreCache& Cache() {
 }
 
 ACCESS_MASK MapGeneric(ACCESS_MASK desired, bool writable) {
-    ACCESS_MASK mapped = desired & ~(GENERIC_READ | GENERIC_WRITE | GENERIC_EXECUTE | GENERIC_ALL |
-                                     MAXIMUM_ALLOWED | KEY_WOW64_32KEY | KEY_WOW64_64KEY);
+    ACCESS_MASK mapped = desired & ~(GENERIC_READ | GENERIC_WRITE | GENERIC_EXECUTE | GENERIC_ALL | MAXIMUM_ALLOWED |
+                                     KEY_WOW64_32KEY | KEY_WOW64_64KEY);
     if (desired & GENERIC_READ) mapped |= KEY_READ;
     if (desired & GENERIC_WRITE) mapped |= KEY_WRITE;
     if (desired & GENERIC_EXECUTE) mapped |= KEY_EXECUTE;
@@ -50,7 +52,9 @@ HANDLE NewHandle(const KeyRef& parent, KeyId id, ACCESS_MASK granted) {
 std::shared_ptr<Store> StoreFor(Hive hive) {
     const std::string directory = hive == Hive::Machine ? MachineStoreDirectory() : UserStoreDirectory();
     const std::string boot = BootId();
-    const std::string id = directory + '\n' + boot;
+    // A forked child must not use its parent's connection: the process id is
+    // part of the key, so the child opens its own.
+    const std::string id = directory + '\n' + boot + '\n' + std::to_string(getpid());
     auto& cache = Cache();
     std::lock_guard lock(cache.mutex);
     auto& slot = cache.open[id];

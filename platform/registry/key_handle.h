@@ -13,7 +13,7 @@ namespace plat::reg {
 
 enum class Hive { Machine, User };
 
-// The store of a hive for the current LUMETRA_ROOT and boot id. Stores are
+// The store of a hive for the current LUMETRA_ROOT, boot id and process. Stores are
 // shared by every handle of the process; one that no handle uses any more is
 // closed once the variables point elsewhere.
 std::shared_ptr<Store> StoreFor(Hive hive);

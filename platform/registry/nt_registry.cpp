@@ -62,8 +62,8 @@ NTSTATUS WriteRecord(ULONG type, const void* payload, ULONG payload_size, void* 
     return room < payload_size ? STATUS_BUFFER_OVERFLOW : STATUS_SUCCESS;
 }
 
-NTSTATUS WriteValueInfo(const StoredValue& value, KEY_VALUE_INFORMATION_CLASS info_class, void* buffer,
-                        ULONG length, ULONG* result_length) {
+NTSTATUS WriteValueInfo(const StoredValue& value, KEY_VALUE_INFORMATION_CLASS info_class, void* buffer, ULONG length,
+                        ULONG* result_length) {
     if (result_length == nullptr || (buffer == nullptr && length != 0)) return STATUS_INVALID_PARAMETER;
     switch (info_class) {
         case KeyValuePartialInformation:

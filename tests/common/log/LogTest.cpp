@@ -7,7 +7,6 @@
 #include <thread>
 #include <vector>
 
-#include "base/hresult.h"
 #include "base/thread.h"
 #include "LogTestSupport.h"
 
@@ -17,8 +16,7 @@ class LogTest : public logtest::LogFixture {
 protected:
     void SetUp() override {
         LogFixture::SetUp();
-        ASSERT_EQ(m_log.Init(u"TEST", FALSE, 0, FALSE), S_OK);
-        ASSERT_TRUE(m_log.OpenFile(WidePath("text.log").c_str(), CLog::kTextOutput, FALSE, 0));
+        ASSERT_TRUE(StartLog(m_log, "text.log", 0));
     }
     std::string Text() { return logtest::ReadAll(Path("text.log")); }
 
@@ -42,21 +40,6 @@ TEST_F(LogTest, EntriesUpToTheCurrentLevelPass) {
               "05.03.2007 14:02:09:031 TRM: terminal\r\n");
 }
 
-TEST_F(LogTest, NegativeLevelIsStoredAsZero) {
-    m_log.SetLevel(-7);
-    EXPECT_EQ(m_log.GetLevel(), 0);
-    EXPECT_EQ(m_log.Init(u"TEST", FALSE, -1, FALSE), S_OK);
-    EXPECT_EQ(m_log.GetLevel(), 0);
-}
-
-TEST_F(LogTest, InitWithoutNameIsRefused) { EXPECT_EQ(m_log.Init(nullptr, FALSE, 5, TRUE), E_INVALIDARG); }
-
-TEST_F(LogTest, ThreadPrefixCarriesTheWritersThreadId) {
-    m_log.Init(u"TEST", FALSE, 5, TRUE);
-    CLog::Print(&m_log, 5, u"", u"x");
-    EXPECT_EQ(Text(), plat::Format("05.03.2007 14:02:09:031 AUD: [08%x] x\r\n", GetCurrentThreadId()));
-}
-
 TEST_F(LogTest, EventIdAndPartsReachTheLine) {
     m_log.SetLevel(5);
     const std::u16string_view parts[] = {u"one", u"two"};
@@ -72,24 +55,25 @@ TEST_F(LogTest, LongCategoriesAndMessagesAreCut) {
     EXPECT_EQ(text.size(), 24 + 25 + 4095 + 2);
 }
 
-TEST_F(LogTest, ClosingTheOutputStopsTheFileAndReportsWhetherOneWasOpen) {
-    EXPECT_TRUE(m_log.OpenFile(u"", CLog::kTextOutput, FALSE, 0));
-    EXPECT_FALSE(m_log.OpenFile(nullptr, CLog::kTextOutput, FALSE, 0));
-    CLog::Print(&m_log, 15, u"", u"nowhere");
-    EXPECT_EQ(Text(), "");
-    EXPECT_FALSE(m_log.OpenFile(WidePath("x.log").c_str(), 2, FALSE, 0));
+TEST_F(LogTest, ThreadPrefixCarriesTheWritersThreadId) {
+    m_log.Init(u"TEST", FALSE, 5, TRUE);
+    CLog::Print(&m_log, 5, u"", u"x");
+    EXPECT_EQ(Text(), plat::Format("05.03.2007 14:02:09:031 AUD: [08%x] x\r\n", GetCurrentThreadId()));
 }
 
-TEST_F(LogTest, FileIsAppendedAcrossOpens) {
+TEST_F(LogTest, FileAppendsAcrossOpensAndAnEmptyPathClosesIt) {
     CLog::Print(&m_log, 15, u"", u"first");
-    m_log.Close();
     m_log.Close();
     ASSERT_TRUE(m_log.OpenFile(WidePath("text.log").c_str(), CLog::kTextOutput, FALSE, 0));
     CLog::Print(&m_log, 15, u"", u"second");
+    EXPECT_TRUE(m_log.OpenFile(u"", CLog::kTextOutput, FALSE, 0));
+    EXPECT_FALSE(m_log.OpenFile(nullptr, CLog::kTextOutput, FALSE, 0));
+    CLog::Print(&m_log, 15, u"", u"nowhere");
     EXPECT_EQ(Text(), "05.03.2007 14:02:09:031 ALW: first\r\n05.03.2007 14:02:09:031 ALW: second\r\n");
 }
 
-TEST_F(LogTest, UnopenablePathFails) {
+TEST_F(LogTest, BadIndexesAndPathsAreRefused) {
+    EXPECT_FALSE(m_log.OpenFile(WidePath("x.log").c_str(), 2, FALSE, 0));
     EXPECT_FALSE(m_log.OpenFile(WidePath("missing/dir/x.log").c_str(), CLog::kTextOutput, FALSE, 0));
     EXPECT_FALSE(m_log.OpenFile((u"/tmp/" + std::u16string(300, u'p')).c_str(), CLog::kTextOutput, FALSE, 0));
 }
@@ -115,8 +99,7 @@ class LogParentTest : public LogTest {};
 
 TEST_F(LogParentTest, ChildWritesNothingItselfAndTheParentFilters) {
     CLog child;
-    child.Init(u"CHILD", FALSE, 15, FALSE);
-    ASSERT_TRUE(child.OpenFile(WidePath("child.log").c_str(), CLog::kTextOutput, FALSE, 0));
+    ASSERT_TRUE(StartLog(child, "child.log", 15));
     m_log.SetLevel(4);
     ASSERT_TRUE(child.SetParent(&m_log));
     EXPECT_EQ(child.GetLevel(), 4);
@@ -124,6 +107,17 @@ TEST_F(LogParentTest, ChildWritesNothingItselfAndTheParentFilters) {
     child.Write(5, 0, u"GOC", 0, {});
     EXPECT_EQ(Text(), "05.03.2007 14:02:09:031 INF: GOC:passes the parent\r\n");
     EXPECT_EQ(logtest::ReadAll(Path("child.log")), "");
+}
+
+TEST_F(LogParentTest, DestroyingTheParentDetachesItsChildren) {
+    CLog child;
+    ASSERT_TRUE(StartLog(child, "child.log", 15));
+    {
+        CLog parent;
+        ASSERT_TRUE(child.SetParent(&parent));
+    }
+    CLog::Print(&child, 15, u"", u"own output again");
+    EXPECT_EQ(logtest::ReadAll(Path("child.log")), "05.03.2007 14:02:09:031 ALW: own output again\r\n");
 }
 
 TEST_F(LogParentTest, ParentChainsThatLoopAreRefused) {

@@ -12,6 +12,8 @@
 #include <string>
 
 #include "base/clock.h"
+#include "base/hresult.h"
+#include "log/Log.h"
 
 namespace logtest {
 
@@ -37,6 +39,11 @@ protected:
 
     std::filesystem::path Path(const std::string& name) const { return m_dir / name; }
     std::u16string WidePath(const std::string& name) const { return Path(name).u16string(); }
+    // Names the log, sets its level (no thread prefix) and opens one output.
+    bool StartLog(CLog& log, const std::string& file, LONG level, int index = CLog::kTextOutput, BYTE count = 0) {
+        return log.Init(u"TEST", FALSE, level, FALSE) == S_OK &&
+               log.OpenFile(WidePath(file).c_str(), index, TRUE, count);
+    }
 
     plat::ScopedManualClock m_clock{kStampTime};
     std::filesystem::path m_dir;

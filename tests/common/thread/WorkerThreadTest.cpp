@@ -46,18 +46,4 @@ TEST(WorkerThread, StartReturnsWithTheThreadRunningAndItsIdKnown) {
     EXPECT_EQ(plat::OpenHandleCount(), handles);
 }
 
-TEST(WorkerThread, ARestartedWorkerJoinsItsSecondRun) {
-    WorkerThread worker;
-    Probe first;
-    ASSERT_TRUE(worker.Start(RecordAndWait, &first, "Event"));
-    worker.Join();
-    Probe second;
-    second.release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    ASSERT_TRUE(worker.Start(RecordAndWait, &second, "Event"));
-    SetEvent(second.release);
-    worker.Join();
-    EXPECT_TRUE(second.done);
-    CloseHandle(second.release);
-}
-
 }  // namespace
