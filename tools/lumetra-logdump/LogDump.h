@@ -1,0 +1,22 @@
+// lumetra-logdump FILE [--scramble N]
+//
+// Prints a binary log file as text, one line per record in the text log's
+// format ("dd.mm.yyyy hh:mm:ss:mmm LVL: CATEGORY:message", stamps in local
+// time). N is the scramble count the file was written with: by default the
+// GUI's default count, 0 for a file written without scrambling.
+//
+// Exit status: 0 when every record was read; 1 for a usage error or an
+// unreadable file; 2 when the file ends inside a record or holds something
+// that is not a record (the records before it are printed, the problem is
+// reported on the error stream).
+#pragma once
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace logdump {
+
+int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+
+}  // namespace logdump
