@@ -123,15 +123,6 @@ TEST_F(ExecuteTest, TheServerStopsAsSoonAsTheLastConnectionHasClosed) {
     for (std::uint64_t gap : SleepsBetweenQuestions()) EXPECT_GE(gap, 250u);
 }
 
-TEST_F(ExecuteTest, WithoutConnectionsTheServerStopsAtOnce) {
-    std::thread execute([&] { m_service.Execute(); });
-    m_server.WaitFor("Start");
-    const std::uint64_t tick = m_clock->TickMs();
-    SetEvent(m_service.StopEvent());
-    execute.join();
-    EXPECT_EQ(m_server.m_stopTick, tick) << "no time passed";
-}
-
 TEST_F(ExecuteTest, AServerThatFailsToComeUpEndsExecuteAtOnce) {
     m_server.m_initResult = E_FAIL;
     m_service.Execute();
