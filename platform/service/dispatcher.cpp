@@ -221,6 +221,7 @@ BOOL StartServiceCtrlDispatcherW(const SERVICE_TABLE_ENTRYW* table) {
     if (!table || !table[0].lpServiceName || !table[0].lpServiceProc) return Fail(ERROR_INVALID_PARAMETER);
     detail::ServiceConfig config;
     if (const DWORD rc = detail::ReadConfig(table[0].lpServiceName, &config)) return Fail(rc);
+    if (config.start == SERVICE_DISABLED) return Fail(ERROR_SERVICE_DISABLED);
     if (RunningElsewhere(config.name)) return Fail(ERROR_SERVICE_ALREADY_RUNNING);
     Session session;
     session.name = config.name;

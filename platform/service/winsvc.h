@@ -155,8 +155,9 @@ BOOL ControlService(SC_HANDLE service, DWORD control, SERVICE_STATUS* status);
 // until the main function has returned. SIGTERM and SIGINT become stop,
 // SIGHUP interrogate, SIGUSR1 pause, SIGUSR2 continue and SIGPWR a power
 // status change while the dispatcher runs. The service must be in the
-// database (ERROR_SERVICE_DOES_NOT_EXIST) and not already running in another
-// live process (ERROR_SERVICE_ALREADY_RUNNING); one dispatcher per process.
+// database (ERROR_SERVICE_DOES_NOT_EXIST), not disabled (ERROR_SERVICE_DISABLED)
+// and not already running in another live process
+// (ERROR_SERVICE_ALREADY_RUNNING); one dispatcher per process.
 BOOL StartServiceCtrlDispatcherW(const SERVICE_TABLE_ENTRYW* table);
 
 // Register the control handler of the running service (ERROR_SERVICE_NOT_IN_EXE

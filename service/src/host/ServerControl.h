@@ -1,6 +1,6 @@
 // ServerControl: what the service host needs of the server it runs. The
 // program's socket server (CSocketServer of the common library) is adapted
-// to it; tests use a fake.
+// to it with ServerAdapter; tests use a fake.
 #pragma once
 
 #include "base/hresult.h"
@@ -17,4 +17,19 @@ public:
     virtual void Stop() = 0;
     // Connections currently open. Safe from any thread.
     virtual LONG ConnectionCount() const = 0;
+};
+
+// Adapts any server with Init, Start, Stop and ConnectionCount of these
+// shapes: `ServerAdapter<CSocketServer> control(socket_server);`.
+template <typename Server>
+class ServerAdapter final : public ServerControl {
+public:
+    explicit ServerAdapter(Server& server) : m_server(server) {}
+    HRESULT Init() override { return m_server.Init(); }
+    HRESULT Start() override { return m_server.Start(); }
+    void Stop() override { m_server.Stop(); }
+    LONG ConnectionCount() const override { return m_server.ConnectionCount(); }
+
+private:
+    Server& m_server;
 };

@@ -183,6 +183,11 @@ TEST_F(DispatcherTest, TheDispatcherRunsOnlyAnInstalledServiceNotRunningElsewher
     SERVICE_TABLE_ENTRYW table[] = {{unknown.data(), Main}, {nullptr, nullptr}};
     EXPECT_FALSE(StartServiceCtrlDispatcherW(table));
     EXPECT_EQ(GetLastError(), ERROR_SERVICE_DOES_NOT_EXIST);
+    std::u16string disabled = u"Off";
+    ASSERT_NE(Install(disabled.c_str(), SERVICE_DISABLED), nullptr);
+    table[0].lpServiceName = disabled.data();
+    EXPECT_FALSE(StartServiceCtrlDispatcherW(table));
+    EXPECT_EQ(GetLastError(), ERROR_SERVICE_DISABLED);
 
     plat::service::detail::StatusRecord elsewhere{
         {SERVICE_WIN32_OWN_PROCESS, SERVICE_RUNNING, 0, 0, 0, 0, 0}, static_cast<DWORD>(getppid()), 0};
