@@ -69,8 +69,10 @@ DWORD CNTService::ControlHandlerEx(DWORD control, DWORD event_type, LPVOID /*eve
 void CNTService::ControlHandler(DWORD control) {
     CNTService* self = s_pThis;
     if (!self) return;
-    if ((control >= SERVICE_CONTROL_STOP && control <= SERVICE_CONTROL_SHUTDOWN) || control >= 128)
+    if (control >= SERVICE_CONTROL_STOP && control <= SERVICE_CONTROL_SHUTDOWN)
         self->HandleControl(control, 0);
+    else if (control >= 128)
+        self->HandleCustomControl(control);
     self->SendStatus();
 }
 
