@@ -196,7 +196,8 @@ void RunSession(Session& s, LPSERVICE_MAIN_FUNCTIONW main) {
 DWORD SendControl(DWORD control, DWORD event_type, void* event_data) {
     auto request = std::make_shared<Request>(Request{control, event_type, event_data});
     std::unique_lock lock(g_mutex);
-    if (!g_active) return ERROR_SERVICE_NOT_ACTIVE;
+    // Once the main function has returned, the control loop takes no more requests.
+    if (!g_active || g_active->mainDone) return ERROR_SERVICE_NOT_ACTIVE;
     if (g_active->controlThread == GetCurrentThreadId()) return ERROR_POSSIBLE_DEADLOCK;
     g_active->queue.push_back(request);
     g_cv.notify_all();
