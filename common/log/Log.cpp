@@ -14,8 +14,6 @@
 
 using namespace logging;
 
-CLog::~CLog() { Close(); }
-
 HRESULT CLog::Init(const WCHAR* name, BOOL event_log, LONG level, BOOL thread_prefix) {
     if (!name) return E_INVALIDARG;
     std::lock_guard guard(m_lock);
@@ -63,20 +61,42 @@ BOOL CLog::OpenFile(const WCHAR* path, int index, BOOL scramble, BYTE scramble_c
     return output.file.Open(plat::Utf16ToUtf8(expanded)) ? TRUE : FALSE;
 }
 
+namespace {
+
+// Guards every log's parent link and child list, so that the loop check and
+// the change are one step and no log's own lock is taken on the way.
+std::mutex& Links() {
+    static std::mutex links;
+    return links;
+}
+
+void Unlink(std::vector<CLog*>& children, CLog* child) { std::erase(children, child); }
+
+}  // namespace
+
+CLog::~CLog() {
+    {
+        std::lock_guard links(Links());
+        for (CLog* child : m_children) child->m_parent = nullptr;
+        if (CLog* parent = m_parent.load()) Unlink(parent->m_children, this);
+    }
+    Close();
+}
+
 BOOL CLog::SetParent(CLog* parent) {
-    std::lock_guard guard(m_lock);
+    std::lock_guard links(Links());
     for (CLog* p = parent; p; p = p->Parent()) {
         if (p == this) return FALSE;
     }
+    if (CLog* old = m_parent.load()) Unlink(old->m_children, this);
     m_parent = parent;
-    if (parent) SetLevel(parent->GetLevel());
+    if (!parent) return TRUE;
+    parent->m_children.push_back(this);
+    SetLevel(parent->GetLevel());
     return TRUE;
 }
 
-CLog* CLog::Parent() {
-    std::lock_guard guard(m_lock);
-    return m_parent;
-}
+CLog* CLog::Parent() const { return m_parent.load(); }
 
 void CLog::WriteText(LONG level, std::u16string_view category, const std::u16string& text) {
     const std::u16string_view part(text);

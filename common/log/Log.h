@@ -8,7 +8,9 @@
 // guards the configuration and is held around each output's write (and its
 // flush), never while an entry is composed, so concurrent entries interleave
 // only at entry boundaries. The level is read without the lock.
-// Lock order: a log's lock is never held while the parent's Write runs.
+// Lock order: child before parent. Only ReadOptions, which holds the log's
+// lock throughout, can write to a parent with it held; Write itself hands an
+// entry to the parent without holding its own lock.
 #pragma once
 
 #include <array>
@@ -17,6 +19,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "base/format.h"
 #include "base/text.h"
@@ -66,6 +69,8 @@ public:
     BOOL OpenFile(const WCHAR* path, int index, BOOL scramble, BYTE scramble_count);
     // Forwards every entry to `parent` (nullptr: none) and takes its level.
     // FALSE, and nothing changes, when the parent chain would loop back.
+    // Destroying a parent detaches its children, which then write to their
+    // own outputs; a parent must still outlive entries being written.
     BOOL SetParent(CLog* parent);
     // Filters, composes and writes one entry from up to three message parts.
     void Write(LONG level, DWORD event_id, std::u16string_view category, DWORD tag,
@@ -107,7 +112,7 @@ private:
         return plat::FormatN(logging::kMaxFormatted, plat::Utf8ToUtf16(format), args...);
     }
     void WriteText(LONG level, std::u16string_view category, const std::u16string& text);
-    CLog* Parent();
+    CLog* Parent() const;
     void WriteFiles(const logging::LogEntry& entry);
     void WriteOutput(int index, const logging::LogEntry& entry);
     void WriteConsole(const std::u16string& line, const std::u16string& message);
@@ -122,5 +127,6 @@ private:
     std::array<Output, 2> m_outputs;
     std::recursive_mutex m_lock;
     BOOL m_flush = TRUE;
-    CLog* m_parent = nullptr;
+    std::atomic<CLog*> m_parent{nullptr};
+    std::vector<CLog*> m_children;  // guarded by the process-wide link lock
 };

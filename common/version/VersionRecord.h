@@ -7,9 +7,9 @@
 // 8 bits of minor in bits 16-23 and the build in bits 0-15; then the
 // revision. Shown as "%lu.%lu.%lu.%lu".
 //
-// A binary gets its record from the build: every target that links
-// lumetra_common compiles one in, and lumetra_version_record(<target>) adds
-// one to a target that does not (the resource library).
+// The build gives every executable and shared library of the project its
+// record (common/CMakeLists.txt, from version_record.cpp.in); the version is
+// the project's, the revision LUMETRA_BUILD_REVISION.
 #pragma once
 
 #include <array>
@@ -50,9 +50,3 @@ static_assert(sizeof(VersionRecord) == 24);
 HRESULT ReadVersionRecord(const std::string& path, VersionRecord& out);
 
 }  // namespace version
-
-// Emits this binary's record; used once per binary by the generated source.
-#define LUMETRA_VERSION_RECORD(major, minor, build, revision)                                          \
-    [[gnu::used, gnu::section(".lumetra_version")]] static const ::version::VersionRecord             \
-        lumetra_version_record_instance{::version::kMagic, ::version::Pack(major, minor, build, revision), \
-                                        ::version::Pack(major, minor, build, revision)}

@@ -81,28 +81,6 @@ TEST(BinaryRecordScramble, OnlyStringBytesChangeAndTerminatorsStayZero) {
     EXPECT_EQ(BuildBinaryRecord(Entry(u"C", u"msg"), true, 16), plain);
 }
 
-TEST(BinaryRecordReading, WalksFieldsAndReportsATruncatedLastRecord) {
-    const std::string data = BuildBinaryRecord(Entry(u"SOCKETS", u"first"), true, 5) +
-                             BuildBinaryRecord(Entry(u"", u"second"), true, 5);
-    const std::string cut = data.substr(0, data.size() - 3);
-    BinaryRecordReader reader(AsBytes(cut), 5);
-    DecodedRecord record;
-    ASSERT_EQ(reader.Next(record), ReadStatus::Record);
-    EXPECT_EQ(record.category, "SOCKETS");
-    EXPECT_EQ(record.message, "first");
-    EXPECT_EQ(record.level, 5);
-    EXPECT_EQ(record.time, 0x0123456789ABCDEFull);
-    EXPECT_EQ(record.tag, 0x77u);
-    EXPECT_EQ(reader.Next(record), ReadStatus::Truncated);
-    EXPECT_EQ(reader.Next(record), ReadStatus::Truncated);
-
-    BinaryRecordReader whole(AsBytes(data), 5);
-    ASSERT_EQ(whole.Next(record), ReadStatus::Record);
-    ASSERT_EQ(whole.Next(record), ReadStatus::Record);
-    EXPECT_EQ(record.message, "second");
-    EXPECT_EQ(whole.Next(record), ReadStatus::End);
-}
-
 class BinaryLogOutput : public logtest::LogFixture {};
 
 TEST_F(BinaryLogOutput, EntriesRoundTripThroughTheFile) {

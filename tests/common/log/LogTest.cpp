@@ -109,6 +109,17 @@ TEST_F(LogParentTest, ChildWritesNothingItselfAndTheParentFilters) {
     EXPECT_EQ(logtest::ReadAll(Path("child.log")), "");
 }
 
+TEST_F(LogParentTest, DestroyingTheParentDetachesItsChildren) {
+    CLog child;
+    ASSERT_TRUE(StartLog(child, "child.log", 15));
+    {
+        CLog parent;
+        ASSERT_TRUE(child.SetParent(&parent));
+    }
+    CLog::Print(&child, 15, u"", u"own output again");
+    EXPECT_EQ(logtest::ReadAll(Path("child.log")), "05.03.2007 14:02:09:031 ALW: own output again\r\n");
+}
+
 TEST_F(LogParentTest, ParentChainsThatLoopAreRefused) {
     CLog a, b;
     EXPECT_FALSE(a.SetParent(&a));
