@@ -81,7 +81,11 @@ HGDIOBJ GetStockObject(int kind) {
 
 BOOL DeleteObject(HGDIOBJ object) {
     auto obj = LookupObject(object);
-    if (!obj) {
+    // Only drawing objects: a window, DC, icon or image list handle is refused.
+    const bool drawingObject = std::dynamic_pointer_cast<Bitmap>(obj) || std::dynamic_pointer_cast<Brush>(obj) ||
+                               std::dynamic_pointer_cast<Pen>(obj) || std::dynamic_pointer_cast<Font>(obj) ||
+                               std::dynamic_pointer_cast<RegionObject>(obj);
+    if (!drawingObject) {
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
     }

@@ -9,6 +9,9 @@
 // is down, the window captures the mouse and the moves that reach it are
 // turned into SetWindowPos calls (so WM_WINDOWPOSCHANGING handlers can snap
 // it) until the button is released.
+//
+// Lock order: the input lock may be held while the window lock is taken,
+// never the reverse; no message is sent with the input lock held.
 #pragma once
 
 #include "ui/ui_constants.h"

@@ -111,7 +111,16 @@ BOOL UpdateWindow(HWND hwnd) {
 }
 
 BOOL RedrawWindow(HWND hwnd, const RECT* rect, HRGN rgn, UINT flags) {
-    if (!hwnd) hwnd = GetDesktopWindow();
+    if (!hwnd) {
+        // The whole screen: every top-level window with its children.
+        std::vector<HWND> all;
+        {
+            std::lock_guard lock(WindowsMutex());
+            all = TopLevelWindows();
+        }
+        for (HWND h : all) RedrawWindow(h, nullptr, nullptr, flags | RDW_ALLCHILDREN);
+        return TRUE;
+    }
     if (!GetWindowObject(hwnd)) return FALSE;
     std::optional<Region> area;
     if (rgn) {

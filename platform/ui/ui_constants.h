@@ -368,6 +368,16 @@ constexpr UINT DT_CALCRECT = 0x00000400;
 constexpr UINT DT_NOPREFIX = 0x00000800;
 constexpr UINT DT_END_ELLIPSIS = 0x00008000;
 
+// Owner drawing (DRAWITEMSTRUCT).
+constexpr UINT ODT_BUTTON = 4;
+constexpr UINT ODA_DRAWENTIRE = 0x0001;
+constexpr UINT ODA_SELECT = 0x0002;
+constexpr UINT ODA_FOCUS = 0x0004;
+constexpr UINT ODS_SELECTED = 0x0001;
+constexpr UINT ODS_GRAYED = 0x0002;
+constexpr UINT ODS_DISABLED = 0x0004;
+constexpr UINT ODS_FOCUS = 0x0010;
+
 // Image lists.
 constexpr UINT ILC_MASK = 0x0001;
 constexpr UINT ILC_COLOR = 0x0000;

@@ -272,6 +272,19 @@ struct ICONINFO {
     HBITMAP hbmColor = nullptr;
 };
 
+// WM_DRAWITEM's record for owner-drawn controls.
+struct DRAWITEMSTRUCT {
+    UINT CtlType = 0;
+    UINT CtlID = 0;
+    UINT itemID = 0;
+    UINT itemAction = 0;
+    UINT itemState = 0;
+    HWND hwndItem = nullptr;
+    HDC hDC = nullptr;
+    RECT rcItem;
+    ULONG_PTR itemData = 0;
+};
+
 struct BLENDFUNCTION {
     BYTE BlendOp = 0;
     BYTE BlendFlags = 0;

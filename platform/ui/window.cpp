@@ -367,8 +367,12 @@ HWND GetWindow(HWND hwnd, UINT relation) {
     std::lock_guard lock(WindowsMutex());
     auto w = GetWindowObject(hwnd);
     if (!w) return nullptr;
-    if (relation == GW_CHILD) return w->children.empty() ? nullptr : w->children.front();
-    if (relation == GW_OWNER) return w->owner;
+    const bool desktop = hwnd == GetDesktopWindow();
+    if (relation == GW_CHILD) {
+        const auto& children = desktop ? TopLevelWindows() : w->children;
+        return children.empty() ? nullptr : children.front();
+    }
+    if (relation == GW_OWNER || desktop) return relation == GW_OWNER ? w->owner : nullptr;
     std::vector<HWND>* siblings = &TopLevelWindows();
     if (w->IsChild()) {
         auto parent = Lookup<Window>(w->parent);

@@ -108,6 +108,7 @@ TEST(MemoryDc, SelectionRulesFollowGdi) {
     EXPECT_EQ(SelectObject(a, stock), colour);
     EXPECT_TRUE(DeleteObject(colour));
     EXPECT_TRUE(DeleteObject(GetStockObject(WHITE_BRUSH))) << "stock objects survive";
+    EXPECT_FALSE(DeleteObject(a)) << "a DC is no drawing object";
     EXPECT_NE(plat::ui::LookupObject(GetStockObject(WHITE_BRUSH)), nullptr);
     DeleteObject(fromFresh);
     DeleteDC(a);
