@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "ui/object_table.h"
+#include "resource/resource_types.h"
 #include "ui/ui_types.h"
 
 constexpr UINT MF_BYCOMMAND = 0x0000;
