@@ -2,6 +2,7 @@
 
 #include <mutex>
 
+#include "ui/dialog.h"
 #include "ui/message_queue.h"
 
 namespace plat::ui {
@@ -12,13 +13,14 @@ ModalShownHook g_hook;
 
 }  // namespace
 
-bool RunModalLoop(const std::function<bool()>& done) {
+bool RunModalLoop(const std::function<bool()>& done, HWND dialog) {
     MSG msg;
     while (!done()) {
         if (GetMessageW(&msg, nullptr, 0, 0) <= 0) {
             PostQuitMessage(int(msg.wParam));
             return false;
         }
+        if (dialog && IsDialogMessageW(dialog, &msg)) continue;
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
     }

@@ -11,8 +11,9 @@
 namespace plat::ui {
 
 // Pumps this thread's messages until done() holds or WM_QUIT arrives (it is
-// posted again for the outer loop). Returns false on WM_QUIT.
-bool RunModalLoop(const std::function<bool()>& done);
+// posted again for the outer loop). Returns false on WM_QUIT. With a dialog,
+// its keyboard handling (Enter, Esc) applies.
+bool RunModalLoop(const std::function<bool()>& done, HWND dialog = nullptr);
 
 // Called with each modal window once it is shown; null removes the hook.
 using ModalShownHook = std::function<void(HWND modal)>;
