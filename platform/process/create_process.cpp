@@ -43,25 +43,37 @@ void SetLauncher(Launcher launcher, std::optional<Desktop> desktop) {
     g_desktop = std::move(desktop);
 }
 
+DWORD Launch(const std::vector<std::string>& argv) {
+    Launcher launcher;
+    {
+        std::lock_guard lock(g_mutex);
+        launcher = g_launcher;
+    }
+    return launcher ? launcher(argv) : Spawn(argv);
+}
+
+Desktop CurrentDesktop() {
+    std::lock_guard lock(g_mutex);
+    return g_desktop ? *g_desktop : ThisDesktop();
+}
+
 }  // namespace plat::process
 
 BOOL CreateProcessW(LPCWSTR application, LPWSTR command_line, void*, void*, BOOL, DWORD, void*, LPCWSTR, void*,
                     PROCESS_INFORMATION* info) {
     using namespace plat::process;
-    std::u16string line = command_line ? command_line : (application ? application : u"");
-    Launcher launcher;
-    Desktop desktop;
+    const std::u16string line = command_line ? command_line : (application ? application : u"");
+    bool recorded = false;
     {
         std::lock_guard lock(g_mutex);
-        launcher = g_launcher;
-        desktop = g_desktop ? *g_desktop : ThisDesktop();
+        recorded = bool(g_launcher);
     }
-    const auto argv = MapCommandLine(line, desktop);
+    const auto argv = MapCommandLine(line, CurrentDesktop());
     if (!argv) {
         SetLastError(ERROR_FILE_NOT_FOUND);
         return FALSE;
     }
-    const DWORD pid = launcher ? launcher(*argv) : Spawn(*argv);
+    const DWORD pid = Launch(*argv);
     if (pid == 0) {
         SetLastError(ERROR_FILE_NOT_FOUND);
         return FALSE;
@@ -69,7 +81,7 @@ BOOL CreateProcessW(LPCWSTR application, LPWSTR command_line, void*, void*, BOOL
     if (info) {
         *info = PROCESS_INFORMATION{};
         info->dwProcessId = pid;
-        if (!launcher) info->hProcess = Waiter(pid);
+        if (!recorded) info->hProcess = Waiter(pid);
     }
     return TRUE;
 }

@@ -29,6 +29,11 @@ namespace plat::process {
 using Launcher = std::function<DWORD(const std::vector<std::string>& argv)>;
 void SetLauncher(Launcher launcher, std::optional<Desktop> desktop = std::nullopt);
 
+// Starts argv detached through the current launcher; the process id, or 0.
+DWORD Launch(const std::vector<std::string>& argv);
+// The desktop the current launcher sees.
+Desktop CurrentDesktop();
+
 }  // namespace plat::process
 
 // The other arguments of the Windows call are accepted and ignored.
