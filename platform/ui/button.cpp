@@ -135,11 +135,7 @@ LRESULT ButtonProc(HWND hwnd, UINT message, WPARAM wp, LPARAM lp) {
         case WM_ENABLE:
         case WM_SETFOCUS:
         case WM_KILLFOCUS: InvalidateRect(hwnd, nullptr, FALSE); return 0;
-        case WM_SETTEXT: {
-            const LRESULT r = DefWindowProcW(hwnd, message, wp, lp);
-            InvalidateRect(hwnd, nullptr, FALSE);
-            return r;
-        }
+        case WM_SETTEXT: return SetTextAndRedraw(hwnd, wp, lp, FALSE);
     }
     return DefWindowProcW(hwnd, message, wp, lp);
 }

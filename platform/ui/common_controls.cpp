@@ -7,6 +7,7 @@
 #include "ui/dialog.h"
 #include "ui/gdi_objects.h"
 #include "ui/message_queue.h"
+#include "ui/paint.h"
 #include "ui/window.h"
 
 namespace plat::ui {
@@ -24,6 +25,12 @@ bool RegisterControlClass(LPCWSTR name, WNDPROC proc, UINT class_style) {
     wc.lpszClassName = name;
     done = RegisterClassExW(&wc) != 0;
     return done;
+}
+
+LRESULT SetTextAndRedraw(HWND hwnd, WPARAM wp, LPARAM lp, BOOL erase) {
+    const LRESULT result = DefWindowProcW(hwnd, WM_SETTEXT, wp, lp);
+    InvalidateRect(hwnd, nullptr, erase);
+    return result;
 }
 
 void NotifyParentCommand(HWND control, WORD code) {

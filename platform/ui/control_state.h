@@ -39,6 +39,9 @@ private:
 // Registers a control class once per process; true when it is registered.
 bool RegisterControlClass(LPCWSTR name, WNDPROC proc, UINT class_style = 0);
 
+// WM_SETTEXT of a control that shows its text: stores it and repaints.
+LRESULT SetTextAndRedraw(HWND hwnd, WPARAM wp, LPARAM lp, BOOL erase);
+
 // Sends a control's notification to its parent: WM_COMMAND with the control
 // id and code.
 void NotifyParentCommand(HWND control, WORD code);

@@ -46,11 +46,7 @@ LRESULT StaticProc(HWND hwnd, UINT message, WPARAM wp, LPARAM lp) {
         case WM_NCHITTEST: return HTTRANSPARENT;  // clicks go to what lies below
         case WM_SETFONT: Statics().Of(hwnd)->font = reinterpret_cast<HFONT>(wp); return 0;
         case WM_GETFONT: return reinterpret_cast<LRESULT>(Statics().Of(hwnd)->font);
-        case WM_SETTEXT: {
-            const LRESULT r = DefWindowProcW(hwnd, message, wp, lp);
-            InvalidateRect(hwnd, nullptr, TRUE);
-            return r;
-        }
+        case WM_SETTEXT: return SetTextAndRedraw(hwnd, wp, lp, TRUE);
     }
     return DefWindowProcW(hwnd, message, wp, lp);
 }
