@@ -6,6 +6,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "base/program_path.h"
 #include "base/text.h"
 
 namespace plat::process {
@@ -32,14 +33,6 @@ std::optional<char> ExplorerDrive(const std::string& line) {
     return letter;
 }
 
-bool OnPath(const std::string& name) {
-    const char* path = std::getenv("PATH");
-    std::stringstream dirs(path ? path : "");
-    for (std::string dir; std::getline(dirs, dir, ':');)
-        if (!dir.empty() && access((dir + "/" + name).c_str(), X_OK) == 0) return true;
-    return false;
-}
-
 // Mount points of block devices, root first, in mountinfo order.
 std::vector<std::string> BlockMounts() {
     std::vector<std::string> mounts{"/"};
@@ -61,7 +54,7 @@ std::vector<std::string> BlockMounts() {
 }  // namespace
 
 Desktop ThisDesktop() {
-    return Desktop{&OnPath, [](char letter) -> std::optional<std::string> {
+    return Desktop{&ProgramOnPath, [](char letter) -> std::optional<std::string> {
                        const auto mounts = BlockMounts();
                        const std::size_t index = std::size_t(letter - 'C');
                        if (letter < 'C' || index >= mounts.size()) return std::nullopt;

@@ -9,6 +9,7 @@
 #include <mutex>
 #include <sstream>
 
+#include "base/program_path.h"
 #include "base/text.h"
 
 namespace plat::ui {
@@ -17,14 +18,6 @@ namespace {
 std::mutex g_mutex;
 FileChooser g_chooser;
 thread_local DWORD t_error = 0;
-
-bool OnPath(const std::string& name) {
-    const char* path = std::getenv("PATH");
-    std::stringstream dirs(path ? path : "");
-    for (std::string dir; std::getline(dirs, dir, ':');)
-        if (!dir.empty() && access((dir + "/" + name).c_str(), X_OK) == 0) return true;
-    return false;
-}
 
 std::string Quote(const std::string& s) {
     std::string out = "'";
@@ -46,14 +39,14 @@ std::optional<std::string> RunChooser(const std::string& command) {
 
 // nothing: no chooser on this desktop; an empty optional inside: cancelled.
 std::optional<std::optional<std::string>> DesktopChooser(const SaveRequest& r) {
-    if (OnPath("zenity")) {
+    if (ProgramOnPath("zenity")) {
         std::string cmd = "zenity --file-selection --save --title=" + Quote(r.title) +
                           " --filename=" + Quote(r.defaultName);
         if (r.overwritePrompt) cmd += " --confirm-overwrite";
         for (const auto& [name, patterns] : r.filters) cmd += " --file-filter=" + Quote(name + " | " + patterns);
         return RunChooser(cmd + " 2>/dev/null");
     }
-    if (OnPath("kdialog")) {
+    if (ProgramOnPath("kdialog")) {
         std::string filter;
         for (const auto& [name, patterns] : r.filters) filter += (filter.empty() ? "" : "\n") + patterns + "|" + name;
         return RunChooser("kdialog --getsavefilename " + Quote(r.defaultName) + " " + Quote(filter) + " 2>/dev/null");
