@@ -1,0 +1,52 @@
+#include <map>
+#include <mutex>
+#include <string>
+
+#include "ui/control_procs.h"
+#include "ui/control_state.h"
+#include "ui/dialog.h"
+#include "ui/gdi_objects.h"
+#include "ui/message_queue.h"
+#include "ui/paint.h"
+#include "ui/window.h"
+
+namespace plat::ui {
+
+bool RegisterControlClass(LPCWSTR name, WNDPROC proc, UINT class_style) {
+    static std::mutex mutex;
+    static std::map<std::u16string, bool> registered;
+    std::lock_guard lock(mutex);
+    bool& done = registered[name];
+    if (done) return true;
+    WNDCLASSEXW wc;
+    wc.style = class_style;
+    wc.lpfnWndProc = proc;
+    wc.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
+    wc.lpszClassName = name;
+    done = RegisterClassExW(&wc) != 0;
+    return done;
+}
+
+LRESULT SetTextAndRedraw(HWND hwnd, WPARAM wp, LPARAM lp, BOOL erase) {
+    const LRESULT result = DefWindowProcW(hwnd, WM_SETTEXT, wp, lp);
+    InvalidateRect(hwnd, nullptr, erase);
+    return result;
+}
+
+void NotifyParentCommand(HWND control, WORD code) {
+    HWND parent = GetParent(control);
+    if (parent)
+        SendMessageW(parent, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(control), code), reinterpret_cast<LPARAM>(control));
+}
+
+}  // namespace plat::ui
+
+void InitCommonControls() {
+    using namespace plat::ui;
+    RegisterControlClass(WC_DIALOG, &DefDlgProcW);
+    RegisterControlClass(WC_BUTTON, &ButtonProc);
+    RegisterControlClass(WC_STATIC, &StaticProc);
+    RegisterControlClass(TRACKBAR_CLASSW, &TrackbarProc);
+    RegisterControlClass(ANIMATE_CLASSW, &AnimateProc);
+    RegisterControlClass(TOOLTIPS_CLASSW, &TooltipProc);
+}

@@ -1,0 +1,189 @@
+#include "ui/dialog.h"
+
+#include <map>
+#include <mutex>
+#include <utility>
+
+#include "base/last_error.h"
+#include "base/text.h"
+#include "base/win_errors.h"
+#include "resource/module.h"
+#include "ui/control_state.h"
+#include "ui/font.h"
+#include "ui/gdi_objects.h"
+#include "ui/input.h"
+#include "ui/message_queue.h"
+#include "ui/window.h"
+#include "ui/window_pos.h"
+
+namespace {
+
+struct DialogState {
+    DLGPROC proc = nullptr;
+    INT_PTR result = 0;
+    HFONT font = nullptr;
+    WORD defaultId = 0;  // set by DM_SETDEFID
+};
+
+plat::ui::ControlStates<DialogState>& Dialogs() {
+    static plat::ui::ControlStates<DialogState> states;
+    return states;
+}
+
+// Handed from CreateDialogIndirectParamW to the dialog's first message, so
+// the dialog procedure sees the whole creation.
+thread_local DLGPROC t_pendingProc = nullptr;
+
+HFONT DialogFont(const plat::resource::DialogTemplate& d) {
+    if (d.faceName.empty() || d.pointSize == 0) return nullptr;
+    return CreatePointFontW(int(d.pointSize) * 10, d.faceName.c_str(), nullptr);
+}
+
+bool CreateControls(HWND dialog, HINSTANCE instance, const plat::resource::DialogTemplate& d, HFONT font) {
+    for (const auto& item : d.items) {
+        HWND control = CreateWindowExW(item.exStyle, item.className.c_str(), item.text.c_str(), item.style | WS_CHILD,
+                                       item.x, item.y, item.cx, item.cy, dialog,
+                                       reinterpret_cast<HMENU>(std::uintptr_t(item.id)), instance, nullptr);
+        if (!control) return false;
+        if (font) SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    }
+    return true;
+}
+
+// The first enabled control of the template with WS_TABSTOP, else the
+// template's first control.
+HWND FirstTabStop(HWND dialog, const plat::resource::DialogTemplate& d) {
+    for (const auto& item : d.items) {
+        if ((item.style & WS_TABSTOP) && !(item.style & WS_DISABLED)) return GetDlgItem(dialog, item.id);
+    }
+    return d.items.empty() ? nullptr : GetDlgItem(dialog, d.items.front().id);
+}
+
+bool IsButton(HWND hwnd) {
+    WCHAR name[16];
+    return GetClassNameW(hwnd, name, 16) > 0 && plat::EqualsNoCase(std::u16string_view(name), WC_BUTTON);
+}
+
+// The button Enter presses: the one the dialog names, else IDOK.
+int DefaultButtonId(HWND dialog) {
+    const LRESULT def = SendMessageW(dialog, DM_GETDEFID, 0, 0);
+    return HIWORD(DWORD(def)) == DC_HASDEFID ? LOWORD(DWORD(def)) : IDOK;
+}
+
+void PressButton(HWND dialog, int id) {
+    HWND button = GetDlgItem(dialog, id);
+    if (button && !IsWindowEnabled(button)) return;
+    SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(button));
+}
+
+}  // namespace
+
+LRESULT DefDlgProcW(HWND hwnd, UINT message, WPARAM wp, LPARAM lp) {
+    auto state = Dialogs().Of(hwnd);
+    if (message == WM_NCCREATE && !state->proc) state->proc = std::exchange(t_pendingProc, nullptr);
+    if (state->proc) {
+        if (INT_PTR handled = state->proc(hwnd, message, wp, lp)) return handled;
+    }
+    switch (message) {
+        case WM_INITDIALOG: return TRUE;  // let the system focus the first control
+        case WM_CLOSE: PressButton(hwnd, IDCANCEL); return 0;
+        case DM_SETDEFID: state->defaultId = WORD(wp); return TRUE;
+        case DM_GETDEFID:
+            if (state->defaultId) return MAKELPARAM(state->defaultId, DC_HASDEFID);
+            for (HWND child = GetWindow(hwnd, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+                if ((GetWindowLongW(child, GWL_STYLE) & BS_TYPEMASK) == BS_DEFPUSHBUTTON && IsButton(child))
+                    return MAKELPARAM(GetDlgCtrlID(child), DC_HASDEFID);
+            }
+            return 0;
+        case WM_NCDESTROY: {
+            const HFONT font = state->font;
+            Dialogs().Drop(hwnd);
+            if (font) DeleteObject(font);
+            break;
+        }
+    }
+    return DefWindowProcW(hwnd, message, wp, lp);
+}
+
+HWND CreateDialogIndirectParamW(HINSTANCE instance, const plat::resource::DialogTemplate& d, HWND parent,
+                                DLGPROC proc, LPARAM param) {
+    InitCommonControls();
+    POINT origin{d.x, d.y};
+    const bool child = (d.style & WS_CHILD) != 0;
+    if (parent && !child) ClientToScreen(parent, &origin);
+    t_pendingProc = proc;
+    HWND dialog = CreateWindowExW(d.exStyle, WC_DIALOG, d.caption.c_str(), d.style & ~WS_VISIBLE, origin.x, origin.y,
+                                  d.cx, d.cy, parent, nullptr, instance, nullptr);
+    t_pendingProc = nullptr;
+    if (!dialog) return nullptr;
+    const HFONT font = DialogFont(d);
+    Dialogs().Of(dialog)->font = font;
+    if (font) SendMessageW(dialog, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    if (!CreateControls(dialog, instance, d, font)) {
+        DestroyWindow(dialog);
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return nullptr;
+    }
+    HWND focus = FirstTabStop(dialog, d);
+    if (SendMessageW(dialog, WM_INITDIALOG, reinterpret_cast<WPARAM>(focus), param) && focus) SetFocus(focus);
+    if (!IsWindow(dialog)) return nullptr;  // destroyed by its own initialisation
+    if (d.style & WS_VISIBLE) ShowWindow(dialog, SW_SHOWNORMAL);
+    return dialog;
+}
+
+HWND CreateDialogParamW(HINSTANCE instance, LPCWSTR name, HWND parent, DLGPROC proc, LPARAM param) {
+    const auto data = IS_INTRESOURCE(name)
+                          ? plat::resource::FindResourceData(instance, RT_DIALOG, UINT(reinterpret_cast<std::uintptr_t>(name)))
+                          : std::nullopt;
+    const auto dialog = data ? plat::resource::ParseDialog(*data) : std::nullopt;
+    if (!dialog) {
+        SetLastError(data ? ERROR_RESOURCE_DATA_NOT_FOUND : ERROR_RESOURCE_NAME_NOT_FOUND);
+        return nullptr;
+    }
+    return CreateDialogIndirectParamW(instance, *dialog, parent, proc, param);
+}
+
+BOOL IsDialogMessageW(HWND dialog, MSG* msg) {
+    if (!dialog || !msg || (msg->hwnd != dialog && !IsChild(dialog, msg->hwnd))) return FALSE;
+    if (msg->message == WM_KEYDOWN && msg->wParam == WPARAM(VK_RETURN)) {
+        PressButton(dialog, DefaultButtonId(dialog));
+        return TRUE;
+    }
+    if (msg->message == WM_KEYDOWN && msg->wParam == WPARAM(VK_ESCAPE)) {
+        PressButton(dialog, IDCANCEL);
+        return TRUE;
+    }
+    TranslateMessage(msg);
+    DispatchMessageW(msg);
+    return TRUE;
+}
+
+BOOL EndDialog(HWND dialog, INT_PTR result) {
+    auto state = Dialogs().Find(dialog);
+    if (!state) {
+        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+        return FALSE;
+    }
+    state->result = result;
+    ShowWindow(dialog, SW_HIDE);
+    return TRUE;
+}
+
+BOOL SetDlgItemTextW(HWND dialog, int id, LPCWSTR text) {
+    HWND item = GetDlgItem(dialog, id);
+    return item ? SetWindowTextW(item, text) : FALSE;
+}
+
+UINT GetDlgItemTextW(HWND dialog, int id, LPWSTR buffer, int capacity) {
+    HWND item = GetDlgItem(dialog, id);
+    if (!item) {
+        if (buffer && capacity > 0) buffer[0] = 0;
+        return 0;
+    }
+    return UINT(GetWindowTextW(item, buffer, capacity));
+}
+
+LRESULT SendDlgItemMessageW(HWND dialog, int id, UINT message, WPARAM wp, LPARAM lp) {
+    HWND item = GetDlgItem(dialog, id);
+    return item ? SendMessageW(item, message, wp, lp) : 0;
+}

@@ -1,0 +1,44 @@
+#include "ui/modal_loop.h"
+
+#include <mutex>
+
+#include "ui/dialog.h"
+#include "ui/message_queue.h"
+
+namespace plat::ui {
+namespace {
+
+std::mutex g_hookMutex;
+ModalShownHook g_hook;
+
+}  // namespace
+
+bool RunModalLoop(const std::function<bool()>& done, HWND dialog) {
+    MSG msg;
+    while (!done()) {
+        if (GetMessageW(&msg, nullptr, 0, 0) <= 0) {
+            PostQuitMessage(int(msg.wParam));
+            return false;
+        }
+        if (dialog && IsDialogMessageW(dialog, &msg)) continue;
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+    return true;
+}
+
+void SetModalShownHook(ModalShownHook hook) {
+    std::lock_guard lock(g_hookMutex);
+    g_hook = std::move(hook);
+}
+
+void NotifyModalShown(HWND modal) {
+    ModalShownHook hook;
+    {
+        std::lock_guard lock(g_hookMutex);
+        hook = g_hook;
+    }
+    if (hook) hook(modal);
+}
+
+}  // namespace plat::ui

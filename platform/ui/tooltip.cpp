@@ -1,0 +1,205 @@
+// The tooltip control: tools are rectangles of windows, identified by
+// (window, id), each with a text. The owner relays its mouse messages
+// (TTM_RELAYEVENT); when the pointer rests over a tool for the initial delay
+// (500 ms) the tip appears below and right of the pointer, and it goes away
+// when the pointer leaves the tool, a button is pressed, the auto-pop delay
+// (5 s) passes or the control is deactivated. Moving onto another tool while
+// a tip shows switches the tip at once. The tip window is the control itself,
+// a top-level popup.
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "base/text.h"
+#include "ui/control_procs.h"
+#include "ui/control_state.h"
+#include "ui/device_context.h"
+#include "ui/draw.h"
+#include "ui/gdi_objects.h"
+#include "ui/input.h"
+#include "ui/message_queue.h"
+#include "ui/paint.h"
+#include "ui/rect.h"
+#include "ui/text.h"
+#include "ui/window.h"
+#include "ui/window_pos.h"
+
+namespace plat::ui {
+namespace {
+
+constexpr UINT_PTR kShowTimer = 1;
+constexpr UINT_PTR kPopTimer = 2;
+
+struct Tool {
+    HWND hwnd = nullptr;
+    UINT_PTR id = 0;
+    RECT rect{};
+    std::u16string text;
+};
+
+struct TooltipState {
+    std::vector<Tool> tools;
+    bool active = true;
+    UINT initialMs = 500;
+    UINT autopopMs = 5000;
+    int hover = -1;  // tool under the pointer
+    POINT pointer{};
+    bool shown = false;
+};
+
+ControlStates<TooltipState>& Tooltips() {
+    static ControlStates<TooltipState> states;
+    return states;
+}
+
+int FindTool(const TooltipState& s, HWND hwnd, UINT_PTR id) {
+    for (std::size_t i = 0; i < s.tools.size(); ++i)
+        if (s.tools[i].hwnd == hwnd && s.tools[i].id == id) return int(i);
+    return -1;
+}
+
+int ToolAt(const TooltipState& s, HWND hwnd, POINT client) {
+    for (std::size_t i = 0; i < s.tools.size(); ++i)
+        if (s.tools[i].hwnd == hwnd && PtInRect(&s.tools[i].rect, client)) return int(i);
+    return -1;
+}
+
+void Hide(HWND tip, TooltipState& s) {
+    KillTimer(tip, kShowTimer);
+    KillTimer(tip, kPopTimer);
+    if (s.shown) ShowWindow(tip, SW_HIDE);
+    s.shown = false;
+}
+
+void Show(HWND tip, TooltipState& s) {
+    KillTimer(tip, kShowTimer);
+    if (s.hover < 0 || !s.active) return;
+    const Tool& tool = s.tools[std::size_t(s.hover)];
+    SetWindowTextW(tip, tool.text.c_str());
+    HDC hdc = GetDC(tip);
+    SIZE size{};
+    GetTextExtentPoint32W(hdc, tool.text.c_str(), int(tool.text.size()), &size);
+    ReleaseDC(tip, hdc);
+    SetWindowPos(tip, HWND_TOPMOST, s.pointer.x + 2, s.pointer.y + 20, size.cx + 8, size.cy + 4,
+                 SWP_NOACTIVATE | SWP_SHOWWINDOW);
+    InvalidateRect(tip, nullptr, TRUE);
+    s.shown = true;
+    SetTimer(tip, kPopTimer, s.autopopMs, nullptr);
+}
+
+void Relay(HWND tip, TooltipState& s, const MSG& msg) {
+    if (!s.active) return;
+    if (msg.message != WM_MOUSEMOVE) {
+        if (msg.message >= WM_LBUTTONDOWN && msg.message <= WM_MBUTTONDBLCLK) {
+            Hide(tip, s);
+            s.hover = -1;
+        }
+        return;
+    }
+    const POINT client{GET_X_LPARAM(msg.lParam), GET_Y_LPARAM(msg.lParam)};
+    s.pointer = client;
+    ClientToScreen(msg.hwnd, &s.pointer);
+    const int tool = ToolAt(s, msg.hwnd, client);
+    if (tool == s.hover) return;
+    s.hover = tool;
+    if (tool < 0) {
+        Hide(tip, s);
+    } else if (s.shown) {
+        Show(tip, s);
+    } else {
+        SetTimer(tip, kShowTimer, s.initialMs, nullptr);
+    }
+}
+
+void AddTool(TooltipState& s, const TTTOOLINFOW& info) {
+    Tool tool{info.hwnd, info.uId, info.rect, info.lpszText ? std::u16string(info.lpszText) : std::u16string()};
+    if (info.uFlags & TTF_IDISHWND) GetClientRect(reinterpret_cast<HWND>(info.uId), &tool.rect);
+    const int existing = FindTool(s, info.hwnd, info.uId);
+    if (existing >= 0) s.tools[std::size_t(existing)] = std::move(tool);
+    else s.tools.push_back(std::move(tool));
+}
+
+void DeleteTool(HWND tip, TooltipState& s, const TTTOOLINFOW& info) {
+    const int index = FindTool(s, info.hwnd, info.uId);
+    if (index < 0) return;
+    if (s.hover == index) {
+        Hide(tip, s);
+        s.hover = -1;
+    } else if (s.hover > index) {
+        --s.hover;
+    }
+    s.tools.erase(s.tools.begin() + index);
+}
+
+void Paint(HWND tip) {
+    PAINTSTRUCT ps;
+    HDC hdc = BeginPaint(tip, &ps);
+    RECT rc;
+    GetClientRect(tip, &rc);
+    HBRUSH back = CreateSolidBrush(RGB(255, 255, 225));
+    FillRect(hdc, &rc, back);
+    DeleteObject(back);
+    HBRUSH frame = CreateSolidBrush(RGB(0, 0, 0));
+    FrameRect(hdc, &rc, frame);
+    DeleteObject(frame);
+    WCHAR text[512];
+    GetWindowTextW(tip, text, 512);
+    SetBkMode(hdc, TRANSPARENT);
+    SetTextColor(hdc, RGB(0, 0, 0));
+    DrawTextW(hdc, text, -1, &rc, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+    EndPaint(tip, &ps);
+}
+
+}  // namespace
+
+LRESULT TooltipProc(HWND hwnd, UINT message, WPARAM wp, LPARAM lp) {
+    if (message == WM_NCDESTROY) {
+        Tooltips().Drop(hwnd);
+        return DefWindowProcW(hwnd, message, wp, lp);
+    }
+    auto s = Tooltips().Of(hwnd);
+    const auto* info = reinterpret_cast<const TTTOOLINFOW*>(lp);
+    switch (message) {
+        case TTM_ADDTOOLW: AddTool(*s, *info); return TRUE;
+        case TTM_DELTOOLW: DeleteTool(hwnd, *s, *info); return 0;
+        case TTM_NEWTOOLRECTW:
+            if (int i = FindTool(*s, info->hwnd, info->uId); i >= 0) s->tools[std::size_t(i)].rect = info->rect;
+            return 0;
+        case TTM_UPDATETIPTEXTW:
+            if (int i = FindTool(*s, info->hwnd, info->uId); i >= 0) {
+                s->tools[std::size_t(i)].text = info->lpszText ? info->lpszText : u"";
+                if (s->shown && s->hover == i) Show(hwnd, *s);
+            }
+            return 0;
+        case TTM_GETTEXTW:
+            if (int i = FindTool(*s, info->hwnd, info->uId); i >= 0 && info->lpszText) {
+                const auto& text = s->tools[std::size_t(i)].text;
+                std::copy(text.begin(), text.end(), info->lpszText);
+                info->lpszText[text.size()] = 0;
+            }
+            return 0;
+        case TTM_GETTOOLCOUNT: return LRESULT(s->tools.size());
+        case TTM_ACTIVATE:
+            s->active = wp != 0;
+            if (!s->active) {
+                Hide(hwnd, *s);
+                s->hover = -1;
+            }
+            return 0;
+        case TTM_SETDELAYTIME:
+            if (wp == TTDT_INITIAL) s->initialMs = UINT(LOWORD(DWORD(lp)));
+            if (wp == TTDT_AUTOPOP) s->autopopMs = UINT(LOWORD(DWORD(lp)));
+            return 0;
+        case TTM_RELAYEVENT: Relay(hwnd, *s, *reinterpret_cast<const MSG*>(lp)); return 0;
+        case WM_TIMER:
+            if (wp == kShowTimer) Show(hwnd, *s);
+            if (wp == kPopTimer) Hide(hwnd, *s);
+            return 0;
+        case WM_PAINT: Paint(hwnd); return 0;
+        case WM_ERASEBKGND: return 1;
+        case WM_NCHITTEST: return HTTRANSPARENT;
+    }
+    return DefWindowProcW(hwnd, message, wp, lp);
+}
+
+}  // namespace plat::ui

@@ -1,0 +1,153 @@
+#include "ui/framework_app.h"
+#include "ui/framework_controls.h"
+#include "ui/framework_dialog.h"
+#include "ui/input.h"
+
+#include "base/format.h"
+#include "sample_library.h"
+
+using namespace uitest;
+
+namespace {
+
+constexpr UINT ID_SHOW = 32771;
+constexpr UINT ID_ON_TOP = 32772;
+constexpr UINT ID_HELP = 32773;
+
+class SkinButton : public CButton {
+public:
+    std::vector<UINT> states;
+    bool presubclassed = false;
+    void PreSubclassWindow() override { presubclassed = IsWindow(m_hWnd); }
+    void DrawItem(DRAWITEMSTRUCT* dis) override {
+        states.push_back(dis->itemState);
+        HBRUSH brush = CreateSolidBrush(dis->itemState & ODS_SELECTED ? RGB(200, 0, 0) : RGB(0, 0, 200));
+        FillRect(dis->hDC, &dis->rcItem, brush);
+        DeleteObject(brush);
+    }
+};
+
+class SampleDialog : public CDialog {
+public:
+    SampleDialog() : CDialog(600) {}
+    std::vector<std::string> log;
+    bool onTop = true;
+    SkinButton ok;
+    CSliderCtrl slider;
+    CAnimateCtrl animation;
+
+    BOOL OnInitDialog() override {
+        log.push_back(GetDlgItem(1001) ? "init with controls" : "init without controls");
+        ok.SubclassDlgItem(IDOK, this);
+        slider.SubclassDlgItem(1001, this);
+        animation.SubclassDlgItem(1002, this);
+        slider.SetPos(30);
+        return TRUE;
+    }
+    void OnOK() override { log.push_back("ok"); }
+    void OnCancel() override { log.push_back("cancel"); }
+    void OnHScroll(UINT code, UINT pos, HWND) override { log.push_back(plat::Format("scroll %u %u", code, pos)); }
+    BOOL OnCmdMsg(UINT id, int code, CCmdUI* ui) override {
+        return RouteCommand(this, kRoutes, id, code, ui) || CDialog::OnCmdMsg(id, code, ui);
+    }
+
+private:
+    void OnShow() { log.push_back("show"); }
+    void OnToggleTop() { onTop = !onTop; }
+    void OnUpdateTop(CCmdUI* ui) { ui->SetCheck(onTop); }
+    void OnUpdateHelp(CCmdUI* ui) { ui->Enable(TRUE); }
+    static constexpr CommandRoute<SampleDialog> kRoutes[] = {
+        {ID_SHOW, &SampleDialog::OnShow, nullptr},
+        {ID_ON_TOP, &SampleDialog::OnToggleTop, &SampleDialog::OnUpdateTop},
+        {ID_HELP, nullptr, &SampleDialog::OnUpdateHelp},
+    };
+};
+
+class FrameworkTest : public SampleTest {
+protected:
+    void SetUp() override {
+        SampleTest::SetUp();
+        ASSERT_TRUE(m_dialog.Create());
+        Pump();
+    }
+    void TearDown() override {
+        m_dialog.DestroyWindow();
+        SampleTest::TearDown();
+    }
+    void Key(int vk) {
+        plat::ui::InjectKey(vk, true);
+        plat::ui::InjectKey(vk, false);
+        AfxPumpWaitingMessages();
+    }
+    CWinApp m_app{u"framework test"};
+    SampleDialog m_dialog;
+};
+
+}  // namespace
+
+TEST_F(FrameworkTest, DialogFromTemplateInitialisesAfterItsControls) {
+    EXPECT_EQ(m_dialog.log, (std::vector<std::string>{"init with controls"}));
+    EXPECT_TRUE(m_dialog.ok.presubclassed);
+    EXPECT_EQ(CWnd::FromHandlePermanent(m_dialog.m_hWnd), &m_dialog);
+    EXPECT_EQ(m_dialog.slider.GetPos(), 30);
+    EXPECT_EQ(m_dialog.slider.GetRangeMax(), 100);
+}
+
+TEST_F(FrameworkTest, EnterAndEscapeReachOnOKAndOnCancel) {
+    Key(VK_RETURN);
+    Key(VK_ESCAPE);
+    EXPECT_EQ(m_dialog.log, (std::vector<std::string>{"init with controls", "ok", "cancel"}));
+}
+
+TEST_F(FrameworkTest, CommandsAndMenuUpdatesRouteThroughTheTable) {
+    m_dialog.SendMessage(WM_COMMAND, ID_SHOW);
+    m_dialog.SendMessage(WM_COMMAND, ID_ON_TOP);
+    EXPECT_EQ(m_dialog.log.back(), "show");
+    EXPECT_FALSE(m_dialog.onTop);
+    EXPECT_EQ(m_dialog.SendMessage(WM_COMMAND, 999), 0) << "an unrouted command falls to the default";
+
+    HMENU bar = LoadMenuW(m_library, MAKEINTRESOURCEW(500));
+    HMENU popup = GetSubMenu(bar, 0);
+    HMENU more = GetSubMenu(popup, 3);
+    m_dialog.SendMessage(WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(popup), 0);
+    m_dialog.SendMessage(WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(more), 3);
+    EXPECT_EQ(GetMenuState(popup, ID_ON_TOP, MF_BYCOMMAND), MF_UNCHECKED);
+    EXPECT_EQ(GetMenuState(more, ID_HELP, MF_BYCOMMAND), MF_ENABLED);
+    DestroyMenu(bar);
+}
+
+TEST_F(FrameworkTest, OwnerDrawnButtonDrawsItsStates) {
+    HWND ok = m_dialog.ok.m_hWnd;
+    RECT rc;
+    GetWindowRect(ok, &rc);
+    m_dialog.ok.states.clear();
+    plat::ui::InjectMouseMove(POINT{rc.left + 5, rc.top + 5});
+    plat::ui::InjectMouseButton(plat::ui::MouseButton::Left, true);
+    AfxPumpWaitingMessages();
+    ASSERT_FALSE(m_dialog.ok.states.empty());
+    EXPECT_TRUE(m_dialog.ok.states.back() & ODS_SELECTED);
+    EXPECT_EQ(Pixel(*Headless().Capture(m_dialog.m_hWnd), 15, 95), 0xC80000u) << "drawn pressed";
+    plat::ui::InjectMouseButton(plat::ui::MouseButton::Left, false);
+    AfxPumpWaitingMessages();
+    EXPECT_FALSE(m_dialog.ok.states.back() & ODS_SELECTED);
+    EXPECT_EQ(m_dialog.log.back(), "ok") << "the click is IDOK";
+
+    m_dialog.ok.EnableWindow(FALSE);
+    AfxPumpWaitingMessages();
+    EXPECT_TRUE(m_dialog.ok.states.back() & ODS_DISABLED);
+}
+
+TEST_F(FrameworkTest, SliderNotificationsReachOnHScroll) {
+    SetFocus(m_dialog.slider.m_hWnd);
+    Key(VK_RIGHT);
+    EXPECT_EQ(m_dialog.log.back(), plat::Format("scroll %u %u", TB_ENDTRACK, 31u));
+    EXPECT_EQ(m_dialog.log[m_dialog.log.size() - 2], plat::Format("scroll %u %u", TB_LINEDOWN, 31u));
+}
+
+TEST_F(FrameworkTest, DestroyingTheMainWindowEndsTheLoop) {
+    m_app.m_pMainWnd = &m_dialog;
+    m_dialog.DestroyWindow();
+    EXPECT_EQ(m_dialog.m_hWnd, nullptr);
+    EXPECT_EQ(m_app.m_pMainWnd, nullptr);
+    EXPECT_EQ(m_app.Run(), 0);
+}
