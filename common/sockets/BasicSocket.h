@@ -1,0 +1,86 @@
+// CBasicSocket: the bottom of the socket stack. It owns the Winsock socket
+// (made from the protocol catalogue), its network event, its recursive lock,
+// the wait-on-connect and cancel events and the connection's flags.
+//
+// Results: 0, or -1 with the thread's last error set.
+// Threads: every method may be called from any thread; the socket's lock
+// guards its handle and is held around each send, so a packet's header and
+// payload leave as one unit.
+#pragma once
+
+#include <mutex>
+#include <string>
+
+#include "net/winsock.h"
+
+class CSocketManager;
+
+class CBasicSocket {
+public:
+    CBasicSocket(SOCKET socket, CSocketManager* manager);
+    virtual ~CBasicSocket();
+    CBasicSocket(const CBasicSocket&) = delete;
+    CBasicSocket& operator=(const CBasicSocket&) = delete;
+
+    virtual int Close(BOOL send_close_request);
+    virtual void Cancel();
+    virtual int Write(const void* data, int length);
+    virtual int Read(void* buffer, int size);
+    // For FD_CONNECT: stores the error as the connect result and signals the
+    // wait-on-connect event. The last error is left unchanged.
+    virtual void OnError(DWORD error, long event_bit, const char* text);
+    virtual void OnEvent(long event_bit);
+    virtual void OnInternalEvent(long event_bit);
+
+    // Creates the socket (layered providers allowed or base providers only)
+    // and its events, and selects all ten network events.
+    int Create(BOOL use_layered_providers);
+    // Port 0 or no socket: error 87. No address binds to any address.
+    int Bind(WORD port, const in_addr* address);
+    void ReleasePendingNetworkData();
+    // The peer's host name, or "" when it cannot be had.
+    std::string GetPeerName(int name_flags);
+    void SetHandle(SOCKET socket);
+    void CloseWaitConnectHandle();
+    void DestroyEvents();
+
+    std::recursive_mutex& Lock() { return m_lock; }
+    SOCKET Handle() const { return m_hSocket; }
+    WSAEVENT NetworkEvent() const { return m_hEvent; }
+    HANDLE CancelEvent() const { return m_hCancel; }
+    CSocketManager* Manager() const { return m_pSocketManager; }
+    const std::string& DisplayName() const { return m_name; }
+    bool IsListening() const { return m_listening; }
+    bool IsCancelled() const { return m_cancelled; }
+    bool IsPeerClosed() const { return m_peerClosed; }
+    bool IsPingOutstanding() const { return m_pingOutstanding; }
+    DWORD ActivityTick() const { return m_activityTick; }
+    const sockaddr_in& PeerAddress() const { return m_peerAddress; }
+
+protected:
+    // The socket from the first TCP/IPv4 catalogue entry that guarantees
+    // delivery and order (and is a base provider unless layered ones are
+    // allowed), entry 0 when none fits; INVALID_SOCKET on failure.
+    SOCKET CreateSocket(BOOL use_layered_providers);
+    // Sends all `length` bytes, waiting up to 10 s for writability whenever
+    // the socket would block. 0, or -1 with the error set.
+    int SendBlock(const BYTE* data, DWORD length);
+    bool CancelRequested() const;
+
+    SOCKET m_hSocket = 0;
+    std::recursive_mutex m_lock;
+    WSAEVENT m_hEvent = nullptr;
+    CSocketManager* m_pSocketManager = nullptr;
+    HANDLE m_hWaitOnConnect = nullptr;
+    HANDLE m_hCancel = nullptr;
+    DWORD m_connectResult = 0;
+    bool m_dataSeen = false;
+    DWORD m_activityTick = 0;
+    bool m_listening = false;
+    bool m_pingOutstanding = false;
+    bool m_cancelled = false;
+    bool m_peerClosed = false;
+    sockaddr_in m_peerAddress{};
+    int m_peerAddressLength = sizeof(sockaddr_in);
+    std::string m_name;
+};

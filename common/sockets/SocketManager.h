@@ -1,0 +1,112 @@
+// CSocketManager: owns a set of CEncryptSocket connections and the two
+// threads that drive them. The Event thread waits on the sockets' network
+// events (and runs the keep-alive on idle seconds); the Msg thread cuts
+// received bytes into packets and delivers application messages. Its
+// virtual operations are the callbacks through which the program sees its
+// connections.
+//
+// Locks (all recursive), in the order a path takes them: the message lock,
+// then the socket-list lock, then the delete lock or a socket's own lock.
+// The Event thread holds the list lock and each socket's lock while it
+// dispatches; a close arriving there goes on to the delete lock. Close takes
+// the list lock and the delete lock before the socket's lock. Both hold the
+// list lock, so they never overlap.
+//
+// Sockets the manager accepted are its own: once removed from the array
+// they are kept in a retired list and freed by the Msg thread after it has
+// delivered every queued message (so no queued record refers to them), or
+// at Shutdown. Sockets the program made (NewSocket + Connect) are deleted
+// by the program.
+#pragma once
+
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "containers/array.h"
+#include "containers/queue.h"
+#include "security/sid.h"
+#include "sockets/EncryptSocket.h"
+#include "thread/WorkerThread.h"
+
+inline constexpr long kRegistrationEvent = 256;
+
+class CSocketManager {
+public:
+    CSocketManager();
+    virtual ~CSocketManager();
+    CSocketManager(const CSocketManager&) = delete;
+    CSocketManager& operator=(const CSocketManager&) = delete;
+
+    // Codes: FD_READ, FD_ACCEPT, FD_CONNECT, FD_CLOSE, 256 (registered).
+    virtual void OnEvent(CEncryptSocket* socket, long code);
+    // 1 to admit the peer of `socket` with its registration record, 0 not.
+    virtual BOOL CheckPermission(CEncryptSocket* socket, const RegistrationRecord* record);
+    // The payload belongs to the callee, which frees it (free()).
+    virtual void OnMsg(CEncryptSocket* socket, BYTE* payload, DWORD length, ReplyContext* context, DWORD flags);
+    virtual void OnError(CEncryptSocket* socket, DWORD error, long event_bit, const char* text);
+
+    int Create(BOOL skip_user_sid);
+    CEncryptSocket* NewSocket();
+    BOOL Add(CEncryptSocket* socket);
+    BOOL Remove(CEncryptSocket* socket, BOOL take_lock);
+    int DeleteSocket(CEncryptSocket* socket);
+    void DeepDelete(CEncryptSocket* socket);
+    void CloseConnection(CEncryptSocket* socket);
+    int CloseAllSockets();
+    int Shutdown();
+    // The process user's SID, allocated with malloc for the caller.
+    static HRESULT QueryUserSID(DWORD* length, PSID* sid);
+
+    // The keep-alive check over every socket that is not listening; the
+    // Event thread runs it once a second while the network is idle.
+    void CheckKeepAlive();
+    // Whether `socket` is in the array.
+    bool Contains(CEncryptSocket* socket);
+    int SocketCount();
+
+    std::recursive_mutex& ListLock() { return m_listLock; }
+    std::recursive_mutex& DeleteLock() { return m_deleteLock; }
+    HANDLE NewPacketArrived() const { return m_hNewPacketArrived; }
+    DWORD RegistrationTimeout() const { return m_registrationTimeout; }
+    void SetRegistrationTimeout(DWORD ms) { m_registrationTimeout = ms; }
+    const BYTE* UserSid() const { return m_pUserSid.empty() ? nullptr : m_pUserSid.data(); }
+    DWORD UserSidLength() const { return static_cast<DWORD>(m_pUserSid.size()); }
+    WorkerThread* EventThread() { return m_pEventThread.get(); }
+    WorkerThread* MsgThread() { return m_pMsgThread.get(); }
+
+private:
+    static DWORD EventRoutine(LPVOID self);
+    static DWORD MsgRoutine(LPVOID self);
+    void EventRound();
+    void DispatchEvents(CEncryptSocket* socket);
+    void CutPackets();
+    void DeliverMessages();
+    void Deliver(const SocketMessage& message);
+    void CutRemaining(CEncryptSocket* socket);
+    void Retire(CEncryptSocket* socket);
+    // In the array, or removed but not yet freed: its messages may still be
+    // delivered. A socket the program closed (and may have deleted) is not.
+    bool Deliverable(CEncryptSocket* socket);
+    void FreeRetired();
+    void ReleaseConnection(CEncryptSocket* socket);
+    std::vector<CEncryptSocket*> Snapshot();
+
+    std::unique_ptr<zmsdk::array> m_pSockets;
+    std::unique_ptr<zmsdk::queue> m_pMessages;
+    DWORD m_registrationTimeout = 0;
+    std::unique_ptr<WorkerThread> m_pEventThread;
+    std::unique_ptr<WorkerThread> m_pMsgThread;
+    HANDLE m_hStop = nullptr;
+    // Wakes the Event thread to rebuild its wait list when a socket is added,
+    // so a new connection's events are seen at once, not after the next
+    // one-second time-out.
+    HANDLE m_hListChanged = nullptr;
+    HANDLE m_hNewPacketArrived = nullptr;
+    std::recursive_mutex m_listLock;
+    std::recursive_mutex m_messageLock;
+    std::recursive_mutex m_deleteLock;
+    std::vector<BYTE> m_pUserSid;
+    std::vector<CEncryptSocket*> m_retired;  // guarded by the list lock
+    bool m_created = false;
+};

@@ -1,0 +1,173 @@
+// The socket manager's Event and Msg threads.
+#include <cstdlib>
+#include <exception>
+
+#include "base/clock.h"
+#include "base/sync.h"
+#include "sockets/SocketLog.h"
+#include "sockets/SocketManager.h"
+
+namespace {
+
+constexpr DWORD kEventWaitMs = 1000;
+constexpr DWORD kOverflowPollMs = 10;
+constexpr int kMaxPacketsPerRound = 1 << 20;
+
+// Network events after FD_CLOSE, in bit order.
+constexpr int kEventBits[] = {0, 1, 2, 3, 4, 6, 7, 8, 9};
+
+}  // namespace
+
+DWORD CSocketManager::EventRoutine(LPVOID self) {
+    auto* m = static_cast<CSocketManager*>(self);
+    DWORD last_keep_alive = GetTickCount();
+    for (;;) {
+        std::vector<WSAEVENT> events{m->m_hStop, m->m_hListChanged};
+        bool overflow = false;
+        for (CEncryptSocket* s : m->Snapshot()) {
+            if (!s->NetworkEvent()) continue;
+            if (events.size() == WSA_MAXIMUM_WAIT_EVENTS) {
+                overflow = true;
+                break;
+            }
+            events.push_back(s->NetworkEvent());
+        }
+        // Sockets beyond the 64 entries of one wait are visited by polling
+        // every kOverflowPollMs; otherwise a connect or an answer on such a
+        // socket would wait for another socket's event, or forever in a
+        // quiet manager.
+        const DWORD w = ws::WSAWaitForMultipleEvents(static_cast<DWORD>(events.size()), events.data(), FALSE,
+                                                     overflow ? kOverflowPollMs : kEventWaitMs, FALSE);
+        if (w == WSA_WAIT_EVENT_0) return 0;
+        if (w == WSA_WAIT_EVENT_0 + 1) continue;
+        if (w == WSA_WAIT_FAILED) {
+            SockTrace("CSocketManager::EventRoutine() WSAWaitForMultipleEvents() failed %i", GetLastError());
+            continue;
+        }
+        if (w == WSA_WAIT_TIMEOUT && GetTickCount() - last_keep_alive >= kEventWaitMs) {
+            last_keep_alive = GetTickCount();
+            m->CheckKeepAlive();
+        }
+        if (w != WSA_WAIT_TIMEOUT || overflow) m->EventRound();
+    }
+}
+
+void CSocketManager::CheckKeepAlive() {
+    std::lock_guard lock(m_listLock);
+    for (CEncryptSocket* s : Snapshot()) {
+        if (!Contains(s)) continue;  // an earlier close took it out
+        std::lock_guard socket_lock(s->Lock());
+        s->CheckKeepAlive();
+    }
+}
+
+void CSocketManager::EventRound() {
+    std::lock_guard lock(m_listLock);
+    if (!m_pSockets) {
+        SockTrace("FATAL ERROR(1)\n");
+        return;
+    }
+    // A socket that closes leaves the array, and the next one moves into its
+    // position, which is visited next.
+    for (int i = 0; i < m_pSockets->Count(); ++i) {
+        CEncryptSocket* s = reinterpret_cast<CEncryptSocket*>(m_pSockets->Get(i));
+        DispatchEvents(s);
+        if (i < m_pSockets->Count() && reinterpret_cast<CEncryptSocket*>(m_pSockets->Get(i)) != s) --i;
+    }
+}
+
+void CSocketManager::DispatchEvents(CEncryptSocket* s) {
+    std::lock_guard socket_lock(s->Lock());
+    if (!s->Handle()) return;
+    WSANETWORKEVENTS events{};
+    if (ws::WSAEnumNetworkEvents(s->Handle(), s->NetworkEvent(), &events) != 0) {
+        const DWORD error = GetLastError();
+        SockTrace("CSocketManager::EventRoutine() WSAEnumNetworkEvents() failed %i", error);
+        s->OnError(error, 0, "WSAEnumNetworkEvents(): ");
+        return;
+    }
+    if (events.lNetworkEvents & FD_CLOSE) {
+        if (const int code = events.iErrorCode[FD_CLOSE_BIT]) {
+            SockTrace("*** error: CSocketManager::EventRoutine() FD_CLOSE/FD_CLOSE_BIT failure");
+            s->OnError(static_cast<DWORD>(code), FD_CLOSE, nullptr);
+        }
+        s->OnInternalEvent(FD_CLOSE);
+        return;
+    }
+    for (const int bit : kEventBits) {
+        const long flag = 1L << bit;
+        if (!(events.lNetworkEvents & flag)) continue;
+        if (events.iErrorCode[bit]) s->OnError(static_cast<DWORD>(events.iErrorCode[bit]), flag, nullptr);
+        else s->OnInternalEvent(flag);
+        if (!s->Handle()) return;  // the socket was torn down
+    }
+}
+
+DWORD CSocketManager::MsgRoutine(LPVOID self) {
+    auto* m = static_cast<CSocketManager*>(self);
+    const HANDLE waits[] = {m->m_hStop, m->m_hNewPacketArrived};
+    for (;;) {
+        const DWORD w = WaitForMultipleObjects(2, waits, FALSE, INFINITE);
+        if (w != WAIT_OBJECT_0 + 1) break;
+        std::lock_guard message_lock(m->m_messageLock);
+        m->CutPackets();
+        m->DeliverMessages();
+        m->FreeRetired();
+    }
+    std::lock_guard message_lock(m->m_messageLock);
+    for (LONG_PTR e; (e = m->m_pMessages->Pop()) != zmsdk::array::kNone;) {
+        auto* message = reinterpret_cast<SocketMessage*>(e);
+        std::free(message->payload);
+        delete message->context;
+        delete message;
+    }
+    m->m_pMessages.reset();
+    return 0;
+}
+
+void CSocketManager::CutPackets() {
+    std::lock_guard lock(m_listLock);
+    std::vector<CEncryptSocket*> misbehaving;
+    for (CEncryptSocket* s : Snapshot()) {
+        std::lock_guard socket_lock(s->Lock());
+        for (int n = 0; s->Handle() && n < kMaxPacketsPerRound; ++n) {
+            if (s->CancelEvent() && WaitForSingleObject(s->CancelEvent(), 0) == WAIT_OBJECT_0) {
+                SockTrace("CANCELING PACKETIZE\n");
+                break;
+            }
+            const int cut = s->Packetize(m_pMessages.get());
+            if (cut < 0) misbehaving.push_back(s);
+            if (cut != 1) break;
+        }
+    }
+    for (CEncryptSocket* s : misbehaving) CloseConnection(s);
+}
+
+void CSocketManager::DeliverMessages() {
+    for (LONG_PTR e; (e = m_pMessages->Pop()) != zmsdk::array::kNone;) {
+        auto* message = reinterpret_cast<SocketMessage*>(e);
+        Deliver(*message);
+        delete message->context;
+        delete message;
+    }
+}
+
+void CSocketManager::Deliver(const SocketMessage& message) {
+    auto* socket = static_cast<CEncryptSocket*>(message.socket);
+    if (!Deliverable(socket)) {
+        std::free(message.payload);
+        return;
+    }
+    // A service connection must register before its messages count;
+    // delivering them earlier would bypass the permission check.
+    if (socket->IsAccepted() && !socket->IsRegistered()) {
+        SockTrace("(%s) *** error: message before registration dropped(%i)", socket->DisplayName(), socket->Handle());
+        std::free(message.payload);
+        return;
+    }
+    try {
+        socket->OnMsg(message.payload, message.length, message.context, message.flags);
+    } catch (...) {
+        SockTrace("exception occured\n");
+    }
+}

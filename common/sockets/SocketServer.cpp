@@ -1,0 +1,59 @@
+#include "sockets/SocketServer.h"
+
+#include <cstdlib>
+#include <memory>
+
+#include "base/hresult.h"
+#include "base/sync.h"
+#include "sockets/SocketLibrary.h"
+#include "sockets/SocketLog.h"
+
+CSocketServer::~CSocketServer() { Stop(); }
+
+void CSocketServer::OnEvent(CEncryptSocket*, long code) {
+    if (code == FD_ACCEPT) InterlockedIncrement(&m_connections);
+    else if (code == FD_CLOSE) InterlockedDecrement(&m_connections);
+}
+
+void CSocketServer::OnMsg(CEncryptSocket* socket, BYTE* payload, DWORD length, ReplyContext* context, DWORD) {
+    if (!m_dispatcher) {
+        SockTrace("(%s) *** error: CSocketServer::OnMsg() no dispatcher, request dropped(%i)", socket->DisplayName(),
+                  socket->Handle());
+        std::free(payload);
+        return;
+    }
+    // The payload is released even when the dispatcher throws.
+    const std::unique_ptr<BYTE, decltype(&std::free)> owned(payload, &std::free);
+    CZmArchive request;
+    CZmArchive response(2);
+    request.Attach(payload, length);
+    m_dispatcher(request, response);
+    socket->SendMsg(response.GetBuffer(TRUE), response.GetLength(TRUE), context, PACKET_MSG);
+}
+
+HRESULT CSocketServer::Init() {
+    if (StartSocketLibrary(2, 2) != 0) return E_FAIL;
+    m_libraryStarted = true;
+    if (Create(TRUE) != 0) return E_FAIL;
+    return S_OK;
+}
+
+HRESULT CSocketServer::Start() {
+    CEncryptSocket* listener = NewSocket();
+    if (!listener) return E_FAIL;
+    if (listener->Listen(m_port, m_port, PERMISSION_ALLUSERS, FALSE, nullptr) != 0) {
+        listener->Close(TRUE);
+        Remove(listener, TRUE);
+        delete listener;
+        return E_FAIL;
+    }
+    m_listener.reset(listener);
+    return S_OK;
+}
+
+void CSocketServer::Stop() {
+    Shutdown();
+    m_listener.reset();
+    if (m_libraryStarted) StopSocketLibrary();
+    m_libraryStarted = false;
+}

@@ -1,0 +1,128 @@
+#include "net/socket_table.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <map>
+#include <utility>
+
+#include "base/last_error.h"
+
+namespace plat::net::detail {
+namespace {
+
+struct Table {
+    std::map<SOCKET, SocketPtr> sockets;
+    SOCKET next = 0x104;  // steps by 4, never 0
+};
+
+Table& TheTable() {
+    static auto* table = new Table;
+    return *table;
+}
+
+struct ErrnoMapping {
+    int err;
+    DWORD wsa;
+};
+
+constexpr ErrnoMapping kErrnoMap[] = {
+    {EINTR, WSAEINTR},
+    {EBADF, WSAENOTSOCK},
+    {EACCES, WSAEACCES},
+    {EPERM, WSAEACCES},
+    {EFAULT, WSAEFAULT},
+    {EINVAL, WSAEINVAL},
+    {EMFILE, WSAEMFILE},
+    {ENFILE, WSAEMFILE},
+    {EAGAIN, WSAEWOULDBLOCK},
+    {EINPROGRESS, WSAEWOULDBLOCK},
+    {EALREADY, WSAEALREADY},
+    {ENOTSOCK, WSAENOTSOCK},
+    {EDESTADDRREQ, WSAEDESTADDRREQ},
+    {EMSGSIZE, WSAEMSGSIZE},
+    {EPROTOTYPE, WSAEPROTOTYPE},
+    {ENOPROTOOPT, WSAENOPROTOOPT},
+    {EPROTONOSUPPORT, WSAEPROTONOSUPPORT},
+    {ESOCKTNOSUPPORT, WSAESOCKTNOSUPPORT},
+    {EOPNOTSUPP, WSAEOPNOTSUPP},
+    {EPFNOSUPPORT, WSAEPFNOSUPPORT},
+    {EAFNOSUPPORT, WSAEAFNOSUPPORT},
+    {EADDRINUSE, WSAEADDRINUSE},
+    {EADDRNOTAVAIL, WSAEADDRNOTAVAIL},
+    {ENETDOWN, WSAENETDOWN},
+    {ENETUNREACH, WSAENETUNREACH},
+    {ENETRESET, WSAENETRESET},
+    {ECONNABORTED, WSAECONNABORTED},
+    {ECONNRESET, WSAECONNRESET},
+    {EPIPE, WSAECONNRESET},
+    {ENOBUFS, WSAENOBUFS},
+    {ENOMEM, WSAENOBUFS},
+    {EISCONN, WSAEISCONN},
+    {ENOTCONN, WSAENOTCONN},
+    {ESHUTDOWN, WSAESHUTDOWN},
+    {ETIMEDOUT, WSAETIMEDOUT},
+    {ECONNREFUSED, WSAECONNREFUSED},
+    {EHOSTDOWN, WSAEHOSTDOWN},
+    {EHOSTUNREACH, WSAEHOSTUNREACH},
+};
+
+}  // namespace
+
+SocketState::~SocketState() {
+    if (fd >= 0) ::close(fd);
+}
+
+std::mutex& TableMutex() {
+    static auto* mutex = new std::mutex;
+    return *mutex;
+}
+
+SOCKET AddSocket(SocketPtr state) {
+    std::lock_guard lock(TableMutex());
+    Table& t = TheTable();
+    const SOCKET value = t.next;
+    t.next += 4;
+    t.sockets.emplace(value, std::move(state));
+    return value;
+}
+
+namespace {
+
+// The state of `s` (taken out of the table when `remove`), or nullptr with
+// WSAENOTSOCK.
+SocketPtr Lookup(SOCKET s, bool remove) {
+    std::lock_guard lock(TableMutex());
+    Table& t = TheTable();
+    const auto it = t.sockets.find(s);
+    if (it == t.sockets.end()) {
+        SetLastError(WSAENOTSOCK);
+        return nullptr;
+    }
+    SocketPtr state = it->second;
+    if (remove) {
+        t.sockets.erase(it);
+        state->closed = true;
+    }
+    return state;
+}
+
+}  // namespace
+
+SocketPtr FindSocket(SOCKET s) { return Lookup(s, false); }
+SocketPtr RemoveSocket(SOCKET s) { return Lookup(s, true); }
+
+DWORD WsaErrorFromErrno(int err) {
+    for (const auto& m : kErrnoMap)
+        if (m.err == err) return m.wsa;
+    return WSAEINVAL;  // no closer Winsock meaning
+}
+
+int FailFromErrno() { return Fail(WsaErrorFromErrno(errno)); }
+
+int Fail(DWORD wsa_error) {
+    SetLastError(wsa_error);
+    return SOCKET_ERROR;
+}
+
+}  // namespace plat::net::detail

@@ -1,0 +1,61 @@
+// Internal: the table of open sockets and the per-socket state that event
+// selection keeps. SOCKET values are table keys that never repeat, so a
+// stale value is WSAENOTSOCK, never another connection.
+#pragma once
+
+#include <memory>
+#include <mutex>
+
+#include "net/winsock_types.h"
+
+namespace plat::net::detail {
+
+struct SocketState {
+    explicit SocketState(int fd_) : fd(fd_) {}
+    ~SocketState();  // closes the descriptor once nobody uses it any more
+    SocketState(const SocketState&) = delete;
+    SocketState& operator=(const SocketState&) = delete;
+
+    const int fd;
+    WSAPROTOCOL_INFOW info{};
+
+    // Guarded by TableMutex().
+    bool closed = false;
+    bool polled = false;  // in the poller's list
+    HANDLE event = nullptr;
+    long mask = 0;
+    long recorded = 0;
+    int errors[FD_MAX_EVENTS] = {};
+    bool listening = false;
+    bool connecting = false;
+    bool connected = false;
+    bool peerClosed = false;  // the peer's close was seen; no more polling
+    bool closeRecorded = false;
+    bool readEnabled = true;
+    bool acceptEnabled = true;
+    bool writeEnabled = false;
+};
+
+using SocketPtr = std::shared_ptr<SocketState>;
+
+// Lock order: TableMutex, then the base wait lock (SetEvent/ResetEvent).
+std::mutex& TableMutex();
+SOCKET AddSocket(SocketPtr state);
+// The state, or nullptr with WSAENOTSOCK as last error.
+SocketPtr FindSocket(SOCKET s);
+SocketPtr RemoveSocket(SOCKET s);
+
+// Winsock's error for an errno value.
+DWORD WsaErrorFromErrno(int err);
+// Sets the last error from errno and returns SOCKET_ERROR.
+int FailFromErrno();
+int Fail(DWORD wsa_error);
+
+// Event selection (event_select.cpp), with TableMutex held.
+void RecordLocked(SocketState& s, int bit, int error);
+void AfterReceiveLocked(SocketState& s);
+void WakePoller();
+
+bool LibraryStarted();
+
+}  // namespace plat::net::detail
