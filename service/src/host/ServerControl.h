@@ -1,0 +1,35 @@
+// ServerControl: what the service host needs of the server it runs. The
+// program's socket server (CSocketServer of the common library) is adapted
+// to it with ServerAdapter; tests use a fake.
+#pragma once
+
+#include "base/hresult.h"
+#include "base/wintypes.h"
+
+class ServerControl {
+public:
+    virtual ~ServerControl() = default;
+    // Prepares the server (socket library, threads). S_OK or a failure code.
+    virtual HRESULT Init() = 0;
+    // Starts listening. S_OK or a failure code.
+    virtual HRESULT Start() = 0;
+    // Closes the listener and every connection; returns when they are closed.
+    virtual void Stop() = 0;
+    // Connections currently open. Safe from any thread.
+    virtual LONG ConnectionCount() const = 0;
+};
+
+// Adapts any server with Init, Start, Stop and ConnectionCount of these
+// shapes: `ServerAdapter<CSocketServer> control(socket_server);`.
+template <typename Server>
+class ServerAdapter final : public ServerControl {
+public:
+    explicit ServerAdapter(Server& server) : m_server(server) {}
+    HRESULT Init() override { return m_server.Init(); }
+    HRESULT Start() override { return m_server.Start(); }
+    void Stop() override { m_server.Stop(); }
+    LONG ConnectionCount() const override { return m_server.ConnectionCount(); }
+
+private:
+    Server& m_server;
+};
