@@ -7,7 +7,7 @@
 // writing what it finds to the log at level 4; the prepared drives form the
 // device vector (GetDeviceCount, GetDevice). The records stay at the same
 // addresses for the handler's life; read them from other threads through
-// Snapshot or ReadLocked.
+// CopyRecord or ReadLocked.
 //
 // Requests go one at a time: SendRequest holds the request lock for the
 // send and the wait for the answer, which the message thread hands over in

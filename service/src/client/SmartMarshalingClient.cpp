@@ -23,7 +23,7 @@ void CSmartMarshalingClient::Overwrite(SmartDevice* device, const SmartDevice& r
     device->engineLink = engineLink;
 }
 
-SmartDevice CSmartMarshalingClient::Snapshot(const SmartDevice& device) const {
+SmartDevice CSmartMarshalingClient::CopyRecord(const SmartDevice& device) const {
     std::lock_guard lock(m_recordLock);
     return device;
 }
@@ -43,7 +43,7 @@ SmartDevice* CSmartMarshalingClient::GetDevices() {
 bool CSmartMarshalingClient::DeviceRequest(DWORD code, SmartDevice* device) {
     if (!device) return false;
     CSmartMarshalSmartServerId request(code);
-    request.serverId = Snapshot(*device).serverId;
+    request.serverId = CopyRecord(*device).serverId;
     CSmartMarshalSmartDevice response;
     if (!Exchange(request, response)) return false;
     Overwrite(device, response.device);
@@ -73,7 +73,7 @@ bool CSmartMarshalingClient::ReadLog(SmartDevice* device, DWORD selector, BYTE**
     if (!device || !block) return false;
     *block = nullptr;
     CSmartMarshalReadLogRequest request(QUIVR_SMART_READ_LOG);
-    request.serverId = Snapshot(*device).serverId;
+    request.serverId = CopyRecord(*device).serverId;
     request.selector = selector;
     CSmartMarshalReadLogResponse response;
     if (!Exchange(request, response) || response.Status() != SMART_STATUS_OK) return false;
@@ -85,7 +85,7 @@ bool CSmartMarshalingClient::ReadLog(SmartDevice* device, DWORD selector, BYTE**
 bool CSmartMarshalingClient::ExecuteSelfTest(SmartDevice* device, DWORD type) {
     if (!device) return false;
     CSmartMarshalSelfTestRequest request(QUIVR_SMART_EXECUTE_SELF_TEST);
-    request.serverId = Snapshot(*device).serverId;
+    request.serverId = CopyRecord(*device).serverId;
     request.type = type;
     CSmartMarshalSmartDevice response;
     if (!Exchange(request, response)) return false;
@@ -96,7 +96,7 @@ bool CSmartMarshalingClient::ExecuteSelfTest(SmartDevice* device, DWORD type) {
 bool CSmartMarshalingClient::ReadSelfTestData(SmartDevice* device, DWORD* remainingSeconds, BYTE* status) {
     if (!device || !remainingSeconds || !status) return false;
     CSmartMarshalSmartServerId request(QUIVR_SMART_READ_SELF_TEST_DATA);
-    request.serverId = Snapshot(*device).serverId;
+    request.serverId = CopyRecord(*device).serverId;
     CSmartMarshalTestResult response;
     if (!Exchange(request, response)) return false;
     Overwrite(device, response.device);

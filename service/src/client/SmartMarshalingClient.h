@@ -9,7 +9,7 @@
 // result is whether the status is 0.
 //
 // Records are overwritten under a record lock; readers on other threads take
-// a consistent copy with Snapshot (or read under ReadLocked), so they never
+// a consistent copy with CopyRecord (or read under ReadLocked), so they never
 // see half of an update.
 #pragma once
 
@@ -42,7 +42,7 @@ public:
     virtual bool SendRequest(CZmArchive& request, CZmArchive& response) = 0;
 
     // A copy of `device` that no update is half-way through.
-    SmartDevice Snapshot(const SmartDevice& device) const;
+    SmartDevice CopyRecord(const SmartDevice& device) const;
     // Runs `read` on the record with updates held off.
     template <typename Read>
     auto ReadLocked(const SmartDevice& device, Read read) const {
