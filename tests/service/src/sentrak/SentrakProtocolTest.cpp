@@ -1,6 +1,8 @@
 // The request protocol against a running sentrak: one program serves every
 // test of this file; each test makes its own connection.
+#include <atomic>
 #include <memory>
+#include <thread>
 #include <vector>
 
 #include "SentrakProcess.h"
@@ -156,6 +158,26 @@ TEST_F(SentrakProtocol, IdsOfAnEarlierEnumerationAreUnknown) {
     EXPECT_TRUE(m_client->ReadAttributes(current));
     EXPECT_NE(current->model[0], 0);
     FreeSmartDeviceList(current);
+}
+
+TEST_F(SentrakProtocol, RequestsFromSeveralThreadsEachGetTheirOwnAnswer) {
+    SmartDevice* drive = m_client->GetDevice(0);
+    ASSERT_NE(drive, nullptr);
+    const SmartServerId id = m_client->CopyRecord(*drive).serverId;
+    std::atomic<int> failures{0};
+    auto worker = [&](bool attributes) {
+        for (int i = 0; i < 20; ++i) {
+            BYTE* block = nullptr;
+            const bool ok = attributes ? m_client->ReadAttributes(drive) : !m_client->ReadLog(drive, 0, &block);
+            if (!ok) ++failures;
+            if (m_client->CopyRecord(*drive).serverId != id) ++failures;
+        }
+    };
+    std::thread first(worker, true);
+    std::thread second(worker, false);
+    first.join();
+    second.join();
+    EXPECT_EQ(failures, 0);
 }
 
 TEST_F(SentrakProtocol, AClientSendingGarbageDoesNotDisturbAnother) {
