@@ -40,14 +40,18 @@ SmartDevice* CSmartMarshalingClient::GetDevices() {
     return head;
 }
 
-bool CSmartMarshalingClient::DeviceRequest(DWORD code, SmartDevice* device) {
-    if (!device) return false;
-    CSmartMarshalSmartServerId request(code);
-    request.serverId = CopyRecord(*device).serverId;
+bool CSmartMarshalingClient::RecordRequest(const CSmartMarshalMessage& request, SmartDevice* device) {
     CSmartMarshalSmartDevice response;
     if (!Exchange(request, response)) return false;
     Overwrite(device, response.device);
     return response.Status() == SMART_STATUS_OK;
+}
+
+bool CSmartMarshalingClient::DeviceRequest(DWORD code, SmartDevice* device) {
+    if (!device) return false;
+    CSmartMarshalSmartServerId request(code);
+    request.serverId = CopyRecord(*device).serverId;
+    return RecordRequest(request, device);
 }
 
 bool CSmartMarshalingClient::EnableSmart(SmartDevice* d) { return DeviceRequest(QUIVR_SMART_ENABLE, d); }
@@ -87,10 +91,7 @@ bool CSmartMarshalingClient::ExecuteSelfTest(SmartDevice* device, DWORD type) {
     CSmartMarshalSelfTestRequest request(QUIVR_SMART_EXECUTE_SELF_TEST);
     request.serverId = CopyRecord(*device).serverId;
     request.type = type;
-    CSmartMarshalSmartDevice response;
-    if (!Exchange(request, response)) return false;
-    Overwrite(device, response.device);
-    return response.Status() == SMART_STATUS_OK;
+    return RecordRequest(request, device);
 }
 
 bool CSmartMarshalingClient::ReadSelfTestData(SmartDevice* device, DWORD* remainingSeconds, BYTE* status) {

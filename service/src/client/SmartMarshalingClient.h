@@ -54,6 +54,8 @@ private:
     // Sends `request`; true when `response` decoded with the request's
     // code + 1.
     bool Exchange(const CSmartMarshalMessage& request, CSmartMarshalMessage& response);
+    // A request answered by a device record, which overwrites `device`.
+    bool RecordRequest(const CSmartMarshalMessage& request, SmartDevice* device);
     bool DeviceRequest(DWORD code, SmartDevice* device);
     void Overwrite(SmartDevice* device, const SmartDevice& received);
 

@@ -20,23 +20,10 @@ ToolRun RunTool(const sentraktest::SentrakProcess& service, std::vector<std::str
     return run;
 }
 
-class LumetraSmart : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() {
-        s_service = new sentraktest::SentrakProcess;
-        ASSERT_TRUE(s_service->Start());
-    }
-    static void TearDownTestSuite() {
-        delete s_service;
-        s_service = nullptr;
-    }
-    static sentraktest::SentrakProcess* s_service;
-};
-
-sentraktest::SentrakProcess* LumetraSmart::s_service = nullptr;
+using LumetraSmart = sentraktest::SharedSentrak;
 
 TEST_F(LumetraSmart, ListsTheDrivesAsJson) {
-    const ToolRun run = RunTool(*s_service, {"--json", "list"});
+    const ToolRun run = RunTool(*Service(), {"--json", "list"});
     ASSERT_EQ(run.exit, 0) << run.out;
     const nlohmann::json report = nlohmann::json::parse(run.out);
     ASSERT_GE(report["devices"].size(), 3u);
@@ -61,7 +48,7 @@ TEST_F(LumetraSmart, CommandsAndTheirExitCodes) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args[0]);
-        const ToolRun run = RunTool(*s_service, c.args);
+        const ToolRun run = RunTool(*Service(), c.args);
         EXPECT_EQ(run.exit, c.exit) << run.out;
         EXPECT_NE(run.out.find(c.output), std::string::npos) << run.out;
     }

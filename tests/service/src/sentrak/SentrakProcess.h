@@ -124,4 +124,22 @@ private:
     std::FILE* m_out = nullptr;
 };
 
+// A fixture whose tests share one running program.
+class SharedSentrak : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        Service() = new SentrakProcess;
+        ASSERT_TRUE(Service()->Start());
+    }
+    static void TearDownTestSuite() {
+        EXPECT_EQ(Service()->Stop(), 0);
+        delete Service();
+        Service() = nullptr;
+    }
+    static SentrakProcess*& Service() {
+        static SentrakProcess* service = nullptr;
+        return service;
+    }
+};
+
 }  // namespace sentraktest

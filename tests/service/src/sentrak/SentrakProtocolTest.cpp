@@ -20,19 +20,10 @@ struct Answer {
     std::vector<BYTE> bytes;
 };
 
-class SentrakProtocol : public ::testing::Test {
+class SentrakProtocol : public sentraktest::SharedSentrak {
 protected:
-    static void SetUpTestSuite() {
-        s_service = new sentraktest::SentrakProcess;
-        ASSERT_TRUE(s_service->Start());
-    }
-    static void TearDownTestSuite() {
-        EXPECT_EQ(s_service->Stop(), 0);
-        delete s_service;
-        s_service = nullptr;
-    }
     void SetUp() override {
-        m_client = std::make_unique<CSmartHandler>(nullptr, s_service->Port());
+        m_client = std::make_unique<CSmartHandler>(nullptr, Service()->Port());
         m_client->Initialize();
         ASSERT_TRUE(m_client->IsConnected());
         ASSERT_NE(m_client->DeviceList(), nullptr);
@@ -56,11 +47,8 @@ protected:
     // The first drive of the demo machine, an ATA disk.
     SmartServerId AtaDisk() const { return m_client->DeviceList()->serverId; }
 
-    static sentraktest::SentrakProcess* s_service;
     std::unique_ptr<CSmartHandler> m_client;
 };
-
-sentraktest::SentrakProcess* SentrakProtocol::s_service = nullptr;
 
 TEST_F(SentrakProtocol, EveryRequestCodeGetsItsResponseClass) {
     struct Case {
@@ -184,7 +172,7 @@ TEST_F(SentrakProtocol, AClientSendingGarbageDoesNotDisturbAnother) {
     const SOCKET garbage = ws::WSASocketW(AF_INET, SOCK_STREAM, IPPROTO_TCP, nullptr, 0, 0);
     sockaddr_in address{};
     address.sin_family = AF_INET;
-    address.sin_port = htons(s_service->Port());
+    address.sin_port = htons(Service()->Port());
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     ASSERT_EQ(ws::WSAConnect(garbage, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
     const char noise[] = "\xff\xff\xff\x7f\x01\x00\x00\x00GET / HTTP/1.0\r\n\r\n";
