@@ -40,13 +40,10 @@ struct ComPtr {
 };
 
 std::u16string SidText(PSID sid) {
-    CCheckAdminRights* none = nullptr;
-    (void)none;
-    if (!IsValidSid(sid)) return u"";
-    const auto bytes = *plat::security::SidFromPointer(sid);
-    std::u16string text = plat::Format(u"S-1-%lu", static_cast<DWORD>(plat::security::SidAuthority(bytes)));
-    for (DWORD v : plat::security::SidSubAuthorities(bytes)) text += plat::Format(u"-%lu", v);
-    return text;
+    WCHAR* text = CCheckAdminRights::ConvertPSIDToString(sid);
+    std::u16string result = text ? text : u"";
+    delete[] text;
+    return result;
 }
 
 HRESULT CheckMembers(PSID user_sid, IADsGroup* group, std::set<std::u16string>& entered);
@@ -146,7 +143,7 @@ HRESULT ADGSearchSID1(const std::u16string& host, PSID user_sid, const std::vect
                 break;
             }
     }
-    if (root.p) root.p->Release();
+    if (root.p) root.p->Release();  // before COM goes
     root.p = nullptr;
     CoUninitialize();
     return step(result);

@@ -46,7 +46,6 @@ struct NetBuffer {
     DWORD read = 0;
     DWORD total = 0;
     ~NetBuffer() { NetApiBufferFree(raw); }
-    T* operator->() = delete;
     const T& operator[](DWORD i) const { return reinterpret_cast<const T*>(raw)[i]; }
 };
 

@@ -393,11 +393,11 @@ int CEncryptSocket::Close(BOOL send_close_request) {
         return 0;
     }
     std::lock_guard list(m_pSocketManager->ListLock());
+    std::lock_guard lock(m_lock);
     std::lock_guard del(m_pSocketManager->DeleteLock());
     if (!m_hFdClose && !(m_hFdClose = CreateEventW(nullptr, TRUE, FALSE, nullptr)))
         SockTrace("ERROR(%i): CreateEvent() failed\n", GetLastError());
     {
-        std::lock_guard lock(m_lock);
         if (send_close_request && m_hSocket) {
             SockTrace("(%s) SENDING CLOSE REQUEST(%i)\n", m_name, m_hSocket);
             ws::shutdown(m_hSocket, SD_SEND);
@@ -410,7 +410,6 @@ int CEncryptSocket::Close(BOOL send_close_request) {
         }
     }
     m_pSocketManager->CloseConnection(this);
-    std::lock_guard lock(m_lock);
     if (m_hSocket) ws::closesocket(m_hSocket);
     m_hSocket = 0;
     CloseWaitConnectHandle();

@@ -210,6 +210,8 @@ void CSocketManager::ReleaseConnection(CEncryptSocket* socket) {
 void CSocketManager::DeepDelete(CEncryptSocket* socket) {
     if (socket->FdCloseEvent() && !SetEvent(socket->FdCloseEvent()))
         SockTrace("*** error: CSocketManager::DeepDelete() SetEvent() failed %i", GetLastError());
+    std::lock_guard list(m_listLock);
+    std::lock_guard socket_lock(socket->Lock());
     std::lock_guard del(m_deleteLock);
     if (!Contains(socket)) return;
     CutRemaining(socket);
@@ -231,6 +233,8 @@ void CSocketManager::DeepDelete(CEncryptSocket* socket) {
 }
 
 void CSocketManager::CloseConnection(CEncryptSocket* socket) {
+    std::lock_guard list(m_listLock);
+    std::lock_guard socket_lock(socket->Lock());
     std::lock_guard del(m_deleteLock);
     if (!Contains(socket)) return;
     SockTrace("(%s) CLOSING CONNECTION(%i)\n", socket->DisplayName(), socket->Handle());

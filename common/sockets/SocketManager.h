@@ -5,12 +5,13 @@
 // virtual operations are the callbacks through which the program sees its
 // connections.
 //
-// Locks (all recursive), in the order a path takes them: the message lock,
-// then the socket-list lock, then the delete lock or a socket's own lock.
-// The Event thread holds the list lock and each socket's lock while it
-// dispatches; a close arriving there goes on to the delete lock. Close takes
-// the list lock and the delete lock before the socket's lock. Both hold the
-// list lock, so they never overlap.
+// Locks (all recursive), in the order every path takes them: the message
+// lock, the socket-list lock, a socket's own lock, the delete lock. The
+// Event thread holds the list lock and each socket's lock while it
+// dispatches, and a close arriving there goes on to the delete lock; Close,
+// DeepDelete and CloseConnection take the list lock, the socket's lock and
+// the delete lock in that order. (Accepting takes the new socket's lock
+// while holding the listener's; nothing takes them the other way round.)
 //
 // Sockets the manager accepted are its own: once removed from the array
 // they are kept in a retired list and freed by the Msg thread after it has

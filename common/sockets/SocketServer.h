@@ -29,7 +29,7 @@ public:
     // raising it needs privileges a Linux service does not have.)
     HRESULT Start();
     void Stop();
-    LONG ConnectionCount() const { return m_connections; }
+    LONG ConnectionCount() const { return __atomic_load_n(&m_connections, __ATOMIC_SEQ_CST); }
     // Without a dispatcher a request is logged and dropped, unanswered.
     void SetDispatcher(Dispatcher dispatcher) { m_dispatcher = std::move(dispatcher); }
 

@@ -164,7 +164,14 @@ TEST_F(Connection, APeerClosingLeavesTheOthersServed) {
 }
 
 TEST_F(Connection, ConnectFailuresLeaveTheManagerEmpty) {
-    Connect();  // nobody listens
+    {
+        // Bound but not listening: refused, and no other test takes the port.
+        const SOCKET bound = ws::WSASocketW(AF_INET, SOCK_STREAM, IPPROTO_TCP, nullptr, 0, 0);
+        sockaddr_in a = Loopback(port);
+        ASSERT_EQ(ws::bind(bound, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+        Connect();
+        ws::closesocket(bound);
+    }
     EXPECT_EQ(result, -1);
     EXPECT_EQ(error, WSAECONNREFUSED);
 

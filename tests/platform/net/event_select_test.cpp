@@ -120,16 +120,22 @@ TEST_F(EventSelection, AbortiveCloseIsRecordedWithConnectionReset) {
 }
 
 TEST_F(EventSelection, AConnectWithoutListenerReportsRefusedThroughConnectEvent) {
-    ASSERT_EQ(ws::closesocket(listener), 0);
-    listener = INVALID_SOCKET;
+    // A bound socket that does not listen keeps the port from other tests.
+    const SOCKET bound = TcpSocket();
+    sockaddr_in any = Loopback(0);
+    ASSERT_EQ(ws::bind(bound, reinterpret_cast<sockaddr*>(&any), sizeof any), 0);
+    int len = sizeof address;
+    ASSERT_EQ(ws::getsockname(bound, reinterpret_cast<sockaddr*>(&address), &len), 0);
     client = TcpSocket();
     ASSERT_EQ(ws::WSAEventSelect(client, clientEvent, FD_ALL_EVENTS), 0);
     const int r = ws::WSAConnect(client, reinterpret_cast<sockaddr*>(&address), sizeof address);
     if (r == SOCKET_ERROR && ws::WSAGetLastError() != WSAEWOULDBLOCK) {
         EXPECT_EQ(ws::WSAGetLastError(), WSAECONNREFUSED);
+        ws::closesocket(bound);
         return;
     }
     const auto connected = WaitFor(client, clientEvent, FD_CONNECT);
+    ws::closesocket(bound);
     ASSERT_TRUE(connected.lNetworkEvents & FD_CONNECT);
     EXPECT_EQ(connected.iErrorCode[FD_CONNECT_BIT], static_cast<int>(WSAECONNREFUSED));
 }

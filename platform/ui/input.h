@@ -1,0 +1,52 @@
+// Input: the mouse and keyboard events a backend (or a test) feeds in, and
+// what USER keeps about them: cursor position, capture, focus, the active
+// window, key states, double-clicks and dragging a window by HTCAPTION.
+//
+// Events are turned into messages posted to the queue of the window's
+// thread, so they may be injected from any thread (the X11 event thread, a
+// test). Dragging follows the Windows model without its modal loop: once
+// DefWindowProc sees WM_NCLBUTTONDOWN with HTCAPTION while the left button
+// is down, the window captures the mouse and the moves that reach it are
+// turned into SetWindowPos calls (so WM_WINDOWPOSCHANGING handlers can snap
+// it) until the button is released.
+//
+// Lock order: the input lock may be held while the window lock is taken,
+// never the reverse; no message is sent with the input lock held.
+#pragma once
+
+#include "ui/ui_constants.h"
+
+namespace plat::ui {
+
+enum class MouseButton { Left, Right, Middle };
+
+void InjectMouseMove(POINT screen);
+void InjectMouseButton(MouseButton button, bool down);
+void InjectMouseWheel(int delta);
+void InjectKey(int vk, bool down);
+
+// Starts dragging a top-level window with the mouse (DefWindowProc).
+void BeginWindowDrag(HWND hwnd);
+bool IsDragging();
+
+// Forgets all input state (tests).
+void ResetInput();
+
+}  // namespace plat::ui
+
+BOOL GetCursorPos(POINT* point);
+BOOL SetCursorPos(int x, int y);
+HWND SetCapture(HWND hwnd);
+BOOL ReleaseCapture();
+HWND GetCapture();
+HWND SetFocus(HWND hwnd);
+HWND GetFocus();
+HWND SetActiveWindow(HWND hwnd);
+HWND GetActiveWindow();
+BOOL SetForegroundWindow(HWND hwnd);
+HWND GetForegroundWindow();
+// The toggle bit (0x0001) of VK_SCROLL is the Scroll Lock light itself.
+SHORT GetKeyState(int vk);
+SHORT GetAsyncKeyState(int vk);
+// Synthesised key input; VK_SCROLL pressed toggles the Scroll Lock light.
+void keybd_event(BYTE vk, BYTE scan, DWORD flags, ULONG_PTR extra);

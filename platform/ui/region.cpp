@@ -1,0 +1,160 @@
+#include "ui/region.h"
+
+#include <algorithm>
+
+#include "ui/ui_constants.h"
+
+namespace plat::ui {
+namespace {
+
+using Spans = std::vector<std::pair<LONG, LONG>>;
+
+// How many rectangles of `rects` cover each x of the band [y0, y1), as spans
+// of non-zero coverage.
+Spans CoverageInBand(const std::vector<RECT>& rects, LONG y0, LONG y1) {
+    std::vector<std::pair<LONG, int>> edges;
+    for (const RECT& r : rects) {
+        if (r.top <= y0 && r.bottom >= y1) {
+            edges.emplace_back(r.left, +1);
+            edges.emplace_back(r.right, -1);
+        }
+    }
+    std::sort(edges.begin(), edges.end());
+    Spans spans;
+    int depth = 0;
+    LONG start = 0;
+    for (const auto& [x, delta] : edges) {
+        if (depth == 0 && delta > 0) start = x;
+        depth += delta;
+        if (depth == 0 && x > start) {
+            if (!spans.empty() && spans.back().second == start) spans.back().second = x;
+            else spans.emplace_back(start, x);
+        }
+    }
+    return spans;
+}
+
+bool Inside(const Spans& spans, LONG x) {
+    for (const auto& [l, r] : spans)
+        if (x >= l && x < r) return true;
+    return false;
+}
+
+bool Apply(int mode, bool a, bool b) {
+    switch (mode) {
+        case RGN_AND: return a && b;
+        case RGN_OR: return a || b;
+        case RGN_XOR: return a != b;
+        case RGN_DIFF: return a && !b;
+        default: return a;
+    }
+}
+
+Spans CombineSpans(const Spans& a, const Spans& b, int mode) {
+    std::vector<LONG> xs;
+    for (const auto& [l, r] : a) xs.insert(xs.end(), {l, r});
+    for (const auto& [l, r] : b) xs.insert(xs.end(), {l, r});
+    std::sort(xs.begin(), xs.end());
+    xs.erase(std::unique(xs.begin(), xs.end()), xs.end());
+    Spans out;
+    for (std::size_t i = 0; i + 1 < xs.size(); ++i) {
+        if (!Apply(mode, Inside(a, xs[i]), Inside(b, xs[i]))) continue;
+        if (!out.empty() && out.back().second == xs[i]) out.back().second = xs[i + 1];
+        else out.emplace_back(xs[i], xs[i + 1]);
+    }
+    return out;
+}
+
+// Sweeps the bands of both rectangle sets and keeps the pixels `mode` keeps.
+std::vector<RECT> Sweep(const std::vector<RECT>& a, const std::vector<RECT>& b, int mode) {
+    std::vector<LONG> ys;
+    for (const auto* set : {&a, &b})
+        for (const RECT& r : *set) ys.insert(ys.end(), {r.top, r.bottom});
+    std::sort(ys.begin(), ys.end());
+    ys.erase(std::unique(ys.begin(), ys.end()), ys.end());
+
+    std::vector<RECT> out;
+    Spans previous;
+    std::size_t previousStart = 0;
+    LONG previousBottom = 0;
+    for (std::size_t i = 0; i + 1 < ys.size(); ++i) {
+        const LONG y0 = ys[i], y1 = ys[i + 1];
+        Spans spans = CombineSpans(CoverageInBand(a, y0, y1), CoverageInBand(b, y0, y1), mode);
+        if (spans.empty()) {
+            previous.clear();
+            continue;
+        }
+        if (!previous.empty() && previousBottom == y0 && spans == previous) {
+            for (std::size_t k = previousStart; k < out.size(); ++k) out[k].bottom = y1;
+        } else {
+            previousStart = out.size();
+            for (const auto& [l, r] : spans) out.push_back(RECT{l, y0, r, y1});
+            previous = std::move(spans);
+        }
+        previousBottom = y1;
+    }
+    return out;
+}
+
+}  // namespace
+
+Region::Region(const RECT& rect) {
+    if (!Empty(rect)) m_rects.push_back(rect);
+}
+
+Region Region::FromRects(std::span<const RECT> rects) {
+    std::vector<RECT> input;
+    for (const RECT& r : rects)
+        if (!Empty(r)) input.push_back(r);
+    Region region;
+    region.m_rects = Sweep(input, {}, RGN_OR);
+    return region;
+}
+
+Region Region::Combine(const Region& a, const Region& b, int mode) {
+    if (mode == RGN_COPY) return a;
+    // Clipping is mostly one rectangle against another.
+    if (mode == RGN_AND && a.m_rects.size() <= 1 && b.m_rects.size() <= 1) {
+        if (a.m_rects.empty() || b.m_rects.empty()) return Region();
+        return Region(Intersect(a.m_rects[0], b.m_rects[0]));
+    }
+    Region region;
+    region.m_rects = Sweep(a.m_rects, b.m_rects, mode);
+    return region;
+}
+
+RECT Region::Bounds() const {
+    RECT bounds{};
+    for (const RECT& r : m_rects) bounds = Union(bounds, r);
+    return bounds;
+}
+
+bool Region::Contains(POINT p) const {
+    for (const RECT& r : m_rects) {
+        if (r.top > p.y) break;
+        if (plat::ui::Contains(r, p)) return true;
+    }
+    return false;
+}
+
+bool Region::Intersects(const RECT& rect) const {
+    for (const RECT& r : m_rects)
+        if (!Empty(Intersect(r, rect))) return true;
+    return false;
+}
+
+int Region::Kind() const {
+    if (m_rects.empty()) return NULLREGION;
+    return m_rects.size() == 1 ? SIMPLEREGION : COMPLEXREGION;
+}
+
+void Region::Offset(int dx, int dy) {
+    for (RECT& r : m_rects) r = plat::ui::Offset(r, dx, dy);
+}
+
+bool Region::operator==(const Region& other) const {
+    return std::equal(m_rects.begin(), m_rects.end(), other.m_rects.begin(), other.m_rects.end(),
+                      [](const RECT& a, const RECT& b) { return a == b; });
+}
+
+}  // namespace plat::ui

@@ -1,0 +1,210 @@
+// End to end through the kernel host's socket: a user-mode client opens the
+// test filter's control device and volumes with the Win32 calls, controls
+// travel by fast I/O or request packet, its own event is set by the driver,
+// and its handles are cleaned up when it closes them or goes away.
+#include <cstdlib>
+#include <thread>
+#include <unistd.h>
+
+#include "base/last_error.h"
+#include "base/sync.h"
+#include "base/thread.h"
+#include "base/win_errors.h"
+#include "kernel/client/device_files.h"
+#include "kernel/client/kernel_connection.h"
+#include "kernel/host/kernel_server.h"
+#include "kernel_test_support.h"
+#include "test_filter.h"
+
+namespace {
+
+const char* const kScenario = R"({
+  "file_systems": [{"name": "Ntfs"}],
+  "storage": [{"name": "\\Device\\HarddiskVolume1",
+               "volume": {"file_system": "Ntfs", "total_bytes": 4096000, "free_bytes": 1024000}}],
+  "links": {"\\??\\C:": "\\Device\\HarddiskVolume1"},
+  "modules": [{"path": ")" TEST_FILTER_PATH R"("}]
+})";
+
+class HostTest : public ktest::KernelTest {
+protected:
+    void SetUp() override {
+        KernelTest::SetUp();
+        kern::sim::MachineSpec spec;
+        std::string error;
+        ASSERT_TRUE(kern::sim::ParseScenario(kScenario, &spec, &error)) << error;
+        ASSERT_EQ(m_machine.Build(spec, "", &error), STATUS_SUCCESS) << error;
+        static int counter = 0;
+        m_path = ::testing::TempDir() + "kernel-" + std::to_string(getpid()) + "-" + std::to_string(++counter) + ".sock";
+        ::setenv("LUMETRA_KERNEL_SOCKET", m_path.c_str(), 1);
+        ASSERT_TRUE(m_server.Listen(m_path, &error)) << error;
+        m_server.Start();
+    }
+    void TearDown() override {
+        m_server.Stop();
+        ::unsetenv("LUMETRA_KERNEL_SOCKET");
+        KernelTest::TearDown();
+    }
+
+    static HANDLE Open(const char16_t* name, DWORD access = GENERIC_READ | GENERIC_WRITE) {
+        return CreateFileW(name, access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    }
+
+    static TestFilterStats Stats(HANDLE device) {
+        TestFilterStats stats{};
+        DWORD returned = 0;
+        EXPECT_TRUE(DeviceIoControl(device, TF_GET_STATS, nullptr, 0, &stats, sizeof(stats), &returned, nullptr));
+        EXPECT_EQ(returned, sizeof(stats));
+        return stats;
+    }
+
+    static BOOL Register(HANDLE device, HANDLE event) {
+        auto value = ULONG(reinterpret_cast<ULONG_PTR>(event));
+        DWORD returned = 0;
+        return DeviceIoControl(device, TF_SET_EVENT, &value, sizeof(value), nullptr, 0, &returned, nullptr);
+    }
+
+    kern::sim::Machine m_machine;
+    khost::KernelServer m_server{&m_machine};
+    std::string m_path;
+};
+
+TEST_F(HostTest, ControlsTakeTheFastPathUnlessTheDriverNeedsThePacket) {
+    HANDLE device = Open(u"\\\\.\\TestFilter");
+    ASSERT_NE(device, INVALID_HANDLE_VALUE) << GetLastError();
+    EXPECT_EQ(Stats(device).file_system_filters, 1u);
+    EXPECT_TRUE(kclient::LastControlWasFastIo());
+    HANDLE event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    EXPECT_TRUE(Register(device, event));
+    EXPECT_FALSE(kclient::LastControlWasFastIo()) << "a registration needs the requester mode of a packet";
+    CloseHandle(event);
+    CloseHandle(device);
+}
+
+TEST_F(HostTest, TheDriverSetsTheClientsOwnEvent) {
+    HANDLE device = Open(u"\\\\.\\TestFilter");
+    HANDLE event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    ASSERT_TRUE(Register(device, event));
+    EXPECT_EQ(WaitForSingleObject(event, 0), WAIT_TIMEOUT);
+    DWORD returned = 0;
+    ASSERT_TRUE(DeviceIoControl(device, TF_SIGNAL, nullptr, 0, nullptr, 0, &returned, nullptr));
+    // The signal frame precedes the answer on the socket, so it is set by now.
+    EXPECT_EQ(WaitForSingleObject(event, 0), WAIT_OBJECT_0);
+    CloseHandle(event);
+    CloseHandle(device);
+}
+
+TEST_F(HostTest, HandlesThatAreNotEventsOfTheClientAreRefused) {
+    HANDLE device = Open(u"\\\\.\\TestFilter");
+    HANDLE thread = plat::StartThread([] { return DWORD(0); });
+    WaitForSingleObject(thread, INFINITE);
+    EXPECT_FALSE(Register(device, thread));
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_HANDLE));
+    EXPECT_FALSE(Register(device, reinterpret_cast<HANDLE>(0x7FFFFFF0)));
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_HANDLE));
+    CloseHandle(thread);
+    CloseHandle(device);
+}
+
+TEST_F(HostTest, AccessBitsOfTheCodeAreCheckedAgainstTheOpen) {
+    HANDLE reader = Open(u"\\\\.\\TestFilter", GENERIC_READ);
+    HANDLE event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    EXPECT_FALSE(Register(reader, event));
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_ACCESS_DENIED));
+    Stats(reader);  // read access is enough for statistics
+    CloseHandle(event);
+    CloseHandle(reader);
+}
+
+TEST_F(HostTest, ClosingHandlesAndLosingClientsCloseTheirFiles) {
+    HANDLE watcher = Open(u"\\\\.\\TestFilter");
+    HANDLE second = Open(u"\\\\.\\TestFilter");
+    EXPECT_EQ(Stats(watcher).opens, 2u);
+    CloseHandle(second);
+    EXPECT_EQ(Stats(watcher).opens, 1u);
+
+    auto doomed = kclient::KernelConnection::Open(m_path);  // another client that will vanish
+    ASSERT_NE(doomed, nullptr);
+    kwire::Frame reply;
+    ASSERT_TRUE(doomed->Call(kwire::MessageType::Open,
+                             kwire::Writer().U32(GENERIC_READ).Text16(u"\\??\\TestFilter").Take(), &reply));
+    EXPECT_EQ(Stats(watcher).opens, 2u);
+    doomed.reset();
+    while (m_server.SessionCount() > 1) std::this_thread::yield();  // until the host has noticed
+    EXPECT_EQ(Stats(watcher).opens, 1u);
+    CloseHandle(watcher);
+}
+
+TEST_F(HostTest, PathsOutsideTheDeviceNamespaceOrUnknownNamesFail) {
+    EXPECT_EQ(Open(u"C:\\boot.ini"), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_PATH_NOT_FOUND));
+    EXPECT_EQ(Open(u"\\\\.\\NoSuchDevice"), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_FILE_NOT_FOUND));
+    DWORD returned = 0;
+    EXPECT_FALSE(DeviceIoControl(reinterpret_cast<HANDLE>(0x7FFFFFF0), TF_SIGNAL, nullptr, 0, nullptr, 0, &returned, nullptr));
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_HANDLE));
+}
+
+TEST_F(HostTest, DriveQueriesAndVolumeLocksWorkFromUserMode) {
+    EXPECT_EQ(GetDriveTypeW(u"C:\\"), DRIVE_FIXED);
+    EXPECT_EQ(GetDriveTypeW(u"Q:\\"), DRIVE_NO_ROOT_DIR);
+    ULARGE_INTEGER caller{}, total{}, free{};
+    ASSERT_TRUE(GetDiskFreeSpaceExW(u"C:\\", &caller, &total, &free));
+    EXPECT_EQ(total.QuadPart, 4096000u);
+    EXPECT_EQ(free.QuadPart, 1024000u);
+    EXPECT_FALSE(GetDiskFreeSpaceExW(u"Q:\\", &caller, &total, &free));
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_PATH_NOT_FOUND));
+
+    HANDLE volume = Open(u"\\\\.\\C:");
+    ASSERT_NE(volume, INVALID_HANDLE_VALUE);
+    HANDLE other = Open(u"\\\\.\\C:");
+    DWORD returned = 0;
+    EXPECT_FALSE(DeviceIoControl(volume, FSCTL_LOCK_VOLUME, nullptr, 0, nullptr, 0, &returned, nullptr));
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_ACCESS_DENIED));
+    CloseHandle(other);
+    EXPECT_TRUE(DeviceIoControl(volume, FSCTL_LOCK_VOLUME, nullptr, 0, nullptr, 0, &returned, nullptr));
+    CloseHandle(volume);
+}
+
+TEST_F(HostTest, MachineCommandsRunInTheHost) {
+    NTSTATUS status = STATUS_UNSUCCESSFUL;
+    std::string text;
+    ASSERT_TRUE(kclient::RunMachineCommand({"hold", "C:", "read", "3"}, &status, &text));
+    EXPECT_EQ(status, STATUS_SUCCESS);
+    EXPECT_EQ(text, "3 read requests held\n");
+    ASSERT_TRUE(kclient::RunMachineCommand({"complete", "C:"}, &status, &text));
+    EXPECT_EQ(text, "3 requests completed with 0x00000000 STATUS_SUCCESS\n");
+    ASSERT_TRUE(kclient::RunMachineCommand({"bogus"}, &status, &text));
+    EXPECT_EQ(status, STATUS_INVALID_PARAMETER);
+}
+
+}  // namespace
+
+namespace {
+
+std::uint32_t FirstWord(const kwire::Frame& frame) {
+    kwire::Reader reader(frame.payload);
+    std::uint32_t value = 0;
+    reader.U32(&value);
+    return value;
+}
+
+TEST_F(HostTest, MalformedRequestsGetAnAnswerAndChangeNothing) {
+    auto raw = kclient::KernelConnection::Open(m_path);
+    ASSERT_NE(raw, nullptr);
+    kwire::Frame reply;
+    ASSERT_TRUE(raw->Call(kwire::MessageType::Control, kwire::Writer().U32(99).U32(TF_SIGNAL).U32(0).Take(), &reply));
+    EXPECT_EQ(FirstWord(reply), std::uint32_t(STATUS_INVALID_HANDLE)) << "unknown file id";
+    ASSERT_TRUE(raw->Call(kwire::MessageType::Control, kwire::Writer().U32(1).Take(), &reply));
+    EXPECT_EQ(FirstWord(reply), std::uint32_t(STATUS_INVALID_PARAMETER)) << "truncated";
+    ASSERT_TRUE(raw->Call(kwire::MessageType::Open, kwire::Writer().U32(GENERIC_READ).U32(500).Take(), &reply));
+    EXPECT_EQ(FirstWord(reply), std::uint32_t(STATUS_INVALID_PARAMETER)) << "path longer than the payload";
+    ASSERT_TRUE(raw->Call(kwire::MessageType::Close, kwire::Writer().U32(7).Take(), &reply));
+    EXPECT_EQ(FirstWord(reply), std::uint32_t(STATUS_INVALID_HANDLE));
+    ASSERT_TRUE(raw->Call(static_cast<kwire::MessageType>(77), {}, &reply));
+    EXPECT_EQ(FirstWord(reply), std::uint32_t(STATUS_INVALID_PARAMETER));
+    ASSERT_TRUE(raw->Call(kwire::MessageType::DriveQuery, kwire::Writer().U32('!').Take(), &reply));
+    EXPECT_EQ(FirstWord(reply), std::uint32_t(STATUS_OBJECT_NAME_NOT_FOUND));
+}
+
+}  // namespace

@@ -1,0 +1,154 @@
+#include "ui/input.h"
+
+#include "base/clock.h"
+#include "ui_test_support.h"
+
+namespace {
+
+using plat::ui::InjectKey;
+using plat::ui::InjectMouseButton;
+using plat::ui::InjectMouseMove;
+using plat::ui::MouseButton;
+using uitest::UiTest;
+
+class InputTest : public UiTest {
+protected:
+    void Click(MouseButton b, POINT pt) {
+        InjectMouseMove(pt);
+        InjectMouseButton(b, true);
+        InjectMouseButton(b, false);
+        Pump();
+    }
+};
+
+TEST_F(InputTest, MouseGoesToTheWindowUnderItOrToTheCapture) {
+    HWND a = Make(WS_POPUP | WS_VISIBLE, RECT{0, 0, 100, 100});
+    HWND b = Make(WS_POPUP | WS_VISIBLE, RECT{200, 0, 300, 100});
+    InjectMouseMove(POINT{250, 40});
+    Pump();
+    ASSERT_EQ(SeenOf(WM_MOUSEMOVE, b).size(), 1u);
+    EXPECT_EQ(SeenOf(WM_MOUSEMOVE, b)[0].lparam, MAKELPARAM(50, 40)) << "client coordinates";
+
+    SetCapture(a);
+    InjectMouseMove(POINT{260, 50});
+    Pump();
+    ASSERT_EQ(SeenOf(WM_MOUSEMOVE, a).size(), 1u);
+    EXPECT_EQ(SeenOf(WM_MOUSEMOVE, a)[0].lparam, MAKELPARAM(260, 50));
+    EXPECT_EQ(GetCapture(), a);
+    ReleaseCapture();
+    ASSERT_EQ(SeenOf(WM_CAPTURECHANGED, a).size(), 1u);
+    EXPECT_EQ(GetCapture(), nullptr);
+}
+
+TEST_F(InputTest, DraggingByTheCaptionMovesTheWindowAndLetsItSnap) {
+    HWND h = Make(WS_POPUP | WS_VISIBLE, RECT{100, 100, 200, 130});
+    On(h, [](HWND w, UINT m, WPARAM, LPARAM lp) -> std::optional<LRESULT> {
+        if (m == WM_LBUTTONDOWN) {
+            POINT p{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)};
+            ClientToScreen(w, &p);
+            PostMessageW(w, WM_NCLBUTTONDOWN, HTCAPTION, MAKELPARAM(p.x, p.y));
+            return LRESULT(0);
+        }
+        if (m == WM_WINDOWPOSCHANGING) {
+            auto* wp = reinterpret_cast<WINDOWPOS*>(lp);
+            if (!(wp->flags & SWP_NOMOVE) && wp->y < 15) wp->y = 0;  // snap to the top edge
+            return LRESULT(0);
+        }
+        return std::nullopt;
+    });
+    InjectMouseMove(POINT{110, 110});
+    InjectMouseButton(MouseButton::Left, true);
+    Pump();
+    ASSERT_TRUE(plat::ui::IsDragging());
+    EXPECT_EQ(GetCapture(), h);
+    ClearSeen();
+    InjectMouseMove(POINT{150, 60});
+    Pump();
+    RECT r;
+    GetWindowRect(h, &r);
+    EXPECT_TRUE(r == (RECT{140, 50, 240, 80}));
+    EXPECT_TRUE(SeenOf(WM_MOUSEMOVE, h).empty()) << "moves during a drag move the window";
+    InjectMouseMove(POINT{150, 20});
+    InjectMouseButton(MouseButton::Left, false);
+    Pump();
+    GetWindowRect(h, &r);
+    EXPECT_EQ(r.top, 0) << "snapped";
+    EXPECT_FALSE(plat::ui::IsDragging());
+    EXPECT_EQ(GetCapture(), nullptr);
+    EXPECT_EQ(SeenOf(WM_CAPTURECHANGED, h).size(), 1u);
+    EXPECT_EQ(SeenOf(WM_EXITSIZEMOVE, h).size(), 1u);
+}
+
+TEST_F(InputTest, ReleasedClickDoesNotStartADrag) {
+    HWND h = Make(WS_POPUP | WS_VISIBLE, RECT{0, 0, 50, 50});
+    Click(MouseButton::Left, POINT{10, 10});
+    PostMessageW(h, WM_NCLBUTTONDOWN, HTCAPTION, MAKELPARAM(10, 10));
+    Pump();
+    EXPECT_FALSE(plat::ui::IsDragging());
+}
+
+TEST_F(InputTest, DoubleClicksOnlyForClassesThatAskAndOnlyInTime) {
+    plat::ScopedManualClock clock;
+    HWND plain = Make(WS_POPUP | WS_VISIBLE, RECT{0, 0, 50, 50});
+    HWND dbl = Make(WS_POPUP | WS_VISIBLE, RECT{100, 0, 150, 50}, nullptr, 0, CS_DBLCLKS);
+    for (HWND h : {plain, dbl}) {
+        RECT r;
+        GetWindowRect(h, &r);
+        Click(MouseButton::Left, POINT{r.left + 5, 5});
+        Click(MouseButton::Left, POINT{r.left + 5, 5});
+    }
+    EXPECT_EQ(SeenOf(WM_LBUTTONDBLCLK, plain).size(), 0u);
+    EXPECT_EQ(SeenOf(WM_LBUTTONDBLCLK, dbl).size(), 1u);
+    clock->Advance(501);
+    Click(MouseButton::Left, POINT{105, 5});
+    clock->Advance(501);
+    Click(MouseButton::Left, POINT{105, 5});
+    EXPECT_EQ(SeenOf(WM_LBUTTONDBLCLK, dbl).size(), 1u) << "too slow for a double click";
+}
+
+TEST_F(InputTest, ContextMenuFromTheMouseAndFromTheKeyboard) {
+    HWND parent = Make(WS_POPUP | WS_VISIBLE, RECT{100, 100, 200, 200});
+    HWND child = Make(WS_CHILD | WS_VISIBLE, RECT{10, 10, 50, 50}, parent);
+    Click(MouseButton::Right, POINT{120, 130});
+    auto menus = SeenOf(WM_CONTEXTMENU, parent);
+    ASSERT_EQ(menus.size(), 1u) << "the child passes it to its parent";
+    EXPECT_EQ(menus[0].wparam, reinterpret_cast<WPARAM>(child));
+    EXPECT_EQ(menus[0].lparam, MAKELPARAM(120, 130)) << "screen coordinates";
+    ClearSeen();
+    SetFocus(parent);
+    InjectKey(VK_APPS, true);
+    InjectKey(VK_APPS, false);
+    Pump();
+    menus = SeenOf(WM_CONTEXTMENU, parent);
+    ASSERT_EQ(menus.size(), 1u);
+    EXPECT_EQ(menus[0].lparam, MAKELPARAM(-1, -1));
+}
+
+TEST_F(InputTest, ClickActivatesAndFocusMovesWithKillFocus) {
+    HWND a = Make(WS_POPUP | WS_VISIBLE, RECT{0, 0, 50, 50});
+    HWND b = Make(WS_POPUP | WS_VISIBLE, RECT{100, 0, 150, 50});
+    EXPECT_EQ(GetActiveWindow(), b);
+    Click(MouseButton::Left, POINT{10, 10});
+    EXPECT_EQ(GetActiveWindow(), a);
+    EXPECT_EQ(GetFocus(), a);
+    ASSERT_FALSE(SeenOf(WM_KILLFOCUS, b).empty());
+    EXPECT_EQ(SeenOf(WM_KILLFOCUS, b).back().wparam, reinterpret_cast<WPARAM>(a));
+    InjectKey(VK_ESCAPE, true);
+    Pump();
+    ASSERT_EQ(SeenOf(WM_KEYDOWN, a).size(), 1u);
+    EXPECT_EQ(SeenOf(WM_KEYDOWN, a)[0].wparam, WPARAM(VK_ESCAPE));
+}
+
+TEST_F(InputTest, ScrollLockTogglesOnKeyDown) {
+    EXPECT_EQ(GetKeyState(VK_SCROLL) & 1, 0);
+    keybd_event(VK_SCROLL, 0x46, KEYEVENTF_EXTENDEDKEY, 0);
+    EXPECT_EQ(GetKeyState(VK_SCROLL) & 0x8001, 0x8001);
+    keybd_event(VK_SCROLL, 0x46, KEYEVENTF_EXTENDEDKEY | KEYEVENTF_KEYUP, 0);
+    EXPECT_EQ(GetKeyState(VK_SCROLL) & 0x8001, 1);
+    EXPECT_TRUE(Headless().ScrollLock()) << "the light is on";
+    keybd_event(VK_SCROLL, 0x46, 0, 0);
+    keybd_event(VK_SCROLL, 0x46, KEYEVENTF_KEYUP, 0);
+    EXPECT_EQ(GetKeyState(VK_SCROLL) & 1, 0);
+}
+
+}  // namespace

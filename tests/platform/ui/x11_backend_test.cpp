@@ -1,0 +1,302 @@
+// The X11 backend against a private Xvfb server: a shaped topmost window is
+// shown, screenshotted and checked from the server's side, dragged with the
+// pointer, and Scroll Lock toggles and reads back; ui-demo shows its shaped
+// panel. Skipped when Xvfb is not installed.
+#include <gtest/gtest.h>
+
+#include "ui/image_file.h"
+#include "ui/ui.h"
+#include "ui/x11/x11_backend.h"
+
+// Xlib's macros come last: they clash with GoogleTest's names.
+#include <X11/XKBlib.h>
+#include <X11/Xlib.h>
+#include <X11/extensions/shape.h>
+#include <png.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr COLORREF kRed = RGB(220, 30, 30);
+constexpr COLORREF kBlue = RGB(30, 30, 220);
+
+bool HaveXvfb() {
+    const char* path = std::getenv("PATH");
+    std::string dirs = path ? path : "/usr/bin";
+    for (std::size_t start = 0; start <= dirs.size();) {
+        const std::size_t end = std::min(dirs.find(':', start), dirs.size());
+        if (access((dirs.substr(start, end - start) + "/Xvfb").c_str(), X_OK) == 0) return true;
+        start = end + 1;
+    }
+    return false;
+}
+
+// Starts Xvfb on a display number it picks itself and reports when ready.
+pid_t StartXvfb(std::string* display) {
+    int fds[2];
+    if (pipe(fds) != 0) return -1;
+    const pid_t pid = fork();
+    if (pid == 0) {
+        prctl(PR_SET_PDEATHSIG, SIGTERM);  // the server ends with the test, whatever happens
+        close(fds[0]);
+        const std::string fd = std::to_string(fds[1]);
+        execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-noreset", "-nolisten", "tcp", "-br", "-screen", "0",
+               "640x480x24", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    close(fds[1]);
+    std::string number;
+    char c;
+    while (read(fds[0], &c, 1) == 1 && c != '\n') number.push_back(c);
+    close(fds[0]);
+    if (number.empty()) return -1;
+    *display = ":" + number;
+    return pid;
+}
+
+LRESULT PaintProc(HWND hwnd, UINT m, WPARAM w, LPARAM l) {
+    if (m == WM_LBUTTONDOWN) {  // drag by any point, as the skinned windows do
+        POINT p{GET_X_LPARAM(l), GET_Y_LPARAM(l)};
+        ClientToScreen(hwnd, &p);
+        PostMessageW(hwnd, WM_NCLBUTTONDOWN, HTCAPTION, MAKELPARAM(p.x, p.y));
+        return 0;
+    }
+    if (m == WM_CLOSE) {  // the test's marker that the events sent so far arrived
+        PostQuitMessage(0);
+        return 0;
+    }
+    if (m != WM_PAINT) return DefWindowProcW(hwnd, m, w, l);
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(hwnd, &ps);
+    RECT all;
+    GetClientRect(hwnd, &all);
+    HBRUSH b = CreateSolidBrush(COLORREF(GetWindowLongPtrW(hwnd, GWLP_USERDATA)));
+    FillRect(dc, &all, b);
+    DeleteObject(b);
+    EndPaint(hwnd, &ps);
+    return 0;
+}
+
+HWND MakeWindow(int x, int y, COLORREF colour) {
+    HWND h = CreateWindowExW(0, u"X11TestWindow", u"x11 test", WS_POPUP, x, y, 120, 80, nullptr, nullptr, nullptr, nullptr);
+    SetWindowLongPtrW(h, GWLP_USERDATA, LONG_PTR(colour));
+    return h;
+}
+
+void Pump() {
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+    GdiFlush();
+}
+
+// Sends pointer events to the window from outside, then a close request as
+// a marker, and dispatches until the marker arrives: every event sent before
+// it has then been handled.
+void SendPointer(Display* dpy, ::Window xid, int type, int x, int y) {
+    XEvent ev{};
+    ev.type = type;
+    if (type == MotionNotify) {
+        ev.xmotion.window = xid;
+        ev.xmotion.x_root = x;
+        ev.xmotion.y_root = y;
+        ev.xmotion.state = Button1Mask;
+    } else {
+        ev.xbutton.window = xid;
+        ev.xbutton.x_root = x;
+        ev.xbutton.y_root = y;
+        ev.xbutton.button = Button1;
+    }
+    XSendEvent(dpy, xid, False, 0, &ev);
+}
+
+void DispatchUntilMarker(Display* dpy, ::Window xid) {
+    XEvent ev{};
+    ev.xclient.type = ClientMessage;
+    ev.xclient.window = xid;
+    ev.xclient.message_type = XInternAtom(dpy, "WM_PROTOCOLS", False);
+    ev.xclient.format = 32;
+    ev.xclient.data.l[0] = long(XInternAtom(dpy, "WM_DELETE_WINDOW", False));
+    XSendEvent(dpy, xid, False, 0, &ev);
+    XFlush(dpy);
+    MSG msg;
+    while (GetMessageW(&msg, nullptr, 0, 0) > 0) DispatchMessageW(&msg);
+    Pump();
+}
+
+bool ServerScrollLock(Display* dpy) {
+    int index = 0;
+    Bool on = False;
+    XkbGetNamedIndicator(dpy, XInternAtom(dpy, "Scroll Lock", False), &index, &on, nullptr, nullptr);
+    return on;
+}
+
+// Each test has its own server, ended with the test.
+class XvfbTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!HaveXvfb()) GTEST_SKIP() << "Xvfb is not installed; the X11 tests need it (package xvfb)";
+        server = StartXvfb(&display);
+        ASSERT_GT(server, 0) << "Xvfb did not start";
+    }
+    void TearDown() override {
+        if (server <= 0) return;
+        kill(server, SIGTERM);
+        waitpid(server, nullptr, 0);
+    }
+    std::string display;
+    pid_t server = -1;
+};
+
+using X11Backend = XvfbTest;
+using UiDemo = XvfbTest;
+
+TEST_F(X11Backend, ShapedTopmostWindowShowsDragsAndTogglesScrollLock) {
+    setenv("DISPLAY", display.c_str(), 1);
+    setenv("LUMETRA_UI_BACKEND", "x11", 1);
+    ASSERT_EQ(plat::ui::BackendName(), "x11");
+    Display* dpy = XOpenDisplay(display.c_str());
+    ASSERT_NE(dpy, nullptr);
+
+    WNDCLASSEXW wc;
+    wc.lpfnWndProc = &PaintProc;
+    wc.lpszClassName = u"X11TestWindow";
+    ASSERT_NE(RegisterClassExW(&wc), 0);
+    HWND shaped = MakeWindow(50, 50, kRed);
+    HWND other = MakeWindow(100, 60, kBlue);
+    // An L: a left column and a bottom bar.
+    HRGN l = CreateRectRgn(0, 0, 40, 80);
+    HRGN bar = CreateRectRgn(0, 50, 120, 80);
+    CombineRgn(l, l, bar, RGN_OR);
+    DeleteObject(bar);
+    ASSERT_EQ(SetWindowRgn(shaped, l, TRUE), 1);
+    SetWindowPos(shaped, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    ShowWindow(shaped, SW_SHOW);
+    ShowWindow(other, SW_SHOW);  // shown later, yet below the topmost window
+    Pump();
+
+    // The shape as the server holds it.
+    const ::Window xid = plat::ui::NativeWindowId(shaped);
+    ASSERT_NE(xid, 0u);
+    for (int kind : {ShapeBounding, ShapeInput}) {
+        int count = 0, ordering = 0;
+        XRectangle* rects = XShapeGetRectangles(dpy, xid, kind, &count, &ordering);
+        ASSERT_EQ(count, 2) << "shape kind " << kind;
+        EXPECT_EQ(rects[0].x, 0);
+        EXPECT_EQ(rects[0].width, 40);
+        EXPECT_EQ(rects[0].height, 50);
+        EXPECT_EQ(rects[1].y, 50);
+        EXPECT_EQ(rects[1].width, 120);
+        XFree(rects);
+    }
+
+    // Stacking: the topmost window is above the later one.
+    ::Window root, parent, *children = nullptr;
+    unsigned n = 0;
+    XQueryTree(dpy, DefaultRootWindow(dpy), &root, &parent, &children, &n);
+    const auto pos = [&](::Window w) { return std::find(children, children + n, w) - children; };
+    EXPECT_GT(pos(xid), pos(plat::ui::NativeWindowId(other)));
+    XFree(children);
+
+    // The screenshot, from the server.
+    auto shot = plat::ui::CurrentBackend().CaptureScreen();
+    ASSERT_TRUE(shot);
+    const auto dir = std::filesystem::temp_directory_path() / ("ui_x11_test_" + std::to_string(getpid()));
+    std::filesystem::create_directories(dir);
+    EXPECT_TRUE(plat::ui::WritePng((dir / "screen.png").string(), *shot));
+    std::printf("screenshot: %s\n", (dir / "screen.png").c_str());
+    const auto at = [&](int x, int y) { return plat::ui::ColorRefFromArgb(shot->Get(x, y)); };
+    EXPECT_EQ(at(60, 60), kRed) << "inside the column";
+    EXPECT_EQ(at(150, 120), kRed) << "the bar covers the other window";
+    EXPECT_EQ(at(150, 70), kBlue) << "the cut-out shows the window below";
+    EXPECT_EQ(at(95, 55), RGB(0, 0, 0)) << "the cut-out shows the root where nothing is below";
+
+    // Dragging with the pointer: press in the column, move, release.
+    SendPointer(dpy, xid, ButtonPress, 60, 60);
+    DispatchUntilMarker(dpy, xid);
+    SendPointer(dpy, xid, MotionNotify, 160, 90);
+    SendPointer(dpy, xid, ButtonRelease, 160, 90);
+    DispatchUntilMarker(dpy, xid);
+    RECT moved;
+    GetWindowRect(shaped, &moved);
+    EXPECT_EQ(moved.left, 150);
+    EXPECT_EQ(moved.top, 80);
+    XWindowAttributes attrs;
+    XGetWindowAttributes(dpy, xid, &attrs);
+    EXPECT_EQ(attrs.x, 150) << "the X window followed";
+    EXPECT_EQ(attrs.y, 80);
+    EXPECT_EQ(GetCapture(), nullptr);
+
+    // Scroll Lock through keybd_event, read back from the server.
+    const bool before = ServerScrollLock(dpy);
+    EXPECT_EQ((GetKeyState(VK_SCROLL) & 1) != 0, before);
+    keybd_event(VK_SCROLL, 0x46, 0, 0);
+    keybd_event(VK_SCROLL, 0x46, KEYEVENTF_KEYUP, 0);
+    EXPECT_EQ(ServerScrollLock(dpy), !before);
+    EXPECT_EQ((GetKeyState(VK_SCROLL) & 1) != 0, !before);
+    keybd_event(VK_SCROLL, 0x46, 0, 0);
+    keybd_event(VK_SCROLL, 0x46, KEYEVENTF_KEYUP, 0);
+    EXPECT_EQ(ServerScrollLock(dpy), before);
+
+    DestroyWindow(shaped);
+    DestroyWindow(other);
+    XCloseDisplay(dpy);
+    plat::ui::ShutdownBackend();  // before the server goes
+    std::filesystem::remove_all(dir);
+}
+
+// Reads an RGBA PNG into rows of 0xAARRGGBB-ordered bytes; empty on error.
+std::vector<std::vector<png_byte>> ReadPng(const std::string& path, int* width) {
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    std::vector<std::vector<png_byte>> rows;
+    if (!png_image_begin_read_from_file(&image, path.c_str())) return rows;
+    image.format = PNG_FORMAT_RGBA;
+    std::vector<png_byte> buffer(PNG_IMAGE_SIZE(image));
+    if (!png_image_finish_read(&image, nullptr, buffer.data(), 0, nullptr)) return rows;
+    *width = int(image.width);
+    for (png_uint_32 y = 0; y < image.height; ++y)
+        rows.emplace_back(buffer.begin() + y * image.width * 4, buffer.begin() + (y + 1) * image.width * 4);
+    return rows;
+}
+
+TEST_F(UiDemo, ShowsAShapedPanelOnX11) {
+    const auto dir = std::filesystem::temp_directory_path() / ("ui_demo_test_" + std::to_string(getpid()));
+    std::filesystem::create_directories(dir);
+    const std::string shot = (dir / "ui-demo.png").string();
+    const pid_t demo = fork();
+    if (demo == 0) {
+        setenv("DISPLAY", display.c_str(), 1);
+        unsetenv("LUMETRA_UI_BACKEND");
+        execl(UI_DEMO_PATH, "ui-demo", "--screenshot", shot.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    int status = 0;
+    waitpid(demo, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "ui-demo failed";
+    int width = 0;
+    const auto rows = ReadPng(shot, &width);
+    ASSERT_FALSE(rows.empty()) << "no screenshot at " << shot;
+    const auto bright = [&](int x, int y) {
+        const png_byte* p = &rows[std::size_t(y)][std::size_t(x) * 4];
+        return p[0] + p[1] + p[2];
+    };
+    EXPECT_EQ(bright(0, 0), 0) << "the rounded corner is cut away: the root shows";
+    EXPECT_EQ(bright(width - 1, int(rows.size()) - 1), 0);
+    EXPECT_GT(bright(width / 2, 3), 100) << "the panel's light top edge";
+    int lit = 0;  // text and LEDs make bright pixels across the panel
+    for (const auto& row : rows)
+        for (int x = 0; x < width; ++x) lit += (row[std::size_t(x) * 4] + row[std::size_t(x) * 4 + 1] + row[std::size_t(x) * 4 + 2]) > 450;
+    EXPECT_GT(lit, 200);
+    std::filesystem::remove_all(dir);
+}
+
+}  // namespace

@@ -1,0 +1,137 @@
+// lumetra-kctl: drives the kernel host's simulated machine and talks to a
+// driver's control device from its own process.
+//
+//   lumetra-kctl MACHINE-COMMAND...        (mount C:, hold C: read 2, drives, help, ...)
+//   lumetra-kctl ioctl NAME CODE [--in HEX] [--out N] [--event WAIT_MS]
+//   lumetra-kctl drivetype X: | freespace X: | eject X:
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "base/format.h"
+#include "base/last_error.h"
+#include "base/ntstatus.h"
+#include "base/sync.h"
+#include "base/text.h"
+#include "kernel/client/device_files.h"
+#include "led_records.h"
+
+namespace {
+
+constexpr DWORD kLockVolume = 0x00090018, kDismountVolume = 0x00090020;
+constexpr DWORD kMediaRemoval = 0x002D4804, kEjectMedia = 0x002D4808;
+
+bool ParseHex(const std::string& text, std::vector<std::uint8_t>* bytes) {
+    if (text.size() % 2) return false;
+    for (std::size_t i = 0; i < text.size(); i += 2) {
+        char* end = nullptr;
+        const std::string pair = text.substr(i, 2);
+        const unsigned long v = std::strtoul(pair.c_str(), &end, 16);
+        if (*end) return false;
+        bytes->push_back(std::uint8_t(v));
+    }
+    return true;
+}
+
+HANDLE OpenDevice(const std::string& name) {
+    const std::u16string path = u"\\\\.\\" + plat::Utf8ToUtf16(name);
+    HANDLE h = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                           OPEN_EXISTING, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE) std::fprintf(stderr, "lumetra-kctl: cannot open \\\\.\\%s (error %u)\n", name.c_str(), GetLastError());
+    return h;
+}
+
+int Ioctl(const std::vector<std::string>& args) {
+    std::uint32_t code = 0;
+    if (args.size() < 3 || !kctl::ParseCode(args[2], &code)) {
+        std::fprintf(stderr, "usage: lumetra-kctl ioctl NAME CODE [--in HEX] [--out N] [--event WAIT_MS]\n");
+        return 2;
+    }
+    std::vector<std::uint8_t> input;
+    DWORD out_size = 4096;
+    long wait_ms = -1;
+    for (std::size_t i = 3; i + 1 < args.size(); i += 2) {
+        if (args[i] == "--in" && ParseHex(args[i + 1], &input)) continue;
+        if (args[i] == "--out") { out_size = DWORD(std::strtoul(args[i + 1].c_str(), nullptr, 0)); continue; }
+        if (args[i] == "--event") { wait_ms = std::strtol(args[i + 1].c_str(), nullptr, 0); continue; }
+        std::fprintf(stderr, "lumetra-kctl: bad option %s\n", args[i].c_str());
+        return 2;
+    }
+    HANDLE device = OpenDevice(args[1]);
+    if (device == INVALID_HANDLE_VALUE) return 1;
+    HANDLE event = nullptr;
+    if (wait_ms >= 0) {  // the input becomes a fresh event of this process
+        event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        const auto value = std::uint32_t(reinterpret_cast<std::uintptr_t>(event));
+        input.assign({std::uint8_t(value), std::uint8_t(value >> 8), std::uint8_t(value >> 16), std::uint8_t(value >> 24)});
+    }
+    std::vector<std::uint8_t> output(out_size);
+    DWORD returned = 0;
+    const BOOL ok = DeviceIoControl(device, code, input.empty() ? nullptr : input.data(), DWORD(input.size()),
+                                    output.empty() ? nullptr : output.data(), out_size, &returned, nullptr);
+    output.resize(returned);
+    std::printf("%s (error %u), %u bytes%s\n", ok ? "succeeded" : "failed", ok ? 0u : GetLastError(), returned,
+                kclient::LastControlWasFastIo() ? ", fast I/O" : "");
+    std::printf("%s%s", kctl::HexDump(output).c_str(), kctl::Decode(code, output).c_str());
+    if (event) {
+        const DWORD wait = WaitForSingleObject(event, DWORD(wait_ms));
+        std::printf("event %s\n", wait == WAIT_OBJECT_0 ? "signalled" : "not signalled");
+    }
+    CloseHandle(device);
+    return ok ? 0 : 1;
+}
+
+int DriveCommand(const std::string& verb, const std::string& drive) {
+    const std::u16string root = plat::Utf8ToUtf16(drive.substr(0, 1)) + u":\\";
+    if (verb == "drivetype") {
+        static const char* const kNames[] = {"unknown", "no root directory", "removable", "fixed", "remote", "cdrom", "ramdisk"};
+        const UINT type = GetDriveTypeW(root.c_str());
+        std::printf("%u %s\n", type, type < 7 ? kNames[type] : "?");
+        return 0;
+    }
+    if (verb == "freespace") {
+        ULARGE_INTEGER caller{}, total{}, free{};
+        if (!GetDiskFreeSpaceExW(root.c_str(), &caller, &total, &free)) {
+            std::printf("failed (error %u)\n", GetLastError());
+            return 1;
+        }
+        std::printf("total %llu free %llu\n", static_cast<unsigned long long>(total.QuadPart),
+                    static_cast<unsigned long long>(free.QuadPart));
+        return 0;
+    }
+    // eject: what a user program does to eject a volume's media.
+    HANDLE volume = OpenDevice(drive.substr(0, 1) + ":");
+    if (volume == INVALID_HANDLE_VALUE) return 1;
+    BOOL ok = TRUE;
+    for (DWORD code : {kLockVolume, kDismountVolume, kMediaRemoval, kEjectMedia}) {
+        std::uint8_t prevent = 0;
+        DWORD returned = 0;
+        ok = DeviceIoControl(volume, code, code == kMediaRemoval ? &prevent : nullptr, code == kMediaRemoval ? 1 : 0,
+                             nullptr, 0, &returned, nullptr);
+        std::printf("0x%08X: %s (error %u)\n", code, ok ? "ok" : "failed", ok ? 0u : GetLastError());
+        if (!ok) break;
+    }
+    CloseHandle(volume);
+    return ok ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.empty()) args = {"help"};
+    if (args[0] == "ioctl") return Ioctl(args);
+    if ((args[0] == "drivetype" || args[0] == "freespace" || args[0] == "eject") && args.size() == 2)
+        return DriveCommand(args[0], args[1]);
+    NTSTATUS status = STATUS_SUCCESS;
+    std::string text;
+    if (!kclient::RunMachineCommand(args, &status, &text)) {
+        std::fprintf(stderr, "lumetra-kctl: no kernel host answers (is lumetra-kernel running?)\n");
+        return 1;
+    }
+    std::fputs(text.c_str(), stdout);
+    if (args[0] == "help")
+        std::fputs("ioctl NAME CODE [--in HEX] [--out N] [--event WAIT_MS] | drivetype X: | freespace X: | eject X:\n", stdout);
+    return NT_SUCCESS(status) ? 0 : 1;
+}
