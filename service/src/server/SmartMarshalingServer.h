@@ -44,8 +44,8 @@ public:
 private:
     using Table = std::map<SmartServerId, std::unique_ptr<SmartDevice>>;
 
-    // The handler of each request code; each fills `response`, which has the
-    // response code set, and returns the response object.
+    // The handler of each request code: the response object with its status
+    // and payload; Dispatch gives it the response code.
     std::unique_ptr<CSmartMarshalMessage> HandleGetDevices();
     std::unique_ptr<CSmartMarshalMessage> HandleDeviceOperation(DWORD code, SmartServerId id);
     std::unique_ptr<CSmartMarshalMessage> HandleReadLog(const CSmartMarshalReadLogRequest& request);
