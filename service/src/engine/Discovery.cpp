@@ -5,7 +5,7 @@
 #include "engine/CSmartFliegendeUntertasse.h"
 
 #include <algorithm>
-#include <atomic>
+#include <mutex>
 #include <memory>
 
 #include "base/clock.h"
@@ -27,13 +27,22 @@ constexpr int kDeviceNumbers = 256;
 constexpr std::size_t kNameChars = 50;
 constexpr DWORD kFloppyType = 1;
 
-// Process-wide, so two records never get the same id in one time slice.
-std::atomic<DWORD> g_recordSerial{0};
+// An id is the system time with a per-record serial folded into its low
+// half. Time XOR serial alone can repeat (a later time with a later serial
+// can give the same bits), and the dispatcher finds records by id, so ids
+// are also forced strictly increasing within the process.
+std::mutex g_serverIdMutex;
+DWORD g_recordSerial = 0;
+SmartServerId g_lastServerId = 0;
 
 SmartServerId MakeServerId() {
+    std::lock_guard lock(g_serverIdMutex);
     const std::uint64_t now = plat::CurrentClock().NowFileTime();
     const DWORD low = static_cast<DWORD>(now) ^ ++g_recordSerial;
-    return (now & 0xFFFFFFFF00000000ull) | low;
+    SmartServerId id = (now & 0xFFFFFFFF00000000ull) | low;
+    if (id <= g_lastServerId) id = g_lastServerId + 1;
+    g_lastServerId = id;
+    return id;
 }
 
 template <std::size_t N>

@@ -42,6 +42,24 @@ TEST_F(EngineTest, DefaultProfileDiscoveryInNameOrder) {
     EXPECT_GT(list->ataLevel, 0);
 }
 
+TEST_F(EngineTest, ServerIdsNeverRepeatAcrossEnumerations) {
+    // Records made 100 ns apart with consecutive serials are where time XOR
+    // serial repeats; a repeated id would make the dispatcher answer about
+    // the wrong drive.
+    LoadDefault();
+    const std::uint64_t start = m_clock->NowFileTime();
+    SmartServerId previous = 0;
+    std::set<SmartServerId> ids;
+    for (std::uint64_t step = 0; step < 64; ++step) {
+        m_clock->SetFileTime(start + step);
+        for (SmartDevice* d = Discover(); d; d = d->next) {
+            EXPECT_GT(d->serverId, previous);
+            previous = d->serverId;
+            EXPECT_TRUE(ids.insert(d->serverId).second) << "id repeated at step " << step;
+        }
+    }
+}
+
 TEST_F(EngineTest, RemovableDisksAreDroppedFloppiesAreTypeOne) {
     Load(R"({"devices": [
         {"name": "\\Device\\Harddisk0\\DR0", "links": ["\\Device\\Harddisk0\\Partition0"], "kind": "scsi-disk",
