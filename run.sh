@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds if needed, and runs the product on its
-# embedded default: simulated drives and volumes under a private state
-# directory (.run/), unless LUMETRA_ROOT / LUMETRA_DEVICES say otherwise.
+# embedded default: the kernel host with the activity filter driver on its
+# simulated machine, and the S.M.A.R.T. service on the simulated drives, with
+# all state in a private directory (.run/) unless LUMETRA_ROOT says otherwise.
+# On a terminal it keeps running until Ctrl-C; otherwise it shows what the
+# programs see and stops them.
 set -euo pipefail
 cd "$(dirname "$0")"
 source scripts/deps.sh
@@ -12,19 +15,46 @@ export LUMETRA_ROOT="${LUMETRA_ROOT:-$PWD/.run}"
 export LUMETRA_DEVICES="${LUMETRA_DEVICES:-default}"
 mkdir -p "$LUMETRA_ROOT"
 bin="$PWD/build/bin"
+pids=()
 
-missing=()
-for program in sentrak lumetra-kernel lumex; do
-  [ -x "$bin/$program" ] || missing+=("$program")
-done
+stop_all() {
+  for pid in "${pids[@]}"; do kill -TERM "$pid" 2>/dev/null || true; done
+  for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
+}
+trap stop_all EXIT
 
-# What there is: the registry tool, shown on the product's own keys.
-if [ -x "$bin/lumetra-reg" ]; then
-  "$bin/lumetra-reg" set 'HKCU\SOFTWARE\Zelmor\Zelmor Lumetra\3.1\Settings' MaxTemp dword 55 >/dev/null
-  echo "State lives in $LUMETRA_ROOT. The GUI's settings key now holds:"
-  "$bin/lumetra-reg" export 'HKCU\SOFTWARE\Zelmor\Zelmor Lumetra\3.1\Settings'
-fi
+# Starts a program in the background and waits (at most 10 s) until its
+# output holds the line that says it is ready.
+start() {
+  local name="$1" ready="$2"
+  shift 2
+  local log="$LUMETRA_ROOT/$name.log"
+  "$bin/$name" "$@" >"$log" 2>&1 &
+  pids+=($!)
+  for _ in $(seq 100); do
+    grep -q "$ready" "$log" && return 0
+    kill -0 "${pids[-1]}" 2>/dev/null || break
+    sleep 0.1
+  done
+  echo "$name did not start:" >&2
+  cat "$log" >&2
+  return 1
+}
 
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "Not built yet: ${missing[*]} (they arrive with later work; see README.md)."
+start lumetra-kernel "ready on"
+start sentrak "listening on port"
+
+echo "Activity driver (blinkor in lumetra-kernel), drive list:"
+"$bin/lumetra-kctl" ioctl Blinkor get_drives | grep -E '^[A-Z*] '
+echo
+echo "S.M.A.R.T. service (sentrak on port ${LUMETRA_SMART_PORT:-50350}), drives:"
+"$bin/lumetra-smart" list
+echo
+[ -x "$bin/lumex" ] || echo "The LED window lumex is not built yet; ui-demo shows the window layer."
+echo "State lives in $LUMETRA_ROOT."
+
+if [ -t 0 ]; then
+  echo "Running. Try: build/bin/lumetra-kctl hold C: read 2; build/bin/lumetra-kctl ioctl Blinkor get_activity"
+  echo "Press Ctrl-C to stop."
+  wait
 fi
