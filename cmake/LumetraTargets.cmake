@@ -58,3 +58,13 @@ function(lumetra_bench name)
   target_link_libraries(${name} PRIVATE ${ARG_LIBS})
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/bin/bench)
 endfunction()
+
+# Adds every folder below the current one that has a CMakeLists.txt: tools/,
+# bench/ and tests/tools/ hold one folder per program.
+macro(lumetra_add_every_subdirectory)
+  file(GLOB _lumetra_lists RELATIVE ${CMAKE_CURRENT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR}/*/CMakeLists.txt)
+  foreach(_lumetra_list ${_lumetra_lists})
+    get_filename_component(_lumetra_dir ${_lumetra_list} DIRECTORY)
+    add_subdirectory(${_lumetra_dir})
+  endforeach()
+endmacro()
