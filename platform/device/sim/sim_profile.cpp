@@ -109,12 +109,12 @@ public:
             }
         }
         if (high >= 0) Fail("has an odd number of hex digits");
-        if (out.size() < min_size || out.size() > max_size || out.size() % multiple)
-            Fail(Format("must hold %s bytes, got %d",
-                        min_size == max_size ? std::to_string(min_size)
-                                             : std::to_string(min_size) + " to " + std::to_string(max_size) +
-                                                   (multiple > 1 ? " in steps of " + std::to_string(multiple) : ""),
-                        out.size()));
+        if (out.size() < min_size || out.size() > max_size || out.size() % multiple) {
+            std::string sizes = std::to_string(min_size);
+            if (max_size != min_size) sizes += " to " + std::to_string(max_size);
+            if (multiple > 1) sizes += " in steps of " + std::to_string(multiple);
+            Fail(Format("must hold %s bytes, got %d", sizes, out.size()));
+        }
         return out;
     }
     std::u16string NtName() const {
@@ -490,6 +490,7 @@ SimDeviceProfile DeviceOf(const Field& f) {
     } else if (has_scsi_unit && d.kind != SimKind::kAtaDisk) {
         d.scsi = ScsiOf(Field(json::object(), f.path() + ".scsi"), defaults.peripheral_type);
     }
+    if (d.scsi) d.scsi->removable = d.characteristics & FILE_REMOVABLE_MEDIA;
     if (auto b = f.Member("behaviour")) d.behaviour = BehaviourOf(*b);
     return d;
 }

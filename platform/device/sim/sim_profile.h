@@ -75,6 +75,7 @@ struct SimLogParameter {
 
 struct SimScsi {
     BYTE peripheral_type = 0;
+    bool removable = false;  // RMB of INQUIRY; follows the device's characteristics
     std::string vendor, product, revision, serial;
     std::optional<Bytes> inquiry;     // standard INQUIRY data as given
     std::optional<Bytes> vpd_serial;  // VPD page 0x80 as given

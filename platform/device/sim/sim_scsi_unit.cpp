@@ -176,35 +176,41 @@ ScsiOutcome SimScsiUnit::Inquiry(std::span<const BYTE> cdb, std::span<BYTE> data
     if (cdb.size() < 6) return InvalidField();
     const std::size_t allocation = Be(cdb, 3, 2);
     const bool evpd = cdb[1] & 0x01;
-    if (!evpd) {
-        if (cdb[2] != 0) return InvalidField();
-        if (m_profile.inquiry) return DataIn(data, *m_profile.inquiry, allocation);
-        Bytes b(96, 0);
-        b[0] = m_profile.peripheral_type;
-        b[1] = m_profile.peripheral_type == 0x00 ? 0x00 : 0x80;  // RMB for CD/DVD and tape
-        b[2] = 0x05;                                             // SPC-3
-        b[3] = 0x12;                                             // HiSup, response format 2
-        b[4] = static_cast<BYTE>(b.size() - 5);
-        b[7] = 0x02;  // CmdQue
-        const Bytes fields[] = {Padded(m_profile.vendor, 8), Padded(m_profile.product, 16),
-                                Padded(m_profile.revision, 4), Padded(m_profile.serial, 20)};
-        std::size_t at = 8;
-        for (const Bytes& f : fields) at = std::copy(f.begin(), f.end(), b.begin() + static_cast<long>(at)) - b.begin();
-        return DataIn(data, b, allocation);
-    }
+    if (!evpd && cdb[2] != 0) return InvalidField();
+    const auto page = evpd ? VitalProductData(cdb[2]) : std::optional<Bytes>(StandardInquiry());
+    return page ? DataIn(data, *page, allocation) : InvalidField();
+}
+
+Bytes SimScsiUnit::StandardInquiry() const {
+    if (m_profile.inquiry) return *m_profile.inquiry;
+    Bytes b{m_profile.peripheral_type,
+            static_cast<BYTE>(m_profile.removable ? 0x80 : 0x00),  // RMB
+            0x05,                                                  // SPC-3
+            0x12,                                                  // HiSup, response format 2
+            91,
+            0,
+            0,
+            0x02};  // additional length, CmdQue
+    for (const Bytes& field : {Padded(m_profile.vendor, 8), Padded(m_profile.product, 16),
+                               Padded(m_profile.revision, 4), Padded(m_profile.serial, 20)})
+        b.insert(b.end(), field.begin(), field.end());
+    b.resize(96, 0);
+    return b;
+}
+
+// Pages 0x00 (supported pages) and 0x80 (unit serial number).
+std::optional<Bytes> SimScsiUnit::VitalProductData(BYTE page) const {
     const bool has_serial = m_profile.vpd_serial || !m_profile.serial.empty();
-    if (cdb[2] == 0x00) {
+    if (page == 0x00) {
         Bytes b{m_profile.peripheral_type, 0x00, 0x00, 0x01, 0x00};
         if (has_serial) b.push_back(0x80), b[3] = 2;
-        return DataIn(data, b, allocation);
+        return b;
     }
-    if (cdb[2] == 0x80 && has_serial) {
-        if (m_profile.vpd_serial) return DataIn(data, *m_profile.vpd_serial, allocation);
-        Bytes b{m_profile.peripheral_type, 0x80, 0x00, static_cast<BYTE>(m_profile.serial.size())};
-        b.insert(b.end(), m_profile.serial.begin(), m_profile.serial.end());
-        return DataIn(data, b, allocation);
-    }
-    return InvalidField();
+    if (page != 0x80 || !has_serial) return std::nullopt;
+    if (m_profile.vpd_serial) return *m_profile.vpd_serial;
+    Bytes b{m_profile.peripheral_type, 0x80, 0x00, static_cast<BYTE>(m_profile.serial.size())};
+    b.insert(b.end(), m_profile.serial.begin(), m_profile.serial.end());
+    return b;
 }
 
 const SimScsiUnit::ModePage* SimScsiUnit::FindModePage(BYTE code) const {

@@ -34,6 +34,8 @@ private:
     using Reply = detail::ScsiOutcome;
 
     Reply Inquiry(std::span<const BYTE> cdb, std::span<BYTE> data) const;
+    Bytes StandardInquiry() const;
+    std::optional<Bytes> VitalProductData(BYTE page) const;
     Reply ModeSense(std::span<const BYTE> cdb, std::span<BYTE> data) const;
     Reply ModeSelect(std::span<const BYTE> cdb, std::span<const BYTE> data);
     Reply LogSense(std::span<const BYTE> cdb, std::span<BYTE> data) const;

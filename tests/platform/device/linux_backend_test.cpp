@@ -96,8 +96,8 @@ public:
         h->host_status = a.host;
         h->driver_status = a.driver;
         h->sb_len_wr = static_cast<unsigned char>(std::min<std::size_t>(a.sense.size(), h->mx_sb_len));
-        std::memcpy(h->sbp, a.sense.data(), h->sb_len_wr);
-        std::memcpy(h->dxferp, a.data.data(), std::min<std::size_t>(a.data.size(), h->dxfer_len));
+        std::copy_n(a.sense.begin(), h->sb_len_wr, static_cast<BYTE*>(h->sbp));
+        std::copy_n(a.data.begin(), std::min<std::size_t>(a.data.size(), h->dxfer_len), static_cast<BYTE*>(h->dxferp));
         h->resid = a.resid;
         return 0;
     }
