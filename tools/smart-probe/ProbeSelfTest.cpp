@@ -33,7 +33,11 @@ std::optional<unsigned> Seconds(const std::string& value, unsigned min) {
 
 std::string StatusText(BYTE status) {
     const BYTE code = SelfTestStatusCode(status);
-    if (code == SMART_TEST_STATUS_RUNNING) return plat::Format("running, %d%% done", SelfTestPercentDone(status));
+    if (code == SMART_TEST_STATUS_RUNNING) {
+        // Without the drive's tenths (it was not read) there is no progress.
+        if (SelfTestRemainingTenths(status) == 0) return "running";
+        return plat::Format("running, %d%% done", SelfTestPercentDone(status));
+    }
     return plat::Format("ended with status %u", unsigned(code));
 }
 
