@@ -42,6 +42,7 @@ int main(int argc, char** argv) {
     const int reads = argc > 2 ? std::atoi(argv[2]) : 20000;
     plat::ScopedManualClock clock;
     CSmartFliegendeUntertasse engine;
+    engine.UseHistory(false);  // leave the machine's stored drives alone
 
     SmartDevice* list = nullptr;
     const double discovery = TimeRuns(discoveries, [&](int) {

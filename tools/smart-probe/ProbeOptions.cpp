@@ -65,6 +65,10 @@ std::optional<ProbeOptions> ParseProbeOptions(const std::vector<std::string>& ar
             }
         } else if (const ProbeOperation* op = FindOperation(a)) {
             options.run.push_back(op);
+        } else if (ParseTestOption(args, i, options.test, error)) {
+            continue;
+        } else if (!error.empty()) {
+            return std::nullopt;
         } else {
             error = "unknown option \"" + a + "\"";
             return std::nullopt;
@@ -75,7 +79,7 @@ std::optional<ProbeOptions> ParseProbeOptions(const std::vector<std::string>& ar
 
 std::string ProbeUsage() {
     std::string text =
-        "usage: smart-probe [--json] [--device INDEX] [OPERATION...]\n"
+        "usage: smart-probe [--json] [--device INDEX] [OPERATION...] [TEST OPTIONS]\n"
         "\n"
         "Finds the drives of the configured device backend (LUMETRA_DEVICES names a\n"
         "simulation profile; unset means the real devices), runs the operations in\n"
@@ -92,6 +96,9 @@ std::string ProbeUsage() {
     }
     text +=
         "  --all              the same as --capabilities --attributes --status\n"
+        "\n";
+    text += TestOptionsUsage();
+    text +=
         "\n"
         "Output:\n"
         "  --json             one JSON document: {\"devices\": [...]}, each device with\n"

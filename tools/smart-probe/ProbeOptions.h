@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "ProbeSelfTest.h"
 #include "smart/CSmart.h"
 
 struct ProbeOperation {
@@ -23,6 +24,7 @@ struct ProbeOptions {
     bool help = false;
     std::optional<unsigned> device;          // index in the discovered list
     std::vector<const ProbeOperation*> run;  // in command-line order
+    ProbeTestOptions test;                   // run after the operations
 };
 
 // Returns the options, or an error text for a bad command line.

@@ -38,10 +38,12 @@ CSmartFliegendeUntertasse::~CSmartFliegendeUntertasse() {
         EngineLock lock(m_lock);
         InterlockedDecrement(&g_engineCount);
         if (m_primary) {
-            // Seam for the self-test and history code: the primary engine
-            // aborts every self-test still running and then saves every node
-            // to the history under m_historyKey, both here, before the nodes
-            // are freed.
+            // A test still running is stopped first, so the drive is not left
+            // testing with nobody to follow it; then the nodes are stored.
+            for (DeviceNode* n = m_nodes; n; n = n->next) {
+                if (n->IsBusy()) AbortRunningTest(n);
+            }
+            SaveHistory(m_nodes);
         }
         FreeNodes();
     }
@@ -84,10 +86,3 @@ void CSmartFliegendeUntertasse::FillRecord(SmartDevice* record, const DeviceNode
     record->flags = NodeFlagsToDeviceFlags(node->flags);
     FillAttributes(*record, *node);
 }
-
-// Logs and self-tests are served by the self-test code, which is not part
-// of this engine yet: these operations fail honestly until it is.
-bool CSmartFliegendeUntertasse::ReadLog(SmartDevice*, DWORD, BYTE**) { return false; }
-bool CSmartFliegendeUntertasse::ExecuteSelfTest(SmartDevice*, DWORD) { return false; }
-bool CSmartFliegendeUntertasse::ReadSelfTestData(SmartDevice*, DWORD*, BYTE*) { return false; }
-bool CSmartFliegendeUntertasse::AbortSelfTest(SmartDevice*) { return false; }

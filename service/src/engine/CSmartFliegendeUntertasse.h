@@ -48,6 +48,11 @@ public:
     // The registry key of the history, relative to HKEY_LOCAL_MACHINE.
     std::u16string_view HistoryKey() const { return m_historyKey; }
 
+    // Whether this engine reads the stored nodes at its first GetDevices and
+    // stores its nodes when it ends (the default). Tools that only look at
+    // the drives turn it off so they leave the service's history alone.
+    void UseHistory(bool use) { m_useHistory = use; }
+
     // Helpers shared with the history and self-test code; call with m_lock held.
     bool RefreshValues(DeviceNode* node);
     static void FillRecord(SmartDevice* record, const DeviceNode* node);
@@ -99,11 +104,24 @@ private:
     void ReadSmartVersion(DeviceNode* node);
     void FreeNodes();
 
+    // The history (HistoryStore.h) of the primary engine.
+    bool SaveHistory(const DeviceNode* first);
+    bool LoadHistory(DeviceNode** head);
+
+    // Self-tests (SelfTest.cpp). The node of a record with a test running.
+    DeviceNode* FindTestingNode(const void* engineLink) const;
+    bool AbortRunningTest(DeviceNode* node);
+    bool PollRunningTest(DeviceNode* node, std::uint64_t elapsed, BYTE* status);
+    bool ReadTestResult(DeviceNode* node, SmartDevice* record, BYTE* status);
+    bool ReadScsiTestResult(DeviceNode* node, SmartDevice* record, BYTE* status);
+    bool SendScsiDiagnostic(DeviceNode* node, BYTE byte1);
+
     // NT status of a device request, after waiting for a pending one.
     NTSTATUS DeviceControl(DeviceNode* node, DWORD code, const void* in, DWORD inLength, void* out,
                            DWORD outLength, ULONG_PTR* returned);
 
     bool m_primary = false;
+    bool m_useHistory = true;
     WCHAR m_historyKey[256] = {};
     DeviceNode* m_nodes = nullptr;  // discovery order
     mutable CRITICAL_SECTION m_lock;

@@ -69,10 +69,8 @@ SmartDevice* CSmartFliegendeUntertasse::GetDevices() {
     for (DeviceNode* n = m_nodes; n; n = n->next) {
         if (n->IsBusy()) return nullptr;
     }
-    if (!m_nodes) {
-        // Seam for the history code: at the first call in the process the
-        // stored nodes are read into m_nodes here and become the known drives.
-    }
+    // The stored nodes become the known drives of the first discovery.
+    if (!m_nodes) LoadHistory(&m_nodes);
 
     DeviceNode* found = nullptr;
     DeviceNode** tail = &found;

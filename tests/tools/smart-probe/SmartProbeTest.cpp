@@ -13,6 +13,7 @@ TEST(ProbeReport, JsonCarriesEveryRecordFieldAndOperationResults) {
     plat::ScopedManualClock clock;
     plat::device::ScopedSimulation sim;
     CSmartFliegendeUntertasse engine;
+    engine.UseHistory(false);
     SmartDevice* list = engine.GetDevices();
     ASSERT_NE(list, nullptr);
     std::vector<ProbedDevice> probed;

@@ -13,6 +13,7 @@
 #include "device/sim_machine.h"
 #include "device/smart_ioctl.h"
 #include "engine/CSmartFliegendeUntertasse.h"
+#include "registry/scoped_root.h"
 
 // Gives tests the engine's protected primitives and node list.
 class TestEngine : public CSmartFliegendeUntertasse {
@@ -100,6 +101,7 @@ protected:
     }
     void AdvanceSeconds(std::uint64_t s) { m_clock->Advance(s * 1000); }
 
+    ScopedRoot m_root;  // the engine's history lives in a private store
     plat::ScopedManualClock m_clock;
     std::unique_ptr<plat::device::ScopedSimulation> m_sim;
     std::unique_ptr<TestEngine> m_engine;
