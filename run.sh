@@ -41,6 +41,10 @@ start() {
   return 1
 }
 
+# What an installer would do: the product's machine key, below which the
+# service keeps each drive's history across restarts.
+"$bin/lumetra-reg" create 'HKLM\SOFTWARE\Zelmor\Zelmor Lumetra\3.1'
+
 start lumetra-kernel "ready on"
 start sentrak "listening on port"
 

@@ -163,11 +163,23 @@ int QueryCommand(const KeyTarget& target, const std::optional<std::u16string>& n
     return rc == ERROR_SUCCESS ? kExitOk : Fail(target.Display(), rc);
 }
 
+namespace {
+LONG CreateKey(const KeyTarget& target, bool make_volatile, KeyHandle& key) {
+    return RegCreateKeyExW(target.root, target.path.c_str(), 0, nullptr,
+                           make_volatile ? REG_OPTION_VOLATILE : REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr,
+                           key.Out(), nullptr);
+}
+}  // namespace
+
+int CreateCommand(const KeyTarget& target, bool make_volatile) {
+    KeyHandle key;
+    const LONG rc = CreateKey(target, make_volatile, key);
+    return rc == ERROR_SUCCESS ? kExitOk : Fail(target.Display(), rc);
+}
+
 int SetCommand(const KeyTarget& target, const std::u16string& name, const ValueData& value, bool make_volatile) {
     KeyHandle key;
-    LONG rc = RegCreateKeyExW(target.root, target.path.c_str(), 0, nullptr,
-                              make_volatile ? REG_OPTION_VOLATILE : REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr,
-                              key.Out(), nullptr);
+    LONG rc = CreateKey(target, make_volatile, key);
     if (rc != ERROR_SUCCESS) return Fail(target.Display(), rc);
     rc = RegSetValueExW(key.Get(), name.c_str(), 0, value.type, value.bytes.data(), DWORD(value.bytes.size()));
     return rc == ERROR_SUCCESS ? kExitOk : Fail(target.Display() + " " + ShownName(name), rc);

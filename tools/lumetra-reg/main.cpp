@@ -15,6 +15,7 @@ namespace {
 constexpr const char* kUsage =
     "usage: lumetra-reg query  ROOT\\PATH [NAME]\n"
     "       lumetra-reg set    [--volatile] ROOT\\PATH NAME dword|sz|binary VALUE\n"
+    "       lumetra-reg create [--volatile] ROOT\\PATH\n"
     "       lumetra-reg delete ROOT\\PATH [NAME]\n"
     "       lumetra-reg export ROOT\\PATH\n"
     "\n"
@@ -22,7 +23,7 @@ constexpr const char* kUsage =
     "default value. dword takes decimal or 0x hex; sz takes text; binary takes\n"
     "hex digits (\"01 02 ff\" or \"0102ff\"). delete without NAME removes the key\n"
     "with everything below it. export prints the key and its sub keys.\n"
-    "set --volatile creates missing keys volatile: they last until the machine\n"
+    "set and create --volatile create missing keys volatile: they last until the machine\n"
     "restarts (the boot id changes).\n"
     "\n"
     "Stores: $LUMETRA_ROOT/hklm and $LUMETRA_ROOT/hkcu when LUMETRA_ROOT is set,\n"
@@ -40,7 +41,7 @@ int Run(std::vector<std::string> args) {
         std::fputs(kUsage, stdout);
         return kExitOk;
     }
-    const bool make_volatile = args.size() > 1 && args[0] == "set" && args[1] == "--volatile";
+    const bool make_volatile = args.size() > 1 && (args[0] == "set" || args[0] == "create") && args[1] == "--volatile";
     if (make_volatile) args.erase(args.begin() + 1);
     if (args.size() < 2) return Usage(args.empty() ? nullptr : "missing ROOT\\PATH");
     const std::string& command = args[0];
@@ -56,6 +57,7 @@ int Run(std::vector<std::string> args) {
         if (!value) return Usage("bad TYPE or VALUE");
         return SetCommand(*target, name(2), *value, make_volatile);
     }
+    if (command == "create" && args.size() == 2) return CreateCommand(*target, make_volatile);
     if (command == "delete" && args.size() <= 3) {
         if (args.size() == 2 && target->path.empty()) return Usage("a root itself cannot be deleted");
         return DeleteCommand(*target, args.size() == 3 ? std::optional(name(2)) : std::nullopt);

@@ -91,6 +91,18 @@ TEST(LumetraReg, VolatileKeyIsGoneAfterTheBootIdChanges) {
     EXPECT_EQ(kept.out, "HKCU\\Kept\n    v    REG_DWORD    0x00000001 (1)\n");
 }
 
+TEST(LumetraReg, CreateMakesTheKeyAndKeepsWhatIsThere) {
+    ScopedRoot root;
+    ASSERT_EQ(RunTool({"create", kKey}).exit_code, 0);
+    EXPECT_EQ(RunTool({"query", kKey}).exit_code, 0) << "an empty key exists";
+    ASSERT_EQ(RunTool({"set", kKey, "v", "dword", "7"}).exit_code, 0);
+    ASSERT_EQ(RunTool({"create", kKey}).exit_code, 0);
+    EXPECT_EQ(RunTool({"query", kKey, "v"}).exit_code, 0) << "creating an existing key keeps its values";
+    ASSERT_EQ(RunTool({"create", "--volatile", "HKCU\\Gone"}).exit_code, 0);
+    root.SetBootId("boot-2");
+    EXPECT_EQ(RunTool({"query", "HKCU\\Gone"}).exit_code, 1);
+}
+
 TEST(LumetraReg, BadUsageExitsWithTwo) {
     ScopedRoot root;
     const std::vector<std::vector<std::string>> cases = {

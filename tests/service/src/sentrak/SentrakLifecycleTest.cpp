@@ -6,6 +6,7 @@
 #include "SmartHandler.h"
 #include "base/hresult.h"
 #include "base/text.h"
+#include "registry/registry.h"
 
 namespace {
 
@@ -25,6 +26,60 @@ TEST(SentrakLifecycle, StopsWithTwoClientsConnectedAndTheirRequestsThenFail) {
     EXPECT_FALSE(first.ReadAttributes(drive));
     EXPECT_EQ(first.CopyRecord(*drive).serverId, before.serverId);
     EXPECT_EQ(second.RefreshSmartStatus(), 0);
+}
+
+// Reads the stored history value of one drive from the service's machine
+// store; an empty vector when it is missing.
+std::vector<BYTE> StoredHistory(const std::filesystem::path& root, const char16_t* name) {
+    setenv("LUMETRA_ROOT", root.c_str(), 1);
+    std::vector<BYTE> data(2048);
+    HKEY key = nullptr;
+    DWORD type = 0;
+    DWORD size = static_cast<DWORD>(data.size());
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"SOFTWARE\\Zelmor\\Zelmor Lumetra\\3.1\\Smart", 0, KEY_READ, &key) !=
+            ERROR_SUCCESS ||
+        RegQueryValueExW(key, name, nullptr, &type, data.data(), &size) != ERROR_SUCCESS || type != REG_BINARY)
+        size = 0;
+    if (key) RegCloseKey(key);
+    unsetenv("LUMETRA_ROOT");
+    data.resize(size);
+    return data;
+}
+
+TEST(SentrakLifecycle, HistoryIsWrittenAtStopAndKeptAcrossARestart) {
+    sentraktest::SentrakProcess service;
+    // The product's key is the installer's to create; the history lives below it.
+    setenv("LUMETRA_ROOT", service.Root().c_str(), 1);
+    HKEY product = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, u"SOFTWARE\\Zelmor\\Zelmor Lumetra\\3.1", 0, nullptr, 0,
+                              KEY_ALL_ACCESS, nullptr, &product, nullptr),
+              ERROR_SUCCESS);
+    RegCloseKey(product);
+    unsetenv("LUMETRA_ROOT");
+
+    ASSERT_TRUE(service.Start());
+    DWORD hours = 0;
+    {
+        CSmartHandler handler(nullptr, service.Port());
+        handler.Initialize();
+        SmartDevice* first = handler.GetDevice(0);
+        ASSERT_NE(first, nullptr);
+        ASSERT_TRUE(handler.ReadAttributes(first));
+        hours = handler.CopyRecord(*first).counters.powerOnHours;
+    }
+    EXPECT_TRUE(StoredHistory(service.Root(), u"7.0").empty()) << "nothing is stored while the service runs";
+    ASSERT_EQ(service.Stop(), 0);
+    EXPECT_EQ(StoredHistory(service.Root(), u"7.0").size(), 1320u) << "the first disk's node, saved at stop";
+    EXPECT_EQ(StoredHistory(service.Root(), u"7.1").size(), 1320u);
+
+    ASSERT_TRUE(service.Start());
+    CSmartHandler again(nullptr, service.Port());
+    again.Initialize();
+    SmartDevice* first = again.GetDevice(0);
+    ASSERT_NE(first, nullptr);
+    ASSERT_TRUE(again.ReadAttributes(first));
+    EXPECT_EQ(again.CopyRecord(*first).counters.powerOnHours, hours);
+    EXPECT_EQ(service.Stop(), 0);
 }
 
 TEST(SentrakLifecycle, WithoutTheServiceInitializeFindsNoDrive) {
