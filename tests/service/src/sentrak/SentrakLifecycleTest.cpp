@@ -82,6 +82,25 @@ TEST(SentrakLifecycle, HistoryIsWrittenAtStopAndKeptAcrossARestart) {
     EXPECT_EQ(service.Stop(), 0);
 }
 
+TEST(SentrakLifecycle, ASelfTestIsStartedFollowedAndAbortedThroughTheService) {
+    sentraktest::SentrakProcess service;
+    ASSERT_TRUE(service.Start());
+    CSmartHandler client(nullptr, service.Port());
+    client.Initialize();
+    SmartDevice* disk = client.GetDevice(0);
+    ASSERT_NE(disk, nullptr);
+    ASSERT_TRUE(client.ExecuteSelfTest(disk, SMART_TEST_SHORT));
+    DWORD remaining = 0;
+    BYTE status = 0;
+    ASSERT_TRUE(client.ReadSelfTestData(disk, &remaining, &status));
+    EXPECT_EQ(SelfTestStatusCode(status), SMART_TEST_STATUS_RUNNING);
+    EXPECT_GT(remaining, 0u);
+    EXPECT_FALSE(client.ReadAttributes(disk)) << "a drive under test refuses other operations";
+    ASSERT_TRUE(client.AbortSelfTest(disk));
+    EXPECT_TRUE(client.ReadAttributes(disk)) << "the drive is free again after the abort";
+    EXPECT_EQ(service.Stop(), 0);
+}
+
 TEST(SentrakLifecycle, WithoutTheServiceInitializeFindsNoDrive) {
     sentraktest::SentrakProcess unstarted;  // owns a free port nobody listens on
     CSmartHandler handler(nullptr, unstarted.Port());
