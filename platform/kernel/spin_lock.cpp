@@ -34,6 +34,9 @@ void SpinRelease(PKSPIN_LOCK lock) {
 }
 
 std::atomic_ref<LONG> Count(PFAST_MUTEX mutex) { return std::atomic_ref<LONG>(mutex->Count); }
+// The owner is read by other threads (the taken-twice check) while the holder
+// writes it, so every access is atomic.
+std::atomic_ref<PVOID> Owner(PFAST_MUTEX mutex) { return std::atomic_ref<PVOID>(mutex->Owner); }
 
 }  // namespace
 
@@ -68,7 +71,7 @@ VOID ExInitializeFastMutex(PFAST_MUTEX mutex) {
 
 VOID ExAcquireFastMutex(PFAST_MUTEX mutex) {
     kern::RequireIrqlAtMost(APC_LEVEL, "ExAcquireFastMutex");
-    if (mutex->Owner == reinterpret_cast<PVOID>(ThreadMark()))
+    if (Owner(mutex).load(std::memory_order_relaxed) == reinterpret_cast<PVOID>(ThreadMark()))
         kern::BugCheck(IRQL_NOT_LESS_OR_EQUAL, "ExAcquireFastMutex: fast mutex taken twice by one thread");
     KIRQL old_irql;
     KeRaiseIrql(APC_LEVEL, &old_irql);
@@ -78,7 +81,7 @@ VOID ExAcquireFastMutex(PFAST_MUTEX mutex) {
         ++mutex->Contention;
         Count(mutex).wait(0);
     }
-    mutex->Owner = reinterpret_cast<PVOID>(ThreadMark());
+    Owner(mutex).store(reinterpret_cast<PVOID>(ThreadMark()), std::memory_order_relaxed);
     mutex->OldIrql = old_irql;
 }
 
@@ -91,16 +94,16 @@ BOOLEAN ExTryToAcquireFastMutex(PFAST_MUTEX mutex) {
         KeLowerIrql(old_irql);
         return FALSE;
     }
-    mutex->Owner = reinterpret_cast<PVOID>(ThreadMark());
+    Owner(mutex).store(reinterpret_cast<PVOID>(ThreadMark()), std::memory_order_relaxed);
     mutex->OldIrql = old_irql;
     return TRUE;
 }
 
 VOID ExReleaseFastMutex(PFAST_MUTEX mutex) {
-    if (mutex->Owner != reinterpret_cast<PVOID>(ThreadMark()))
+    if (Owner(mutex).load(std::memory_order_relaxed) != reinterpret_cast<PVOID>(ThreadMark()))
         kern::BugCheck(IRQL_NOT_LESS_OR_EQUAL, "ExReleaseFastMutex: fast mutex not held by this thread");
     const KIRQL old_irql = static_cast<KIRQL>(mutex->OldIrql);
-    mutex->Owner = nullptr;
+    Owner(mutex).store(nullptr, std::memory_order_relaxed);
     Count(mutex).store(1, std::memory_order_release);
     Count(mutex).notify_one();
     KeLowerIrql(old_irql);
