@@ -10,6 +10,7 @@
 #include "ui/input.h"
 #include "ui/message_queue.h"
 #include "ui/paint.h"
+#include "ui/window_hooks.h"
 #include "ui/window_pos.h"
 
 namespace {
@@ -18,7 +19,10 @@ namespace {
 std::mutex g_mapMutex;
 std::map<HWND, CWnd*> g_map;
 
+// The object waiting for the next window this thread creates, and the CBT
+// hook that binds it.
 thread_local CWnd* t_hooked = nullptr;
+thread_local HHOOK t_createHook = nullptr;
 
 constexpr char16_t kFrameworkClass[] = u"LumetraFrameworkWnd";
 
@@ -48,7 +52,29 @@ void CCmdUI::SetText(LPCWSTR text) {
     if (auto* item = plat::ui::FindMenuItem(m_hMenu, m_nIndex, MF_BYPOSITION)) item->text = text ? text : u"";
 }
 
-void AfxHookWindowCreate(CWnd* wnd) { t_hooked = wnd; }
+// Binds the waiting object to the window being created, before the window's
+// first message, so the object sees WM_NCCREATE and WM_CREATE too.
+namespace {
+
+LRESULT BindCreatingWindow(int code, WPARAM wp, LPARAM lp) {
+    if (code == HCBT_CREATEWND && t_hooked) {
+        CWnd* wnd = std::exchange(t_hooked, nullptr);
+        if (!wnd->SubclassWindow(reinterpret_cast<HWND>(wp))) return 1;
+    }
+    return CallNextHookEx(t_createHook, code, wp, lp);
+}
+
+}  // namespace
+
+void AfxHookWindowCreate(CWnd* wnd) {
+    t_hooked = wnd;
+    if (!t_createHook) t_createHook = SetWindowsHookExW(WH_CBT, &BindCreatingWindow, nullptr, 0);
+}
+
+void AfxUnhookWindowCreate() {
+    t_hooked = nullptr;
+    if (t_createHook) UnhookWindowsHookEx(std::exchange(t_createHook, nullptr));
+}
 
 CWnd::~CWnd() {
     if (m_hWnd && ::IsWindow(m_hWnd)) ::DestroyWindow(m_hWnd);
@@ -77,20 +103,16 @@ void CWnd::Detach() {
 
 BOOL CWnd::CreateEx(DWORD ex_style, LPCWSTR class_name, LPCWSTR name, DWORD style, const RECT& rect, CWnd* parent,
                     UINT id) {
-    // The framework's own class binds the object from the window's first
-    // message; a window of another class is bound right after creation.
-    const bool own_class = class_name == nullptr;
-    if (own_class) {
-        plat::ui::RegisterControlClass(kFrameworkClass, &FrameworkWndProc, CS_DBLCLKS);
+    if (!class_name) {
+        plat::ui::RegisterControlClass(kFrameworkClass, &DefWindowProcW, CS_DBLCLKS);
         class_name = kFrameworkClass;
-        t_hooked = this;
     }
+    AfxHookWindowCreate(this);
     HWND hwnd = CreateWindowExW(ex_style, class_name, name, style, rect.left, rect.top, rect.right - rect.left,
                                 rect.bottom - rect.top, parent ? parent->m_hWnd : nullptr,
                                 reinterpret_cast<HMENU>(std::uintptr_t(id)), AfxGetInstanceHandle(), nullptr);
-    t_hooked = nullptr;
-    if (!hwnd) return FALSE;
-    return own_class ? TRUE : SubclassWindow(hwnd);
+    AfxUnhookWindowCreate();
+    return hwnd != nullptr;
 }
 
 BOOL CWnd::SubclassWindow(HWND hwnd) {
@@ -222,16 +244,6 @@ HCURSOR CWnd::OnQueryDragIcon() { return reinterpret_cast<HCURSOR>(Default()); }
 
 LRESULT FrameworkWndProc(HWND hwnd, UINT message, WPARAM wp, LPARAM lp) {
     CWnd* wnd = CWnd::FromHandlePermanent(hwnd);
-    if (!wnd && t_hooked) {
-        // The first message of a window created by CreateEx: bind it and let
-        // the rest of its life reach the object.
-        wnd = std::exchange(t_hooked, nullptr);
-        wnd->m_hWnd = hwnd;
-        wnd->PreSubclassWindow();
-        const auto previous = reinterpret_cast<WNDPROC>(GetWindowLongPtrW(hwnd, GWLP_WNDPROC));
-        SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&FrameworkWndProc));
-        wnd->Attach(hwnd, previous == &FrameworkWndProc ? nullptr : previous);
-    }
     if (!wnd) return DefWindowProcW(hwnd, message, wp, lp);
     const MSG msg{hwnd, message, wp, lp, 0, {}};
     const MSG* outer = std::exchange(wnd->m_current, &msg);

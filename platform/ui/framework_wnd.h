@@ -118,8 +118,10 @@ private:
 // The procedure of framework-bound windows.
 LRESULT FrameworkWndProc(HWND hwnd, UINT message, WPARAM wp, LPARAM lp);
 
-// Binds the next window this thread creates (its first message) to `wnd`.
+// Binds the next window this thread creates to `wnd` before its first
+// message; the unhook call ends the wait whether or not a window came.
 void AfxHookWindowCreate(CWnd* wnd);
+void AfxUnhookWindowCreate();
 
 // One entry of a class's command table: the handler for the command and,
 // optionally, the handler that updates its menu item.

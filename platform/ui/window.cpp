@@ -11,6 +11,7 @@
 #include "ui/message_queue.h"
 #include "ui/monitor.h"
 #include "ui/paint.h"
+#include "ui/window_hooks.h"
 #include "ui/window_internal.h"
 #include "ui/window_pos.h"
 
@@ -230,6 +231,24 @@ bool Link(const std::shared_ptr<Window>& w) {
     return true;
 }
 
+CREATESTRUCTW CreateStructOf(DWORD ex_style, LPCWSTR class_name, LPCWSTR window_name, DWORD style, const RECT& rect,
+                             HWND parent, HMENU menu_or_id, HINSTANCE instance, LPVOID param) {
+    CREATESTRUCTW cs;
+    cs.lpCreateParams = param;
+    cs.hInstance = instance;
+    cs.hMenu = menu_or_id;
+    cs.hwndParent = parent;
+    cs.x = rect.left;
+    cs.y = rect.top;
+    cs.cx = Width(rect);
+    cs.cy = Height(rect);
+    cs.style = LONG(style);
+    cs.lpszName = window_name;
+    cs.lpszClass = class_name;
+    cs.dwExStyle = ex_style;
+    return cs;
+}
+
 }  // namespace
 
 HWND CreateWindowExW(DWORD ex_style, LPCWSTR class_name, LPCWSTR window_name, DWORD style, int x, int y, int width,
@@ -255,21 +274,11 @@ HWND CreateWindowExW(DWORD ex_style, LPCWSTR class_name, LPCWSTR window_name, DW
     }
     if (!w->IsChild()) CurrentBackend().Created(NativeState(*w));
 
-    CREATESTRUCTW cs;
-    cs.lpCreateParams = param;
-    cs.hInstance = instance;
-    cs.hMenu = menu_or_id;
-    cs.hwndParent = parent;
-    cs.x = rect.left;
-    cs.y = rect.top;
-    cs.cx = Width(rect);
-    cs.cy = Height(rect);
-    cs.style = LONG(style);
-    cs.lpszName = window_name;
-    cs.lpszClass = class_name;
-    cs.dwExStyle = ex_style;
+    CREATESTRUCTW cs =
+        CreateStructOf(ex_style, class_name, window_name, style, rect, parent, menu_or_id, instance, param);
     const LPARAM lp = reinterpret_cast<LPARAM>(&cs);
-    if (!SendMessageW(hwnd, WM_NCCREATE, 0, lp) || SendMessageW(hwnd, WM_CREATE, 0, lp) == -1) {
+    if (plat::ui::CreationRefusedByHooks(hwnd, &cs) || !SendMessageW(hwnd, WM_NCCREATE, 0, lp) ||
+        SendMessageW(hwnd, WM_CREATE, 0, lp) == -1) {
         DestroyWindow(hwnd);
         SetLastError(ERROR_INVALID_PARAMETER);
         return nullptr;

@@ -151,3 +151,31 @@ TEST_F(FrameworkTest, DestroyingTheMainWindowEndsTheLoop) {
     EXPECT_EQ(m_app.m_pMainWnd, nullptr);
     EXPECT_EQ(m_app.Run(), 0);
 }
+
+namespace {
+
+class CreateLog : public CWnd {
+public:
+    std::vector<UINT> seen;
+    LRESULT WindowProc(UINT message, WPARAM wp, LPARAM lp) override {
+        if (message == WM_NCCREATE || message == WM_CREATE) seen.push_back(message);
+        return CWnd::WindowProc(message, wp, lp);
+    }
+};
+
+}  // namespace
+
+TEST_F(FrameworkTest, WindowsOfAnyClassSeeTheirOwnCreation) {
+    for (LPCWSTR cls : {static_cast<LPCWSTR>(nullptr), static_cast<LPCWSTR>(u"STATIC")}) {
+        CreateLog wnd;
+        ASSERT_TRUE(wnd.CreateEx(0, cls, u"x", WS_POPUP, RECT{0, 0, 20, 20}, nullptr, 0));
+        EXPECT_EQ(wnd.seen, (std::vector<UINT>{WM_NCCREATE, WM_CREATE}));
+        EXPECT_EQ(CWnd::FromHandlePermanent(wnd.m_hWnd), &wnd);
+    }
+    CreateLog unbound;
+    AfxHookWindowCreate(&unbound);
+    AfxUnhookWindowCreate();
+    HWND later = CreateWindowExW(0, u"STATIC", u"", WS_POPUP, 0, 0, 5, 5, nullptr, nullptr, nullptr, nullptr);
+    EXPECT_EQ(CWnd::FromHandlePermanent(later), nullptr) << "a hook that was taken back binds nothing";
+    DestroyWindow(later);
+}
