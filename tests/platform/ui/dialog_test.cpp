@@ -105,3 +105,15 @@ TEST_F(DialogTest, MissingTemplateGivesNullAndCloseMeansCancel) {
     EXPECT_EQ(g_log.commands, (std::vector<WORD>{IDCANCEL}));
     EXPECT_EQ(g_log.messages.front(), WM_NCCREATE) << "the dialog procedure sees the whole creation";
 }
+
+TEST_F(DialogTest, TheTemplateFontReachesTheDialogAndItsControls) {
+    m_dialog = CreateDialogParamW(m_library, MAKEINTRESOURCEW(600), nullptr, &RecordingProc, 0);
+    ASSERT_NE(m_dialog, nullptr);
+    const auto font = reinterpret_cast<HFONT>(SendDlgItemMessageW(m_dialog, 1003, WM_GETFONT, 0, 0));
+    ASSERT_NE(font, nullptr);
+    EXPECT_EQ(reinterpret_cast<HFONT>(SendDlgItemMessageW(m_dialog, IDOK, WM_GETFONT, 0, 0)), font);
+    LOGFONTW log{};
+    ASSERT_EQ(GetObjectW(font, sizeof log, &log), int(sizeof log));
+    EXPECT_EQ(log.lfHeight, -11) << "8 points at 96 dots per inch";
+    EXPECT_EQ(std::u16string(log.lfFaceName), u"Sans");
+}
