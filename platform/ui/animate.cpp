@@ -112,7 +112,7 @@ void Paint(HWND hwnd, const AnimateState& s) {
     RECT rc;
     GetClientRect(hwnd, &rc);
     const bool transparent = GetWindowLongW(hwnd, GWL_STYLE) & ACS_TRANSPARENT;
-    if (!transparent) FillRect(hdc, &rc, GetSysColorBrush(COLOR_BTNFACE));
+    if (!transparent) FillRect(hdc, &rc, ControlBackground(hwnd, hdc));
     if (s.clip && s.current < int(s.frames.size())) {
         const auto& frame = s.clip->frames[std::size_t(s.current)];
         int x = 0, y = 0;

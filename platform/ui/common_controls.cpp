@@ -39,6 +39,14 @@ void NotifyParentCommand(HWND control, WORD code) {
         SendMessageW(parent, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(control), code), reinterpret_cast<LPARAM>(control));
 }
 
+HBRUSH ControlBackground(HWND control, HDC hdc) {
+    HWND parent = GetParent(control);
+    const LRESULT brush = parent ? SendMessageW(parent, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(hdc),
+                                                reinterpret_cast<LPARAM>(control))
+                                 : 0;
+    return brush ? reinterpret_cast<HBRUSH>(brush) : GetSysColorBrush(COLOR_BTNFACE);
+}
+
 }  // namespace plat::ui
 
 void InitCommonControls() {

@@ -46,4 +46,10 @@ LRESULT SetTextAndRedraw(HWND hwnd, WPARAM wp, LPARAM lp, BOOL erase);
 // id and code.
 void NotifyParentCommand(HWND control, WORD code);
 
+// The brush a static-looking control (static text, trackbar, animation)
+// paints its background with: the parent's answer to WM_CTLCOLORSTATIC, which
+// may also set the DC's text colour (a null brush leaves the parent's pixels
+// showing through); the button face when the parent gives none.
+HBRUSH ControlBackground(HWND control, HDC hdc);
+
 }  // namespace plat::ui

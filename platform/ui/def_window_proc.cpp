@@ -4,7 +4,9 @@
 #include "ui/def_window_proc.h"
 
 #include "base/text.h"
+#include "ui/device_context.h"
 #include "ui/draw.h"
+#include "ui/gdi_objects.h"
 #include "ui/input.h"
 #include "ui/message_queue.h"
 #include "ui/paint.h"
@@ -90,6 +92,12 @@ LRESULT DefWindowProcW(HWND hwnd, UINT message, WPARAM wp, LPARAM lp) {
             return TRUE;
         }
         case WM_ERASEBKGND: return EraseBackground(hwnd, reinterpret_cast<HDC>(wp));
+        case WM_CTLCOLORSTATIC: {
+            const auto hdc = reinterpret_cast<HDC>(wp);
+            SetTextColor(hdc, GetSysColor(COLOR_WINDOWTEXT));
+            SetBkColor(hdc, GetSysColor(COLOR_BTNFACE));
+            return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
+        }
         case WM_PAINT: {
             PAINTSTRUCT ps;
             BeginPaint(hwnd, &ps);

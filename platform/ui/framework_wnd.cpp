@@ -198,6 +198,9 @@ LRESULT CWnd::WindowProc(UINT message, WPARAM wp, LPARAM lp) {
             else OnDrawItem(int(wp), dis);
             return TRUE;
         }
+        case WM_CTLCOLORSTATIC:
+            return reinterpret_cast<LRESULT>(
+                OnCtlColor(reinterpret_cast<HDC>(wp), reinterpret_cast<HWND>(lp), CTLCOLOR_STATIC));
         case WM_INITMENUPOPUP: OnInitMenuPopup(reinterpret_cast<HMENU>(wp), LOWORD(DWORD(lp)), HIWORD(DWORD(lp))); return 0;
         case WM_QUERYDRAGICON: return reinterpret_cast<LRESULT>(OnQueryDragIcon());
     }
@@ -236,6 +239,7 @@ void CWnd::OnWindowPosChanging(WINDOWPOS*) { Default(); }
 void CWnd::OnNcLButtonDown(UINT, POINT) { Default(); }
 void CWnd::OnHScroll(UINT, UINT, HWND) { Default(); }
 void CWnd::OnDrawItem(int, DRAWITEMSTRUCT*) { Default(); }
+HBRUSH CWnd::OnCtlColor(HDC, HWND, UINT) { return reinterpret_cast<HBRUSH>(Default()); }
 void CWnd::OnInitMenuPopup(HMENU menu, UINT, BOOL system) {
     if (!system) UpdateMenuItems(*this, menu);
     Default();

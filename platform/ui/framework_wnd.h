@@ -103,6 +103,9 @@ protected:
     virtual void OnNcLButtonDown(UINT hit, POINT point);
     virtual void OnHScroll(UINT code, UINT pos, HWND scroll);
     virtual void OnDrawItem(int id, DRAWITEMSTRUCT* dis);
+    // The background brush (and, set on `dc`, the text colour) of a child
+    // control; `type` is CTLCOLOR_STATIC.
+    virtual HBRUSH OnCtlColor(HDC dc, HWND control, UINT type);
     virtual void OnInitMenuPopup(HMENU menu, UINT index, BOOL system);
     virtual HCURSOR OnQueryDragIcon();
 

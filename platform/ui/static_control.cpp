@@ -1,8 +1,9 @@
-// Static text: the window text drawn on the parent's background, left or
-// centred by style.
+// Static text: the window text on the background and in the colour the
+// parent chooses (WM_CTLCOLORSTATIC), left or centred by style.
 #include "ui/control_procs.h"
 #include "ui/control_state.h"
 #include "ui/device_context.h"
+#include "ui/draw.h"
 #include "ui/gdi_objects.h"
 #include "ui/paint.h"
 #include "ui/text.h"
@@ -29,8 +30,9 @@ void Paint(HWND hwnd, HFONT font) {
     WCHAR text[512];
     GetWindowTextW(hwnd, text, 512);
     HGDIOBJ old_font = font ? SelectObject(hdc, font) : nullptr;
+    FillRect(hdc, &rc, ControlBackground(hwnd, hdc));
     SetBkMode(hdc, TRANSPARENT);
-    SetTextColor(hdc, IsWindowEnabled(hwnd) ? RGB(0, 0, 0) : RGB(128, 128, 128));
+    if (!IsWindowEnabled(hwnd)) SetTextColor(hdc, GetSysColor(COLOR_GRAYTEXT));
     const UINT align = (GetWindowLongW(hwnd, GWL_STYLE) & SS_CENTER) ? DT_CENTER : DT_LEFT;
     DrawTextW(hdc, text, -1, &rc, align | DT_WORDBREAK);
     if (old_font) SelectObject(hdc, old_font);
@@ -43,6 +45,7 @@ LRESULT StaticProc(HWND hwnd, UINT message, WPARAM wp, LPARAM lp) {
     switch (message) {
         case WM_NCDESTROY: Statics().Drop(hwnd); break;
         case WM_PAINT: Paint(hwnd, Statics().Of(hwnd)->font); return 0;
+        case WM_ERASEBKGND: return 1;  // painted with the parent's brush in WM_PAINT
         case WM_NCHITTEST: return HTTRANSPARENT;  // clicks go to what lies below
         case WM_SETFONT: Statics().Of(hwnd)->font = reinterpret_cast<HFONT>(wp); return 0;
         case WM_GETFONT: return reinterpret_cast<LRESULT>(Statics().Of(hwnd)->font);

@@ -143,7 +143,7 @@ void Paint(HWND hwnd, const TrackbarState& s) {
     HDC hdc = BeginPaint(hwnd, &ps);
     RECT rc;
     GetClientRect(hwnd, &rc);
-    FillRect(hdc, &rc, GetSysColorBrush(COLOR_BTNFACE));
+    FillRect(hdc, &rc, ControlBackground(hwnd, hdc));
     HBRUSH channel = CreateSolidBrush(RGB(120, 120, 120));
     const RECT ch = ChannelRect(hwnd);
     FillRect(hdc, &ch, channel);

@@ -47,6 +47,14 @@ public:
     void OnOK() override { log.push_back("ok"); }
     void OnCancel() override { log.push_back("cancel"); }
     void OnHScroll(UINT code, UINT pos, HWND) override { log.push_back(plat::Format("scroll %u %u", code, pos)); }
+    // The "Level" label in red on blue, the way a skin colours its labels.
+    HBRUSH OnCtlColor(HDC dc, HWND control, UINT type) override {
+        if (type != CTLCOLOR_STATIC || GetDlgCtrlID(control) != 1003) return CDialog::OnCtlColor(dc, control, type);
+        SetTextColor(dc, RGB(255, 0, 0));
+        return labelBrush;
+    }
+    HBRUSH labelBrush = CreateSolidBrush(RGB(0, 0, 255));
+    ~SampleDialog() override { DeleteObject(labelBrush); }
     BOOL OnCmdMsg(UINT id, int code, CCmdUI* ui) override {
         return RouteCommand(this, kRoutes, id, code, ui) || CDialog::OnCmdMsg(id, code, ui);
     }
@@ -178,4 +186,15 @@ TEST_F(FrameworkTest, WindowsOfAnyClassSeeTheirOwnCreation) {
     HWND later = CreateWindowExW(0, u"STATIC", u"", WS_POPUP, 0, 0, 5, 5, nullptr, nullptr, nullptr, nullptr);
     EXPECT_EQ(CWnd::FromHandlePermanent(later), nullptr) << "a hook that was taken back binds nothing";
     DestroyWindow(later);
+}
+
+TEST_F(FrameworkTest, TheParentColoursItsLabels) {
+    UpdateWindow(m_dialog.m_hWnd);
+    auto shot = Headless().Capture(m_dialog.m_hWnd);
+    EXPECT_EQ(Pixel(*shot, 100, 70), 0x0000FFu) << "the label's background is the parent's brush";
+    bool red_text = false;
+    for (int y = 60; y < 76; ++y)
+        for (int x = 10; x < 50; ++x) red_text |= (Pixel(*shot, x, y) & 0xFF0000u) > 0x800000u;
+    EXPECT_TRUE(red_text) << "the label's text takes the parent's colour";
+    EXPECT_EQ(Pixel(*shot, 12, 12), Pixel(*shot, 195, 45)) << "other controls keep the button face";
 }
