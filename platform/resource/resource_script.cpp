@@ -36,6 +36,7 @@ const std::map<std::string, std::uint32_t>& StyleNames() {
         {"DS_MODALFRAME", 0x80},  {"BS_PUSHBUTTON", 0x0},    {"BS_DEFPUSHBUTTON", 0x1}, {"BS_OWNERDRAW", 0xB},
         {"SS_LEFT", 0x0},         {"SS_CENTER", 0x1},        {"TBS_HORZ", 0x0},         {"TBS_NOTICKS", 0x10},
         {"TBS_BOTH", 0x8},        {"ACS_CENTER", 0x1},       {"ACS_TRANSPARENT", 0x2},  {"ACS_AUTOPLAY", 0x4},
+        {"WS_EX_TOPMOST", 0x8},   {"WS_EX_TOOLWINDOW", 0x80},
     };
     return names;
 }

@@ -275,13 +275,15 @@ void X11Backend::RestackLocked() {
     // (topmost windows carry _NET_WM_STATE_ABOVE). Without one the program
     // keeps its own order: its top window raised, the rest below it.
     if (HasWindowManager()) return;
+    // Popups (menus, tooltips) stay above everything; each window is listed
+    // once, as the server refuses a window stacked against itself.
     std::vector<::Window> xids;
+    for (auto& [h, n] : m_windows)
+        if (n.mapped && n.state.popup) xids.push_back(n.xid);
     for (HWND h : m_order) {
         auto it = m_windows.find(h);
-        if (it != m_windows.end() && it->second.mapped) xids.push_back(it->second.xid);
+        if (it != m_windows.end() && it->second.mapped && !it->second.state.popup) xids.push_back(it->second.xid);
     }
-    for (auto& [h, n] : m_windows)
-        if (n.mapped && n.state.popup) xids.insert(xids.begin(), n.xid);
     if (xids.empty()) return;
     XRaiseWindow(m_display, xids.front());
     XRestackWindows(m_display, xids.data(), int(xids.size()));

@@ -198,13 +198,25 @@ TEST_F(X11Backend, ShapedTopmostWindowShowsDragsAndTogglesScrollLock) {
         XFree(rects);
     }
 
-    // Stacking: the topmost window is above the later one.
+    // A topmost tool popup (placed by the program, like a menu) is stacked
+    // once, above the rest: listing it twice made the server fail the
+    // restacking, which ends the program.
+    HWND tool = CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_TOPMOST, u"X11TestWindow", u"tool", WS_POPUP, 300, 300,
+                                40, 40, nullptr, nullptr, nullptr, nullptr);
+    ShowWindow(tool, SW_SHOW);
+    Pump();
+
+    // Stacking: the topmost window is above the later one, the tool popup
+    // above both.
     ::Window root, parent, *children = nullptr;
     unsigned n = 0;
+    XSync(dpy, False);
     XQueryTree(dpy, DefaultRootWindow(dpy), &root, &parent, &children, &n);
     const auto pos = [&](::Window w) { return std::find(children, children + n, w) - children; };
     EXPECT_GT(pos(xid), pos(plat::ui::NativeWindowId(other)));
+    EXPECT_GT(pos(plat::ui::NativeWindowId(tool)), pos(xid));
     XFree(children);
+    DestroyWindow(tool);
 
     // The screenshot, from the server.
     auto shot = plat::ui::CurrentBackend().CaptureScreen();
@@ -268,35 +280,79 @@ std::vector<std::vector<png_byte>> ReadPng(const std::string& path, int* width) 
     return rows;
 }
 
-TEST_F(UiDemo, ShowsAShapedPanelOnX11) {
+// Runs ui-demo on the test's display with `options` and reads its screenshot.
+struct DemoShot {
+    std::vector<std::vector<png_byte>> rows;
+    int width = 0;
+    int Height() const { return int(rows.size()); }
+    int Channel(int x, int y, int c) const { return rows[std::size_t(y)][std::size_t(x) * 4 + std::size_t(c)]; }
+    int Bright(int x, int y) const { return Channel(x, y, 0) + Channel(x, y, 1) + Channel(x, y, 2); }
+    COLORREF Colour(int x, int y) const { return RGB(Channel(x, y, 0), Channel(x, y, 1), Channel(x, y, 2)); }
+    int CountIn(const RECT& r, int min_bright) const {
+        int n = 0;
+        for (int y = r.top; y < r.bottom; ++y)
+            for (int x = r.left; x < r.right; ++x) n += Bright(x, y) > min_bright;
+        return n;
+    }
+};
+
+DemoShot RunDemo(const std::string& display, std::vector<const char*> options) {
     const auto dir = std::filesystem::temp_directory_path() / ("ui_demo_test_" + std::to_string(getpid()));
     std::filesystem::create_directories(dir);
     const std::string shot = (dir / "ui-demo.png").string();
+    options.insert(options.begin(), "ui-demo");
+    options.push_back("--screenshot");
+    options.push_back(shot.c_str());
+    options.push_back(nullptr);
     const pid_t demo = fork();
     if (demo == 0) {
         setenv("DISPLAY", display.c_str(), 1);
         unsetenv("LUMETRA_UI_BACKEND");
-        execl(UI_DEMO_PATH, "ui-demo", "--screenshot", shot.c_str(), static_cast<char*>(nullptr));
+        execv(UI_DEMO_PATH, const_cast<char* const*>(options.data()));
         _exit(127);
     }
     int status = 0;
     waitpid(demo, &status, 0);
-    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "ui-demo failed";
-    int width = 0;
-    const auto rows = ReadPng(shot, &width);
-    ASSERT_FALSE(rows.empty()) << "no screenshot at " << shot;
-    const auto bright = [&](int x, int y) {
-        const png_byte* p = &rows[std::size_t(y)][std::size_t(x) * 4];
-        return p[0] + p[1] + p[2];
-    };
-    EXPECT_EQ(bright(0, 0), 0) << "the rounded corner is cut away: the root shows";
-    EXPECT_EQ(bright(width - 1, int(rows.size()) - 1), 0);
-    EXPECT_GT(bright(width / 2, 3), 100) << "the panel's light top edge";
-    int lit = 0;  // text and LEDs make bright pixels across the panel
-    for (const auto& row : rows)
-        for (int x = 0; x < width; ++x) lit += (row[std::size_t(x) * 4] + row[std::size_t(x) * 4 + 1] + row[std::size_t(x) * 4 + 2]) > 450;
-    EXPECT_GT(lit, 200);
+    DemoShot result;
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "ui-demo failed";
+    result.rows = ReadPng(shot, &result.width);
     std::filesystem::remove_all(dir);
+    return result;
+}
+
+TEST_F(UiDemo, ShowsAShapedPanelOnX11) {
+    const DemoShot shot = RunDemo(display, {});
+    ASSERT_FALSE(shot.rows.empty()) << "no screenshot";
+    EXPECT_EQ(shot.Bright(0, 0), 0) << "the rounded corner is cut away: the root shows";
+    EXPECT_EQ(shot.Bright(shot.width - 1, shot.Height() - 1), 0);
+    EXPECT_GT(shot.Bright(shot.width / 2, 3), 100) << "the panel's light top edge";
+    // Text and LEDs make bright pixels across the panel.
+    EXPECT_GT(shot.CountIn(RECT{0, 0, shot.width, shot.Height()}, 450), 200);
+}
+
+// The settings dialog comes entirely from the demo's resource library: the
+// skin bitmap, the template's controls, the clip and the labels.
+TEST_F(UiDemo, ShowsTheSkinnedDialogFromItsResourceLibrary) {
+    const DemoShot shot = RunDemo(display, {"--dialog"});
+    ASSERT_EQ(shot.width, 320);
+    ASSERT_EQ(shot.Height(), 200);
+    EXPECT_EQ(shot.Colour(300, 1), RGB(150, 180, 220)) << "the skin's light top edge";
+    EXPECT_EQ(shot.Colour(156, 173), RGB(58, 100, 170)) << "the owner-drawn OK button's face";
+    EXPECT_EQ(shot.Colour(32, 118), RGB(200, 200, 210)) << "the clip's first frame: the platter's hub";
+    EXPECT_GT(shot.CountIn(RECT{16, 40, 120, 58}, 500), 20) << "the label in the skin's text colour";
+    EXPECT_LT(shot.Bright(200, 48), 200) << "labels leave the dark skin showing around their text";
+    EXPECT_GT(shot.CountIn(RECT{16, 62, 304, 90}, 250), 30) << "the slider's channel and thumb";
+}
+
+TEST_F(UiDemo, ShowsThePopupMenuFromItsResourceLibrary) {
+    const DemoShot shot = RunDemo(display, {"--menu"});
+    ASSERT_FALSE(shot.rows.empty()) << "no screenshot";
+    EXPECT_GT(shot.width, 60);
+    EXPECT_GT(shot.Height(), 4 * 14) << "five items and two separators";
+    int dark = 0;  // item texts on the light menu face
+    for (int y = 0; y < shot.Height(); ++y)
+        for (int x = 0; x < shot.width; ++x) dark += shot.Bright(x, y) < 150;
+    EXPECT_GT(dark, 100);
 }
 
 }  // namespace

@@ -43,9 +43,13 @@ def icon(x, y):
     return mix((60, 230, 80), (20, 90, 40), d / 11) + (255,)
 
 
+# Where the clip sits on the dialog's skin, so its corners match the skin.
+PLATTER_X, PLATTER_Y = 16, 102
+
+
 def platter_frame(n, size=32, frames=8):
-    # Bottom-up BGR rows padded to 4 bytes: a grey platter whose bright
-    # sector moves on by one eighth a frame.
+    # Bottom-up BGR rows (32 pixels of 3 bytes need no padding): a grey
+    # platter whose bright sector moves on by one eighth a frame.
     rows = []
     for y in reversed(range(size)):
         row = bytearray()
@@ -54,7 +58,7 @@ def platter_frame(n, size=32, frames=8):
             d = math.hypot(dx, dy)
             angle = (math.atan2(dy, dx) / (2 * math.pi) * frames - n) % frames
             if d > size / 2 - 1:
-                c = (34, 46, 70)
+                c = skin(PLATTER_X + x, PLATTER_Y + y)[:3]
             elif d < 3:
                 c = (200, 200, 210)
             else:
