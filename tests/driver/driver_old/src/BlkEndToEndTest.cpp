@@ -190,9 +190,10 @@ TEST_F(BlinkorEndToEnd, AClientThatDiesReleasesItsRegistration) {
         HANDLE device = OpenBlinkor();
         ASSERT_NE(device, INVALID_HANDLE_VALUE);
         registered = Register(device, IOCTL_LED_SET_CHANGE_EVENT, change);
+        const DWORD error = GetLastError();
+        CloseHandle(device);
         if (!registered) {
-            ASSERT_EQ(GetLastError(), kclient::Win32ErrorFromStatus(STATUS_ALREADY_COMMITTED));
-            CloseHandle(device);
+            ASSERT_EQ(error, kclient::Win32ErrorFromStatus(STATUS_ALREADY_COMMITTED));
             std::this_thread::yield();
         }
     }
