@@ -56,6 +56,7 @@ X11Tray::X11Tray(Display* display, int screen)
     m_netWmName = atoms[6];
     m_utf8 = atoms[7];
     FindManager();
+    ReadManagerVisual();
 }
 
 void X11Tray::FindManager() {
@@ -64,7 +65,6 @@ void X11Tray::FindManager() {
     m_manager = XGetSelectionOwner(m_display, m_selection);
     if (m_manager) XSelectInput(m_display, m_manager, StructureNotifyMask);
     XUngrabServer(m_display);
-    ReadManagerVisual();
     XFlush(m_display);
 }
 
@@ -114,10 +114,15 @@ int X11Tray::ManagerIconSize() {
 void X11Tray::ManagerChanged() {
     const ::Window before = m_manager;
     FindManager();
-    if (m_manager == before) return;
+    if (m_manager != before) Redock();
+}
+
+void X11Tray::Redock() {
     for (Entry& e : m_icons) Undock(e);
+    ReadManagerVisual();  // after the windows that used the old one are gone
     if (m_manager)
         for (Entry& e : m_icons) Dock(e);
+    XFlush(m_display);
 }
 
 void X11Tray::Dock(Entry& e) {
@@ -265,9 +270,7 @@ bool X11Tray::Handle(const XEvent& ev, std::vector<TrayMouse>& mouse) {
         // The icon windows inside it went too (or went back to the root
         // window, when it was the manager's connection that ended).
         m_manager = None;
-        for (Entry& e : m_icons) Undock(e);
-        ReadManagerVisual();
-        XFlush(m_display);
+        Redock();
         return true;
     }
     if (m_tip.Handle(ev)) return true;

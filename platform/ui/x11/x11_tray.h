@@ -76,6 +76,8 @@ private:
     void FindManager();
     void ReadManagerVisual();
     void ManagerChanged();
+    // Undocks every icon and docks it into the current manager, if any.
+    void Redock();
     int ManagerIconSize();
     void Dock(Entry& e);
     void Undock(Entry& e);
