@@ -38,6 +38,20 @@ void Premultiply(Bitmap& b) {
     }
 }
 
+// A property holding one 32-bit value of `type`; false when it has none.
+bool ReadProperty32(Display* display, ::Window w, Atom property, Atom type, unsigned long* value) {
+    Atom actual;
+    int format;
+    unsigned long count, after;
+    unsigned char* data = nullptr;
+    const bool found = XGetWindowProperty(display, w, property, 0, 1, False, type, &actual, &format, &count, &after, &data) ==
+                           Success &&
+                       data && format == 32 && count == 1;
+    if (found) *value = *reinterpret_cast<const unsigned long*>(data);
+    if (data) XFree(data);
+    return found;
+}
+
 }  // namespace
 
 X11Tray::X11Tray(Display* display, int screen)
@@ -72,16 +86,8 @@ void X11Tray::ReadManagerVisual() {
     if (m_argb.colormap) XFreeColormap(m_display, m_argb.colormap);
     m_argb = IconVisual{};
     if (!m_manager) return;
-    Atom type;
-    int format;
-    unsigned long count, after;
-    unsigned char* data = nullptr;
-    VisualID id = 0;
-    if (XGetWindowProperty(m_display, m_manager, m_visualAtom, 0, 1, False, XA_VISUALID, &type, &format, &count, &after,
-                           &data) == Success &&
-        data && format == 32 && count == 1)
-        id = VisualID(*reinterpret_cast<const unsigned long*>(data));
-    if (data) XFree(data);
+    unsigned long id = 0;
+    ReadProperty32(m_display, m_manager, m_visualAtom, XA_VISUALID, &id);
     if (!id || id == XVisualIDFromVisual(DefaultVisual(m_display, m_screen))) return;
     XVisualInfo wanted{};
     wanted.visualid = id;
@@ -96,19 +102,9 @@ void X11Tray::ReadManagerVisual() {
 }
 
 int X11Tray::ManagerIconSize() {
-    Atom type;
-    int format;
-    unsigned long count, after;
-    unsigned char* data = nullptr;
-    int size = kDefaultIconSize;
-    if (XGetWindowProperty(m_display, m_manager, m_iconSize, 0, 1, False, XA_CARDINAL, &type, &format, &count, &after,
-                           &data) == Success &&
-        data && format == 32 && count == 1) {
-        const long value = *reinterpret_cast<const long*>(data);
-        if (value > 0 && value <= 512) size = int(value);
-    }
-    if (data) XFree(data);
-    return size;
+    unsigned long size = 0;
+    if (ReadProperty32(m_display, m_manager, m_iconSize, XA_CARDINAL, &size) && size > 0 && size <= 512) return int(size);
+    return kDefaultIconSize;
 }
 
 void X11Tray::ManagerChanged() {
