@@ -1,5 +1,7 @@
 #include "ui/icon.h"
 
+#include <algorithm>
+
 #include "base/last_error.h"
 #include "base/win_errors.h"
 #include "ui/device_context.h"
@@ -16,6 +18,9 @@ bool AnyAlpha(const Bitmap& b) {
 }
 
 std::uint8_t Over(unsigned d, unsigned s, unsigned a) { return std::uint8_t((s * a + d * (255 - a) + 127) / 255); }
+
+// The source pixel shown at (tx, ty) of the icon scaled to width x height.
+int SourceCoord(int t, int target_size, int source_size) { return t * source_size / target_size; }
 
 }  // namespace
 
@@ -40,9 +45,9 @@ bool DrawIconScaled(HDC hdc, int x, int y, const Icon& icon, int width, int heig
         const int ox = x + dc.origin.x, oy = y + dc.origin.y;
         for (const RECT& r : clip.Rects()) {
             for (int ty = r.top; ty < r.bottom; ++ty) {
-                const int sy = (ty - oy) * c.Height() / height;
+                const int sy = SourceCoord(ty - oy, height, c.Height());
                 for (int tx = r.left; tx < r.right; ++tx) {
-                    const int sx = (tx - ox) * c.Width() / width;
+                    const int sx = SourceCoord(tx - ox, width, c.Width());
                     const std::uint32_t s = c.Get(sx, sy);
                     const std::uint32_t d = bmp.Get(tx, ty);
                     if (icon.hasAlpha) {
@@ -60,6 +65,23 @@ bool DrawIconScaled(HDC hdc, int x, int y, const Icon& icon, int width, int heig
             }
         }
     });
+}
+
+std::shared_ptr<Bitmap> ScaledIconPixels(const Icon& icon, int width, int height) {
+    auto out = std::make_shared<Bitmap>(std::max(width, 0), std::max(height, 0), 32);
+    const Bitmap& c = *icon.color;
+    if (c.Width() == 0 || c.Height() == 0) return out;
+    for (int ty = 0; ty < height; ++ty) {
+        const int sy = SourceCoord(ty, height, c.Height());
+        for (int tx = 0; tx < width; ++tx) {
+            const int sx = SourceCoord(tx, width, c.Width());
+            const std::uint32_t s = c.Get(sx, sy);
+            if (icon.hasAlpha) out->Set(tx, ty, s);
+            else if (icon.mask && icon.mask->InBounds(sx, sy) && icon.mask->Get(sx, sy)) out->Set(tx, ty, 0);
+            else out->Set(tx, ty, s | 0xFF000000u);
+        }
+    }
+    return out;
 }
 
 }  // namespace plat::ui

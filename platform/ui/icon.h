@@ -22,6 +22,11 @@ public:
 HICON MakeIcon(const Bitmap& color, const Bitmap* mask);
 // Draws `icon` scaled to width x height at (x, y): alpha blended or masked.
 bool DrawIconScaled(HDC hdc, int x, int y, const Icon& icon, int width, int height);
+// `icon` scaled to width x height as 0xAARRGGBB with straight alpha: the
+// icon's own alpha, or from its mask (where the mask keeps the destination
+// the pixel is transparent; an inverting pixel cannot be shown this way and
+// is transparent too).
+std::shared_ptr<Bitmap> ScaledIconPixels(const Icon& icon, int width, int height);
 
 }  // namespace plat::ui
 

@@ -21,6 +21,7 @@
 #include "ui/paint.h"
 #include "ui/rect.h"
 #include "ui/text.h"
+#include "ui/tip_image.h"
 #include "ui/window.h"
 #include "ui/window_pos.h"
 
@@ -77,11 +78,9 @@ void Show(HWND tip, TooltipState& s) {
     const Tool& tool = s.tools[std::size_t(s.hover)];
     SetWindowTextW(tip, tool.text.c_str());
     HDC hdc = GetDC(tip);
-    SIZE size{};
-    GetTextExtentPoint32W(hdc, tool.text.c_str(), int(tool.text.size()), &size);
+    const SIZE size = TipSize(hdc, tool.text);
     ReleaseDC(tip, hdc);
-    SetWindowPos(tip, HWND_TOPMOST, s.pointer.x + 2, s.pointer.y + 20, size.cx + 8, size.cy + 4,
-                 SWP_NOACTIVATE | SWP_SHOWWINDOW);
+    SetWindowPos(tip, HWND_TOPMOST, s.pointer.x + 2, s.pointer.y + 20, size.cx, size.cy, SWP_NOACTIVATE | SWP_SHOWWINDOW);
     InvalidateRect(tip, nullptr, TRUE);
     s.shown = true;
     SetTimer(tip, kPopTimer, s.autopopMs, nullptr);
@@ -136,17 +135,9 @@ void Paint(HWND tip) {
     HDC hdc = BeginPaint(tip, &ps);
     RECT rc;
     GetClientRect(tip, &rc);
-    HBRUSH back = CreateSolidBrush(RGB(255, 255, 225));
-    FillRect(hdc, &rc, back);
-    DeleteObject(back);
-    HBRUSH frame = CreateSolidBrush(RGB(0, 0, 0));
-    FrameRect(hdc, &rc, frame);
-    DeleteObject(frame);
     WCHAR text[512];
     GetWindowTextW(tip, text, 512);
-    SetBkMode(hdc, TRANSPARENT);
-    SetTextColor(hdc, RGB(0, 0, 0));
-    DrawTextW(hdc, text, -1, &rc, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+    DrawTip(hdc, rc, text);
     EndPaint(tip, &ps);
 }
 

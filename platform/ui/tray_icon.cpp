@@ -3,13 +3,16 @@
 #include <algorithm>
 #include <mutex>
 
+#include "ui/backend.h"
 #include "ui/message_queue.h"
 
 namespace plat::ui {
 namespace {
 
 // Guards the host and the icons; the host is called with it held, so a host
-// must not call back into Shell_NotifyIconW.
+// must not call back into Shell_NotifyIconW. Taken before the backend's own
+// locks; the backend is chosen before it is taken, because starting a
+// backend may install a host.
 std::mutex g_mutex;
 std::shared_ptr<TrayHost> g_host;
 std::vector<TrayIcon> g_icons;
@@ -44,6 +47,12 @@ void TrayIconEvent(HWND owner, UINT id, UINT mouse_message) {
     if (callback) PostMessageW(owner, callback, id, LPARAM(mouse_message));
 }
 
+bool TrayAvailable() {
+    CurrentBackend();  // a backend that has a notification area installs it when it starts
+    std::lock_guard lock(g_mutex);
+    return g_host && g_host->Available();
+}
+
 std::vector<TrayIcon> TrayIcons() {
     std::lock_guard lock(g_mutex);
     return g_icons;
@@ -54,6 +63,7 @@ std::vector<TrayIcon> TrayIcons() {
 BOOL Shell_NotifyIconW(DWORD message, NOTIFYICONDATAW* data) {
     using namespace plat::ui;
     if (!data) return FALSE;
+    CurrentBackend();
     std::lock_guard lock(g_mutex);
     if (!g_host) return FALSE;
     auto it = FindLocked(data->hWnd, data->uID);

@@ -1,11 +1,17 @@
 // Shell_NotifyIconW: icons in the desktop's notification area, each with a
 // tooltip and a callback message that tells its owner window about mouse
-// events on it (wParam the icon id, lParam the mouse message, e.g.
-// WM_RBUTTONUP). The notification area itself is a TrayHost: the X11 system
-// tray (XEmbed) host is not written yet; tests install their own. Without a
-// host there is no tray and NIM_ADD fails: a program that minimises to the
-// tray must then keep its window reachable (minimise it normally instead of
-// hiding it).
+// events on it (wParam the icon id, lParam the mouse message: WM_MOUSEMOVE,
+// WM_xBUTTONDOWN, WM_xBUTTONUP, WM_xBUTTONDBLCLK for the left, right and
+// middle buttons). The notification area itself is a TrayHost: the X11
+// backend installs its system tray host when it starts (x11/x11_tray.h) and
+// removes it at shutdown; tests install their own.
+//
+// Without a notification area (the headless backend, or an X11 desktop
+// where no tray manager runs) NIM_ADD fails and TrayAvailable() is false.
+// A program that minimises to the tray must then keep its window reachable:
+// it minimises the window (ShowWindow SW_MINIMIZE) instead of hiding it.
+// Icons added while a tray existed are kept when it goes away and show again
+// when a tray manager appears.
 #pragma once
 
 #include <memory>
@@ -47,10 +53,15 @@ public:
     // Shows a new or changed icon; false when it cannot.
     virtual bool Show(const TrayIcon& icon) = 0;
     virtual void Remove(HWND owner, UINT id) = 0;
+    // Whether icons can show now.
+    virtual bool Available() { return true; }
 };
 
-// Null: no notification area.
+// Null: no notification area. Forgets the icons of the previous host.
 void SetTrayHost(std::shared_ptr<TrayHost> host);
+// Whether a notification area shows icons now; false means a window hidden
+// to the tray could not be brought back by the user.
+bool TrayAvailable();
 // A mouse event on an icon, from the host: posts the owner's callback message.
 void TrayIconEvent(HWND owner, UINT id, UINT mouse_message);
 std::vector<TrayIcon> TrayIcons();

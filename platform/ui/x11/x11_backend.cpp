@@ -10,6 +10,7 @@
 
 #include "base/text.h"
 #include "ui/x11/x11_backend_impl.h"
+#include "ui/x11/x11_pixels.h"
 
 namespace plat::ui {
 namespace {
@@ -26,13 +27,26 @@ struct MotifHints {
     unsigned long status = 0;
 };
 
+// Another client's window (a tray manager's) may vanish while a request
+// naming it, or one of our windows inside it, is on its way; Xlib's default
+// handler would end the program for that. Other errors go on to it.
+XErrorHandler g_previousErrorHandler = nullptr;
+
+int IgnoreVanishedWindows(Display* display, XErrorEvent* error) {
+    if (error->error_code == BadWindow || error->error_code == BadDrawable) return 0;
+    return g_previousErrorHandler ? g_previousErrorHandler(display, error) : 0;
+}
+
 }  // namespace
 
 std::unique_ptr<Backend> MakeX11Backend() {
     XInitThreads();
+    static std::once_flag handler;
+    std::call_once(handler, [] { g_previousErrorHandler = XSetErrorHandler(&IgnoreVanishedWindows); });
     Display* display = XOpenDisplay(nullptr);
     if (!display) return nullptr;
     auto backend = std::make_unique<X11Backend>(display);
+    backend->InstallTray();
     std::lock_guard lock(g_instanceMutex);
     g_instance = backend.get();
     return backend;
@@ -53,7 +67,9 @@ X11Backend::X11Backend(Display* display)
                      m_visual->green_mask == 0xFF00 && m_visual->blue_mask == 0xFF &&
                      ImageByteOrder(display) == LSBFirst;
     m_shm = m_directPixels && ShmUsable(m_display);
-    XSelectInput(m_display, m_root, PropertyChangeMask);
+    // Structure events bring tray managers' MANAGER announcements.
+    XSelectInput(m_display, m_root, PropertyChangeMask | StructureNotifyMask);
+    m_tray = std::make_unique<X11Tray>(m_display, m_screen);
     if (pipe2(m_wake, O_NONBLOCK | O_CLOEXEC) == 0) m_events = std::thread([this] { EventLoop(); });
 }
 
@@ -71,9 +87,11 @@ void X11Backend::Wake() {
 
 void X11Backend::Shutdown() {
     if (m_stop.exchange(true)) return;
+    RemoveTray();
     Wake();
     if (m_events.joinable()) m_events.join();
     Locked lock(*this);
+    m_tray->Close();
     XCloseDisplay(m_display);
     m_closed = true;
     for (int& fd : m_wake) {
@@ -322,25 +340,8 @@ void X11Backend::PutImage(Native& n, const Bitmap& surface, const RECT& area) {
         return;
     }
     // Another visual: convert through the server's pixel format.
-    XImage* image = XCreateImage(m_display, m_visual, unsigned(m_depth), ZPixmap, 0, nullptr, unsigned(Width(r)),
-                                 unsigned(Height(r)), 32, 0);
+    XImage* image = ConvertedImage(m_display, m_visual, m_depth, surface, r, false);
     if (!image) return;
-    image->data = static_cast<char*>(std::calloc(std::size_t(image->bytes_per_line) * Height(r), 1));
-    auto channel = [](std::uint32_t v, unsigned long mask) {
-        if (!mask) return 0ul;
-        int shift = 0;
-        while (!((mask >> shift) & 1)) ++shift;
-        const unsigned long max = mask >> shift;
-        return ((v * max / 255) << shift) & mask;
-    };
-    for (int y = r.top; y < r.bottom; ++y) {
-        for (int x = r.left; x < r.right; ++x) {
-            const std::uint32_t p = surface.Get(x, y);
-            XPutPixel(image, x - r.left, y - r.top,
-                      channel((p >> 16) & 255, m_visual->red_mask) | channel((p >> 8) & 255, m_visual->green_mask) |
-                          channel(p & 255, m_visual->blue_mask));
-        }
-    }
     XPutImage(m_display, n.xid, n.gc, image, 0, 0, r.left, r.top, unsigned(Width(r)), unsigned(Height(r)));
     XDestroyImage(image);
 }

@@ -15,7 +15,9 @@
 #include <thread>
 
 #include "ui/backend.h"
+#include "ui/tray_icon.h"
 #include "ui/x11/x11_shm.h"
+#include "ui/x11/x11_tray.h"
 
 namespace plat::ui {
 
@@ -39,6 +41,13 @@ public:
     void Shutdown() override;
 
     ::Window NativeId(HWND hwnd);
+
+    // The notification area (x11_backend_tray.cpp): installed as the tray
+    // host once the backend runs, removed at shutdown.
+    void InstallTray();
+    bool ShowTrayIcon(const TrayIcon& icon);
+    void RemoveTrayIcon(HWND owner, UINT id);
+    bool TrayManagerRuns();
 
 private:
     struct Native {
@@ -81,6 +90,7 @@ private:
     // Event half (x11_events.cpp).
     void EventLoop();
     void HandleEvents();
+    void RemoveTray();
 
     Display* m_display;
     int m_screen;
@@ -94,6 +104,8 @@ private:
     std::map<::Window, HWND> m_byXid;
     std::vector<HWND> m_order;
     std::map<std::string, Atom> m_atoms;
+    std::unique_ptr<X11Tray> m_tray;
+    bool m_trayInstalled = false;
     std::thread m_events;
     int m_wake[2] = {-1, -1};
     std::atomic<bool> m_stop{false};

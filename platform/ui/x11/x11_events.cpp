@@ -1,7 +1,8 @@
 // The X11 backend's event thread: input becomes window-system input,
 // exposures are repainted from the retained surfaces, and topmost windows
 // are raised again when another client covers them and no window manager
-// keeps them above.
+// keeps them above. Events of the notification area go to the tray, and its
+// mouse events to the icons' owners.
 #include <X11/XKBlib.h>
 #include <X11/keysym.h>
 #include <poll.h>
@@ -98,6 +99,7 @@ void X11Backend::EventLoop() {
 
 void X11Backend::HandleEvents() {
     std::vector<Input> inputs;
+    std::vector<TrayMouse> tray;
     {
         std::lock_guard lock(m_x);
         if (m_closed) return;
@@ -105,6 +107,7 @@ void X11Backend::HandleEvents() {
         while (XPending(m_display)) {
             XEvent ev;
             XNextEvent(m_display, &ev);
+            if (m_tray->Handle(ev, tray)) continue;
             auto it = m_byXid.find(ev.xany.window);
             const HWND hwnd = it == m_byXid.end() ? nullptr : it->second;
             if (!hwnd) continue;
@@ -160,6 +163,7 @@ void X11Backend::HandleEvents() {
         XFlush(m_display);
     }
     for (const Input& in : inputs) Deliver(in);
+    for (const TrayMouse& m : tray) TrayIconEvent(m.owner, m.id, m.message);
 }
 
 }  // namespace plat::ui

@@ -40,6 +40,7 @@ protected:
 TEST_F(TrayIconTest, IconsReportMouseEventsToTheirOwner) {
     auto tray = std::make_shared<RecordingTray>();
     plat::ui::SetTrayHost(tray);
+    EXPECT_TRUE(plat::ui::TrayAvailable());
     HWND owner = Make(WS_POPUP, RECT{0, 0, 10, 10});
     NOTIFYICONDATAW nid = Data(owner, u"Zelmor Lumetra");
     ASSERT_TRUE(Shell_NotifyIconW(NIM_ADD, &nid));
@@ -65,6 +66,7 @@ TEST_F(TrayIconTest, IconsReportMouseEventsToTheirOwner) {
 TEST_F(TrayIconTest, WithoutANotificationAreaTheIconIsAbsent) {
     HWND owner = Make(WS_POPUP, RECT{0, 0, 10, 10});
     NOTIFYICONDATAW nid = Data(owner, u"Zelmor Lumetra");
+    EXPECT_FALSE(plat::ui::TrayAvailable());
     EXPECT_FALSE(Shell_NotifyIconW(NIM_ADD, &nid));
     EXPECT_TRUE(plat::ui::TrayIcons().empty());
 }

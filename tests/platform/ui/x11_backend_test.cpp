@@ -7,14 +7,13 @@
 #include "ui/image_file.h"
 #include "ui/ui.h"
 #include "ui/x11/x11_backend.h"
+#include "xvfb_support.h"
 
 // Xlib's macros come last: they clash with GoogleTest's names.
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>
 #include <X11/extensions/shape.h>
 #include <png.h>
-#include <signal.h>
-#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -26,42 +25,10 @@
 
 namespace {
 
+using xvfbtest::XvfbTest;
+
 constexpr COLORREF kRed = RGB(220, 30, 30);
 constexpr COLORREF kBlue = RGB(30, 30, 220);
-
-bool HaveXvfb() {
-    const char* path = std::getenv("PATH");
-    std::string dirs = path ? path : "/usr/bin";
-    for (std::size_t start = 0; start <= dirs.size();) {
-        const std::size_t end = std::min(dirs.find(':', start), dirs.size());
-        if (access((dirs.substr(start, end - start) + "/Xvfb").c_str(), X_OK) == 0) return true;
-        start = end + 1;
-    }
-    return false;
-}
-
-// Starts Xvfb on a display number it picks itself and reports when ready.
-pid_t StartXvfb(std::string* display) {
-    int fds[2];
-    if (pipe(fds) != 0) return -1;
-    const pid_t pid = fork();
-    if (pid == 0) {
-        prctl(PR_SET_PDEATHSIG, SIGTERM);  // the server ends with the test, whatever happens
-        close(fds[0]);
-        const std::string fd = std::to_string(fds[1]);
-        execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-noreset", "-nolisten", "tcp", "-br", "-screen", "0",
-               "640x480x24", static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    close(fds[1]);
-    std::string number;
-    char c;
-    while (read(fds[0], &c, 1) == 1 && c != '\n') number.push_back(c);
-    close(fds[0]);
-    if (number.empty()) return -1;
-    *display = ":" + number;
-    return pid;
-}
 
 LRESULT PaintProc(HWND hwnd, UINT m, WPARAM w, LPARAM l) {
     if (m == WM_LBUTTONDOWN) {  // drag by any point, as the skinned windows do
@@ -138,23 +105,6 @@ bool ServerScrollLock(Display* dpy) {
     XkbGetNamedIndicator(dpy, XInternAtom(dpy, "Scroll Lock", False), &index, &on, nullptr, nullptr);
     return on;
 }
-
-// Each test has its own server, ended with the test.
-class XvfbTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        if (!HaveXvfb()) GTEST_SKIP() << "Xvfb is not installed; the X11 tests need it (package xvfb)";
-        server = StartXvfb(&display);
-        ASSERT_GT(server, 0) << "Xvfb did not start";
-    }
-    void TearDown() override {
-        if (server <= 0) return;
-        kill(server, SIGTERM);
-        waitpid(server, nullptr, 0);
-    }
-    std::string display;
-    pid_t server = -1;
-};
 
 using X11Backend = XvfbTest;
 using UiDemo = XvfbTest;

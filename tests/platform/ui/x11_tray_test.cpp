@@ -1,0 +1,321 @@
+// The X11 notification area against a private Xvfb server and a small tray
+// manager written here with raw Xlib: it owns _NET_SYSTEM_TRAY_S0, answers
+// dock requests by reparenting the icon window into its own window and
+// tells the icon it is embedded. Skipped when Xvfb is not installed.
+#include <gtest/gtest.h>
+
+#include "ui/icon.h"
+#include "ui/tray_icon.h"
+#include "ui/ui.h"
+#include "xvfb_support.h"
+
+// Xlib's macros come last: they clash with GoogleTest's names.
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <poll.h>
+
+#include <functional>
+#include <vector>
+
+namespace {
+
+constexpr UINT WM_TRAY = WM_APP + 7;
+constexpr unsigned long kTrayBackground = 0x406080;
+constexpr unsigned long kRed = 0xDC1E1E;
+constexpr unsigned long kBlue = 0x1E1EDC;
+
+std::vector<LPARAM> g_trayMessages;
+
+LRESULT OwnerProc(HWND hwnd, UINT m, WPARAM w, LPARAM l) {
+    if (m == WM_TRAY && w == 1) g_trayMessages.push_back(l);
+    return DefWindowProcW(hwnd, m, w, l);
+}
+
+// A tray manager: one window holding the docked icons side by side.
+class FakeTray {
+public:
+    // `icon_size`: the size it announces (0: none); `embed_size`: the size it
+    // gives docked icons (0: leaves them as they come).
+    FakeTray(Display* dpy, long icon_size, int embed_size, bool offer_alpha_visual)
+        : m_dpy(dpy), m_embedSize(embed_size) {
+        const ::Window root = DefaultRootWindow(dpy);
+        m_window = XCreateSimpleWindow(dpy, root, 300, 0, 200, 40, 0, 0, kTrayBackground);
+        XSelectInput(dpy, m_window, SubstructureNotifyMask);
+        if (icon_size)
+            XChangeProperty(dpy, m_window, Intern("_NET_SYSTEM_TRAY_ICON_SIZE"), XA_CARDINAL, 32, PropModeReplace,
+                            reinterpret_cast<const unsigned char*>(&icon_size), 1);
+        XVisualInfo argb;
+        if (offer_alpha_visual && XMatchVisualInfo(dpy, DefaultScreen(dpy), 32, TrueColor, &argb)) {
+            const long id = long(argb.visualid);
+            XChangeProperty(dpy, m_window, Intern("_NET_SYSTEM_TRAY_VISUAL"), XA_VISUALID, 32, PropModeReplace,
+                            reinterpret_cast<const unsigned char*>(&id), 1);
+            offersAlpha = true;
+        }
+        XMapWindow(dpy, m_window);
+        const Atom selection = Intern("_NET_SYSTEM_TRAY_S0");
+        XSetSelectionOwner(dpy, selection, m_window, CurrentTime);
+        XEvent ev{};
+        ev.xclient.type = ClientMessage;
+        ev.xclient.window = root;
+        ev.xclient.message_type = Intern("MANAGER");
+        ev.xclient.format = 32;
+        ev.xclient.data.l[0] = CurrentTime;
+        ev.xclient.data.l[1] = long(selection);
+        ev.xclient.data.l[2] = long(m_window);
+        XSendEvent(dpy, root, False, StructureNotifyMask, &ev);
+        XFlush(dpy);
+    }
+    ~FakeTray() { Quit(); }
+
+    void Quit() {
+        if (!m_window) return;
+        XDestroyWindow(m_dpy, m_window);
+        XFlush(m_dpy);
+        m_window = 0;
+    }
+
+    // Answers what arrived.
+    void Serve() {
+        while (XPending(m_dpy)) {
+            XEvent ev;
+            XNextEvent(m_dpy, &ev);
+            if (ev.type == ClientMessage && ev.xclient.window == m_window &&
+                ev.xclient.message_type == Intern("_NET_SYSTEM_TRAY_OPCODE") && ev.xclient.data.l[1] == 0)
+                Dock(::Window(ev.xclient.data.l[2]));
+            if (ev.type == DestroyNotify) std::erase(docked, ev.xdestroywindow.window);
+        }
+    }
+
+    std::vector<::Window> docked;
+    bool offersAlpha = false;
+
+private:
+    Atom Intern(const char* name) { return XInternAtom(m_dpy, name, False); }
+
+    void Dock(::Window icon) {
+        XReparentWindow(m_dpy, icon, m_window, int(docked.size()) * 30, 4);
+        if (m_embedSize) XResizeWindow(m_dpy, icon, unsigned(m_embedSize), unsigned(m_embedSize));
+        XMapWindow(m_dpy, icon);
+        XEvent ev{};
+        ev.xclient.type = ClientMessage;
+        ev.xclient.window = icon;
+        ev.xclient.message_type = Intern("_XEMBED");
+        ev.xclient.format = 32;
+        ev.xclient.data.l[0] = CurrentTime;
+        ev.xclient.data.l[1] = 0;  // XEMBED_EMBEDDED_NOTIFY
+        ev.xclient.data.l[3] = long(m_window);
+        XSendEvent(m_dpy, icon, False, NoEventMask, &ev);
+        XFlush(m_dpy);
+        docked.push_back(icon);
+    }
+
+    Display* m_dpy;
+    int m_embedSize;
+    ::Window m_window = 0;
+};
+
+// A 16 x 16 icon: the left half `rgb`, the right half transparent through
+// the mask.
+HICON MaskedIcon(std::uint32_t rgb) {
+    plat::ui::Bitmap color(16, 16, 32), mask(16, 16, 1);
+    for (int y = 0; y < 16; ++y) {
+        for (int x = 0; x < 16; ++x) {
+            color.Set(x, y, rgb);
+            mask.Set(x, y, x < 8 ? 0 : 0xFFFFFF);
+        }
+    }
+    return plat::ui::MakeIcon(color, &mask);
+}
+
+// A 16 x 16 icon with alpha: the top half opaque `rgb`, the bottom half clear.
+HICON AlphaIcon(std::uint32_t rgb) {
+    plat::ui::Bitmap color(16, 16, 32);
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 16; ++x) color.Set(x, y, y < 8 ? 0xFF000000u | rgb : 0);
+    return plat::ui::MakeIcon(color, nullptr);
+}
+
+class X11Tray : public xvfbtest::XvfbTest {
+protected:
+    void SetUp() override {
+        XvfbTest::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
+        setenv("DISPLAY", display.c_str(), 1);
+        setenv("LUMETRA_UI_BACKEND", "x11", 1);
+        dpy = XOpenDisplay(display.c_str());
+        ASSERT_NE(dpy, nullptr);
+        ASSERT_EQ(plat::ui::BackendName(), "x11");
+        WNDCLASSEXW wc;
+        wc.lpfnWndProc = &OwnerProc;
+        wc.lpszClassName = u"TrayOwner";
+        ASSERT_NE(RegisterClassExW(&wc), 0);
+        owner = CreateWindowExW(0, u"TrayOwner", u"owner", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    }
+    void TearDown() override {
+        if (dpy) {
+            DestroyWindow(owner);
+            plat::ui::ShutdownBackend();  // before the server goes
+            XCloseDisplay(dpy);
+        }
+        XvfbTest::TearDown();
+    }
+
+    NOTIFYICONDATAW Data(HICON icon, const char16_t* tip) {
+        NOTIFYICONDATAW nid;
+        nid.hWnd = owner;
+        nid.uID = 1;
+        nid.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+        nid.uCallbackMessage = WM_TRAY;
+        nid.hIcon = icon;
+        std::copy_n(tip, std::char_traits<char16_t>::length(tip), nid.szTip);
+        return nid;
+    }
+
+    // Serves the tray and dispatches the owner's messages until `done`
+    // holds, waiting for X events in between; false after about ten seconds.
+    bool WaitFor(FakeTray* tray, const std::function<bool()>& done) {
+        for (int round = 0; round < 1000; ++round) {
+            if (tray) tray->Serve();
+            MSG msg;
+            while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+            if (done()) return true;
+            pollfd fd{ConnectionNumber(dpy), POLLIN, 0};
+            poll(&fd, 1, 10);
+        }
+        return false;
+    }
+
+    // The icon window's pixel, 0xRRGGBB (0xAARRGGBB in an alpha visual).
+    unsigned long Pixel(::Window w, int x, int y) {
+        XImage* image = XGetImage(dpy, w, x, y, 1, 1, AllPlanes, ZPixmap);
+        if (!image) return ~0ul;
+        const unsigned long p = XGetPixel(image, 0, 0);
+        XDestroyImage(image);
+        return p;
+    }
+
+    XWindowAttributes Attributes(::Window w) {
+        XWindowAttributes a{};
+        XGetWindowAttributes(dpy, w, &a);
+        return a;
+    }
+
+    std::string Name(::Window w) {
+        char* name = nullptr;
+        XFetchName(dpy, w, &name);
+        std::string out = name ? name : "";
+        if (name) XFree(name);
+        return out;
+    }
+
+    // The mapped override-redirect window at the root: the hover tip.
+    ::Window ShownTip() {
+        ::Window root, parent, *children = nullptr;
+        unsigned n = 0;
+        XQueryTree(dpy, DefaultRootWindow(dpy), &root, &parent, &children, &n);
+        ::Window tip = 0;
+        for (unsigned i = 0; i < n; ++i) {
+            const XWindowAttributes a = Attributes(children[i]);
+            if (a.override_redirect && a.map_state == IsViewable) tip = children[i];
+        }
+        if (children) XFree(children);
+        return tip;
+    }
+
+    void Send(::Window w, int type, unsigned button, Time time) {
+        XEvent ev{};
+        ev.type = type;
+        ev.xany.window = w;
+        if (type == ButtonPress || type == ButtonRelease) {
+            ev.xbutton.button = button;
+            ev.xbutton.time = time;
+        } else {
+            ev.xcrossing.x_root = 310;
+            ev.xcrossing.y_root = 10;
+        }
+        XSendEvent(dpy, w, False, 0, &ev);
+        XFlush(dpy);
+    }
+
+    Display* dpy = nullptr;
+    HWND owner = nullptr;
+};
+
+TEST_F(X11Tray, IconsDockPaintReportClicksAndComeBackWithANewManager) {
+    NOTIFYICONDATAW nid = Data(MaskedIcon(kRed), u"Zelmor Lumetra");
+
+    // No manager: nothing shows, and a program knows to minimise instead.
+    EXPECT_FALSE(plat::ui::TrayAvailable());
+    EXPECT_FALSE(Shell_NotifyIconW(NIM_ADD, &nid));
+    EXPECT_TRUE(plat::ui::TrayIcons().empty());
+
+    // A manager that gives icons 24 pixels without announcing a size.
+    auto first = std::make_unique<FakeTray>(dpy, 0, 24, false);
+    ASSERT_TRUE(WaitFor(first.get(), [] { return plat::ui::TrayAvailable(); }));
+    ASSERT_TRUE(Shell_NotifyIconW(NIM_ADD, &nid));
+    ASSERT_TRUE(WaitFor(first.get(), [&] { return !first->docked.empty(); })) << "no dock request";
+    const ::Window icon = first->docked[0];
+    EXPECT_EQ(Name(icon), "Zelmor Lumetra");
+    ASSERT_TRUE(WaitFor(first.get(), [&] { return Pixel(icon, 23, 23) == kTrayBackground && Pixel(icon, 0, 23) == kRed; }))
+        << "the icon fills the 24 pixels: red left, the tray's background through the mask on the right; got "
+        << std::hex << Pixel(icon, 0, 23) << " " << Pixel(icon, 23, 23);
+
+    // Clicks reach the owner as its callback message.
+    Send(icon, ButtonPress, Button3, 1000);
+    Send(icon, ButtonRelease, Button3, 1010);
+    ASSERT_TRUE(WaitFor(first.get(), [] { return g_trayMessages.size() >= 2; }));
+    EXPECT_EQ(g_trayMessages, (std::vector<LPARAM>{WM_RBUTTONDOWN, WM_RBUTTONUP}));
+    g_trayMessages.clear();
+    for (Time t : {5000, 5100}) {
+        Send(icon, ButtonPress, Button1, t);
+        Send(icon, ButtonRelease, Button1, t + 10);
+    }
+    Send(icon, ButtonPress, Button1, 9000);  // long after: a single click again
+    ASSERT_TRUE(WaitFor(first.get(), [] { return g_trayMessages.size() >= 5; }));
+    EXPECT_EQ(g_trayMessages,
+              (std::vector<LPARAM>{WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_LBUTTONUP, WM_LBUTTONDOWN}));
+
+    // Hovering shows the tip in the tooltip's colours; leaving hides it.
+    Send(icon, EnterNotify, 0, 0);
+    ::Window tip = 0;
+    ASSERT_TRUE(WaitFor(first.get(), [&] { return (tip = ShownTip()) != 0 && Pixel(tip, 1, 1) == 0xFFFFE1; }));
+    EXPECT_EQ(Pixel(tip, 0, 0), 0x000000u) << "the frame";
+    EXPECT_GT(Attributes(tip).width, 40) << "as wide as its text";
+    Send(icon, LeaveNotify, 0, 0);
+    EXPECT_TRUE(WaitFor(first.get(), [&] { return ShownTip() == 0; }));
+
+    // A new image and tip repaint the docked window.
+    NOTIFYICONDATAW blue = Data(AlphaIcon(kBlue), u"2 drives");
+    ASSERT_TRUE(Shell_NotifyIconW(NIM_MODIFY, &blue));
+    EXPECT_TRUE(WaitFor(first.get(), [&] { return Pixel(icon, 23, 0) == kBlue && Pixel(icon, 23, 23) == kTrayBackground; }))
+        << "blue above, the tray's background below where the icon is clear";
+    EXPECT_EQ(Name(icon), "2 drives");
+
+    // The manager quits: its icon windows went with it, the icon stays.
+    first->Quit();
+    ASSERT_TRUE(WaitFor(first.get(), [] { return !plat::ui::TrayAvailable(); }));
+    ASSERT_TRUE(Shell_NotifyIconW(NIM_MODIFY, &blue)) << "kept for the next manager";
+    ASSERT_EQ(plat::ui::TrayIcons().size(), 1u);
+
+    // The next manager announces 16-pixel icons and offers an alpha visual.
+    auto second = std::make_unique<FakeTray>(dpy, 16, 0, true);
+    ASSERT_TRUE(WaitFor(second.get(), [&] { return !second->docked.empty(); })) << "docked again";
+    const ::Window again = second->docked[0];
+    EXPECT_EQ(Attributes(again).width, 16);
+    EXPECT_EQ(Name(again), "2 drives");
+    if (second->offersAlpha) {
+        EXPECT_EQ(Attributes(again).depth, 32);
+        EXPECT_TRUE(WaitFor(second.get(), [&] { return Pixel(again, 0, 0) == (0xFF000000 | kBlue) && Pixel(again, 0, 15) == 0; }))
+            << "premultiplied: opaque blue, clear below; got " << std::hex << Pixel(again, 0, 0) << " " << Pixel(again, 0, 15);
+    } else {
+        EXPECT_TRUE(WaitFor(second.get(), [&] { return Pixel(again, 0, 0) == kBlue; }));
+    }
+
+    // Deleting the icon destroys its window.
+    ASSERT_TRUE(Shell_NotifyIconW(NIM_DELETE, &nid));
+    EXPECT_TRUE(WaitFor(second.get(), [&] { return second->docked.empty(); }));
+    EXPECT_FALSE(Shell_NotifyIconW(NIM_MODIFY, &blue));
+}
+
+}  // namespace
