@@ -1,0 +1,79 @@
+#include "ui/framework_tray_icon.h"
+
+#include "base/text.h"
+#include "ui/framework_app.h"
+#include "ui/input.h"
+#include "ui/popup_menu.h"
+#include "ui/tray_icon.h"
+#include "ui/window_pos.h"
+
+BOOL CTrayIcon::Create(CWnd* owner, UINT callback_message, LPCWSTR tip, HICON icon, UINT menu_id,
+                       UINT default_command, UINT id) {
+    RemoveIcon();
+    m_owner = owner;
+    m_callbackMessage = callback_message;
+    m_tip = tip ? tip : u"";
+    m_icon = icon;
+    m_menuId = menu_id;
+    m_defaultCommand = default_command;
+    m_id = id;
+    m_added = owner && Notify(NIM_ADD, NIF_MESSAGE | NIF_ICON | NIF_TIP);
+    return m_added;
+}
+
+void CTrayIcon::RemoveIcon() {
+    if (m_added) Notify(NIM_DELETE, 0);
+    m_added = false;
+}
+
+BOOL CTrayIcon::SetIcon(HICON icon) {
+    m_icon = icon;
+    return m_added && Notify(NIM_MODIFY, NIF_ICON);
+}
+
+BOOL CTrayIcon::SetTooltipText(LPCWSTR tip) {
+    m_tip = tip ? tip : u"";
+    return m_added && Notify(NIM_MODIFY, NIF_TIP);
+}
+
+BOOL CTrayIcon::Notify(DWORD message, UINT flags) const {
+    NOTIFYICONDATAW data;
+    data.hWnd = m_owner->m_hWnd;
+    data.uID = m_id;
+    data.uFlags = flags;
+    data.uCallbackMessage = m_callbackMessage;
+    data.hIcon = m_icon;
+    plat::CopyToField(data.szTip, sizeof data.szTip / sizeof data.szTip[0], m_tip.c_str());
+    return Shell_NotifyIconW(message, &data);
+}
+
+void CTrayIcon::MinimiseToTray(CWnd* wnd) const {
+    const bool reachable = m_added && plat::ui::TrayAvailable();
+    wnd->ShowWindow(reachable ? SW_HIDE : SW_MINIMIZE);
+}
+
+void CTrayIcon::MaximiseFromTray(CWnd* wnd) const {
+    if (IsIconic(wnd->m_hWnd)) wnd->ShowWindow(SW_RESTORE);
+    wnd->ShowWindow(SW_SHOW);
+    SetForegroundWindow(wnd->m_hWnd);
+}
+
+LRESULT CTrayIcon::OnTrayNotification(WPARAM id, LPARAM event) {
+    if (id != m_id || !m_owner) return 0;
+    if (event == WM_RBUTTONUP && m_menuId) ShowMenu();
+    if (event == WM_LBUTTONDBLCLK && m_defaultCommand) m_owner->SendMessage(WM_COMMAND, m_defaultCommand);
+    return 1;
+}
+
+// At the pointer, in front, and followed by WM_NULL so the menu closes when
+// the user clicks elsewhere on the desktop.
+void CTrayIcon::ShowMenu() {
+    HMENU bar = LoadMenuW(AfxGetResourceHandle(), MAKEINTRESOURCEW(m_menuId));
+    if (!bar) return;
+    POINT at{};
+    GetCursorPos(&at);
+    SetForegroundWindow(m_owner->m_hWnd);
+    TrackPopupMenu(GetSubMenu(bar, 0), TPM_RIGHTBUTTON | TPM_RIGHTALIGN, at.x, at.y, 0, m_owner->m_hWnd, nullptr);
+    m_owner->PostMessage(WM_NULL);
+    DestroyMenu(bar);
+}
