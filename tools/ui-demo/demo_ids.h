@@ -1,7 +1,7 @@
 // Identifiers of the ui-demo's resource library (res/ui_demo.rcs).
 #pragma once
 
-#include "ui/ui_types.h"
+#include "ui/ui_constants.h"
 
 namespace demo {
 
@@ -27,6 +27,10 @@ constexpr UINT ID_SETTINGS = 40001;
 constexpr UINT ID_ON_TOP = 40002;
 constexpr UINT ID_ABOUT = 40003;
 constexpr UINT ID_EXIT = 40004;
+constexpr UINT ID_HIDE = 40006;
+constexpr UINT ID_RESTORE = 40007;  // the tray icon's default command
+
+constexpr UINT WM_TRAY_ICON = WM_APP + 100;
 
 // The library's file name, found beside the program.
 constexpr char16_t kResourceLibrary[] = u"UIDEMORS.DLL";

@@ -11,6 +11,7 @@
 #include "ui/framework_app.h"
 #include "ui/message_box.h"
 #include "ui/popup_menu.h"
+#include "ui/resource_images.h"
 #include "ui/ui.h"
 
 namespace demo {
@@ -87,6 +88,8 @@ LedPanel::LedPanel(bool scroll_lock) : m_scrollLock(scroll_lock) {
 }
 
 LedPanel::~LedPanel() {
+    m_tray.RemoveIcon();
+    if (m_icon) DestroyIcon(m_icon);
     if (m_leds) ImageList_Destroy(m_leds);
     if (m_title) DeleteObject(m_title);
     if (m_small) DeleteObject(m_small);
@@ -109,7 +112,16 @@ int LedPanel::OnCreate(CREATESTRUCTW*) {
     m_small = Font(-11, FW_NORMAL);
     m_leds = MakeLeds();
     SetTimer(kBlinkTimer, BlinkPeriodMs(m_speed));
+    m_icon = LoadIconW(AfxGetResourceHandle(), MAKEINTRESOURCEW(IDI_APP));
+    WCHAR title[64];
+    GetWindowTextW(m_hWnd, title, 64);
+    m_tray.Create(this, WM_TRAY_ICON, title, m_icon, IDR_PANEL_MENU, ID_RESTORE);
     return 0;
+}
+
+LRESULT LedPanel::WindowProc(UINT message, WPARAM wp, LPARAM lp) {
+    if (message == WM_TRAY_ICON) return m_tray.OnTrayNotification(wp, lp);
+    return CWnd::WindowProc(message, wp, lp);
 }
 
 void LedPanel::Draw(HDC dc) {
@@ -211,6 +223,8 @@ BOOL LedPanel::OnCmdMsg(UINT id, int code, CCmdUI* ui) {
         {ID_ON_TOP, &LedPanel::OnToggleTop, &LedPanel::OnUpdateTop},
         {ID_ABOUT, &LedPanel::OnAbout, nullptr},
         {ID_EXIT, &LedPanel::OnExit, nullptr},
+        {ID_HIDE, &LedPanel::OnHide, nullptr},
+        {ID_RESTORE, &LedPanel::OnRestore, nullptr},
     };
     return RouteCommand(this, routes, id, code, ui) || CWnd::OnCmdMsg(id, code, ui);
 }

@@ -1,13 +1,16 @@
 // The ui-demo's panel: a shaped, always-on-top strip of blinking LEDs, as
 // the monitor's window looks. It is dragged by any point, Esc closes it, and
 // a right click opens its popup menu (from the resource library): Settings
-// opens the skinned settings dialog, "Always on top" toggles, More > About
-// shows a message box, Exit closes.
+// opens the skinned settings dialog, "Always on top" toggles, "Hide to the
+// tray" hides it behind its notification-area icon (a double click on the
+// icon brings it back; without a tray it is minimised), More > About shows a
+// message box, Exit closes.
 #pragma once
 
 #include <memory>
 
 #include "demo_dialog.h"
+#include "ui/framework_tray_icon.h"
 #include "ui/framework_wnd.h"
 
 namespace demo {
@@ -31,6 +34,7 @@ public:
     void OnKeyDown(UINT key, UINT repeat, UINT flags) override;
     void OnContextMenu(HWND wnd, POINT point) override;
     BOOL OnCmdMsg(UINT id, int code, CCmdUI* ui) override;
+    LRESULT WindowProc(UINT message, WPARAM wp, LPARAM lp) override;
 
 private:
     void Draw(HDC dc);
@@ -41,6 +45,8 @@ private:
     void OnUpdateTop(CCmdUI* ui) { ui->SetCheck(m_onTop); }
     void OnAbout();
     void OnExit() { DestroyWindow(); }
+    void OnHide() { m_tray.MinimiseToTray(this); }
+    void OnRestore() { m_tray.MaximiseFromTray(this); }
 
     bool m_scrollLock;
     bool m_onTop = true;
@@ -49,6 +55,8 @@ private:
     HFONT m_title = nullptr;
     HFONT m_small = nullptr;
     HIMAGELIST m_leds = nullptr;
+    HICON m_icon = nullptr;
+    CTrayIcon m_tray;
     SettingsDialog m_settings{this};
 };
 
