@@ -153,17 +153,11 @@ plat::resource::DialogTemplate NavigationTemplate() {
     return d;
 }
 
-class DialogNavigationTest : public UiTest {
+class DialogNavigationTest : public DialogTest {
 protected:
-    void SetUp() override {
-        UiTest::SetUp();
+    void Create(int focus_on_init = 0) {
         g_nav = {};
-    }
-    void TearDown() override {
-        if (m_dialog) DestroyWindow(m_dialog);
-        UiTest::TearDown();
-    }
-    void Create() {
+        g_nav.focusOnInit = focus_on_init;
         m_dialog = CreateDialogIndirectParamW(nullptr, NavigationTemplate(), nullptr, &NavigationProc, 0);
         ASSERT_NE(m_dialog, nullptr);
     }
@@ -200,7 +194,6 @@ protected:
     bool LooksDefault(int id) {
         return (GetWindowLongW(GetDlgItem(m_dialog, id), GWL_STYLE) & BS_TYPEMASK) == BS_DEFPUSHBUTTON;
     }
-    HWND m_dialog = nullptr;
 };
 
 }  // namespace
@@ -274,8 +267,7 @@ TEST_F(DialogNavigationTest, OwnerDrawnButtonsAreDrawnWithTheFocusState) {
 }
 
 TEST_F(DialogNavigationTest, AProcedureThatFocusesAControlOnInitKeepsIt) {
-    g_nav.focusOnInit = IDCANCEL;
-    Create();
+    Create(IDCANCEL);
     EXPECT_EQ(Focused(), IDCANCEL);
     EXPECT_TRUE(LooksDefault(IDCANCEL));
     HWND other = Make(WS_POPUP | WS_VISIBLE, RECT{400, 0, 500, 100});
