@@ -5,6 +5,8 @@
 // button, or Space pressed and released while it has the focus, reported as
 // BN_CLICKED. Push buttons tell the dialog so in WM_GETDLGCODE, the default
 // one apart (owner-drawn buttons are plain buttons to the dialog).
+#include <utility>
+
 #include "ui/control_procs.h"
 #include "ui/control_state.h"
 #include "ui/device_context.h"
@@ -159,9 +161,8 @@ LRESULT ButtonProc(HWND hwnd, UINT message, WPARAM wp, LPARAM lp) {
             return 0;
         case WM_SETFONT: state->font = reinterpret_cast<HFONT>(wp); return 0;
         case WM_GETFONT: return reinterpret_cast<LRESULT>(state->font);
-        case WM_KILLFOCUS:
-            state->spaceDown = false;
-            SetPushed(hwnd, *state, state->tracking && state->pushed);
+        case WM_KILLFOCUS:  // a Space press ends without a click
+            if (std::exchange(state->spaceDown, false) && !state->tracking) SetPushed(hwnd, *state, false);
             InvalidateRect(hwnd, nullptr, FALSE);
             return 0;
         case WM_ENABLE:

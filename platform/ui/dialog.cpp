@@ -153,7 +153,7 @@ HWND CreateDialogParamW(HINSTANCE instance, LPCWSTR name, HWND parent, DLGPROC p
 
 BOOL IsDialogMessageW(HWND dialog, MSG* msg) {
     if (!dialog || !msg || (msg->hwnd != dialog && !IsChild(dialog, msg->hwnd))) return FALSE;
-    if (msg->message == WM_KEYDOWN && plat::ui::HandleDialogKey(dialog, *msg)) return TRUE;
+    if (plat::ui::HandleDialogKey(dialog, *msg)) return TRUE;
     TranslateMessage(msg);
     DispatchMessageW(msg);
     return TRUE;

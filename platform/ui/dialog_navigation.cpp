@@ -5,6 +5,7 @@
 
 #include "ui/input.h"
 #include "ui/message_queue.h"
+#include "ui/mnemonic.h"
 #include "ui/window.h"
 
 namespace plat::ui {
@@ -68,6 +69,30 @@ int NamedDefaultId(HWND dialog) {
     return HIWORD(DWORD(def)) == DC_HASDEFID ? LOWORD(DWORD(def)) : 0;
 }
 
+char16_t ControlMnemonic(HWND control) {
+    WCHAR text[256];
+    GetWindowTextW(control, text, 256);
+    return MnemonicOf(text);
+}
+
+// The control whose text marks `c`, searched in tab order after the focus:
+// a button is pressed, a label passes the focus to the next tab stop after
+// it, any other control takes the focus. False when no control has it.
+bool ChooseMnemonic(HWND dialog, HWND focus, char16_t c) {
+    if (c == 0) return false;
+    const auto controls = Controls(dialog);
+    HWND found = WalkRound(controls, 0, int(controls.size()), IndexOf(controls, ControlOf(dialog, focus)), false,
+                           [c](HWND h) { return Reachable(h) && ControlMnemonic(h) == c; });
+    if (!found) return false;
+    const LRESULT code = DlgCode(found);
+    if (code & DLGC_BUTTON) PressDialogButton(dialog, GetDlgCtrlID(found));
+    else if (code & DLGC_STATIC) FocusDialogControl(dialog, GetNextDlgTabItem(dialog, found, FALSE));
+    else FocusDialogControl(dialog, found);
+    return true;
+}
+
+bool IsLetterOrDigit(int vk) { return (vk >= 'A' && vk <= 'Z') || (vk >= '0' && vk <= '9'); }
+
 }  // namespace
 
 void ShowDefaultLook(HWND dialog, HWND focus) {
@@ -97,6 +122,11 @@ bool HandleDialogKey(HWND dialog, const MSG& msg) {
     const LRESULT code = msg.hwnd == dialog ? 0 : DlgCode(msg.hwnd, &msg);
     if (code & DLGC_WANTMESSAGE) return false;
     const int vk = int(msg.wParam);
+    const char16_t typed = FoldMnemonic(char16_t(vk));
+    if (msg.message == WM_CHAR) return !(code & DLGC_WANTCHARS) && ChooseMnemonic(dialog, msg.hwnd, typed);
+    // Alt with a letter or digit chooses by mnemonic whatever the control wants.
+    if (msg.message == WM_SYSKEYDOWN) return IsLetterOrDigit(vk) && ChooseMnemonic(dialog, msg.hwnd, typed);
+    if (msg.message != WM_KEYDOWN) return false;
     switch (vk) {
         case VK_TAB:
             if (code & DLGC_WANTTAB) return false;

@@ -4,7 +4,10 @@
 // it up to the next WS_GROUP control). A control keeps the keys it asks for
 // in its WM_GETDLGCODE answer. Enter presses the focused push button, else
 // the default button; Esc sends IDCANCEL; Space reaches the focused button,
-// which presses itself.
+// which presses itself. A typed character that the focused control does not
+// want (DLGC_WANTCHARS), or Alt with a letter or digit, chooses the control
+// whose text marks it with '&': a button is pressed, a label sends the focus
+// to the next tab stop after it, another control takes the focus.
 //
 // The default-button look follows the focus: a focused push button is drawn
 // as the default (BS_DEFPUSHBUTTON) and the dialog's own default button gets
@@ -27,7 +30,7 @@ void ShowDefaultLook(HWND dialog, HWND focus);
 // control is disabled.
 void PressDialogButton(HWND dialog, int id);
 
-// The dialog's handling of a key-down message; true when it consumed it.
+// The dialog's handling of a keyboard message; true when it consumed it.
 bool HandleDialogKey(HWND dialog, const MSG& msg);
 
 }  // namespace plat::ui

@@ -84,18 +84,6 @@ SIZE MenuWindowSize(HWND hwnd, const Menu& menu) {
     return SIZE{width, MenuItemTop(menu, int(menu.items.size())) + kBorder};
 }
 
-char16_t MenuMnemonic(const std::u16string& text) {
-    for (std::size_t i = 0; i + 1 < text.size(); ++i) {
-        if (text[i] != u'&') continue;
-        const char16_t c = text[++i];
-        if (c == u'&') continue;  // "&&" is a literal '&'
-        return FoldMnemonic(c);
-    }
-    return 0;
-}
-
-char16_t FoldMnemonic(char16_t c) { return (c >= u'A' && c <= u'Z') ? char16_t(c - u'A' + u'a') : c; }
-
 void PaintMenuWindow(HWND hwnd, const Menu& menu, int highlighted) {
     PAINTSTRUCT ps;
     HDC hdc = BeginPaint(hwnd, &ps);

@@ -1,9 +1,7 @@
 // The window of one menu: where its items lie, which item a point is on,
-// the window's size, the items' mnemonics and the painting. Every level of a
-// popup menu (the menu and each open submenu) is such a window.
+// the window's size and the painting. Every level of a popup menu (the menu
+// and each open submenu) is such a window.
 #pragma once
-
-#include <string>
 
 #include "ui/menu.h"
 
@@ -19,12 +17,6 @@ int MenuItemTop(const Menu& menu, int index);
 // The item at a client point, -1 if none.
 int MenuItemAt(const Menu& menu, POINT client);
 SIZE MenuWindowSize(HWND hwnd, const Menu& menu);
-
-// The character after the first single '&' of a text, ASCII letters folded
-// to lower case; 0 when the text has none.
-char16_t MenuMnemonic(const std::u16string& text);
-// A typed character as mnemonics are compared: ASCII letters in lower case.
-char16_t FoldMnemonic(char16_t c);
 
 // Paints the items, `highlighted` (-1 for none) in the highlight colour,
 // checked items with a check mark and mnemonics underlined.

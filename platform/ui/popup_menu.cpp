@@ -27,6 +27,7 @@
 #include "ui/input.h"
 #include "ui/menu_window.h"
 #include "ui/message_queue.h"
+#include "ui/mnemonic.h"
 #include "ui/modal_loop.h"
 #include "ui/monitor.h"
 #include "ui/paint.h"
@@ -262,7 +263,7 @@ void Mnemonic(Tracking& t, char16_t c) {
     for (int n = 1; n <= count; ++n) {
         const int i = (level.hover + n + count) % count;
         const MenuItem& item = menu->items[std::size_t(i)];
-        if (!MenuItemEnabled(item) || MenuMnemonic(item.text) != c) continue;
+        if (!MenuItemEnabled(item) || MnemonicOf(item.text) != c) continue;
         if (first < 0) first = i;
         ++matches;
     }

@@ -2,10 +2,10 @@
 // channel and a thumb. The thumb is dragged with the mouse; a click beside
 // it pages towards the click; arrows, Page Up/Down, Home/End and the wheel
 // move it; the trackbar keeps the arrow keys from the dialog and draws a
-// focus rectangle while it has the focus. Every change made by the user is reported to the parent with
-// WM_HSCROLL (TB_THUMBTRACK with the position while dragging, TB_LINE*,
-// TB_PAGE*, TB_TOP/TB_BOTTOM), and the end of each action with TB_ENDTRACK.
-// Positions set by the program are not reported.
+// focus rectangle while it has the focus. Every change made by the user is
+// reported to the parent with WM_HSCROLL (TB_THUMBTRACK with the position
+// while dragging, TB_LINE*, TB_PAGE*, TB_TOP/TB_BOTTOM), and the end of each
+// action with TB_ENDTRACK. Positions set by the program are not reported.
 #include <algorithm>
 #include <utility>
 

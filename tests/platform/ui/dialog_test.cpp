@@ -139,14 +139,14 @@ plat::resource::DialogTemplate NavigationTemplate() {
         const SHORT y = SHORT(d.items.size() * 20);
         d.items.push_back({style | WS_CHILD | WS_VISIBLE, 0, 10, y, 80, 18, id, cls, text});
     };
-    add(WC_BUTTON, kApply, BS_PUSHBUTTON | WS_TABSTOP | WS_GROUP, u"Apply");
+    add(WC_BUTTON, kApply, BS_PUSHBUTTON | WS_TABSTOP | WS_GROUP, u"&Apply");
     add(TRACKBAR_CLASSW, kTrackbar, WS_TABSTOP | WS_GROUP, u"");
     add(WC_BUTTON, kOne, BS_PUSHBUTTON | WS_TABSTOP | WS_GROUP, u"One");
     add(WC_BUTTON, kTwo, BS_PUSHBUTTON, u"Two");
     add(WC_BUTTON, kThree, BS_PUSHBUTTON, u"Three");
     add(WC_BUTTON, kHidden, BS_PUSHBUTTON | WS_TABSTOP | WS_GROUP, u"Hidden");
     d.items.back().style &= ~WS_VISIBLE;
-    add(WC_STATIC, kLabel, SS_LEFT, u"Label");
+    add(WC_STATIC, kLabel, SS_LEFT, u"&Label");
     add(WC_BUTTON, IDOK, BS_DEFPUSHBUTTON | WS_TABSTOP | WS_GROUP, u"OK");
     add(WC_BUTTON, IDCANCEL, BS_PUSHBUTTON | WS_TABSTOP, u"Cancel");
     add(WC_BUTTON, kSkin, BS_OWNERDRAW | WS_TABSTOP, u"Skin");
@@ -255,12 +255,17 @@ TEST_F(DialogNavigationTest, TheDefaultLookFollowsTheFocusedPushButton) {
     EXPECT_EQ(GetWindowLongW(GetDlgItem(m_dialog, kSkin), GWL_STYLE) & BS_TYPEMASK, LONG(BS_OWNERDRAW));
 }
 
-TEST_F(DialogNavigationTest, OwnerDrawnButtonsAreDrawnWithTheFocusState) {
+TEST_F(DialogNavigationTest, FocusedButtonsShowTheFocus) {
     Create();
+    Pump();
+    // Apply, at (10, 0) in the dialog, has the focus: a dotted frame 3 pixels in.
+    EXPECT_EQ(Pixel(*Headless().Capture(m_dialog), 13, 3), 0u);
+    EXPECT_NE(Pixel(*Headless().Capture(m_dialog), 14, 3), 0u) << "dotted";
     Focus(kSkin);
     Pump();
     ASSERT_FALSE(g_nav.skinStates.empty());
     EXPECT_TRUE(g_nav.skinStates.back() & ODS_FOCUS);
+    EXPECT_NE(Pixel(*Headless().Capture(m_dialog), 13, 3), 0u);
     Type(VK_TAB);
     Pump();
     EXPECT_FALSE(g_nav.skinStates.back() & ODS_FOCUS);
@@ -274,4 +279,27 @@ TEST_F(DialogNavigationTest, AProcedureThatFocusesAControlOnInitKeepsIt) {
     SetActiveWindow(other);
     SetActiveWindow(m_dialog);
     EXPECT_EQ(Focused(), IDCANCEL) << "the focus comes back with the activation";
+}
+
+TEST_F(DialogNavigationTest, MnemonicsChooseControlsUnlessTheFocusedOneWantsCharacters) {
+    Create();
+    Focus(kTrackbar);
+    Type('A');
+    EXPECT_EQ(g_nav.commands, (std::vector<WORD>{kApply})) << "a button is pressed";
+    EXPECT_EQ(Focused(), kTrackbar);
+    Type('L');
+    EXPECT_EQ(Focused(), IDOK) << "a label hands the focus to the next tab stop";
+    HWND typing = Make(WS_CHILD | WS_VISIBLE | WS_TABSTOP, RECT{0, 0, 10, 10}, m_dialog);
+    On(typing, [](HWND, UINT message, WPARAM, LPARAM) -> std::optional<LRESULT> {
+        if (message == WM_GETDLGCODE) return DLGC_WANTCHARS;
+        return std::nullopt;
+    });
+    SetFocus(typing);
+    Type('A');
+    EXPECT_EQ(SeenOf(WM_CHAR, typing).size(), 1u) << "the control that wants characters keeps them";
+    plat::ui::InjectKey(VK_MENU, true);
+    Type('A');
+    plat::ui::InjectKey(VK_MENU, false);
+    PumpDialog();
+    EXPECT_EQ(g_nav.commands, (std::vector<WORD>{kApply, kApply})) << "Alt+A works from any control";
 }
