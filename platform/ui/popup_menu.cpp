@@ -131,8 +131,8 @@ POINT SubmenuOrigin(const RECT& parent, int top, SIZE size) {
 
 void Step(Level& level, int direction);
 
-// Opens the submenu of item `index` of level `at`, closing any deeper level,
-// with its first item level with that item.
+// Closes any level after `at` and opens the submenu of its item `index`
+// (when it has one), with the submenu's first item level with that item.
 void OpenSubmenu(Tracking& t, std::size_t at, int index, bool highlight_first) {
     CloseFrom(t, at + 1);
     auto parent_menu = LookupMenu(t.levels[at].menu);
@@ -173,19 +173,23 @@ void Step(Level& level, int direction) {
     }
 }
 
+// Whether the submenu open after level `at` is that of its item `index`.
+bool IsOpenFrom(const Tracking& t, std::size_t at, int index) {
+    return t.levels.size() > at + 1 && t.levels[at + 1].parentItem == index;
+}
+
 // Makes the levels after `at` follow its hovered item: the submenu it opened
 // stays (losing any deeper level), anything else closes and a hovered
 // submenu item opens.
 void FollowHover(Tracking& t, std::size_t at) {
-    const Level& level = t.levels[at];
-    if (t.levels.size() > at + 1 && t.levels[at + 1].parentItem == level.hover) return CloseFrom(t, at + 2);
-    CloseFrom(t, at + 1);
-    OpenSubmenu(t, at, level.hover, false);
+    const int hover = t.levels[at].hover;
+    if (IsOpenFrom(t, at, hover)) CloseFrom(t, at + 2);
+    else OpenSubmenu(t, at, hover, false);
 }
 
 bool FollowingHoverChangesSomething(const Tracking& t, std::size_t at) {
     const Level& level = t.levels[at];
-    if (t.levels.size() > at + 1 && t.levels[at + 1].parentItem == level.hover) return t.levels.size() > at + 2;
+    if (IsOpenFrom(t, at, level.hover)) return t.levels.size() > at + 2;
     const MenuItem* item = ItemOf(level, level.hover);
     return t.levels.size() > at + 1 || (item && MenuItemOpens(*item));
 }
@@ -240,8 +244,7 @@ void ButtonDown(Tracking& t, POINT screen) {
     if (!item || !MenuItemOpens(*item)) return;
     StopSubmenuTimer(t);
     SetHover(t.levels[at], hit.item);
-    if (t.levels.size() > at + 1 && t.levels[at + 1].parentItem == hit.item) return;
-    OpenSubmenu(t, at, hit.item, false);
+    if (!IsOpenFrom(t, at, hit.item)) OpenSubmenu(t, at, hit.item, false);
 }
 
 void ButtonUp(Tracking& t, POINT screen) {
