@@ -33,6 +33,7 @@ const std::map<std::string, std::uint32_t>& StyleNames() {
     static const std::map<std::string, std::uint32_t> names = {
         {"WS_POPUP", 0x80000000}, {"WS_CHILD", 0x40000000},  {"WS_VISIBLE", 0x10000000}, {"WS_DISABLED", 0x08000000},
         {"WS_CAPTION", 0x00C00000}, {"WS_BORDER", 0x00800000}, {"WS_SYSMENU", 0x00080000}, {"WS_TABSTOP", 0x00010000},
+        {"WS_GROUP", 0x00020000},
         {"DS_MODALFRAME", 0x80},  {"BS_PUSHBUTTON", 0x0},    {"BS_DEFPUSHBUTTON", 0x1}, {"BS_OWNERDRAW", 0xB},
         {"SS_LEFT", 0x0},         {"SS_CENTER", 0x1},        {"TBS_HORZ", 0x0},         {"TBS_NOTICKS", 0x10},
         {"TBS_BOTH", 0x8},        {"ACS_CENTER", 0x1},       {"ACS_TRANSPARENT", 0x2},  {"ACS_AUTOPLAY", 0x4},

@@ -1,7 +1,12 @@
 // Push buttons. An owner-drawn button asks its parent to draw it with
 // WM_DRAWITEM, passing the selected (pressed), disabled, focus and default
-// states; a plain one draws a face, a frame and its centred text. A click is
-// a press and a release inside the button, reported as BN_CLICKED.
+// states; a plain one draws a face, a frame, its centred text and, when
+// focused, a focus rectangle. A click is a press and a release inside the
+// button, or Space pressed and released while it has the focus, reported as
+// BN_CLICKED. Push buttons tell the dialog so in WM_GETDLGCODE, the default
+// one apart (owner-drawn buttons are plain buttons to the dialog).
+#include <utility>
+
 #include "ui/control_procs.h"
 #include "ui/control_state.h"
 #include "ui/device_context.h"
@@ -21,6 +26,7 @@ namespace {
 struct ButtonState {
     bool pushed = false;
     bool tracking = false;
+    bool spaceDown = false;
     HFONT font = nullptr;
 };
 
@@ -54,6 +60,10 @@ void DrawPlain(HWND hwnd, HDC hdc, const RECT& rc, UINT state, HFONT font) {
     SetTextColor(hdc, state & ODS_DISABLED ? RGB(128, 128, 128) : RGB(0, 0, 0));
     DrawTextW(hdc, text, -1, &inner, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
     if (old_font) SelectObject(hdc, old_font);
+    if (state & ODS_FOCUS) {
+        RECT focus{rc.left + 3, rc.top + 3, rc.right - 3, rc.bottom - 3};
+        DrawFocusRect(hdc, &focus);
+    }
 }
 
 void Paint(HWND hwnd, const ButtonState& state) {
@@ -78,6 +88,14 @@ void SetPushed(HWND hwnd, ButtonState& state, bool pushed) {
     if (state.pushed == pushed) return;
     state.pushed = pushed;
     InvalidateRect(hwnd, nullptr, FALSE);
+}
+
+LRESULT DialogCode(HWND hwnd) {
+    switch (Style(hwnd) & BS_TYPEMASK) {
+        case BS_PUSHBUTTON: return DLGC_BUTTON | DLGC_UNDEFPUSHBUTTON;
+        case BS_DEFPUSHBUTTON: return DLGC_BUTTON | DLGC_DEFPUSHBUTTON;
+        default: return DLGC_BUTTON;
+    }
 }
 
 bool Inside(HWND hwnd, LPARAM lp) {
@@ -118,11 +136,22 @@ LRESULT ButtonProc(HWND hwnd, UINT message, WPARAM wp, LPARAM lp) {
         }
         case WM_CAPTURECHANGED:
             state->tracking = false;
-            SetPushed(hwnd, *state, false);
+            SetPushed(hwnd, *state, state->spaceDown);
             return 0;
         case WM_KEYDOWN:
-            if (wp == WPARAM(' ')) NotifyParentCommand(hwnd, BN_CLICKED);
+            if (wp == WPARAM(VK_SPACE) && !state->tracking) {
+                state->spaceDown = true;
+                SetPushed(hwnd, *state, true);
+            }
             return 0;
+        case WM_KEYUP:
+            if (wp == WPARAM(VK_SPACE) && state->spaceDown) {
+                state->spaceDown = false;
+                SetPushed(hwnd, *state, false);
+                NotifyParentCommand(hwnd, BN_CLICKED);
+            }
+            return 0;
+        case WM_GETDLGCODE: return DialogCode(hwnd);
         case BM_CLICK: NotifyParentCommand(hwnd, BN_CLICKED); return 0;
         case BM_GETSTATE: return (state->pushed ? BST_PUSHED : 0) | (GetFocus() == hwnd ? BST_FOCUS : 0);
         case BM_SETSTATE: SetPushed(hwnd, *state, wp != 0); return 0;
@@ -132,9 +161,12 @@ LRESULT ButtonProc(HWND hwnd, UINT message, WPARAM wp, LPARAM lp) {
             return 0;
         case WM_SETFONT: state->font = reinterpret_cast<HFONT>(wp); return 0;
         case WM_GETFONT: return reinterpret_cast<LRESULT>(state->font);
+        case WM_KILLFOCUS:  // a Space press ends without a click
+            if (std::exchange(state->spaceDown, false) && !state->tracking) SetPushed(hwnd, *state, false);
+            InvalidateRect(hwnd, nullptr, FALSE);
+            return 0;
         case WM_ENABLE:
-        case WM_SETFOCUS:
-        case WM_KILLFOCUS: InvalidateRect(hwnd, nullptr, FALSE); return 0;
+        case WM_SETFOCUS: InvalidateRect(hwnd, nullptr, FALSE); return 0;
         case WM_SETTEXT: return SetTextAndRedraw(hwnd, wp, lp, FALSE);
     }
     return DefWindowProcW(hwnd, message, wp, lp);

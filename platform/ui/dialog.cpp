@@ -5,10 +5,10 @@
 #include <utility>
 
 #include "base/last_error.h"
-#include "base/text.h"
 #include "base/win_errors.h"
 #include "resource/module.h"
 #include "ui/control_state.h"
+#include "ui/dialog_navigation.h"
 #include "ui/font.h"
 #include "ui/gdi_objects.h"
 #include "ui/input.h"
@@ -22,7 +22,8 @@ struct DialogState {
     DLGPROC proc = nullptr;
     INT_PTR result = 0;
     HFONT font = nullptr;
-    WORD defaultId = 0;  // set by DM_SETDEFID
+    WORD defaultId = 0;  // the template's default push button, or set by DM_SETDEFID
+    HWND lastFocus = nullptr;  // the focused control when the dialog was deactivated
 };
 
 plat::ui::ControlStates<DialogState>& Dialogs() {
@@ -50,30 +51,22 @@ bool CreateControls(HWND dialog, HINSTANCE instance, const plat::resource::Dialo
     return true;
 }
 
-// The first enabled control of the template with WS_TABSTOP, else the
-// template's first control.
-HWND FirstTabStop(HWND dialog, const plat::resource::DialogTemplate& d) {
-    for (const auto& item : d.items) {
-        if ((item.style & WS_TABSTOP) && !(item.style & WS_DISABLED)) return GetDlgItem(dialog, item.id);
+// The push button created as the default, 0 when there is none.
+WORD TemplateDefaultId(HWND dialog) {
+    for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        if (SendMessageW(child, WM_GETDLGCODE, 0, 0) & DLGC_DEFPUSHBUTTON) return WORD(GetDlgCtrlID(child));
     }
-    return d.items.empty() ? nullptr : GetDlgItem(dialog, d.items.front().id);
+    return 0;
 }
 
-bool IsButton(HWND hwnd) {
-    WCHAR name[16];
-    return GetClassNameW(hwnd, name, 16) > 0 && plat::EqualsNoCase(std::u16string_view(name), WC_BUTTON);
-}
-
-// The button Enter presses: the one the dialog names, else IDOK.
-int DefaultButtonId(HWND dialog) {
-    const LRESULT def = SendMessageW(dialog, DM_GETDEFID, 0, 0);
-    return HIWORD(DWORD(def)) == DC_HASDEFID ? LOWORD(DWORD(def)) : IDOK;
-}
-
-void PressButton(HWND dialog, int id) {
-    HWND button = GetDlgItem(dialog, id);
-    if (button && !IsWindowEnabled(button)) return;
-    SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(button));
+// The control that last had the focus, else the first tab stop, gets it
+// back when the dialog is activated or focused.
+void RestoreFocus(HWND dialog, const DialogState& state) {
+    HWND control = state.lastFocus;
+    if (!control || !IsChild(dialog, control) || !IsWindowEnabled(control) || !IsWindowVisible(control))
+        control = GetNextDlgTabItem(dialog, nullptr, FALSE);
+    if (control) plat::ui::FocusDialogControl(dialog, control);
+    else if (GetFocus() != dialog) SetFocus(dialog);
 }
 
 }  // namespace
@@ -82,19 +75,28 @@ LRESULT DefDlgProcW(HWND hwnd, UINT message, WPARAM wp, LPARAM lp) {
     auto state = Dialogs().Of(hwnd);
     if (message == WM_NCCREATE && !state->proc) state->proc = std::exchange(t_pendingProc, nullptr);
     if (state->proc) {
-        if (INT_PTR handled = state->proc(hwnd, message, wp, lp)) return handled;
+        // The answer to WM_INITDIALOG is the procedure's: FALSE says it may
+        // have placed the focus itself.
+        const INT_PTR handled = state->proc(hwnd, message, wp, lp);
+        if (handled || message == WM_INITDIALOG) return handled;
     }
     switch (message) {
         case WM_INITDIALOG: return TRUE;  // let the system focus the first control
-        case WM_CLOSE: PressButton(hwnd, IDCANCEL); return 0;
-        case DM_SETDEFID: state->defaultId = WORD(wp); return TRUE;
-        case DM_GETDEFID:
-            if (state->defaultId) return MAKELPARAM(state->defaultId, DC_HASDEFID);
-            for (HWND child = GetWindow(hwnd, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
-                if ((GetWindowLongW(child, GWL_STYLE) & BS_TYPEMASK) == BS_DEFPUSHBUTTON && IsButton(child))
-                    return MAKELPARAM(GetDlgCtrlID(child), DC_HASDEFID);
-            }
+        case WM_CLOSE: plat::ui::PressDialogButton(hwnd, IDCANCEL); return 0;
+        case DM_SETDEFID:
+            state->defaultId = WORD(wp);
+            plat::ui::ShowDefaultLook(hwnd, GetFocus());
+            return TRUE;
+        case DM_GETDEFID: return state->defaultId ? MAKELPARAM(state->defaultId, DC_HASDEFID) : 0;
+        case WM_NEXTDLGCTL:
+            plat::ui::FocusDialogControl(
+                hwnd, LOWORD(DWORD(lp)) ? reinterpret_cast<HWND>(wp) : GetNextDlgTabItem(hwnd, GetFocus(), wp != 0));
             return 0;
+        case WM_ACTIVATE:
+            if (LOWORD(DWORD(wp)) != WA_INACTIVE) RestoreFocus(hwnd, *state);
+            else if (HWND focus = GetFocus(); focus && IsChild(hwnd, focus)) state->lastFocus = focus;
+            return 0;
+        case WM_SETFOCUS: RestoreFocus(hwnd, *state); return 0;
         case WM_NCDESTROY: {
             const HFONT font = state->font;
             Dialogs().Drop(hwnd);
@@ -124,9 +126,15 @@ HWND CreateDialogIndirectParamW(HINSTANCE instance, const plat::resource::Dialog
         SetLastError(ERROR_INVALID_PARAMETER);
         return nullptr;
     }
-    HWND focus = FirstTabStop(dialog, d);
-    if (SendMessageW(dialog, WM_INITDIALOG, reinterpret_cast<WPARAM>(focus), param) && focus) SetFocus(focus);
+    Dialogs().Of(dialog)->defaultId = TemplateDefaultId(dialog);
+    // Without tab stops the first control (the bottom child) takes the focus.
+    HWND focus = GetNextDlgTabItem(dialog, nullptr, FALSE);
+    if (!focus) focus = GetWindow(GetWindow(dialog, GW_CHILD), GW_HWNDLAST);
+    const bool place_focus = SendMessageW(dialog, WM_INITDIALOG, reinterpret_cast<WPARAM>(focus), param) != 0;
     if (!IsWindow(dialog)) return nullptr;  // destroyed by its own initialisation
+    HWND placed = GetFocus();
+    if (place_focus || !placed || !IsChild(dialog, placed)) plat::ui::FocusDialogControl(dialog, focus);
+    else plat::ui::ShowDefaultLook(dialog, placed);
     if (d.style & WS_VISIBLE) ShowWindow(dialog, SW_SHOWNORMAL);
     return dialog;
 }
@@ -145,14 +153,7 @@ HWND CreateDialogParamW(HINSTANCE instance, LPCWSTR name, HWND parent, DLGPROC p
 
 BOOL IsDialogMessageW(HWND dialog, MSG* msg) {
     if (!dialog || !msg || (msg->hwnd != dialog && !IsChild(dialog, msg->hwnd))) return FALSE;
-    if (msg->message == WM_KEYDOWN && msg->wParam == WPARAM(VK_RETURN)) {
-        PressButton(dialog, DefaultButtonId(dialog));
-        return TRUE;
-    }
-    if (msg->message == WM_KEYDOWN && msg->wParam == WPARAM(VK_ESCAPE)) {
-        PressButton(dialog, IDCANCEL);
-        return TRUE;
-    }
+    if (plat::ui::HandleDialogKey(dialog, *msg)) return TRUE;
     TranslateMessage(msg);
     DispatchMessageW(msg);
     return TRUE;

@@ -1,11 +1,17 @@
 // Dialogs built from templates: the dialog window class with its default
 // procedure, creation of a modeless dialog and its controls from a template
 // (by id from a resource library or given directly), and keyboard handling in
-// the message loop: Enter presses the default button (IDOK when none is
-// marked) and Esc sends IDCANCEL.
+// the message loop (dialog_navigation.h): Tab and the arrow keys move the
+// focus, Enter presses the focused push button or else the default button
+// (IDOK when none is marked), Esc sends IDCANCEL.
+//
+// After WM_INITDIALOG the first tab stop (else the first control) gets the
+// focus, unless the dialog procedure returned FALSE having focused a control
+// itself; the dialog gives the focus back to the control that last had it
+// when it is activated again.
 //
 // The dialog procedure sees every message first; returning FALSE lets the
-// default dialog handling run. WM_INITDIALOG is sent through the window
+// default dialog handling run (for WM_INITDIALOG its answer is final). WM_INITDIALOG is sent through the window
 // procedure after the controls exist, so a procedure that subclasses the
 // dialog receives it.
 #pragma once
@@ -19,6 +25,14 @@ HWND CreateDialogIndirectParamW(HINSTANCE instance, const plat::resource::Dialog
                                 DLGPROC proc, LPARAM param);
 LRESULT DefDlgProcW(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
 BOOL IsDialogMessageW(HWND dialog, MSG* msg);
+// The next (or previous) visible, enabled WS_TABSTOP control after `control`
+// in creation order, wrapping around; from the start (or the end) when
+// `control` is null or not in the dialog. `control` itself when it is the
+// only one; null when there is none.
+HWND GetNextDlgTabItem(HWND dialog, HWND control, BOOL previous);
+// The next (or previous) visible, enabled control of `control`'s group,
+// wrapping around within the group; `control` itself when there is no other.
+HWND GetNextDlgGroupItem(HWND dialog, HWND control, BOOL previous);
 // Modeless dialogs are hidden; the owner destroys them.
 BOOL EndDialog(HWND dialog, INT_PTR result);
 BOOL SetDlgItemTextW(HWND dialog, int id, LPCWSTR text);

@@ -187,6 +187,22 @@ int FrameRect(HDC hdc, const RECT* rect, HBRUSH brush) {
     return 1;
 }
 
+BOOL DrawFocusRect(HDC hdc, const RECT* rect) {
+    if (!rect) return FALSE;
+    const RECT& r = *rect;
+    auto ink = ResolveBrush(GetSysColorBrush(COLOR_WINDOWTEXT));
+    auto dot = [&](LONG x, LONG y) { FillArea(hdc, RECT{x, y, x + 1, y + 1}, ink); };
+    for (LONG x = r.left; x < r.right; x += 2) {
+        dot(x, r.top);
+        dot(x, r.bottom - 1);
+    }
+    for (LONG y = r.top; y < r.bottom; y += 2) {
+        dot(r.left, y);
+        dot(r.right - 1, y);
+    }
+    return TRUE;
+}
+
 BOOL FillRgn(HDC hdc, HRGN rgn, HBRUSH brush) {
     auto region = LookupRegion(rgn);
     auto b = ResolveBrush(brush);

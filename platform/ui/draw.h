@@ -8,6 +8,9 @@
 // `brush` may also be a system colour index plus one, as on Windows.
 int FillRect(HDC hdc, const RECT* rect, HBRUSH brush);
 int FrameRect(HDC hdc, const RECT* rect, HBRUSH brush);
+// A dotted frame in the window-text colour marking the focused control. It
+// is drawn, not inverted as on Windows, so drawing it twice does not remove it.
+BOOL DrawFocusRect(HDC hdc, const RECT* rect);
 BOOL FillRgn(HDC hdc, HRGN rgn, HBRUSH brush);
 // Outline with the selected pen, inside filled with the selected brush.
 BOOL Rectangle(HDC hdc, int left, int top, int right, int bottom);

@@ -36,8 +36,9 @@ BOOL CDialog::OnCmdMsg(UINT id, int code, CCmdUI* ui) {
     return CWnd::OnCmdMsg(id, code, ui);
 }
 
+// Keyboard messages of the dialog and its controls go through the dialog's
+// keyboard handling (Tab, arrows, Enter, Esc), which dispatches the rest.
 BOOL CDialog::PreTranslateMessage(MSG* msg) {
-    if (msg->message != WM_KEYDOWN || (msg->wParam != WPARAM(VK_RETURN) && msg->wParam != WPARAM(VK_ESCAPE)))
-        return FALSE;
+    if (msg->message < WM_KEYDOWN || msg->message > WM_SYSCHAR) return FALSE;
     return IsDialogMessageW(m_hWnd, msg);
 }

@@ -205,24 +205,28 @@ bool Retrieve(MSG* out, HWND filter, UINT min, UINT max, UINT remove, bool wait)
     }
 }
 
-}  // namespace
-
-void EnsureCurrentQueue() { CurrentQueue(); }
-
-bool PostToThread(DWORD thread, const MSG& msg) {
+// Queues a posted message last, or first when it is to be retrieved next.
+bool Enqueue(DWORD thread, const MSG& msg, bool next) {
     auto q = thread == GetCurrentThreadId() ? CurrentQueue() : QueueOf(thread, false);
     if (!q) return false;
     std::lock_guard lock(q->mutex);
-    // Mouse moves are coalesced: only the latest position matters.
-    if (msg.message == WM_MOUSEMOVE && !q->posted.empty() && q->posted.back().message == WM_MOUSEMOVE &&
-        q->posted.back().hwnd == msg.hwnd) {
-        q->posted.back() = msg;
+    if (next) {
+        q->posted.push_front(msg);
+    } else if (msg.message == WM_MOUSEMOVE && !q->posted.empty() && q->posted.back().message == WM_MOUSEMOVE &&
+               q->posted.back().hwnd == msg.hwnd) {
+        q->posted.back() = msg;  // mouse moves are coalesced: only the latest position matters
     } else {
         q->posted.push_back(msg);
     }
     q->WakeLocked();
     return true;
 }
+
+}  // namespace
+
+void EnsureCurrentQueue() { CurrentQueue(); }
+
+bool PostToThread(DWORD thread, const MSG& msg) { return Enqueue(thread, msg, false); }
 
 void WakeThread(DWORD thread) {
     auto q = QueueOf(thread, false);
@@ -285,7 +289,11 @@ BOOL TranslateMessage(const MSG* msg) {
              vk == VK_TAB)
         ch = WCHAR(vk);
     if (!ch) return FALSE;
-    return PostMessageW(msg->hwnd, WM_CHAR, ch, msg->lParam);
+    // The character is the next message retrieved, ahead of input that came
+    // after its key, as on Windows.
+    const MSG character{msg->hwnd, WM_CHAR, WPARAM(ch), msg->lParam, msg->time, msg->pt};
+    const DWORD thread = GetWindowThreadProcessId(msg->hwnd, nullptr);
+    return thread && Enqueue(thread, character, thread == GetCurrentThreadId());
 }
 
 LRESULT DispatchMessageW(const MSG* msg) {

@@ -6,7 +6,8 @@
 // GetMessage), then posted and input messages in arrival order, then
 // WM_QUIT once nothing is posted, then WM_PAINT, then WM_TIMER. A timer
 // whose time has passed several times yields one WM_TIMER and is due again
-// one interval after it was retrieved, as on Windows.
+// one interval after it was retrieved, as on Windows. The WM_CHAR that
+// TranslateMessage makes of a key is retrieved next, before later input.
 #pragma once
 
 #include <memory>

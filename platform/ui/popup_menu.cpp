@@ -1,171 +1,343 @@
 // TrackPopupMenu: the menu shows as a top-level popup at the point (left
 // aligned, or right aligned with TPM_RIGHTALIGN; below the point, or above it
 // with TPM_BOTTOMALIGN) after the owner has had WM_INITMENUPOPUP to update
-// its items. The mouse highlights items and a release over an enabled item
-// chooses it (the right button too with TPM_RIGHTBUTTON); Up and Down move
-// between enabled items, Enter chooses, Esc or a click outside closes it.
+// its items.
+//
+// Submenus open beside their item (on the left when the monitor's work area
+// has no room on the right) after the pointer has rested on the item for
+// kSubmenuDelayMs of the platform clock, at once on a click, or with Right or
+// Enter; the owner gets WM_INITMENUPOPUP for each before it shows, and the
+// modal-shown hook hears of each. Left or Esc closes the innermost submenu
+// only. Up and Down move between enabled items of the innermost menu,
+// wrapping around; a mnemonic chooses its item (or opens its submenu), or
+// highlights the next of several items sharing it. Releasing a button on an
+// enabled item chooses it (the right button only with TPM_RIGHTBUTTON); Alt,
+// Esc in the top menu or a click outside every menu window closes them all.
+//
 // The choice comes back as WM_COMMAND to the owner, or as the return value
-// with TPM_RETURNCMD. Submenu items are shown but do not open.
+// with TPM_RETURNCMD. The top menu's window holds the capture and the focus
+// for the whole chain; the submenu windows only paint.
 #include <algorithm>
+#include <vector>
 
 #include "base/last_error.h"
 #include "base/win_errors.h"
 #include "ui/control_state.h"
-#include "ui/control_types.h"
 #include "ui/def_window_proc.h"
-#include "ui/device_context.h"
-#include "ui/draw.h"
-#include "ui/gdi_objects.h"
 #include "ui/input.h"
-#include "ui/menu.h"
+#include "ui/menu_window.h"
 #include "ui/message_queue.h"
+#include "ui/mnemonic.h"
 #include "ui/modal_loop.h"
+#include "ui/monitor.h"
 #include "ui/paint.h"
 #include "ui/popup_menu.h"
 #include "ui/rect.h"
-#include "ui/text.h"
 #include "ui/window.h"
 #include "ui/window_pos.h"
 
 namespace plat::ui {
 namespace {
 
-constexpr int kItemHeight = 20;
-constexpr int kSeparatorHeight = 8;
 constexpr char16_t kMenuClass[] = u"#32768";
+constexpr UINT_PTR kSubmenuTimer = 1;
+constexpr UINT kSubmenuDelayMs = 400;
+
+// One open menu of the chain: the top menu first, then each open submenu,
+// opened from item `parentItem` of the level before it.
+struct Level {
+    HMENU menu = nullptr;
+    HWND hwnd = nullptr;
+    int parentItem = -1;
+    int hover = -1;
+};
 
 struct Tracking {
-    HMENU menu = nullptr;
+    HWND owner = nullptr;
     UINT flags = 0;
-    int hover = -1;
+    std::vector<Level> levels;
+    int timerLevel = -1;  // the level whose hovered item the submenu timer acts on
     bool done = false;
     UINT chosen = 0;
 };
 
-ControlStates<Tracking>& Trackings() {
-    static ControlStates<Tracking> states;
+// Each menu window knows the tracking it belongs to; the tracking lives on
+// TrackPopupMenu's stack and outlives every window.
+struct MenuWindow {
+    Tracking* tracking = nullptr;
+};
+
+ControlStates<MenuWindow>& MenuWindows() {
+    static ControlStates<MenuWindow> states;
     return states;
 }
 
-int ItemTop(const Menu& menu, int index) {
-    int y = 2;
-    for (int i = 0; i < index; ++i) y += (menu.items[std::size_t(i)].flags & MF_SEPARATOR) ? kSeparatorHeight : kItemHeight;
-    return y;
-}
-
-int ItemAt(const Menu& menu, POINT pt) {
-    for (int i = 0; i < int(menu.items.size()); ++i) {
-        const int top = ItemTop(menu, i);
-        const int height = (menu.items[std::size_t(i)].flags & MF_SEPARATOR) ? kSeparatorHeight : kItemHeight;
-        if (pt.y >= top && pt.y < top + height) return i;
-    }
-    return -1;
-}
-
-bool Selectable(const MenuItem& item) { return !(item.flags & (MF_SEPARATOR | MF_GRAYED | MF_DISABLED | MF_POPUP)); }
-
+// The first finish counts: closing the windows afterwards must not undo a choice.
 void Finish(Tracking& t, UINT id) {
+    if (t.done) return;
     t.done = true;
     t.chosen = id;
 }
 
-void Choose(const Menu& menu, Tracking& t, int index) {
-    if (index >= 0 && Selectable(menu.items[std::size_t(index)])) Finish(t, menu.items[std::size_t(index)].id);
+const MenuItem* ItemOf(const Level& level, int index) {
+    auto menu = LookupMenu(level.menu);
+    return menu && index >= 0 && index < int(menu->items.size()) ? &menu->items[std::size_t(index)] : nullptr;
 }
 
-void Step(HWND hwnd, const Menu& menu, Tracking& t, int direction) {
-    const int count = int(menu.items.size());
+void SetHover(Level& level, int index) {
+    if (level.hover == index) return;
+    level.hover = index;
+    InvalidateRect(level.hwnd, nullptr, TRUE);
+}
+
+void StopSubmenuTimer(Tracking& t) {
+    if (t.timerLevel < 0) return;
+    KillTimer(t.levels.front().hwnd, kSubmenuTimer);
+    t.timerLevel = -1;
+}
+
+// Closes level `from` and every level after it.
+void CloseFrom(Tracking& t, std::size_t from) {
+    if (t.timerLevel >= int(from)) StopSubmenuTimer(t);
+    while (t.levels.size() > from) {
+        HWND hwnd = t.levels.back().hwnd;
+        t.levels.pop_back();
+        DestroyWindow(hwnd);
+    }
+}
+
+HWND CreateMenuWindow(Tracking& t, HWND owner) {
+    HWND hwnd = CreateWindowExW(WS_EX_TOPMOST, kMenuClass, nullptr, WS_POPUP, 0, 0, 1, 1, owner, nullptr, nullptr,
+                                nullptr);
+    if (hwnd) MenuWindows().Of(hwnd)->tracking = &t;
+    return hwnd;
+}
+
+RECT WorkAreaNear(const RECT& rect) {
+    MONITORINFO info;
+    if (!GetMonitorInfoW(MonitorFromRect(&rect, MONITOR_DEFAULTTONEAREST), &info)) return PrimaryWorkArea();
+    return info.rcWork;
+}
+
+// Beside the parent menu at height `top`; on the left of the parent when the
+// right side has no room, and moved up when the bottom has none.
+POINT SubmenuOrigin(const RECT& parent, int top, SIZE size) {
+    const RECT work = WorkAreaNear(parent);
+    POINT origin{parent.right, top};
+    if (origin.x + size.cx > work.right) origin.x = std::max<LONG>(work.left, parent.left - size.cx);
+    if (origin.y + size.cy > work.bottom) origin.y = std::max<LONG>(work.top, work.bottom - size.cy);
+    return origin;
+}
+
+void Step(Level& level, int direction);
+
+// Closes any level after `at` and opens the submenu of its item `index`
+// (when it has one), with the submenu's first item level with that item.
+void OpenSubmenu(Tracking& t, std::size_t at, int index, bool highlight_first) {
+    CloseFrom(t, at + 1);
+    auto parent_menu = LookupMenu(t.levels[at].menu);
+    const MenuItem* item = ItemOf(t.levels[at], index);
+    if (!parent_menu || !item || !MenuItemOpens(*item)) return;
+    const HMENU submenu = item->submenu;
+    const int item_top = MenuItemTop(*parent_menu, index);
+    SendMessageW(t.owner, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(submenu), MAKELPARAM(index, FALSE));
+    auto menu = LookupMenu(submenu);
+    if (t.done || !menu || menu->items.empty()) return;
+    HWND hwnd = CreateMenuWindow(t, t.levels.front().hwnd);
+    if (!hwnd) return;
+    RECT parent;
+    GetWindowRect(t.levels[at].hwnd, &parent);
+    const SIZE size = MenuWindowSize(hwnd, *menu);
+    const POINT origin = SubmenuOrigin(parent, parent.top + item_top - MenuItemTop(*menu, 0), size);
+    t.levels.push_back(Level{submenu, hwnd, index, -1});
+    SetWindowPos(hwnd, HWND_TOPMOST, origin.x, origin.y, size.cx, size.cy, SWP_NOACTIVATE | SWP_SHOWWINDOW);
+    if (highlight_first) Step(t.levels.back(), 1);
+    NotifyModalShown(hwnd);
+}
+
+// Chooses an enabled item, or opens it when it is a submenu.
+void Activate(Tracking& t, std::size_t at, int index, bool highlight_first) {
+    const MenuItem* item = ItemOf(t.levels[at], index);
+    if (!item || !MenuItemEnabled(*item)) return;
+    if (item->flags & MF_POPUP) OpenSubmenu(t, at, index, highlight_first);
+    else Finish(t, item->id);
+}
+
+void Step(Level& level, int direction) {
+    auto menu = LookupMenu(level.menu);
+    const int count = menu ? int(menu->items.size()) : 0;
+    const int start = level.hover < 0 ? (direction > 0 ? -1 : count) : level.hover;
     for (int n = 1; n <= count; ++n) {
-        const int i = ((t.hover < 0 ? (direction > 0 ? -1 : count) : t.hover) + direction * n + count * 2) % count;
-        if (Selectable(menu.items[std::size_t(i)])) {
-            t.hover = i;
-            InvalidateRect(hwnd, nullptr, TRUE);
-            return;
-        }
+        const int i = ((start + direction * n) % count + count) % count;
+        if (MenuItemEnabled(menu->items[std::size_t(i)])) return SetHover(level, i);
     }
 }
 
-void Paint(HWND hwnd, const Menu& menu, const Tracking& t) {
-    PAINTSTRUCT ps;
-    HDC hdc = BeginPaint(hwnd, &ps);
-    RECT rc;
-    GetClientRect(hwnd, &rc);
-    FillRect(hdc, &rc, GetSysColorBrush(COLOR_BTNFACE));
-    SetBkMode(hdc, TRANSPARENT);
-    for (int i = 0; i < int(menu.items.size()); ++i) {
-        const MenuItem& item = menu.items[std::size_t(i)];
-        const int top = ItemTop(menu, i);
-        if (item.flags & MF_SEPARATOR) {
-            RECT line{4, top + 3, rc.right - 4, top + 4};
-            FillRect(hdc, &line, GetSysColorBrush(COLOR_GRAYTEXT));
-            continue;
-        }
-        RECT row{2, top, rc.right - 2, top + kItemHeight};
-        if (i == t.hover) FillRect(hdc, &row, GetSysColorBrush(COLOR_HIGHLIGHT));
-        if (item.flags & MF_CHECKED) {
-            RECT mark{8, top + 7, 14, top + 13};
-            FillRect(hdc, &mark, GetSysColorBrush(COLOR_WINDOWTEXT));
-        }
-        SetTextColor(hdc, Selectable(item) || (item.flags & MF_POPUP) ? RGB(0, 0, 0) : RGB(128, 128, 128));
-        RECT text{22, top, rc.right - 16, top + kItemHeight};
-        DrawTextW(hdc, item.text.c_str(), -1, &text, DT_LEFT | DT_VCENTER | DT_SINGLELINE);
-        if (item.flags & MF_POPUP) {
-            RECT arrow{rc.right - 14, top, rc.right - 4, top + kItemHeight};
-            DrawTextW(hdc, u">", 1, &arrow, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
-        }
+// Whether the submenu open after level `at` is that of its item `index`.
+bool IsOpenFrom(const Tracking& t, std::size_t at, int index) {
+    return t.levels.size() > at + 1 && t.levels[at + 1].parentItem == index;
+}
+
+// Makes the levels after `at` follow its hovered item: the submenu it opened
+// stays (losing any deeper level), anything else closes and a hovered
+// submenu item opens.
+void FollowHover(Tracking& t, std::size_t at) {
+    const int hover = t.levels[at].hover;
+    if (IsOpenFrom(t, at, hover)) CloseFrom(t, at + 2);
+    else OpenSubmenu(t, at, hover, false);
+}
+
+bool FollowingHoverChangesSomething(const Tracking& t, std::size_t at) {
+    const Level& level = t.levels[at];
+    if (IsOpenFrom(t, at, level.hover)) return t.levels.size() > at + 2;
+    const MenuItem* item = ItemOf(level, level.hover);
+    return t.levels.size() > at + 1 || (item && MenuItemOpens(*item));
+}
+
+struct Hit {
+    int level = -1;
+    int item = -1;
+};
+
+// The level and item under a screen point, the innermost menu first.
+Hit HitTest(const Tracking& t, POINT screen) {
+    for (int l = int(t.levels.size()) - 1; l >= 0; --l) {
+        const Level& level = t.levels[std::size_t(l)];
+        RECT rect;
+        auto menu = LookupMenu(level.menu);
+        if (!menu || !GetWindowRect(level.hwnd, &rect) || !PtInRect(&rect, screen)) continue;
+        POINT client = screen;
+        ScreenToClient(level.hwnd, &client);
+        return Hit{l, MenuItemAt(*menu, client)};
     }
-    EndPaint(hwnd, &ps);
+    return Hit{};
+}
+
+void MouseMove(Tracking& t, POINT screen) {
+    const Hit hit = HitTest(t, screen);
+    if (hit.level < 0) {
+        // Off the menus the innermost one loses its highlight.
+        StopSubmenuTimer(t);
+        SetHover(t.levels.back(), -1);
+        return;
+    }
+    const std::size_t at = std::size_t(hit.level);
+    if (t.levels[at].hover == hit.item && t.timerLevel == hit.level) return;
+    SetHover(t.levels[at], hit.item);
+    StopSubmenuTimer(t);
+    if (!FollowingHoverChangesSomething(t, at)) return;
+    t.timerLevel = hit.level;
+    SetTimer(t.levels.front().hwnd, kSubmenuTimer, kSubmenuDelayMs, nullptr);
+}
+
+void SubmenuTimer(Tracking& t) {
+    const int at = t.timerLevel;
+    StopSubmenuTimer(t);
+    if (at >= 0 && at < int(t.levels.size())) FollowHover(t, std::size_t(at));
+}
+
+void ButtonDown(Tracking& t, POINT screen) {
+    const Hit hit = HitTest(t, screen);
+    if (hit.level < 0) return Finish(t, 0);
+    const std::size_t at = std::size_t(hit.level);
+    const MenuItem* item = ItemOf(t.levels[at], hit.item);
+    if (!item || !MenuItemOpens(*item)) return;
+    StopSubmenuTimer(t);
+    SetHover(t.levels[at], hit.item);
+    if (!IsOpenFrom(t, at, hit.item)) OpenSubmenu(t, at, hit.item, false);
+}
+
+void ButtonUp(Tracking& t, POINT screen) {
+    const Hit hit = HitTest(t, screen);
+    const MenuItem* item = hit.level < 0 ? nullptr : ItemOf(t.levels[std::size_t(hit.level)], hit.item);
+    if (item && !(item->flags & MF_POPUP)) Activate(t, std::size_t(hit.level), hit.item, false);
+}
+
+// The first enabled item after the hovered one whose mnemonic is `c`; it is
+// chosen when no other item shares the mnemonic, else only highlighted.
+void Mnemonic(Tracking& t, char16_t c) {
+    const std::size_t at = t.levels.size() - 1;
+    Level& level = t.levels[at];
+    auto menu = LookupMenu(level.menu);
+    StopSubmenuTimer(t);
+    if (!menu || c == 0) return;
+    const int count = int(menu->items.size());
+    int first = -1, matches = 0;
+    for (int n = 1; n <= count; ++n) {
+        const int i = (level.hover + n + count) % count;
+        const MenuItem& item = menu->items[std::size_t(i)];
+        if (!MenuItemEnabled(item) || MnemonicOf(item.text) != c) continue;
+        if (first < 0) first = i;
+        ++matches;
+    }
+    if (first < 0) return;
+    SetHover(level, first);
+    if (matches == 1) Activate(t, at, first, true);
+}
+
+void KeyDown(Tracking& t, int vk) {
+    StopSubmenuTimer(t);
+    const std::size_t innermost = t.levels.size() - 1;
+    Level& level = t.levels[innermost];
+    switch (vk) {
+        case VK_ESCAPE:
+            if (innermost > 0) CloseFrom(t, innermost);
+            else Finish(t, 0);
+            break;
+        case VK_LEFT:
+            if (innermost > 0) CloseFrom(t, innermost);
+            break;
+        case VK_RIGHT: {
+            const MenuItem* item = ItemOf(level, level.hover);
+            if (item && MenuItemOpens(*item)) OpenSubmenu(t, innermost, level.hover, true);
+            break;
+        }
+        case VK_RETURN: Activate(t, innermost, level.hover, true); break;
+        case VK_DOWN: Step(level, 1); break;
+        case VK_UP: Step(level, -1); break;
+    }
+}
+
+POINT ScreenPoint(HWND hwnd, LPARAM lp) {
+    POINT pt{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)};
+    ClientToScreen(hwnd, &pt);
+    return pt;
 }
 
 LRESULT MenuProc(HWND hwnd, UINT message, WPARAM wp, LPARAM lp) {
-    auto t = Trackings().Find(hwnd);
-    auto menu = t ? LookupMenu(t->menu) : nullptr;
-    if (!t || !menu) return DefWindowProcW(hwnd, message, wp, lp);
-    const POINT pt{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)};
-    RECT rc;
-    GetClientRect(hwnd, &rc);
+    if (message == WM_NCDESTROY) MenuWindows().Drop(hwnd);
+    auto window = MenuWindows().Find(hwnd);
+    Tracking* t = window ? window->tracking : nullptr;
+    if (!t || t->levels.empty()) return DefWindowProcW(hwnd, message, wp, lp);
     switch (message) {
-        case WM_PAINT: Paint(hwnd, *menu, *t); return 0;
-        case WM_MOUSEMOVE: {
-            const int hover = PtInRect(&rc, pt) ? ItemAt(*menu, pt) : -1;
-            if (hover != t->hover) {
-                t->hover = hover;
-                InvalidateRect(hwnd, nullptr, TRUE);
+        case WM_PAINT:
+            for (const Level& level : t->levels) {
+                auto menu = LookupMenu(level.menu);
+                if (level.hwnd == hwnd && menu) PaintMenuWindow(hwnd, *menu, level.hover);
             }
             return 0;
-        }
+        case WM_MOUSEMOVE: MouseMove(*t, ScreenPoint(hwnd, lp)); return 0;
         case WM_LBUTTONDOWN:
-        case WM_RBUTTONDOWN:
-            if (!PtInRect(&rc, pt)) Finish(*t, 0);
-            return 0;
+        case WM_RBUTTONDOWN: ButtonDown(*t, ScreenPoint(hwnd, lp)); return 0;
         case WM_LBUTTONUP:
         case WM_RBUTTONUP:
-            if (message == WM_RBUTTONUP && !(t->flags & TPM_RIGHTBUTTON)) return 0;
-            if (PtInRect(&rc, pt)) Choose(*menu, *t, ItemAt(*menu, pt));
+            if (message == WM_LBUTTONUP || (t->flags & TPM_RIGHTBUTTON)) ButtonUp(*t, ScreenPoint(hwnd, lp));
             return 0;
-        case WM_KEYDOWN:
-            if (wp == WPARAM(VK_ESCAPE)) Finish(*t, 0);
-            else if (wp == WPARAM(VK_RETURN)) Choose(*menu, *t, t->hover);
-            else if (wp == WPARAM(VK_DOWN)) Step(hwnd, *menu, *t, 1);
-            else if (wp == WPARAM(VK_UP)) Step(hwnd, *menu, *t, -1);
+        case WM_TIMER:
+            if (wp == kSubmenuTimer) SubmenuTimer(*t);
             return 0;
+        case WM_KEYDOWN: KeyDown(*t, int(wp)); return 0;
+        case WM_CHAR: Mnemonic(*t, FoldMnemonic(char16_t(wp))); return 0;
+        case WM_SYSKEYDOWN:
+            if (wp == WPARAM(VK_MENU)) Finish(*t, 0);
+            return 0;
+        case WM_SYSKEYUP:
+        case WM_SYSCHAR: return 0;
         case WM_CAPTURECHANGED:
-            if (reinterpret_cast<HWND>(lp) != hwnd) Finish(*t, 0);
+            if (reinterpret_cast<HWND>(lp) != t->levels.front().hwnd) Finish(*t, 0);
             return 0;
     }
     return DefWindowProcW(hwnd, message, wp, lp);
-}
-
-SIZE MenuSize(HWND hwnd, const Menu& menu) {
-    HDC hdc = GetDC(hwnd);
-    int width = 80;
-    for (const MenuItem& item : menu.items) {
-        SIZE text{};
-        GetTextExtentPoint32W(hdc, item.text.c_str(), int(item.text.size()), &text);
-        width = std::max(width, int(text.cx) + 44);
-    }
-    ReleaseDC(hwnd, hdc);
-    return SIZE{width, ItemTop(menu, int(menu.items.size())) + 2};
 }
 
 }  // namespace
@@ -180,24 +352,23 @@ BOOL TrackPopupMenu(HMENU menu, UINT flags, int x, int y, int, HWND owner, const
     }
     SendMessageW(owner, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(menu), 0);
     RegisterControlClass(kMenuClass, &MenuProc);
-    HWND popup = CreateWindowExW(WS_EX_TOPMOST, kMenuClass, nullptr, WS_POPUP, 0, 0, 1, 1, owner, nullptr, nullptr,
-                                 nullptr);
+    Tracking tracking;
+    tracking.owner = owner;
+    tracking.flags = flags;
+    HWND popup = CreateMenuWindow(tracking, owner);
     if (!popup) return FALSE;
-    auto tracking = Trackings().Of(popup);
-    tracking->menu = menu;
-    tracking->flags = flags;
-    const SIZE size = MenuSize(popup, *object);
+    tracking.levels.push_back(Level{menu, popup});
+    const SIZE size = MenuWindowSize(popup, *object);
     const int left = (flags & TPM_RIGHTALIGN) ? x - size.cx : x;
     const int top = (flags & TPM_BOTTOMALIGN) ? y - size.cy : y;
     SetWindowPos(popup, HWND_TOPMOST, left, top, size.cx, size.cy, SWP_NOACTIVATE | SWP_SHOWWINDOW);
     SetCapture(popup);
     SetFocus(popup);
     NotifyModalShown(popup);
-    RunModalLoop([&] { return tracking->done || !IsWindow(popup); });
-    const UINT chosen = tracking->chosen;
+    RunModalLoop([&] { return tracking.done || !IsWindow(popup); });
     if (GetCapture() == popup) ReleaseCapture();
-    Trackings().Drop(popup);
-    DestroyWindow(popup);
+    CloseFrom(tracking, 0);
+    const UINT chosen = tracking.chosen;
     if (flags & TPM_RETURNCMD) return BOOL(chosen);
     if (chosen) PostMessageW(owner, WM_COMMAND, MAKEWPARAM(chosen, 0), 0);
     return chosen != 0;

@@ -47,6 +47,7 @@ LRESULT StaticProc(HWND hwnd, UINT message, WPARAM wp, LPARAM lp) {
         case WM_PAINT: Paint(hwnd, Statics().Of(hwnd)->font); return 0;
         case WM_ERASEBKGND: return 1;  // painted with the parent's brush in WM_PAINT
         case WM_NCHITTEST: return HTTRANSPARENT;  // clicks go to what lies below
+        case WM_GETDLGCODE: return DLGC_STATIC;
         case WM_SETFONT: Statics().Of(hwnd)->font = reinterpret_cast<HFONT>(wp); return 0;
         case WM_GETFONT: return reinterpret_cast<LRESULT>(Statics().Of(hwnd)->font);
         case WM_SETTEXT: return SetTextAndRedraw(hwnd, wp, lp, TRUE);

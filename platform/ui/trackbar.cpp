@@ -1,10 +1,11 @@
 // The trackbar (horizontal): a range, default 0 to 100, a position, a
 // channel and a thumb. The thumb is dragged with the mouse; a click beside
 // it pages towards the click; arrows, Page Up/Down, Home/End and the wheel
-// move it. Every change made by the user is reported to the parent with
-// WM_HSCROLL (TB_THUMBTRACK with the position while dragging, TB_LINE*,
-// TB_PAGE*, TB_TOP/TB_BOTTOM), and the end of each action with TB_ENDTRACK.
-// Positions set by the program are not reported.
+// move it; the trackbar keeps the arrow keys from the dialog and draws a
+// focus rectangle while it has the focus. Every change made by the user is
+// reported to the parent with WM_HSCROLL (TB_THUMBTRACK with the position
+// while dragging, TB_LINE*, TB_PAGE*, TB_TOP/TB_BOTTOM), and the end of each
+// action with TB_ENDTRACK. Positions set by the program are not reported.
 #include <algorithm>
 #include <utility>
 
@@ -152,6 +153,7 @@ void Paint(HWND hwnd, const TrackbarState& s) {
     const RECT th = ThumbRect(hwnd, s);
     FillRect(hdc, &th, thumb);
     DeleteObject(thumb);
+    if (GetFocus() == hwnd) DrawFocusRect(hdc, &rc);
     EndPaint(hwnd, &ps);
 }
 
@@ -189,6 +191,9 @@ LRESULT TrackbarProc(HWND hwnd, UINT message, WPARAM wp, LPARAM lp) {
         case WM_CAPTURECHANGED:
             if (reinterpret_cast<HWND>(lp) != hwnd) ButtonUp(hwnd, *s);
             return 0;
+        case WM_GETDLGCODE: return DLGC_WANTARROWS;
+        case WM_SETFOCUS:
+        case WM_KILLFOCUS: InvalidateRect(hwnd, nullptr, TRUE); return 0;
         case WM_KEYDOWN: return KeyMove(hwnd, *s, int(wp)) ? 0 : DefWindowProcW(hwnd, message, wp, lp);
         case WM_KEYUP:
             if (int(wp) >= VK_PRIOR && int(wp) <= VK_DOWN) Notify(hwnd, TB_ENDTRACK, s->pos);

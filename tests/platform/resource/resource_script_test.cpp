@@ -52,7 +52,7 @@ TEST(ResourceScript, MenuNestingStatesAndSeparatorsSurviveTheTemplate) {
 TEST(ResourceScript, DialogFieldsAndStyleNamesAreCompiled) {
     const auto r = CompileResourceScript(
         "DIALOG 9 1 2 300 200 STYLE WS_POPUP | 0x4 EXSTYLE 8 CAPTION \"T\" FONT 9 \"Sans\" BEGIN "
-        "CONTROL \"OK\" 1 \"BUTTON\" BS_OWNERDRAW | WS_CHILD 5 6 70 20 0x20 END",
+        "CONTROL \"OK\" 1 \"BUTTON\" BS_OWNERDRAW | WS_CHILD | WS_TABSTOP | WS_GROUP 5 6 70 20 0x20 END",
         "d.rcs");
     ASSERT_TRUE(r.ok()) << r.error;
     const auto d = ParseDialog(Find(r, RT_DIALOG, 9)->data);
@@ -64,7 +64,7 @@ TEST(ResourceScript, DialogFieldsAndStyleNamesAreCompiled) {
     EXPECT_EQ(d->faceName, u"Sans");
     ASSERT_EQ(d->items.size(), 1u);
     EXPECT_EQ(d->items[0].className, u"BUTTON");
-    EXPECT_EQ(d->items[0].style, 0x4000000Bu);
+    EXPECT_EQ(d->items[0].style, 0x4003000Bu);
     EXPECT_EQ(d->items[0].exStyle, 0x20u);
     EXPECT_EQ(d->items[0].y, 6);
 }

@@ -117,3 +117,201 @@ TEST_F(DialogTest, TheTemplateFontReachesTheDialogAndItsControls) {
     EXPECT_EQ(log.lfHeight, -11) << "8 points at 96 dots per inch";
     EXPECT_EQ(std::u16string(log.lfFaceName), u"Sans");
 }
+
+namespace {
+
+constexpr int kApply = 10, kTrackbar = 20, kOne = 31, kTwo = 32, kThree = 33, kHidden = 40, kLabel = 50, kSkin = 60;
+
+struct NavigationLog {
+    std::vector<WORD> commands;
+    std::vector<UINT> skinStates;  // itemState of each WM_DRAWITEM for the owner-drawn button
+    int focusOnInit = 0;           // a control the procedure focuses itself on WM_INITDIALOG
+};
+NavigationLog g_nav;
+
+INT_PTR NavigationProc(HWND hwnd, UINT message, WPARAM wp, LPARAM lp) {
+    if (message == WM_INITDIALOG && g_nav.focusOnInit) {
+        SetFocus(GetDlgItem(hwnd, g_nav.focusOnInit));
+        return FALSE;
+    }
+    if (message == WM_COMMAND) g_nav.commands.push_back(LOWORD(DWORD(wp)));
+    if (message == WM_DRAWITEM && wp == WPARAM(kSkin))
+        g_nav.skinStates.push_back(reinterpret_cast<const DRAWITEMSTRUCT*>(lp)->itemState);
+    return message == WM_COMMAND || message == WM_DRAWITEM;
+}
+
+// Apply | trackbar | One Two Three (a group, one tab stop) | Hidden (a tab
+// stop, not shown) | a label | OK (default) Cancel Skin (owner-drawn).
+plat::resource::DialogTemplate NavigationTemplate() {
+    plat::resource::DialogTemplate d;
+    d.style = WS_POPUP | WS_VISIBLE;
+    d.cx = 300;
+    d.cy = 200;
+    auto add = [&](const char16_t* cls, WORD id, DWORD style, const char16_t* text) {
+        const SHORT y = SHORT(d.items.size() * 20);
+        d.items.push_back({style | WS_CHILD | WS_VISIBLE, 0, 10, y, 80, 18, id, cls, text});
+    };
+    add(WC_BUTTON, kApply, BS_PUSHBUTTON | WS_TABSTOP | WS_GROUP, u"&Apply");
+    add(TRACKBAR_CLASSW, kTrackbar, WS_TABSTOP | WS_GROUP, u"");
+    add(WC_BUTTON, kOne, BS_PUSHBUTTON | WS_TABSTOP | WS_GROUP, u"One");
+    add(WC_BUTTON, kTwo, BS_PUSHBUTTON, u"Two");
+    add(WC_BUTTON, kThree, BS_PUSHBUTTON, u"Three");
+    add(WC_BUTTON, kHidden, BS_PUSHBUTTON | WS_TABSTOP | WS_GROUP, u"Hidden");
+    d.items.back().style &= ~WS_VISIBLE;
+    add(WC_STATIC, kLabel, SS_LEFT, u"&Label");
+    add(WC_BUTTON, IDOK, BS_DEFPUSHBUTTON | WS_TABSTOP | WS_GROUP, u"OK");
+    add(WC_BUTTON, IDCANCEL, BS_PUSHBUTTON | WS_TABSTOP, u"Cancel");
+    add(WC_BUTTON, kSkin, BS_OWNERDRAW | WS_TABSTOP, u"Skin");
+    return d;
+}
+
+class DialogNavigationTest : public DialogTest {
+protected:
+    void Create(int focus_on_init = 0) {
+        g_nav = {};
+        g_nav.focusOnInit = focus_on_init;
+        m_dialog = CreateDialogIndirectParamW(nullptr, NavigationTemplate(), nullptr, &NavigationProc, 0);
+        ASSERT_NE(m_dialog, nullptr);
+    }
+    // Runs what is queued through the dialog's keyboard handling, as a
+    // message loop does.
+    void PumpDialog() {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (!IsDialogMessageW(m_dialog, &msg)) {
+                TranslateMessage(&msg);
+                DispatchMessageW(&msg);
+            }
+        }
+    }
+    void Type(int vk, bool shift = false) {
+        if (shift) plat::ui::InjectKey(VK_SHIFT, true);
+        plat::ui::InjectKey(vk, true);
+        PumpDialog();
+        plat::ui::InjectKey(vk, false);
+        if (shift) plat::ui::InjectKey(VK_SHIFT, false);
+        PumpDialog();
+    }
+    int Focused() { return GetDlgCtrlID(GetFocus()); }
+    // The focus after each key.
+    std::vector<int> FocusAfter(std::initializer_list<int> keys, bool shift = false) {
+        std::vector<int> out;
+        for (int vk : keys) {
+            Type(vk, shift);
+            out.push_back(Focused());
+        }
+        return out;
+    }
+    void Focus(int id) { SendMessageW(m_dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(m_dialog, id)), TRUE); }
+    bool LooksDefault(int id) {
+        return (GetWindowLongW(GetDlgItem(m_dialog, id), GWL_STYLE) & BS_TYPEMASK) == BS_DEFPUSHBUTTON;
+    }
+};
+
+}  // namespace
+
+TEST_F(DialogNavigationTest, TabVisitsVisibleEnabledTabStopsInOrderAndWraps) {
+    Create();
+    EXPECT_EQ(Focused(), kApply) << "the first tab stop gets the focus";
+    EXPECT_EQ(FocusAfter({VK_TAB, VK_TAB, VK_TAB, VK_TAB, VK_TAB, VK_TAB}),
+              (std::vector<int>{kTrackbar, kOne, IDOK, IDCANCEL, kSkin, kApply}));
+    EXPECT_EQ(FocusAfter({VK_TAB, VK_TAB}, true), (std::vector<int>{kSkin, IDCANCEL}));
+    EnableWindow(GetDlgItem(m_dialog, IDOK), FALSE);
+    ShowWindow(GetDlgItem(m_dialog, kHidden), SW_SHOW);
+    EXPECT_EQ(FocusAfter({VK_TAB}, true), (std::vector<int>{kHidden}));
+    SendMessageW(m_dialog, WM_NEXTDLGCTL, 0, FALSE);
+    EXPECT_EQ(Focused(), IDCANCEL) << "WM_NEXTDLGCTL moves on as Tab does, past the disabled OK";
+    EXPECT_EQ(GetNextDlgTabItem(m_dialog, nullptr, TRUE), GetDlgItem(m_dialog, kSkin));
+    EXPECT_TRUE(g_nav.commands.empty());
+}
+
+TEST_F(DialogNavigationTest, ArrowsMoveWithinTheGroupAndTheTrackbarKeepsThem) {
+    Create();
+    Focus(kOne);
+    EXPECT_EQ(FocusAfter({VK_DOWN, VK_RIGHT, VK_DOWN, VK_UP}), (std::vector<int>{kTwo, kThree, kOne, kThree}));
+    EnableWindow(GetDlgItem(m_dialog, kTwo), FALSE);
+    EXPECT_EQ(FocusAfter({VK_LEFT}), (std::vector<int>{kOne})) << "past the disabled Two";
+    EXPECT_EQ(GetNextDlgGroupItem(m_dialog, GetDlgItem(m_dialog, IDOK), TRUE), GetDlgItem(m_dialog, kSkin))
+        << "the last group runs to the last control";
+    Focus(kTrackbar);
+    EXPECT_EQ(FocusAfter({VK_RIGHT, VK_RIGHT}), (std::vector<int>{kTrackbar, kTrackbar}));
+    EXPECT_EQ(SendDlgItemMessageW(m_dialog, kTrackbar, TBM_GETPOS, 0, 0), 2);
+}
+
+TEST_F(DialogNavigationTest, SpaceAndEnterPressTheFocusedPushButtonElseTheDefault) {
+    Create();
+    Type(VK_SPACE);
+    Type(VK_RETURN);
+    Focus(kTrackbar);
+    Type(VK_RETURN);
+    Focus(kSkin);
+    Type(VK_RETURN);  // an owner-drawn button is not a push button to the dialog
+    Type(VK_SPACE);
+    Type(VK_ESCAPE);
+    EXPECT_EQ(g_nav.commands, (std::vector<WORD>{kApply, kApply, IDOK, IDOK, kSkin, IDCANCEL}));
+}
+
+TEST_F(DialogNavigationTest, TheDefaultLookFollowsTheFocusedPushButton) {
+    Create();
+    EXPECT_TRUE(LooksDefault(kApply)) << "focused first";
+    EXPECT_FALSE(LooksDefault(IDOK));
+    Type(VK_TAB);
+    EXPECT_TRUE(LooksDefault(IDOK)) << "back on the dialog's default when a trackbar has the focus";
+    EXPECT_FALSE(LooksDefault(kApply));
+    Type(VK_TAB);
+    EXPECT_TRUE(LooksDefault(kOne));
+    EXPECT_FALSE(LooksDefault(IDOK));
+    EXPECT_EQ(SendMessageW(m_dialog, DM_GETDEFID, 0, 0), MAKELPARAM(IDOK, DC_HASDEFID)) << "the default stays OK";
+    Focus(kSkin);
+    EXPECT_TRUE(LooksDefault(IDOK));
+    EXPECT_EQ(GetWindowLongW(GetDlgItem(m_dialog, kSkin), GWL_STYLE) & BS_TYPEMASK, LONG(BS_OWNERDRAW));
+}
+
+TEST_F(DialogNavigationTest, FocusedButtonsShowTheFocus) {
+    Create();
+    Pump();
+    // Apply, at (10, 0) in the dialog, has the focus: a dotted frame 3 pixels in.
+    EXPECT_EQ(Pixel(*Headless().Capture(m_dialog), 13, 3), 0u);
+    EXPECT_NE(Pixel(*Headless().Capture(m_dialog), 14, 3), 0u) << "dotted";
+    Focus(kSkin);
+    Pump();
+    ASSERT_FALSE(g_nav.skinStates.empty());
+    EXPECT_TRUE(g_nav.skinStates.back() & ODS_FOCUS);
+    EXPECT_NE(Pixel(*Headless().Capture(m_dialog), 13, 3), 0u);
+    Type(VK_TAB);
+    Pump();
+    EXPECT_FALSE(g_nav.skinStates.back() & ODS_FOCUS);
+}
+
+TEST_F(DialogNavigationTest, AProcedureThatFocusesAControlOnInitKeepsIt) {
+    Create(IDCANCEL);
+    EXPECT_EQ(Focused(), IDCANCEL);
+    EXPECT_TRUE(LooksDefault(IDCANCEL));
+    HWND other = Make(WS_POPUP | WS_VISIBLE, RECT{400, 0, 500, 100});
+    SetActiveWindow(other);
+    SetActiveWindow(m_dialog);
+    EXPECT_EQ(Focused(), IDCANCEL) << "the focus comes back with the activation";
+}
+
+TEST_F(DialogNavigationTest, MnemonicsChooseControlsUnlessTheFocusedOneWantsCharacters) {
+    Create();
+    Focus(kTrackbar);
+    Type('A');
+    EXPECT_EQ(g_nav.commands, (std::vector<WORD>{kApply})) << "a button is pressed";
+    EXPECT_EQ(Focused(), kTrackbar);
+    Type('L');
+    EXPECT_EQ(Focused(), IDOK) << "a label hands the focus to the next tab stop";
+    HWND typing = Make(WS_CHILD | WS_VISIBLE | WS_TABSTOP, RECT{0, 0, 10, 10}, m_dialog);
+    On(typing, [](HWND, UINT message, WPARAM, LPARAM) -> std::optional<LRESULT> {
+        if (message == WM_GETDLGCODE) return DLGC_WANTCHARS;
+        return std::nullopt;
+    });
+    SetFocus(typing);
+    Type('A');
+    EXPECT_EQ(SeenOf(WM_CHAR, typing).size(), 1u) << "the control that wants characters keeps them";
+    plat::ui::InjectKey(VK_MENU, true);
+    Type('A');
+    plat::ui::InjectKey(VK_MENU, false);
+    PumpDialog();
+    EXPECT_EQ(g_nav.commands, (std::vector<WORD>{kApply, kApply})) << "Alt+A works from any control";
+}

@@ -107,6 +107,16 @@ TEST_F(FrameworkTest, EnterAndEscapeReachOnOKAndOnCancel) {
     EXPECT_EQ(m_dialog.log, (std::vector<std::string>{"init with controls", "ok", "cancel"}));
 }
 
+TEST_F(FrameworkTest, TabMovesTheFocusThroughTheApplicationsPump) {
+    for (int id : {IDOK, IDCANCEL}) {
+        HWND button = GetDlgItem(m_dialog.m_hWnd, id);
+        SetWindowLongW(button, GWL_STYLE, GetWindowLongW(button, GWL_STYLE) | LONG(WS_TABSTOP));
+    }
+    EXPECT_EQ(GetFocus(), m_dialog.ok.m_hWnd);
+    Key(VK_TAB);
+    EXPECT_EQ(GetFocus(), GetDlgItem(m_dialog.m_hWnd, IDCANCEL));
+}
+
 TEST_F(FrameworkTest, CommandsAndMenuUpdatesRouteThroughTheTable) {
     m_dialog.SendMessage(WM_COMMAND, ID_SHOW);
     m_dialog.SendMessage(WM_COMMAND, ID_ON_TOP);

@@ -241,6 +241,13 @@ TEST_F(MessageQueueTest, TranslateTurnsKeysIntoCharacters) {
             EXPECT_EQ(chars[0].wparam, WPARAM(k.ch));
         }
     }
+    // The character comes before input that followed its key.
+    ClearSeen();
+    PostMessageW(h, WM_KEYDOWN, WPARAM(VK_LEFT), 1);
+    MSG m{h, WM_KEYDOWN, WPARAM('B'), 1, 0, {}};
+    TranslateMessage(&m);
+    Pump();
+    EXPECT_EQ(Sequence(h), (std::vector<UINT>{WM_CHAR, WM_KEYDOWN}));
 }
 
 }  // namespace
