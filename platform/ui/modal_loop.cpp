@@ -4,6 +4,7 @@
 
 #include "ui/dialog.h"
 #include "ui/message_queue.h"
+#include "ui/window.h"
 
 namespace plat::ui {
 namespace {
@@ -25,6 +26,16 @@ bool RunModalLoop(const std::function<bool()>& done, HWND dialog) {
         DispatchMessageW(&msg);
     }
     return true;
+}
+
+bool RunModalDialog(HWND dialog, HWND owner, const std::function<bool()>& done) {
+    const bool reenable = owner && IsWindowEnabled(owner);
+    if (reenable) EnableWindow(owner, FALSE);
+    NotifyModalShown(dialog);
+    const bool running = RunModalLoop([&] { return done() || !IsWindow(dialog); }, dialog);
+    if (reenable) EnableWindow(owner, TRUE);
+    if (IsWindow(dialog)) DestroyWindow(dialog);
+    return running;
 }
 
 void SetModalShownHook(ModalShownHook hook) {
