@@ -267,6 +267,7 @@ void Initialise(HWND dialog, Chooser& c) {
 }  // namespace
 
 ChooserOutcome RunBuiltinFileChooser(const SaveRequest& request) {
+    const HWND focus_before = GetFocus();
     Chooser c;
     c.request = &request;
     c.filter = std::min(request.filterIndex, std::max<std::size_t>(1, request.filters.size()) - 1);
@@ -274,7 +275,7 @@ ChooserOutcome RunBuiltinFileChooser(const SaveRequest& request) {
                                              reinterpret_cast<LPARAM>(&c));
     if (!dialog) return std::nullopt;
     Initialise(dialog, c);
-    RunModalDialog(dialog, request.owner, [&] { return c.done; });
+    RunModalDialog(dialog, request.owner, focus_before, [&] { return c.done; });
     return c.chosen;
 }
 

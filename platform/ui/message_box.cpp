@@ -123,12 +123,13 @@ plat::resource::DialogTemplate BoxTemplate(const std::u16string& text, const std
 
 int MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type) {
     const auto tmpl = BoxTemplate(text ? text : u"", caption ? caption : u"Error", type);
+    const HWND focus_before = GetFocus();
     BoxState state;
     state.cancelAnswer = (type & MB_TYPEMASK) == MB_YESNO ? IDNO : IDOK;
     state.icon = type & MB_ICONMASK;
     HWND box = CreateDialogIndirectParamW(nullptr, tmpl, owner, &BoxProc, reinterpret_cast<LPARAM>(&state));
     if (!box) return 0;
     SetFocus(GetDlgItem(box, DefaultButton(type)));
-    plat::ui::RunModalDialog(box, owner, [&] { return state.answer != 0; });
+    plat::ui::RunModalDialog(box, owner, focus_before, [&] { return state.answer != 0; });
     return state.answer ? state.answer : state.cancelAnswer;
 }

@@ -284,8 +284,14 @@ BOOL TranslateMessage(const MSG* msg) {
     else if ((vk >= '0' && vk <= '9') || vk == VK_SPACE || vk == VK_RETURN || vk == VK_ESCAPE || vk == VK_BACK ||
              vk == VK_TAB)
         ch = WCHAR(vk);
-    if (!ch) return FALSE;
-    return PostMessageW(msg->hwnd, WM_CHAR, ch, msg->lParam);
+    if (!ch || !IsWindow(msg->hwnd)) return FALSE;
+    // The character is the next message retrieved, ahead of keys already
+    // queued, so typing and editing keys keep their order.
+    auto q = CurrentQueue();
+    std::lock_guard lock(q->mutex);
+    q->posted.push_front(MSG{msg->hwnd, WM_CHAR, WPARAM(ch), msg->lParam, DWORD(GetTickCount()), msg->pt});
+    q->WakeLocked();
+    return TRUE;
 }
 
 LRESULT DispatchMessageW(const MSG* msg) {

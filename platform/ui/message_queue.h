@@ -3,7 +3,8 @@
 // and WM_QUIT.
 //
 // Retrieval order: sent messages are handled first (they never come out of
-// GetMessage), then posted and input messages in arrival order, then
+// GetMessage), then a character TranslateMessage made from the key just
+// retrieved, then posted and input messages in arrival order, then
 // WM_QUIT once nothing is posted, then WM_PAINT, then WM_TIMER. A timer
 // whose time has passed several times yields one WM_TIMER and is due again
 // one interval after it was retrieved, as on Windows.

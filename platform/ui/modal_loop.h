@@ -18,8 +18,10 @@ bool RunModalLoop(const std::function<bool()>& done, HWND dialog = nullptr);
 // Runs a modal dialog that is already created: its owner (may be null) is
 // disabled, the hook below told of the dialog, and messages pumped until
 // done() holds, the dialog is gone or WM_QUIT arrives; then the owner is
-// enabled again and the dialog destroyed. False on WM_QUIT.
-bool RunModalDialog(HWND dialog, HWND owner, const std::function<bool()>& done);
+// enabled again, the dialog destroyed and the focus given back to
+// focus_before (the window that had it before the dialog was created).
+// False on WM_QUIT.
+bool RunModalDialog(HWND dialog, HWND owner, HWND focus_before, const std::function<bool()>& done);
 
 // Called with each modal window once it is shown; null removes the hook.
 using ModalShownHook = std::function<void(HWND modal)>;
