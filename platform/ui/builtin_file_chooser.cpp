@@ -23,7 +23,7 @@ namespace fs = std::filesystem;
 
 constexpr int kMargin = 12;
 constexpr int kWidth = 440;
-constexpr int kLabelWidth = 72;
+constexpr int kLabelWidth = 84;
 constexpr int kRowHeight = 24;
 constexpr int kButtonWidth = 80;
 constexpr int kListTop = 36;

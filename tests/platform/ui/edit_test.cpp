@@ -79,6 +79,23 @@ TEST_F(EditTest, TypingAndEditingKeysChangeTheTextAndTellTheParent) {
     EXPECT_EQ(Selection(), (Range{0, 0}));
 }
 
+TEST_F(EditTest, CapitalsComeWithShiftOrCapsLockAndPunctuationFromTheBackend) {
+    SetFocus(m_edit);
+    plat::ui::InjectKey(VK_SHIFT, true);
+    TypeText(u"r");
+    Pump();  // while Shift is held
+    plat::ui::InjectKey(VK_SHIFT, false);
+    TypeText(u"e-2_v.txt");
+    Pump();  // key states are read when the keys are handled
+    PressKey(VK_CAPITAL);
+    TypeText(u"x");
+    Pump();  // while Caps Lock is on
+    PressKey(VK_CAPITAL);
+    TypeText(u"y");
+    Pump();
+    EXPECT_EQ(Text(), u"Re-2_v.txtXy");
+}
+
 TEST_F(EditTest, TheSelectionIsReplacedErasedAndCollapsed) {
     SetWindowTextW(m_edit, u"hello world");
     SetFocus(m_edit);

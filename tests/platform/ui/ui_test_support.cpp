@@ -135,7 +135,7 @@ void TypeText(std::u16string_view text) {
     for (char16_t c : text) {
         if (c >= u'a' && c <= u'z') PressKey(c - u'a' + 'A');
         else if (c >= u'0' && c <= u'9') PressKey(c);
-        else PostMessageW(GetFocus(), WM_CHAR, c, 0);
+        else plat::ui::InjectChar(c);
     }
 }
 
