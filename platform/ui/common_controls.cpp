@@ -1,14 +1,20 @@
+#include <algorithm>
 #include <map>
 #include <mutex>
 #include <string>
 
 #include "ui/control_procs.h"
 #include "ui/control_state.h"
+#include "ui/device_context.h"
 #include "ui/dialog.h"
+#include "ui/draw.h"
 #include "ui/gdi_objects.h"
 #include "ui/message_queue.h"
 #include "ui/paint.h"
+#include "ui/rect.h"
+#include "ui/text.h"
 #include "ui/window.h"
+#include "ui/window_pos.h"
 
 namespace plat::ui {
 
@@ -47,6 +53,45 @@ HBRUSH ControlBackground(HWND control, HDC hdc) {
     return brush ? reinterpret_cast<HBRUSH>(brush) : GetSysColorBrush(COLOR_BTNFACE);
 }
 
+namespace {
+
+bool Framed(HWND hwnd) { return GetWindowLongW(hwnd, GWL_STYLE) & WS_BORDER; }
+
+}  // namespace
+
+RECT FieldArea(HWND hwnd) {
+    RECT rc;
+    GetClientRect(hwnd, &rc);
+    if (Framed(hwnd)) InflateRect(&rc, -1, -1);
+    return rc;
+}
+
+RECT PaintField(HWND hwnd, HDC hdc) {
+    RECT rc;
+    GetClientRect(hwnd, &rc);
+    FillRect(hdc, &rc, GetSysColorBrush(IsWindowEnabled(hwnd) ? COLOR_WINDOW : COLOR_BTNFACE));
+    if (Framed(hwnd)) {
+        HBRUSH frame = CreateSolidBrush(RGB(122, 122, 122));
+        FrameRect(hdc, &rc, frame);
+        DeleteObject(frame);
+    }
+    return FieldArea(hwnd);
+}
+
+void MeasureWith(HWND hwnd, HFONT font, const std::function<void(HDC)>& measure) {
+    HDC hdc = GetDC(hwnd);
+    HGDIOBJ old = font ? SelectObject(hdc, font) : nullptr;
+    measure(hdc);
+    if (old) SelectObject(hdc, old);
+    ReleaseDC(hwnd, hdc);
+}
+
+int LineHeight(HWND hwnd, HFONT font) {
+    SIZE size{};
+    MeasureWith(hwnd, font, [&](HDC hdc) { GetTextExtentPoint32W(hdc, u"Ay", 2, &size); });
+    return std::max(1, int(size.cy));
+}
+
 }  // namespace plat::ui
 
 void InitCommonControls() {
@@ -54,6 +99,8 @@ void InitCommonControls() {
     RegisterControlClass(WC_DIALOG, &DefDlgProcW);
     RegisterControlClass(WC_BUTTON, &ButtonProc);
     RegisterControlClass(WC_STATIC, &StaticProc);
+    RegisterControlClass(WC_EDIT, &EditProc);
+    RegisterControlClass(WC_LISTBOX, &ListBoxProc, CS_DBLCLKS);
     RegisterControlClass(TRACKBAR_CLASSW, &TrackbarProc);
     RegisterControlClass(ANIMATE_CLASSW, &AnimateProc);
     RegisterControlClass(TOOLTIPS_CLASSW, &TooltipProc);

@@ -3,6 +3,7 @@
 // WM_NCDESTROY). Safe to use from any thread.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -51,5 +52,17 @@ void NotifyParentCommand(HWND control, WORD code);
 // may also set the DC's text colour (a null brush leaves the parent's pixels
 // showing through); the button face when the parent gives none.
 HBRUSH ControlBackground(HWND control, HDC hdc);
+
+// The white field of an edit or list box, framed when the control has
+// WS_BORDER (grey when disabled); returns FieldArea.
+RECT PaintField(HWND hwnd, HDC hdc);
+// The client area inside the frame of a field.
+RECT FieldArea(HWND hwnd);
+
+// Runs measure with a device context of hwnd that has font selected (the
+// system font when null), for text measurements outside WM_PAINT.
+void MeasureWith(HWND hwnd, HFONT font, const std::function<void(HDC)>& measure);
+// The height of a line of text in font (the system font when null).
+int LineHeight(HWND hwnd, HFONT font);
 
 }  // namespace plat::ui

@@ -1,5 +1,6 @@
 // Messages, styles and records of dialogs and controls: buttons, statics,
-// the trackbar, the tooltip and the animation control (Windows values).
+// edits, list boxes, the trackbar, the tooltip and the animation control
+// (Windows values).
 #pragma once
 
 #include "ui/ui_constants.h"
@@ -58,6 +59,38 @@ constexpr LRESULT BST_FOCUS = 0x0008;
 constexpr DWORD SS_LEFT = 0x0;
 constexpr DWORD SS_CENTER = 0x1;
 
+// Edit (single-line). The text always scrolls sideways, as with
+// ES_AUTOHSCROLL.
+constexpr DWORD ES_LEFT = 0x0000;
+constexpr DWORD ES_AUTOHSCROLL = 0x0080;
+constexpr DWORD ES_READONLY = 0x0800;
+constexpr UINT EM_GETSEL = 0x00B0;
+constexpr UINT EM_SETSEL = 0x00B1;
+constexpr UINT EM_REPLACESEL = 0x00C2;
+constexpr WORD EN_SETFOCUS = 0x0100;
+constexpr WORD EN_KILLFOCUS = 0x0200;
+constexpr WORD EN_CHANGE = 0x0300;
+
+// List box (single selection).
+constexpr DWORD LBS_NOTIFY = 0x0001;
+constexpr UINT LB_ADDSTRING = 0x0180;
+constexpr UINT LB_RESETCONTENT = 0x0184;
+constexpr UINT LB_SETCURSEL = 0x0186;
+constexpr UINT LB_GETCURSEL = 0x0188;
+constexpr UINT LB_GETTEXT = 0x0189;
+constexpr UINT LB_GETTEXTLEN = 0x018A;
+constexpr UINT LB_GETCOUNT = 0x018B;
+constexpr UINT LB_GETTOPINDEX = 0x018E;
+constexpr UINT LB_SETTOPINDEX = 0x0197;
+constexpr UINT LB_GETITEMRECT = 0x0198;
+constexpr UINT LB_GETITEMHEIGHT = 0x01A1;
+constexpr LRESULT LB_OKAY = 0;
+constexpr LRESULT LB_ERR = -1;
+constexpr WORD LBN_SELCHANGE = 1;
+constexpr WORD LBN_DBLCLK = 2;
+constexpr WORD LBN_SETFOCUS = 4;
+constexpr WORD LBN_KILLFOCUS = 5;
+
 // Trackbar.
 constexpr UINT TBM_GETPOS = WM_USER;
 constexpr UINT TBM_GETRANGEMIN = WM_USER + 1;
@@ -98,6 +131,8 @@ constexpr WORD ACN_STOP = 2;
 // Window classes of the controls.
 inline constexpr char16_t WC_BUTTON[] = u"BUTTON";
 inline constexpr char16_t WC_STATIC[] = u"STATIC";
+inline constexpr char16_t WC_EDIT[] = u"EDIT";
+inline constexpr char16_t WC_LISTBOX[] = u"LISTBOX";
 inline constexpr char16_t TRACKBAR_CLASSW[] = u"msctls_trackbar32";
 inline constexpr char16_t ANIMATE_CLASSW[] = u"SysAnimate32";
 inline constexpr char16_t TOOLTIPS_CLASSW[] = u"tooltips_class32";

@@ -38,6 +38,6 @@ BOOL EndDialog(HWND dialog, INT_PTR result);
 BOOL SetDlgItemTextW(HWND dialog, int id, LPCWSTR text);
 UINT GetDlgItemTextW(HWND dialog, int id, LPWSTR buffer, int capacity);
 LRESULT SendDlgItemMessageW(HWND dialog, int id, UINT message, WPARAM wparam, LPARAM lparam);
-// Registers the control classes (buttons, statics, trackbar, tooltip,
-// animation); dialog creation does it on demand.
+// Registers the control classes (buttons, statics, edits, list boxes,
+// trackbar, tooltip, animation); dialog creation does it on demand.
 void InitCommonControls();

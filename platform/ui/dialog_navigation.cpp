@@ -115,6 +115,8 @@ void PressDialogButton(HWND dialog, int id) {
 void FocusDialogControl(HWND dialog, HWND control) {
     if (!control) return;
     SetFocus(control);
+    // A field reached from the keyboard has its text selected, ready to be typed over.
+    if (DlgCode(control) & DLGC_HASSETSEL) SendMessageW(control, EM_SETSEL, 0, -1);
     ShowDefaultLook(dialog, control);
 }
 

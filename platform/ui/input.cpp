@@ -271,6 +271,17 @@ void InjectKey(int vk, bool down) {
     Post(target, message, WPARAM(vk), lp, pt);
 }
 
+void InjectChar(char16_t c) {
+    HWND target;
+    POINT pt;
+    {
+        std::lock_guard lock(State().mutex);
+        target = State().focus ? State().focus : State().active;
+        pt = State().cursor;
+    }
+    if (target) Post(target, WM_CHAR, WPARAM(c), 1, pt);
+}
+
 void BeginWindowDrag(HWND hwnd) {
     HWND top = GetAncestor(hwnd, GA_ROOT);
     RECT rect;

@@ -24,6 +24,10 @@ void InjectMouseMove(POINT screen);
 void InjectMouseButton(MouseButton button, bool down);
 void InjectMouseWheel(int delta);
 void InjectKey(int vk, bool down);
+// A character the keyboard layout made from a key that has no virtual key
+// here (punctuation, accented letters): WM_CHAR to the focus, as
+// TranslateMessage would give it.
+void InjectChar(char16_t c);
 
 // Starts dragging a top-level window with the mouse (DefWindowProc).
 void BeginWindowDrag(HWND hwnd);

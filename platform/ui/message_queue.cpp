@@ -9,6 +9,7 @@
 #include "base/last_error.h"
 #include "base/thread.h"
 #include "base/win_errors.h"
+#include "ui/input.h"
 #include "ui/window.h"
 
 namespace plat::ui {
@@ -284,7 +285,8 @@ BOOL TranslateMessage(const MSG* msg) {
     if (!msg || msg->message != WM_KEYDOWN) return FALSE;
     const int vk = int(msg->wParam);
     WCHAR ch = 0;
-    if (vk >= 'A' && vk <= 'Z') ch = WCHAR(vk - 'A' + 'a');
+    const bool upper = (GetKeyState(VK_SHIFT) < 0) != ((GetKeyState(VK_CAPITAL) & 1) != 0);
+    if (vk >= 'A' && vk <= 'Z') ch = WCHAR(upper ? vk : vk - 'A' + 'a');
     else if ((vk >= '0' && vk <= '9') || vk == VK_SPACE || vk == VK_RETURN || vk == VK_ESCAPE || vk == VK_BACK ||
              vk == VK_TAB)
         ch = WCHAR(vk);

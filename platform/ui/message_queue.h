@@ -3,7 +3,8 @@
 // and WM_QUIT.
 //
 // Retrieval order: sent messages are handled first (they never come out of
-// GetMessage), then posted and input messages in arrival order, then
+// GetMessage), then a character TranslateMessage made from the key just
+// retrieved, then posted and input messages in arrival order, then
 // WM_QUIT once nothing is posted, then WM_PAINT, then WM_TIMER. A timer
 // whose time has passed several times yields one WM_TIMER and is due again
 // one interval after it was retrieved, as on Windows. The WM_CHAR that
@@ -36,6 +37,9 @@ void SetSystemMessageHook(SystemMessageHook hook);
 BOOL GetMessageW(MSG* msg, HWND hwnd, UINT min, UINT max);
 BOOL PeekMessageW(MSG* msg, HWND hwnd, UINT min, UINT max, UINT remove);
 BOOL WaitMessage();
+// WM_CHAR for the keys with a character: letters (capitals with Shift or
+// Caps Lock), digits, space, Enter, Esc, Backspace and Tab. Other
+// characters come from the backend (InjectChar).
 BOOL TranslateMessage(const MSG* msg);
 LRESULT DispatchMessageW(const MSG* msg);
 BOOL PostMessageW(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);

@@ -3,7 +3,9 @@
 #include <mutex>
 
 #include "ui/dialog.h"
+#include "ui/input.h"
 #include "ui/message_queue.h"
+#include "ui/window.h"
 
 namespace plat::ui {
 namespace {
@@ -25,6 +27,17 @@ bool RunModalLoop(const std::function<bool()>& done, HWND dialog) {
         DispatchMessageW(&msg);
     }
     return true;
+}
+
+bool RunModalDialog(HWND dialog, HWND owner, HWND focus_before, const std::function<bool()>& done) {
+    const bool reenable = owner && IsWindowEnabled(owner);
+    if (reenable) EnableWindow(owner, FALSE);
+    NotifyModalShown(dialog);
+    const bool running = RunModalLoop([&] { return done() || !IsWindow(dialog); }, dialog);
+    if (reenable) EnableWindow(owner, TRUE);
+    if (IsWindow(dialog)) DestroyWindow(dialog);
+    if (focus_before && IsWindow(focus_before)) SetFocus(focus_before);
+    return running;
 }
 
 void SetModalShownHook(ModalShownHook hook) {

@@ -8,9 +8,11 @@
 #include <filesystem>
 #include <mutex>
 #include <sstream>
+#include <string_view>
 
 #include "base/program_path.h"
 #include "base/text.h"
+#include "ui/builtin_file_chooser.h"
 
 namespace plat::ui {
 namespace {
@@ -38,7 +40,7 @@ std::optional<std::string> RunChooser(const std::string& command) {
 }
 
 // nothing: no chooser on this desktop; an empty optional inside: cancelled.
-std::optional<std::optional<std::string>> DesktopChooser(const SaveRequest& r) {
+ChooserOutcome DesktopChooser(const SaveRequest& r) {
     if (ProgramOnPath("zenity")) {
         std::string cmd = "zenity --file-selection --save --title=" + Quote(r.title) +
                           " --filename=" + Quote(r.defaultName);
@@ -56,10 +58,12 @@ std::optional<std::optional<std::string>> DesktopChooser(const SaveRequest& r) {
 
 SaveRequest RequestOf(const OPENFILENAMEW& ofn) {
     SaveRequest r;
+    r.owner = ofn.hwndOwner;
     r.title = ofn.lpstrTitle ? Utf16ToUtf8(ofn.lpstrTitle) : "Save As";
     r.defaultName = ofn.lpstrFile ? Utf16ToUtf8(ofn.lpstrFile) : "";
-    if (ofn.lpstrInitialDir && !r.defaultName.empty() && r.defaultName.find('/') == std::string::npos)
-        r.defaultName = Utf16ToUtf8(ofn.lpstrInitialDir) + "/" + r.defaultName;
+    r.initialDir = ofn.lpstrInitialDir ? Utf16ToUtf8(ofn.lpstrInitialDir) : "";
+    if (!r.initialDir.empty() && !r.defaultName.empty() && r.defaultName.find('/') == std::string::npos)
+        r.defaultName = r.initialDir + "/" + r.defaultName;
     for (LPCWSTR p = ofn.lpstrFilter; p && *p;) {
         const std::u16string name = p;
         p += name.size() + 1;
@@ -70,8 +74,28 @@ SaveRequest RequestOf(const OPENFILENAMEW& ofn) {
             if (c == ';') c = ' ';
         r.filters.emplace_back(Utf16ToUtf8(name), list);
     }
+    r.filterIndex = ofn.nFilterIndex > 0 ? ofn.nFilterIndex - 1 : 0;
+    r.defaultExtension = ofn.lpstrDefExt ? Utf16ToUtf8(ofn.lpstrDefExt) : "";
     r.overwritePrompt = ofn.Flags & OFN_OVERWRITEPROMPT;
     return r;
+}
+
+bool BuiltinChosen() {
+    const char* choice = std::getenv("LUMETRA_FILE_CHOOSER");
+    return choice && std::string_view(choice) == "builtin";
+}
+
+ChooserOutcome Choose(const SaveRequest& request) {
+    FileChooser installed;
+    {
+        std::lock_guard lock(g_mutex);
+        installed = g_chooser;
+    }
+    if (installed) return ChooserOutcome(std::in_place, installed(request));
+    if (!BuiltinChosen()) {
+        if (auto desktop = DesktopChooser(request)) return desktop;
+    }
+    return RunBuiltinFileChooser(request);
 }
 
 }  // namespace
@@ -92,23 +116,13 @@ BOOL GetSaveFileNameW(OPENFILENAMEW* ofn) {
         t_error = CDERR_INITIALIZATION;
         return FALSE;
     }
-    FileChooser chooser;
-    {
-        std::lock_guard lock(g_mutex);
-        chooser = g_chooser;
-    }
-    const SaveRequest request = RequestOf(*ofn);
-    std::optional<std::string> chosen;
-    if (chooser) {
-        chosen = chooser(request);
-    } else if (auto desktop = DesktopChooser(request)) {
-        chosen = *desktop;
-    } else {
+    const ChooserOutcome outcome = Choose(RequestOf(*ofn));
+    if (!outcome) {
         t_error = CDERR_INITIALIZATION;
         return FALSE;
     }
-    if (!chosen) return FALSE;  // cancelled: the extended error stays 0
-    std::filesystem::path path = *chosen;
+    if (!*outcome) return FALSE;  // cancelled: the extended error stays 0
+    std::filesystem::path path = **outcome;
     if (ofn->lpstrDefExt && *ofn->lpstrDefExt && !path.has_extension())
         path += "." + plat::Utf16ToUtf8(ofn->lpstrDefExt);
     const std::u16string result = plat::Utf8ToUtf16(path.string());

@@ -1,10 +1,15 @@
-// GetSaveFileNameW: the desktop's own file chooser (zenity or kdialog, when
-// present) asks for the file; a test installs its own chooser that answers.
+// GetSaveFileNameW asks for the file with, in this order of preference:
+//   1. a chooser a test installed with SetFileChooser;
+//   2. the desktop's own chooser program (zenity, else kdialog, when on the
+//      PATH), unless LUMETRA_FILE_CHOOSER=builtin;
+//   3. the built-in chooser (builtin_file_chooser.h), a dialog of this
+//      window system.
 // The filter's patterns, the default file name and the overwrite prompt are
 // passed on; the default extension is added when the chosen name has none.
-// The chosen path is returned as a Linux path. Without a desktop chooser the
-// call fails with CommDlgExtendedError() == CDERR_INITIALIZATION (there is no
-// built-in chooser yet), which callers tell apart from a cancel (0).
+// The chosen path is returned as a Linux path. A cancel returns FALSE with
+// CommDlgExtendedError() == 0; a path longer than nMaxFile gives
+// FNERR_BUFFERTOOSMALL; CDERR_INITIALIZATION means no chooser could be shown
+// (a bad OPENFILENAMEW, or the built-in dialog could not be created).
 #pragma once
 
 #include <functional>
@@ -43,14 +48,18 @@ struct OPENFILENAMEW {
 namespace plat::ui {
 
 struct SaveRequest {
+    HWND owner = nullptr;
     std::string title;
-    std::string defaultName;
-    std::vector<std::pair<std::string, std::string>> filters;  // description, patterns
+    std::string defaultName;  // joined to initialDir when it names no folder
+    std::string initialDir;
+    std::vector<std::pair<std::string, std::string>> filters;  // description, patterns separated by spaces
+    std::size_t filterIndex = 0;                                // the filter chosen first, from 0
+    std::string defaultExtension;                               // without the dot
     bool overwritePrompt = false;
 };
 // The chosen path, or nothing when the user cancelled.
 using FileChooser = std::function<std::optional<std::string>(const SaveRequest&)>;
-// Null restores the desktop's chooser.
+// Null restores the desktop's or the built-in chooser.
 void SetFileChooser(FileChooser chooser);
 
 }  // namespace plat::ui

@@ -4,6 +4,7 @@
 // keeps them above. Events of the notification area go to the tray, and its
 // mouse events to the icons' owners.
 #include <X11/XKBlib.h>
+#include <X11/Xutil.h>
 #include <X11/keysym.h>
 #include <poll.h>
 #include <unistd.h>
@@ -43,9 +44,21 @@ int VirtualKey(KeySym sym) {
     return 0;
 }
 
+// The character a key without a virtual key types with the modifiers held
+// (Latin-1 and other Unicode keysyms); 0 for none.
+char16_t TypedCharacter(XKeyEvent& key) {
+    KeySym sym = 0;
+    char latin1[8];
+    XLookupString(&key, latin1, sizeof latin1, &sym, nullptr);
+    if ((sym >= 0x20 && sym <= 0x7E) || (sym >= 0xA0 && sym <= 0xFF)) return char16_t(sym);
+    const KeySym unicode = 0x01000000;
+    if (sym > unicode + 0x9F && sym <= unicode + 0xFFFF) return char16_t(sym - unicode);
+    return 0;
+}
+
 // Input taken from the X queue, handed on once the display lock is free.
 struct Input {
-    enum class Kind { Move, Button, Wheel, Key, Close, Moved } kind;
+    enum class Kind { Move, Button, Wheel, Key, Char, Close, Moved } kind;
     HWND hwnd = nullptr;
     POINT pt;
     MouseButton button = MouseButton::Left;
@@ -76,6 +89,7 @@ void Deliver(const Input& in) {
             InjectMouseWheel(in.value);
             break;
         case Input::Kind::Key: InjectKey(in.value, in.down); break;
+        case Input::Kind::Char: InjectChar(char16_t(in.value)); break;
         case Input::Kind::Close: PostMessageW(in.hwnd, WM_CLOSE, 0, 0); break;
         case Input::Kind::Moved:
             SetWindowPos(in.hwnd, nullptr, in.pt.x, in.pt.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
@@ -143,6 +157,8 @@ void X11Backend::HandleEvents() {
                 case KeyRelease: {
                     const int vk = VirtualKey(XkbKeycodeToKeysym(m_display, KeyCode(ev.xkey.keycode), 0, 0));
                     if (vk) inputs.push_back(MakeInput(Input::Kind::Key, hwnd, {}, MouseButton::Left, ev.type == KeyPress, vk));
+                    else if (const char16_t c = ev.type == KeyPress ? TypedCharacter(ev.xkey) : 0)
+                        inputs.push_back(MakeInput(Input::Kind::Char, hwnd, {}, MouseButton::Left, true, c));
                     break;
                 }
                 case ClientMessage:

@@ -16,6 +16,7 @@ struct Observed {
     bool topmost = false;
     bool ownerEnabled = true;
     std::uint32_t iconPixel = 0;
+    int answer = 0;
 };
 
 class MessageBoxTest : public UiTest {
@@ -41,7 +42,7 @@ protected:
             plat::ui::InjectKey(key, true);
             plat::ui::InjectKey(key, false);
         });
-        EXPECT_EQ(MessageBoxW(owner, u"Resource DLL LUMEXRS.DLL could not be loaded.", u"Zelmor Lumetra", type), IDOK);
+        seen.answer = MessageBoxW(owner, u"Resource DLL LUMEXRS.DLL could not be loaded.", u"Zelmor Lumetra", type);
         EXPECT_TRUE(IsWindowEnabled(owner)) << "the owner is enabled again";
         return seen;
     }
@@ -51,6 +52,7 @@ protected:
 
 TEST_F(MessageBoxTest, ShowsTextCaptionAndIconAboveTheDisabledOwner) {
     const Observed seen = Show(MB_ICONERROR | MB_TOPMOST, VK_RETURN);
+    EXPECT_EQ(seen.answer, IDOK);
     EXPECT_EQ(seen.caption, u"Zelmor Lumetra");
     EXPECT_EQ(seen.text, u"Resource DLL LUMEXRS.DLL could not be loaded.");
     EXPECT_TRUE(seen.topmost);
@@ -60,6 +62,21 @@ TEST_F(MessageBoxTest, ShowsTextCaptionAndIconAboveTheDisabledOwner) {
 
 TEST_F(MessageBoxTest, EscapeAlsoAnswersAndPlainBoxesHaveNoIcon) {
     const Observed seen = Show(MB_OK, VK_ESCAPE);
+    EXPECT_EQ(seen.answer, IDOK);
     EXPECT_FALSE(seen.topmost);
     EXPECT_NE(seen.iconPixel, 0xC81E1Eu);
+}
+
+TEST_F(MessageBoxTest, YesNoAnswersByDefaultButtonAndEscapeMeansNo) {
+    const Observed yes = Show(MB_YESNO | MB_ICONQUESTION, VK_RETURN);
+    EXPECT_EQ(yes.answer, IDYES);
+    EXPECT_EQ(yes.iconPixel, 0x1E64C8u) << "the blue question icon";
+    EXPECT_EQ(Show(MB_YESNO | MB_DEFBUTTON2, VK_RETURN).answer, IDNO);
+    EXPECT_EQ(Show(MB_YESNO | MB_ICONWARNING, VK_ESCAPE).answer, IDNO);
+}
+
+TEST_F(MessageBoxTest, TheNoButtonAnswersNo) {
+    HWND owner = Make(WS_POPUP | WS_VISIBLE, RECT{0, 0, 50, 50});
+    plat::ui::SetModalShownHook([](HWND box) { Click(CentreOf(GetDlgItem(box, IDNO))); });
+    EXPECT_EQ(MessageBoxW(owner, u"Replace it?", u"Save As", MB_YESNO), IDNO);
 }

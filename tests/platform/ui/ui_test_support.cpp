@@ -120,4 +120,29 @@ plat::ui::HeadlessBackend& UiTest::Headless() { return *plat::ui::Headless(); }
 
 std::uint32_t Pixel(const plat::ui::Bitmap& b, int x, int y) { return b.Get(x, y) & 0xFFFFFF; }
 
+void Click(POINT screen) {
+    plat::ui::InjectMouseMove(screen);
+    plat::ui::InjectMouseButton(plat::ui::MouseButton::Left, true);
+    plat::ui::InjectMouseButton(plat::ui::MouseButton::Left, false);
+}
+
+void PressKey(int vk) {
+    plat::ui::InjectKey(vk, true);
+    plat::ui::InjectKey(vk, false);
+}
+
+void TypeText(std::u16string_view text) {
+    for (char16_t c : text) {
+        if (c >= u'a' && c <= u'z') PressKey(c - u'a' + 'A');
+        else if (c >= u'0' && c <= u'9') PressKey(c);
+        else plat::ui::InjectChar(c);
+    }
+}
+
+POINT CentreOf(HWND hwnd) {
+    RECT r;
+    GetWindowRect(hwnd, &r);
+    return POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+}
+
 }  // namespace uitest

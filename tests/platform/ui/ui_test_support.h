@@ -51,4 +51,12 @@ private:
 
 std::uint32_t Pixel(const plat::ui::Bitmap& b, int x, int y);  // 0x00RRGGBB
 
+// Ordinary input, queued for whoever handles it next.
+void Click(POINT screen);  // left button pressed and released there
+void PressKey(int vk);     // pressed and released
+// Lower-case letters and digits as keys (TranslateMessage makes the
+// characters); other characters as a backend's InjectChar.
+void TypeText(std::u16string_view text);
+POINT CentreOf(HWND hwnd);  // on the screen
+
 }  // namespace uitest

@@ -30,7 +30,10 @@ using xvfbtest::XvfbTest;
 constexpr COLORREF kRed = RGB(220, 30, 30);
 constexpr COLORREF kBlue = RGB(30, 30, 220);
 
+std::u16string g_typed;  // the characters the test windows received
+
 LRESULT PaintProc(HWND hwnd, UINT m, WPARAM w, LPARAM l) {
+    if (m == WM_CHAR) g_typed.push_back(char16_t(w));
     if (m == WM_LBUTTONDOWN) {  // drag by any point, as the skinned windows do
         POINT p{GET_X_LPARAM(l), GET_Y_LPARAM(l)};
         ClientToScreen(hwnd, &p);
@@ -85,6 +88,18 @@ void SendPointer(Display* dpy, ::Window xid, int type, int x, int y) {
     XSendEvent(dpy, xid, False, 0, &ev);
 }
 
+// A key pressed and released on the server's keyboard map.
+void SendKey(Display* dpy, ::Window xid, KeySym sym, unsigned state) {
+    for (int type : {KeyPress, KeyRelease}) {
+        XEvent ev{};
+        ev.xkey.type = type;
+        ev.xkey.window = xid;
+        ev.xkey.keycode = XKeysymToKeycode(dpy, sym);
+        ev.xkey.state = state;
+        XSendEvent(dpy, xid, False, 0, &ev);
+    }
+}
+
 void DispatchUntilMarker(Display* dpy, ::Window xid) {
     XEvent ev{};
     ev.xclient.type = ClientMessage;
@@ -95,7 +110,10 @@ void DispatchUntilMarker(Display* dpy, ::Window xid) {
     XSendEvent(dpy, xid, False, 0, &ev);
     XFlush(dpy);
     MSG msg;
-    while (GetMessageW(&msg, nullptr, 0, 0) > 0) DispatchMessageW(&msg);
+    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
     Pump();
 }
 
@@ -207,6 +225,14 @@ TEST_F(X11Backend, ShapedTopmostWindowShowsDragsAndTogglesScrollLock) {
     keybd_event(VK_SCROLL, 0x46, 0, 0);
     keybd_event(VK_SCROLL, 0x46, KEYEVENTF_KEYUP, 0);
     EXPECT_EQ(ServerScrollLock(dpy), before);
+
+    // Typing: letters through their virtual keys, punctuation as characters.
+    SetFocus(shaped);
+    SendKey(dpy, xid, XK_a, 0);
+    SendKey(dpy, xid, XK_period, 0);
+    SendKey(dpy, xid, XK_minus, ShiftMask);
+    DispatchUntilMarker(dpy, xid);
+    EXPECT_EQ(g_typed, u"a._");
 
     DestroyWindow(shaped);
     DestroyWindow(other);
