@@ -65,15 +65,17 @@ LRESULT CTrayIcon::OnTrayNotification(WPARAM id, LPARAM event) {
     return 1;
 }
 
-// At the pointer, in front, and followed by WM_NULL so the menu closes when
+// At the pointer, with the default command in bold, in front, and followed by WM_NULL so the menu closes when
 // the user clicks elsewhere on the desktop.
 void CTrayIcon::ShowMenu() {
     HMENU bar = LoadMenuW(AfxGetResourceHandle(), MAKEINTRESOURCEW(m_menuId));
     if (!bar) return;
     POINT at{};
     GetCursorPos(&at);
+    HMENU menu = GetSubMenu(bar, 0);
+    if (m_defaultCommand) ::SetMenuDefaultItem(menu, m_defaultCommand, FALSE);
     SetForegroundWindow(m_owner->m_hWnd);
-    TrackPopupMenu(GetSubMenu(bar, 0), TPM_RIGHTBUTTON | TPM_RIGHTALIGN, at.x, at.y, 0, m_owner->m_hWnd, nullptr);
+    TrackPopupMenu(menu, TPM_RIGHTBUTTON | TPM_RIGHTALIGN, at.x, at.y, 0, m_owner->m_hWnd, nullptr);
     m_owner->PostMessage(WM_NULL);
     DestroyMenu(bar);
 }

@@ -23,7 +23,8 @@ public:
 
     // Adds the icon. `menu_id` (0: none) names a menu of the resource library
     // whose first submenu opens on a right-button release; `default_command`
-    // (0: none) is sent as WM_COMMAND to the owner on a left double-click.
+    // (0: none) is sent as WM_COMMAND to the owner on a left double-click and
+    // drawn bold in the menu.
     // FALSE when there is no notification area; the settings are kept, so
     // the icon can be added again once one shows.
     BOOL Create(CWnd* owner, UINT callback_message, LPCWSTR tip, HICON icon, UINT menu_id, UINT default_command,

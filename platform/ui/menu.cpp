@@ -160,3 +160,27 @@ HMENU LoadMenuW(HINSTANCE instance, LPCWSTR name) {
     }
     return plat::ui::Build(*items, false);
 }
+
+BOOL SetMenuDefaultItem(HMENU handle, UINT item, UINT by_position) {
+    auto menu = plat::ui::LookupMenu(handle);
+    if (!menu) return FALSE;
+    int chosen = -1;
+    for (std::size_t i = 0; i < menu->items.size() && item != UINT(-1); ++i) {
+        const auto& entry = menu->items[i];
+        if (by_position ? i == item : (!(entry.flags & MF_POPUP) && entry.id == item)) chosen = int(i);
+    }
+    if (item != UINT(-1) && chosen < 0) return FALSE;
+    for (std::size_t i = 0; i < menu->items.size(); ++i) {
+        auto& flags = menu->items[i].flags;
+        flags = int(i) == chosen ? (flags | MF_DEFAULT) : (flags & ~MF_DEFAULT);
+    }
+    return TRUE;
+}
+
+UINT GetMenuDefaultItem(HMENU handle, UINT by_position, UINT) {
+    auto menu = plat::ui::LookupMenu(handle);
+    if (!menu) return UINT(-1);
+    for (std::size_t i = 0; i < menu->items.size(); ++i)
+        if (menu->items[i].flags & MF_DEFAULT) return by_position ? UINT(i) : menu->items[i].id;
+    return UINT(-1);
+}

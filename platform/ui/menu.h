@@ -21,11 +21,12 @@ constexpr UINT MF_UNCHECKED = 0x0000;
 constexpr UINT MF_CHECKED = 0x0008;
 constexpr UINT MF_POPUP = 0x0010;
 constexpr UINT MF_SEPARATOR = 0x0800;
+constexpr UINT MF_DEFAULT = 0x1000;  // the item a double click would choose, drawn bold
 
 namespace plat::ui {
 
 struct MenuItem {
-    UINT flags = 0;  // MF_GRAYED, MF_DISABLED, MF_CHECKED, MF_SEPARATOR, MF_POPUP
+    UINT flags = 0;  // MF_GRAYED, MF_DISABLED, MF_CHECKED, MF_SEPARATOR, MF_POPUP, MF_DEFAULT
     UINT id = 0;
     std::u16string text;
     HMENU submenu = nullptr;
@@ -57,3 +58,8 @@ int GetMenuItemCount(HMENU menu);
 UINT GetMenuItemID(HMENU menu, int position);
 int GetMenuStringW(HMENU menu, UINT item, LPWSTR buffer, int capacity, UINT flags);
 HMENU LoadMenuW(HINSTANCE instance, LPCWSTR name);
+// One item of the menu (not of its submenus) is its default; UINT(-1) clears
+// it. GetMenuDefaultItem gives the id, or the position with by_position,
+// and UINT(-1) when there is none.
+BOOL SetMenuDefaultItem(HMENU menu, UINT item, UINT by_position);
+UINT GetMenuDefaultItem(HMENU menu, UINT by_position, UINT flags);

@@ -4,6 +4,7 @@
 
 #include "ui/device_context.h"
 #include "ui/draw.h"
+#include "ui/font.h"
 #include "ui/gdi_objects.h"
 #include "ui/paint.h"
 #include "ui/text.h"
@@ -32,6 +33,32 @@ void DrawCheckMark(HDC hdc, int left, int top) {
     }
 }
 
+// Selects the menu font while an item is measured or drawn: the GUI font,
+// in bold for the default item.
+class ItemFont {
+public:
+    ItemFont(HDC hdc, const MenuItem& item) : m_hdc(hdc) {
+        const HGDIOBJ menu_font = GetStockObject(DEFAULT_GUI_FONT);
+        LOGFONTW log{};
+        if ((item.flags & MF_DEFAULT) && GetObjectW(menu_font, sizeof log, &log)) {
+            log.lfWeight = FW_BOLD;
+            m_bold = CreateFontIndirectW(&log);
+        }
+        m_previous = SelectObject(hdc, m_bold ? m_bold : menu_font);
+    }
+    ~ItemFont() {
+        SelectObject(m_hdc, m_previous);
+        if (m_bold) DeleteObject(m_bold);
+    }
+    ItemFont(const ItemFont&) = delete;
+    ItemFont& operator=(const ItemFont&) = delete;
+
+private:
+    HDC m_hdc;
+    HFONT m_bold = nullptr;
+    HGDIOBJ m_previous = nullptr;
+};
+
 void PaintItem(HDC hdc, const RECT& client, const MenuItem& item, int top, bool highlighted) {
     if (item.flags & MF_SEPARATOR) {
         RECT line{4, top + 3, client.right - 4, top + 4};
@@ -43,6 +70,7 @@ void PaintItem(HDC hdc, const RECT& client, const MenuItem& item, int top, bool 
     if (item.flags & MF_CHECKED) DrawCheckMark(hdc, 7, top + 5);
     SetTextColor(hdc, MenuItemEnabled(item) ? RGB(0, 0, 0) : RGB(128, 128, 128));
     RECT text{22, top, client.right - 16, top + kItemHeight};
+    const ItemFont font(hdc, item);
     DrawTextW(hdc, item.text.c_str(), -1, &text, DT_LEFT | DT_VCENTER | DT_SINGLELINE);
     if (item.flags & MF_POPUP) {
         RECT arrow{client.right - 14, top, client.right - 4, top + kItemHeight};
@@ -77,6 +105,7 @@ SIZE MenuWindowSize(HWND hwnd, const Menu& menu) {
     int width = 80;
     for (const MenuItem& item : menu.items) {
         SIZE text{};
+        const ItemFont font(hdc, item);
         GetTextExtentPoint32W(hdc, item.text.c_str(), int(item.text.size()), &text);
         width = std::max(width, int(text.cx) + 44);
     }

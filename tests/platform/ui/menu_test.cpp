@@ -45,3 +45,19 @@ TEST_F(MenuTest, CheckAndEnableReturnThePreviousState) {
     DestroyMenu(menu);
     EXPECT_EQ(LoadMenuW(m_library, MAKEINTRESOURCEW(501)), nullptr);
 }
+
+TEST_F(MenuTest, OneItemOfAMenuIsItsDefault) {
+    HMENU bar = LoadMenuW(m_library, MAKEINTRESOURCEW(500));
+    HMENU popup = GetSubMenu(bar, 0);
+    EXPECT_EQ(GetMenuDefaultItem(popup, FALSE, 0), UINT(-1));
+    ASSERT_TRUE(SetMenuDefaultItem(popup, 32771, FALSE));
+    ASSERT_TRUE(SetMenuDefaultItem(popup, 4, TRUE)) << "a new default replaces the old one";
+    EXPECT_EQ(GetMenuDefaultItem(popup, FALSE, 0), 32774u);
+    EXPECT_EQ(GetMenuDefaultItem(popup, TRUE, 0), 4u);
+    EXPECT_EQ(GetMenuState(popup, 32771, MF_BYCOMMAND), 0u);
+    EXPECT_FALSE(SetMenuDefaultItem(popup, 32773, FALSE)) << "an item of a submenu is not this menu's";
+    EXPECT_EQ(GetMenuDefaultItem(popup, FALSE, 0), 32774u) << "a refused call changes nothing";
+    ASSERT_TRUE(SetMenuDefaultItem(popup, UINT(-1), FALSE));
+    EXPECT_EQ(GetMenuDefaultItem(popup, TRUE, 0), UINT(-1));
+    DestroyMenu(bar);
+}

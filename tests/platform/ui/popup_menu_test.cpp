@@ -218,3 +218,22 @@ TEST_F(PopupMenuTest, SubmenusFlipLeftAndMoveUpAtTheWorkAreaEdges) {
     EXPECT_EQ(m_rects[1].right, m_rects[0].left) << "no room on the right";
     EXPECT_EQ(m_rects[1].bottom, 1040) << "no room below";
 }
+
+TEST_F(PopupMenuTest, TheDefaultItemIsDrawnBold) {
+    // Dark pixels of the first item's row, read while the menu shows.
+    const auto ink_of_first_row = [this] {
+        int ink = 0;
+        Answer({[this, &ink](RECT) {
+            UpdateWindow(m_shown.back());
+            auto shot = Headless().Capture(m_shown.back());
+            for (int y = 4; y < 20; ++y)
+                for (int x = 20; x < shot->Width(); ++x) ink += (Pixel(*shot, x, y) & 0xFF) < 0x40;
+            Keys({VK_ESCAPE});
+        }});
+        TrackPopupMenu(m_popup, TPM_RETURNCMD, 10, 10, 0, m_owner, nullptr);
+        return ink;
+    };
+    const int normal = ink_of_first_row();
+    ASSERT_TRUE(SetMenuDefaultItem(m_popup, 32771, FALSE));
+    EXPECT_GT(ink_of_first_row(), normal + normal / 10);
+}
