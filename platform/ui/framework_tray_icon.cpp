@@ -4,6 +4,7 @@
 #include "ui/framework_app.h"
 #include "ui/input.h"
 #include "ui/popup_menu.h"
+#include "ui/registered_messages.h"
 #include "ui/tray_icon.h"
 #include "ui/window_pos.h"
 
@@ -17,13 +18,23 @@ BOOL CTrayIcon::Create(CWnd* owner, UINT callback_message, LPCWSTR tip, HICON ic
     m_menuId = menu_id;
     m_defaultCommand = default_command;
     m_id = id;
+    if (!m_listener.m_hWnd) m_listener.CreateEx(0, nullptr, u"", WS_POPUP, RECT{0, 0, 1, 1}, nullptr, 0);
     m_added = owner && Notify(NIM_ADD, NIF_MESSAGE | NIF_ICON | NIF_TIP);
     return m_added;
+}
+
+LRESULT CTrayIcon::Listener::WindowProc(UINT message, WPARAM wp, LPARAM lp) {
+    static const UINT taskbar_created = RegisterWindowMessageW(u"TaskbarCreated");
+    if (message != taskbar_created) return CWnd::WindowProc(message, wp, lp);
+    if (!m_icon.m_added && m_icon.m_owner && ::IsWindow(m_icon.m_owner->m_hWnd))
+        m_icon.m_added = m_icon.Notify(NIM_ADD, NIF_MESSAGE | NIF_ICON | NIF_TIP);
+    return 0;
 }
 
 void CTrayIcon::RemoveIcon() {
     if (m_added) Notify(NIM_DELETE, 0);
     m_added = false;
+    m_owner = nullptr;  // nothing to add again later
 }
 
 BOOL CTrayIcon::SetIcon(HICON icon) {

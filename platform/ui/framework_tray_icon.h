@@ -25,8 +25,9 @@ public:
     // whose first submenu opens on a right-button release; `default_command`
     // (0: none) is sent as WM_COMMAND to the owner on a left double-click and
     // drawn bold in the menu.
-    // FALSE when there is no notification area; the settings are kept, so
-    // the icon can be added again once one shows.
+    // FALSE when there is no notification area; the settings are kept and
+    // the icon is added by itself once one starts ("TaskbarCreated"), as
+    // when the program starts at log-in before the desktop's panel.
     BOOL Create(CWnd* owner, UINT callback_message, LPCWSTR tip, HICON icon, UINT menu_id, UINT default_command,
                 UINT id = 1);
     void RemoveIcon();
@@ -48,6 +49,16 @@ public:
     LRESULT OnTrayNotification(WPARAM id, LPARAM event);
 
 private:
+    // A hidden window of the icon's own that hears "TaskbarCreated".
+    class Listener : public CWnd {
+    public:
+        explicit Listener(CTrayIcon& icon) : m_icon(icon) {}
+        LRESULT WindowProc(UINT message, WPARAM wp, LPARAM lp) override;
+
+    private:
+        CTrayIcon& m_icon;
+    };
+
     BOOL Notify(DWORD message, UINT flags) const;
     void ShowMenu();
 
@@ -59,4 +70,5 @@ private:
     UINT m_menuId = 0;
     UINT m_defaultCommand = 0;
     bool m_added = false;
+    Listener m_listener{*this};
 };

@@ -5,6 +5,7 @@
 
 #include "ui/backend.h"
 #include "ui/message_queue.h"
+#include "ui/registered_messages.h"
 
 namespace plat::ui {
 namespace {
@@ -46,6 +47,8 @@ void TrayIconEvent(HWND owner, UINT id, UINT mouse_message) {
     }
     if (callback) PostMessageW(owner, callback, id, LPARAM(mouse_message));
 }
+
+void NotifyTrayStarted() { PostMessageW(HWND_BROADCAST, RegisterWindowMessageW(u"TaskbarCreated"), 0, 0); }
 
 bool TrayAvailable() {
     CurrentBackend();  // a backend that has a notification area installs it when it starts

@@ -11,7 +11,10 @@
 // A program that minimises to the tray must then keep its window reachable:
 // it minimises the window (ShowWindow SW_MINIMIZE) instead of hiding it.
 // Icons added while a tray existed are kept when it goes away and show again
-// when a tray manager appears.
+// when a tray manager appears. When a notification area starts, every
+// top-level window is sent the registered message "TaskbarCreated" (as
+// Windows does when its taskbar starts), so a program whose NIM_ADD failed
+// adds its icon then.
 #pragma once
 
 #include <memory>
@@ -62,6 +65,9 @@ void SetTrayHost(std::shared_ptr<TrayHost> host);
 // Whether a notification area shows icons now; false means a window hidden
 // to the tray could not be brought back by the user.
 bool TrayAvailable();
+// From a host whose notification area has just started: posts the
+// "TaskbarCreated" message to every top-level window.
+void NotifyTrayStarted();
 // A mouse event on an icon, from the host: posts the owner's callback message.
 void TrayIconEvent(HWND owner, UINT id, UINT mouse_message);
 std::vector<TrayIcon> TrayIcons();

@@ -114,9 +114,11 @@ void X11Backend::EventLoop() {
 void X11Backend::HandleEvents() {
     std::vector<Input> inputs;
     std::vector<TrayMouse> tray;
+    bool tray_started = false;
     {
         std::lock_guard lock(m_x);
         if (m_closed) return;
+        const bool had_tray = m_tray->Available();
         // Everything Xlib holds, including what other threads' calls read.
         while (XPending(m_display)) {
             XEvent ev;
@@ -177,9 +179,11 @@ void X11Backend::HandleEvents() {
             }
         }
         XFlush(m_display);
+        tray_started = !had_tray && m_tray->Available();
     }
     for (const Input& in : inputs) Deliver(in);
     for (const TrayMouse& m : tray) TrayIconEvent(m.owner, m.id, m.message);
+    if (tray_started) NotifyTrayStarted();
 }
 
 }  // namespace plat::ui

@@ -60,13 +60,25 @@ protected:
 
 }  // namespace
 
-TEST_F(TrayIconClassTest, WithoutATrayTheWindowIsMinimisedNotHidden) {
+TEST_F(TrayIconClassTest, WithoutATrayTheWindowIsMinimisedNotHiddenUntilATrayStarts) {
     EXPECT_FALSE(Create());
     m_icon.MinimiseToTray(&m_owner);
     EXPECT_TRUE(IsWindowVisible(m_owner.m_hWnd)) << "hidden, it could not be brought back";
     EXPECT_TRUE(IsIconic(m_owner.m_hWnd));
     m_icon.MaximiseFromTray(&m_owner);
     EXPECT_FALSE(IsIconic(m_owner.m_hWnd));
+
+    // The desktop's panel starts later, as at log-in: the icon adds itself.
+    auto tray = std::make_shared<Tray>();
+    plat::ui::SetTrayHost(tray);
+    plat::ui::NotifyTrayStarted();
+    Pump();
+    EXPECT_TRUE(m_icon.Visible());
+    ASSERT_EQ(tray->shown.size(), 1u);
+    EXPECT_EQ(tray->shown[0].tip, u"Zelmor Lumetra");
+    plat::ui::NotifyTrayStarted();
+    Pump();
+    EXPECT_EQ(tray->shown.size(), 1u) << "an icon that shows is not added twice";
 }
 
 TEST_F(TrayIconClassTest, TheIconHidesTheWindowAndAnswersItsMouseEvents) {

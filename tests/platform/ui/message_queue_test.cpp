@@ -1,4 +1,5 @@
 #include "ui/message_queue.h"
+#include "ui/registered_messages.h"
 
 #include <atomic>
 
@@ -251,3 +252,14 @@ TEST_F(MessageQueueTest, TranslateTurnsKeysIntoCharacters) {
 }
 
 }  // namespace
+
+TEST(RegisteredMessages, OneNumberPerNameInAnyCase) {
+    const UINT created = RegisterWindowMessageW(u"TaskbarCreated");
+    EXPECT_GE(created, 0xC000u);
+    EXPECT_EQ(RegisterWindowMessageW(u"taskbarcreated"), created);
+    const UINT other = RegisterWindowMessageW(u"LumetraTestMessage");
+    EXPECT_GE(other, 0xC000u);
+    EXPECT_NE(other, created);
+    EXPECT_EQ(RegisterWindowMessageW(u""), 0u);
+    EXPECT_EQ(RegisterWindowMessageW(nullptr), 0u);
+}

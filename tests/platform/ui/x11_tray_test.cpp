@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "ui/icon.h"
+#include "ui/registered_messages.h"
 #include "ui/tray_icon.h"
 #include "ui/ui.h"
 #include "xvfb_support.h"
@@ -26,9 +27,11 @@ constexpr unsigned long kRed = 0xDC1E1E;
 constexpr unsigned long kBlue = 0x1E1EDC;
 
 std::vector<LPARAM> g_trayMessages;
+int g_taskbarsCreated = 0;
 
 LRESULT OwnerProc(HWND hwnd, UINT m, WPARAM w, LPARAM l) {
     if (m == WM_TRAY && w == 1) g_trayMessages.push_back(l);
+    if (m == RegisterWindowMessageW(u"TaskbarCreated")) ++g_taskbarsCreated;
     return DefWindowProcW(hwnd, m, w, l);
 }
 
@@ -253,6 +256,7 @@ TEST_F(X11Tray, IconsDockPaintReportClicksAndComeBackWithANewManager) {
     // A manager that gives icons 24 pixels without announcing a size.
     auto first = std::make_unique<FakeTray>(dpy, 0, 24, false);
     ASSERT_TRUE(WaitFor(first.get(), [] { return plat::ui::TrayAvailable(); }));
+    EXPECT_TRUE(WaitFor(first.get(), [] { return g_taskbarsCreated == 1; })) << "windows are told the tray started";
     ASSERT_TRUE(Shell_NotifyIconW(NIM_ADD, &nid));
     ASSERT_TRUE(WaitFor(first.get(), [&] { return !first->docked.empty(); })) << "no dock request";
     const ::Window icon = first->docked[0];
