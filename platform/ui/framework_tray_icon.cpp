@@ -1,5 +1,7 @@
 #include "ui/framework_tray_icon.h"
 
+#include <utility>
+
 #include "base/text.h"
 #include "ui/framework_app.h"
 #include "ui/input.h"
@@ -24,11 +26,23 @@ BOOL CTrayIcon::Create(CWnd* owner, UINT callback_message, LPCWSTR tip, HICON ic
 }
 
 LRESULT CTrayIcon::Listener::WindowProc(UINT message, WPARAM wp, LPARAM lp) {
-    static const UINT taskbar_created = RegisterWindowMessageW(u"TaskbarCreated");
-    if (message != taskbar_created) return CWnd::WindowProc(message, wp, lp);
-    if (!m_icon.m_added && m_icon.m_owner && ::IsWindow(m_icon.m_owner->m_hWnd))
-        m_icon.m_added = m_icon.Notify(NIM_ADD, NIF_MESSAGE | NIF_ICON | NIF_TIP);
+    static const UINT started = RegisterWindowMessageW(u"TaskbarCreated");
+    static const UINT stopped = RegisterWindowMessageW(u"TrayStopped");
+    if (message == started) m_icon.TrayStarted();
+    else if (message == stopped) m_icon.TrayStopped();
+    else return CWnd::WindowProc(message, wp, lp);
     return 0;
+}
+
+void CTrayIcon::TrayStarted() {
+    if (!m_added && m_owner && ::IsWindow(m_owner->m_hWnd)) m_added = Notify(NIM_ADD, NIF_MESSAGE | NIF_ICON | NIF_TIP);
+}
+
+// The icon stays known for the next tray; a window hidden behind it must not
+// stay out of reach meanwhile.
+void CTrayIcon::TrayStopped() {
+    CWnd* hidden = std::exchange(m_hiddenInTray, nullptr);
+    if (hidden && ::IsWindow(hidden->m_hWnd) && !::IsWindowVisible(hidden->m_hWnd)) hidden->ShowWindow(SW_MINIMIZE);
 }
 
 void CTrayIcon::RemoveIcon() {
@@ -58,12 +72,14 @@ BOOL CTrayIcon::Notify(DWORD message, UINT flags) const {
     return Shell_NotifyIconW(message, &data);
 }
 
-void CTrayIcon::MinimiseToTray(CWnd* wnd) const {
+void CTrayIcon::MinimiseToTray(CWnd* wnd) {
     const bool reachable = m_added && plat::ui::TrayAvailable();
     wnd->ShowWindow(reachable ? SW_HIDE : SW_MINIMIZE);
+    m_hiddenInTray = reachable ? wnd : nullptr;
 }
 
-void CTrayIcon::MaximiseFromTray(CWnd* wnd) const {
+void CTrayIcon::MaximiseFromTray(CWnd* wnd) {
+    m_hiddenInTray = nullptr;
     if (IsIconic(wnd->m_hWnd)) wnd->ShowWindow(SW_RESTORE);
     wnd->ShowWindow(SW_SHOW);
     SetForegroundWindow(wnd->m_hWnd);

@@ -7,7 +7,8 @@
 //
 // Minimising to the tray hides the window while a notification area shows
 // the icon; without one (TrayAvailable() false) the window is minimised
-// instead, so the desktop's own window list still brings it back.
+// instead, so the desktop's own window list still brings it back. A window
+// hidden in a tray that then stops is shown minimised for the same reason.
 #pragma once
 
 #include <string>
@@ -40,8 +41,8 @@ public:
 
     // Hides `wnd` into the tray (minimises it when there is no tray) and
     // brings it back, shown, restored and in front.
-    void MinimiseToTray(CWnd* wnd) const;
-    void MaximiseFromTray(CWnd* wnd) const;
+    void MinimiseToTray(CWnd* wnd);
+    void MaximiseFromTray(CWnd* wnd);
 
     // The usual answers to the icon's mouse events: the popup menu on a
     // right-button release, the default command on a left double-click.
@@ -49,7 +50,8 @@ public:
     LRESULT OnTrayNotification(WPARAM id, LPARAM event);
 
 private:
-    // A hidden window of the icon's own that hears "TaskbarCreated".
+    // A hidden window of the icon's own that hears "TaskbarCreated" and
+    // "TrayStopped".
     class Listener : public CWnd {
     public:
         explicit Listener(CTrayIcon& icon) : m_icon(icon) {}
@@ -60,6 +62,8 @@ private:
     };
 
     BOOL Notify(DWORD message, UINT flags) const;
+    void TrayStarted();
+    void TrayStopped();
     void ShowMenu();
 
     CWnd* m_owner = nullptr;
@@ -70,5 +74,6 @@ private:
     UINT m_menuId = 0;
     UINT m_defaultCommand = 0;
     bool m_added = false;
+    CWnd* m_hiddenInTray = nullptr;
     Listener m_listener{*this};
 };

@@ -49,6 +49,7 @@ void TrayIconEvent(HWND owner, UINT id, UINT mouse_message) {
 }
 
 void NotifyTrayStarted() { PostMessageW(HWND_BROADCAST, RegisterWindowMessageW(u"TaskbarCreated"), 0, 0); }
+void NotifyTrayStopped() { PostMessageW(HWND_BROADCAST, RegisterWindowMessageW(u"TrayStopped"), 0, 0); }
 
 bool TrayAvailable() {
     CurrentBackend();  // a backend that has a notification area installs it when it starts

@@ -14,7 +14,8 @@
 // when a tray manager appears. When a notification area starts, every
 // top-level window is sent the registered message "TaskbarCreated" (as
 // Windows does when its taskbar starts), so a program whose NIM_ADD failed
-// adds its icon then.
+// adds its icon then. When it stops, they get "TrayStopped", so a program
+// whose window is hidden in the tray can bring it back within reach.
 #pragma once
 
 #include <memory>
@@ -68,6 +69,8 @@ bool TrayAvailable();
 // From a host whose notification area has just started: posts the
 // "TaskbarCreated" message to every top-level window.
 void NotifyTrayStarted();
+// From a host whose notification area has gone: posts "TrayStopped".
+void NotifyTrayStopped();
 // A mouse event on an icon, from the host: posts the owner's callback message.
 void TrayIconEvent(HWND owner, UINT id, UINT mouse_message);
 std::vector<TrayIcon> TrayIcons();

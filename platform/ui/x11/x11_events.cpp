@@ -114,7 +114,7 @@ void X11Backend::EventLoop() {
 void X11Backend::HandleEvents() {
     std::vector<Input> inputs;
     std::vector<TrayMouse> tray;
-    bool tray_started = false;
+    bool tray_started = false, tray_stopped = false;
     {
         std::lock_guard lock(m_x);
         if (m_closed) return;
@@ -180,10 +180,12 @@ void X11Backend::HandleEvents() {
         }
         XFlush(m_display);
         tray_started = !had_tray && m_tray->Available();
+        tray_stopped = had_tray && !m_tray->Available();
     }
     for (const Input& in : inputs) Deliver(in);
     for (const TrayMouse& m : tray) TrayIconEvent(m.owner, m.id, m.message);
     if (tray_started) NotifyTrayStarted();
+    if (tray_stopped) NotifyTrayStopped();
 }
 
 }  // namespace plat::ui

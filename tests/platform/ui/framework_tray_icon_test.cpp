@@ -115,3 +115,16 @@ TEST_F(TrayIconClassTest, TheIconHidesTheWindowAndAnswersItsMouseEvents) {
     Pump();
     EXPECT_EQ(m_owner.commands.back(), ID_SHOW);
 }
+
+TEST_F(TrayIconClassTest, AWindowHiddenInATrayThatStopsIsBroughtWithinReach) {
+    auto tray = std::make_shared<Tray>();
+    plat::ui::SetTrayHost(tray);
+    ASSERT_TRUE(Create());
+    m_icon.MinimiseToTray(&m_owner);
+    ASSERT_FALSE(IsWindowVisible(m_owner.m_hWnd));
+    plat::ui::SetTrayHost(nullptr);
+    plat::ui::NotifyTrayStopped();
+    Pump();
+    EXPECT_TRUE(IsWindowVisible(m_owner.m_hWnd));
+    EXPECT_TRUE(IsIconic(m_owner.m_hWnd)) << "minimised, in the desktop's window list";
+}

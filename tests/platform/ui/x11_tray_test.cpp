@@ -28,10 +28,12 @@ constexpr unsigned long kBlue = 0x1E1EDC;
 
 std::vector<LPARAM> g_trayMessages;
 int g_taskbarsCreated = 0;
+int g_traysStopped = 0;
 
 LRESULT OwnerProc(HWND hwnd, UINT m, WPARAM w, LPARAM l) {
     if (m == WM_TRAY && w == 1) g_trayMessages.push_back(l);
     if (m == RegisterWindowMessageW(u"TaskbarCreated")) ++g_taskbarsCreated;
+    if (m == RegisterWindowMessageW(u"TrayStopped")) ++g_traysStopped;
     return DefWindowProcW(hwnd, m, w, l);
 }
 
@@ -299,6 +301,7 @@ TEST_F(X11Tray, IconsDockPaintReportClicksAndComeBackWithANewManager) {
     // The manager quits: its icon windows went with it, the icon stays.
     first->Quit();
     ASSERT_TRUE(WaitFor(first.get(), [] { return !plat::ui::TrayAvailable(); }));
+    EXPECT_TRUE(WaitFor(nullptr, [] { return g_traysStopped == 1; })) << "windows are told the tray stopped";
     ASSERT_TRUE(Shell_NotifyIconW(NIM_MODIFY, &blue)) << "kept for the next manager";
     ASSERT_EQ(plat::ui::TrayIcons().size(), 1u);
 
