@@ -52,6 +52,20 @@ bool ReadProperty32(Display* display, ::Window w, Atom property, Atom type, unsi
     return found;
 }
 
+// The icon keeps its shape in a window the manager made oblong (some give
+// a narrow slot the height of the panel): scaled to the shorter side,
+// centred, transparent around it.
+std::shared_ptr<Bitmap> IconPixels(const Icon* icon, int width, int height) {
+    auto out = std::make_shared<Bitmap>(width, height, 32);
+    if (!icon) return out;
+    const int side = std::min(width, height);
+    const auto square = ScaledIconPixels(*icon, side, side);
+    const int left = (width - side) / 2, top = (height - side) / 2;
+    for (int y = 0; y < side; ++y)
+        for (int x = 0; x < side; ++x) out->Set(left + x, top + y, square->Get(x, y));
+    return out;
+}
+
 }  // namespace
 
 X11Tray::X11Tray(Display* display, int screen)
@@ -220,7 +234,7 @@ void X11Tray::Remove(HWND owner, UINT id) {
 
 void X11Tray::Paint(Entry& e) {
     if (!e.xid || e.width <= 0 || e.height <= 0) return;
-    auto pixels = e.image ? ScaledIconPixels(*e.image, e.width, e.height) : std::make_shared<Bitmap>(e.width, e.height, 32);
+    auto pixels = IconPixels(e.image.get(), e.width, e.height);
     if (!m_argb.visual) return PaintOverParent(e, *pixels);
     Premultiply(*pixels);
     XImage* image = ConvertedImage(m_display, m_argb.visual, m_argb.depth, *pixels, pixels->Bounds(), true);
