@@ -63,6 +63,7 @@ SettingsDialog::~SettingsDialog() {
     DestroyWindow();
     if (m_skin) DeleteObject(m_skin);
     if (m_titleFont) DeleteObject(m_titleFont);
+    if (m_sliderBrush) DeleteObject(m_sliderBrush);
 }
 
 BOOL SettingsDialog::Open(int speed) {
@@ -85,6 +86,7 @@ BOOL SettingsDialog::OnInitDialog() {
     m_ok.SubclassDlgItem(IDOK, this);
     m_cancel.SubclassDlgItem(IDCANCEL, this);
     m_speed.SubclassDlgItem(IDC_SPEED, this);
+    m_sliderBrush = SkinBrushUnder(m_speed.m_hWnd);
     m_platter.SubclassDlgItem(IDC_PLATTER, this);
     if (m_platter.Open(IDA_PLATTER)) m_platter.Play(0, UINT(-1), UINT(-1));
     m_tips.Create(this);
@@ -138,16 +140,32 @@ BOOL SettingsDialog::OnEraseBkgnd(HDC dc) {
     return TRUE;
 }
 
+// Labels leave the skin showing around their text. The slider repaints
+// itself as it moves and as it gains and loses the focus, so it fills its
+// background with the skin's colour at its middle instead of leaving traces.
 HBRUSH SettingsDialog::OnCtlColor(HDC dc, HWND control, UINT type) {
     if (!m_skin) return CDialog::OnCtlColor(dc, control, type);
     SetTextColor(dc, kLabelText);
+    if (control == m_speed.m_hWnd && m_sliderBrush) return m_sliderBrush;
     return static_cast<HBRUSH>(GetStockObject(NULL_BRUSH));
 }
 
-void SettingsDialog::OnHScroll(UINT, UINT, HWND scroll) {
+HBRUSH SettingsDialog::SkinBrushUnder(HWND control) const {
+    RECT r;
+    if (!m_skin || !::GetWindowRect(control, &r)) return nullptr;
+    POINT middle{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+    ScreenToClient(m_hWnd, &middle);
+    HDC mem = CreateCompatibleDC(nullptr);
+    HGDIOBJ old = SelectObject(mem, m_skin);
+    const COLORREF colour = GetPixel(mem, middle.x, middle.y);
+    SelectObject(mem, old);
+    DeleteDC(mem);
+    return CreateSolidBrush(colour);
+}
+
+void SettingsDialog::OnHScroll(UINT, UINT, HWND) {
     const int speed = m_speed.GetPos();
     ShowSpeed(speed);
-    RepaintUnder(scroll);
     if (onSpeed) onSpeed(speed);
 }
 

@@ -39,13 +39,16 @@ public:
 
 private:
     void ShowSpeed(int speed);
-    // Controls drawn on the skin leave their background unpainted, so the
-    // dialog repaints the skin beneath them when they change.
+    // Labels drawn on the skin leave their background unpainted, so the
+    // dialog repaints the skin beneath them when their text changes.
     void RepaintUnder(HWND control);
     void AddTip(CWnd& control, UINT text_id);
+    // A solid brush of the skin's colour in the middle of `control`.
+    HBRUSH SkinBrushUnder(HWND control) const;
 
     HBITMAP m_skin = nullptr;
     HFONT m_titleFont = nullptr;
+    HBRUSH m_sliderBrush = nullptr;
     SkinButton m_ok;
     SkinButton m_cancel;
     CSliderCtrl m_speed;
