@@ -68,6 +68,14 @@ public:
     virtual void Flush() {}
     // What the screen shows now (the primary monitor), or null.
     virtual std::shared_ptr<Bitmap> CaptureScreen() = 0;
+    // The character the digit key `vk` types with or without Shift on the
+    // display's keyboard layout; 0 when the backend has no layout (the US
+    // layout then applies).
+    virtual char16_t DigitKeyCharacter(int vk, bool shift) {
+        (void)vk;
+        (void)shift;
+        return 0;
+    }
     // Stops event handling and closes the display connection (before the
     // display goes away); later calls do nothing visible.
     virtual void Shutdown() {}

@@ -2,6 +2,7 @@
 
 #include <utility>
 #include <array>
+#include <atomic>
 #include <cstdlib>
 
 #include "base/clock.h"
@@ -47,6 +48,30 @@ InputState& State() {
     static InputState* s = new InputState;
     return *s;
 }
+
+// Bumped by ResetInput, so every thread's own key state starts over too.
+std::atomic<std::uint64_t> g_resets{0};
+
+struct ThreadKeys {
+    bool active = false;  // the thread has a message queue
+    std::uint64_t resets = 0;
+    std::array<bool, 256> down{};
+    std::array<bool, 256> toggled{};
+};
+thread_local ThreadKeys t_keys;
+
+// This thread's key state, when it keeps one; cleared after a reset.
+ThreadKeys* CurrentThreadKeys() {
+    if (!t_keys.active) return nullptr;
+    if (t_keys.resets != g_resets.load()) {
+        t_keys.down.fill(false);
+        t_keys.toggled.fill(false);
+        t_keys.resets = g_resets.load();
+    }
+    return &t_keys;
+}
+
+bool IsMouseButton(int vk) { return vk == VK_LBUTTON || vk == VK_RBUTTON || vk == VK_MBUTTON; }
 
 WPARAM KeyFlags() {
     InputState& s = State();
@@ -311,6 +336,27 @@ void ResetInput() {
     s.lastClick = LastClick{};
     s.down.fill(false);
     s.toggled.fill(false);
+    ++g_resets;
+}
+
+void StartThreadKeyState() {
+    if (t_keys.active) return;
+    std::lock_guard lock(State().mutex);
+    t_keys.down = State().down;
+    t_keys.toggled = State().toggled;
+    t_keys.resets = g_resets.load();
+    t_keys.active = true;
+}
+
+void NoteRetrievedKey(const MSG& msg) {
+    const bool down = msg.message == WM_KEYDOWN || msg.message == WM_SYSKEYDOWN;
+    if (!down && msg.message != WM_KEYUP && msg.message != WM_SYSKEYUP) return;
+    ThreadKeys* keys = CurrentThreadKeys();
+    if (!keys) return;
+    const int vk = int(msg.wParam & 0xFF);
+    const bool was_down = (msg.lParam & (LPARAM(1) << 30)) != 0;
+    if (down && !was_down) keys->toggled[std::size_t(vk)] = !keys->toggled[std::size_t(vk)];
+    keys->down[std::size_t(vk)] = down;
 }
 
 }  // namespace plat::ui
@@ -400,6 +446,8 @@ SHORT GetKeyState(int vk) {
         const bool light = CurrentBackend().ScrollLock();
         return SHORT((GetAsyncKeyState(vk) & 0x8000) | (light ? 1 : 0));
     }
+    if (const ThreadKeys* keys = IsMouseButton(vk) ? nullptr : CurrentThreadKeys())
+        return SHORT((keys->down[std::size_t(vk)] ? 0x8000 : 0) | (keys->toggled[std::size_t(vk)] ? 1 : 0));
     std::lock_guard lock(State().mutex);
     return SHORT((State().down[vk] ? 0x8000 : 0) | (State().toggled[vk] ? 1 : 0));
 }

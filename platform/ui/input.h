@@ -36,6 +36,12 @@ bool IsDragging();
 // Forgets all input state (tests).
 void ResetInput();
 
+// The keyboard as this thread's messages show it, which GetKeyState reads:
+// started from the keyboard's state when the thread gets its message queue,
+// then moved on by each key message the thread retrieves.
+void StartThreadKeyState();
+void NoteRetrievedKey(const MSG& msg);
+
 }  // namespace plat::ui
 
 BOOL GetCursorPos(POINT* point);
@@ -49,7 +55,11 @@ HWND SetActiveWindow(HWND hwnd);
 HWND GetActiveWindow();
 BOOL SetForegroundWindow(HWND hwnd);
 HWND GetForegroundWindow();
-// The toggle bit (0x0001) of VK_SCROLL is the Scroll Lock light itself.
+// The state of a key as of the key message this thread handles now, so a
+// letter handled after Shift was released still counts as shifted
+// (GetAsyncKeyState is the keyboard right now). Mouse buttons, and threads
+// without a message queue, read the keyboard right now. The toggle bit
+// (0x0001) of VK_SCROLL is the Scroll Lock light itself.
 SHORT GetKeyState(int vk);
 SHORT GetAsyncKeyState(int vk);
 // Synthesised key input; VK_SCROLL pressed toggles the Scroll Lock light.

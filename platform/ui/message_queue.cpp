@@ -9,6 +9,7 @@
 #include "base/last_error.h"
 #include "base/thread.h"
 #include "base/win_errors.h"
+#include "ui/backend.h"
 #include "ui/input.h"
 #include "ui/window.h"
 
@@ -100,7 +101,10 @@ struct QueueOwner {
 
 std::shared_ptr<ThreadQueue> CurrentQueue() {
     thread_local QueueOwner owner;
-    if (!owner.queue) owner.queue = QueueOf(GetCurrentThreadId(), true);
+    if (!owner.queue) {
+        owner.queue = QueueOf(GetCurrentThreadId(), true);
+        StartThreadKeyState();
+    }
     return owner.queue;
 }
 
@@ -177,6 +181,7 @@ bool Retrieve(MSG* out, HWND filter, UINT min, UINT max, UINT remove, bool wait)
                 if ((remove & PM_REMOVE) && hook && hook(m)) continue;
                 *out = m;
                 q->last = m;
+                if (remove & PM_REMOVE) NoteRetrievedKey(m);
                 return true;
             }
             if (q->quit) {
@@ -281,14 +286,27 @@ BOOL WaitMessage() {
     return TRUE;
 }
 
+namespace {
+
+// A digit key's character: the display's layout when the backend knows it,
+// else the US layout (Shift+1 is '!').
+WCHAR DigitCharacter(int vk, bool shift) {
+    if (const char16_t c = plat::ui::CurrentBackend().DigitKeyCharacter(vk, shift)) return WCHAR(c);
+    static constexpr char16_t kShiftedUs[] = u")!@#$%^&*(";
+    return shift ? WCHAR(kShiftedUs[vk - '0']) : WCHAR(vk);
+}
+
+}  // namespace
+
 BOOL TranslateMessage(const MSG* msg) {
     if (!msg || msg->message != WM_KEYDOWN) return FALSE;
     const int vk = int(msg->wParam);
     WCHAR ch = 0;
-    const bool upper = (GetKeyState(VK_SHIFT) < 0) != ((GetKeyState(VK_CAPITAL) & 1) != 0);
+    const bool shift = GetKeyState(VK_SHIFT) < 0;
+    const bool upper = shift != ((GetKeyState(VK_CAPITAL) & 1) != 0);
     if (vk >= 'A' && vk <= 'Z') ch = WCHAR(upper ? vk : vk - 'A' + 'a');
-    else if ((vk >= '0' && vk <= '9') || vk == VK_SPACE || vk == VK_RETURN || vk == VK_ESCAPE || vk == VK_BACK ||
-             vk == VK_TAB)
+    else if (vk >= '0' && vk <= '9') ch = DigitCharacter(vk, shift);
+    else if (vk == VK_SPACE || vk == VK_RETURN || vk == VK_ESCAPE || vk == VK_BACK || vk == VK_TAB)
         ch = WCHAR(vk);
     if (!ch) return FALSE;
     // The character is the next message retrieved, ahead of input that came

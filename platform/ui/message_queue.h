@@ -38,8 +38,9 @@ BOOL GetMessageW(MSG* msg, HWND hwnd, UINT min, UINT max);
 BOOL PeekMessageW(MSG* msg, HWND hwnd, UINT min, UINT max, UINT remove);
 BOOL WaitMessage();
 // WM_CHAR for the keys with a character: letters (capitals with Shift or
-// Caps Lock), digits, space, Enter, Esc, Backspace and Tab. Other
-// characters come from the backend (InjectChar).
+// Caps Lock), digits (with Shift, what the keyboard layout puts there),
+// space, Enter, Esc, Backspace and Tab. Other characters come from the
+// backend (InjectChar).
 BOOL TranslateMessage(const MSG* msg);
 LRESULT DispatchMessageW(const MSG* msg);
 BOOL PostMessageW(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);

@@ -44,16 +44,20 @@ int VirtualKey(KeySym sym) {
     return 0;
 }
 
-// The character a key without a virtual key types with the modifiers held
-// (Latin-1 and other Unicode keysyms); 0 for none.
-char16_t TypedCharacter(XKeyEvent& key) {
-    KeySym sym = 0;
-    char latin1[8];
-    XLookupString(&key, latin1, sizeof latin1, &sym, nullptr);
+// The character of a keysym (Latin-1 and other Unicode keysyms); 0 for none.
+char16_t KeysymCharacter(KeySym sym) {
     if ((sym >= 0x20 && sym <= 0x7E) || (sym >= 0xA0 && sym <= 0xFF)) return char16_t(sym);
     const KeySym unicode = 0x01000000;
     if (sym > unicode + 0x9F && sym <= unicode + 0xFFFF) return char16_t(sym - unicode);
     return 0;
+}
+
+// The character a key without a virtual key types with the modifiers held.
+char16_t TypedCharacter(XKeyEvent& key) {
+    KeySym sym = 0;
+    char latin1[8];
+    XLookupString(&key, latin1, sizeof latin1, &sym, nullptr);
+    return KeysymCharacter(sym);
 }
 
 // Input taken from the X queue, handed on once the display lock is free.
@@ -98,6 +102,15 @@ void Deliver(const Input& in) {
 }
 
 }  // namespace
+
+// The digit keys carry their virtual key, so the character they type with
+// Shift comes from the layout here, as TranslateMessage asks for it.
+char16_t X11Backend::DigitKeyCharacter(int vk, bool shift) {
+    Locked lock(*this);
+    if (m_closed || vk < '0' || vk > '9') return 0;
+    const KeyCode code = XKeysymToKeycode(m_display, XK_0 + KeySym(vk - '0'));
+    return code ? KeysymCharacter(XkbKeycodeToKeysym(m_display, code, 0, shift ? 1 : 0)) : 0;
+}
 
 void X11Backend::EventLoop() {
     const int fd = ConnectionNumber(m_display);

@@ -83,17 +83,15 @@ TEST_F(EditTest, CapitalsComeWithShiftOrCapsLockAndPunctuationFromTheBackend) {
     SetFocus(m_edit);
     plat::ui::InjectKey(VK_SHIFT, true);
     TypeText(u"r");
-    Pump();  // while Shift is held
+    PressKey('9');  // the US layout without a display's own
     plat::ui::InjectKey(VK_SHIFT, false);
     TypeText(u"e-2_v.txt");
-    Pump();  // key states are read when the keys are handled
     PressKey(VK_CAPITAL);
     TypeText(u"x");
-    Pump();  // while Caps Lock is on
     PressKey(VK_CAPITAL);
     TypeText(u"y");
-    Pump();
-    EXPECT_EQ(Text(), u"Re-2_v.txtXy");
+    Pump();  // each key is handled with the modifiers of its own time
+    EXPECT_EQ(Text(), u"R(e-2_v.txtXy");
 }
 
 TEST_F(EditTest, TheSelectionIsReplacedErasedAndCollapsed) {
@@ -116,8 +114,8 @@ TEST_F(EditTest, TheSelectionIsReplacedErasedAndCollapsed) {
     plat::ui::InjectKey(VK_SHIFT, true);
     PressKey(VK_LEFT);
     PressKey(VK_LEFT);
-    Pump();  // while Shift is held
     plat::ui::InjectKey(VK_SHIFT, false);
+    Pump();
     EXPECT_EQ(Text(), u"hello ");
     EXPECT_EQ(Selection(), (Range{4, 6}));
     SendMessageW(m_edit, EM_REPLACESEL, 0, reinterpret_cast<LPARAM>(u"!"));

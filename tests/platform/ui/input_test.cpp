@@ -152,3 +152,46 @@ TEST_F(InputTest, ScrollLockTogglesOnKeyDown) {
 }
 
 }  // namespace
+
+namespace {
+
+// Each typed character with whether GetKeyState showed Shift held then.
+struct ShiftSeen {
+    std::vector<std::pair<WPARAM, bool>> chars;
+};
+
+}  // namespace
+
+TEST_F(InputTest, KeysHandledLateStillSeeTheModifiersOfTheirTime) {
+    HWND w = Make(WS_POPUP | WS_VISIBLE, RECT{0, 0, 50, 50});
+    SetFocus(w);
+    ShiftSeen seen;
+    On(w, [&seen](HWND, UINT m, WPARAM wp, LPARAM) -> std::optional<LRESULT> {
+        if (m == WM_CHAR) seen.chars.emplace_back(wp, GetKeyState(VK_SHIFT) < 0);
+        return std::nullopt;
+    });
+    // Shift, a, Shift released, b, Caps Lock pressed, c: all queued before
+    // the window handles any of them, as when it is busy.
+    InjectKey(VK_SHIFT, true);
+    InjectKey('A', true);
+    InjectKey('A', false);
+    InjectKey(VK_SHIFT, false);
+    InjectKey('B', true);
+    InjectKey('B', false);
+    InjectKey(VK_CAPITAL, true);
+    InjectKey(VK_CAPITAL, false);
+    InjectKey('C', true);
+    InjectKey('C', false);
+    EXPECT_EQ(GetAsyncKeyState(VK_SHIFT), 0) << "the keyboard itself has Shift up already";
+    EXPECT_FALSE(GetKeyState(VK_CAPITAL) & 1) << "this thread has not handled Caps Lock yet";
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+    ASSERT_EQ(seen.chars.size(), 3u);
+    EXPECT_EQ(seen.chars[0], std::make_pair(WPARAM('A'), true));
+    EXPECT_EQ(seen.chars[1], std::make_pair(WPARAM('b'), false));
+    EXPECT_EQ(seen.chars[2], std::make_pair(WPARAM('C'), false));
+    EXPECT_TRUE(GetKeyState(VK_CAPITAL) & 1);
+}

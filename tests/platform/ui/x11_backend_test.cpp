@@ -88,16 +88,18 @@ void SendPointer(Display* dpy, ::Window xid, int type, int x, int y) {
     XSendEvent(dpy, xid, False, 0, &ev);
 }
 
+void SendKeyEvent(Display* dpy, ::Window xid, int type, KeySym sym, unsigned state) {
+    XEvent ev{};
+    ev.xkey.type = type;
+    ev.xkey.window = xid;
+    ev.xkey.keycode = XKeysymToKeycode(dpy, sym);
+    ev.xkey.state = state;
+    XSendEvent(dpy, xid, False, 0, &ev);
+}
+
 // A key pressed and released on the server's keyboard map.
 void SendKey(Display* dpy, ::Window xid, KeySym sym, unsigned state) {
-    for (int type : {KeyPress, KeyRelease}) {
-        XEvent ev{};
-        ev.xkey.type = type;
-        ev.xkey.window = xid;
-        ev.xkey.keycode = XKeysymToKeycode(dpy, sym);
-        ev.xkey.state = state;
-        XSendEvent(dpy, xid, False, 0, &ev);
-    }
+    for (int type : {KeyPress, KeyRelease}) SendKeyEvent(dpy, xid, type, sym, state);
 }
 
 void DispatchUntilMarker(Display* dpy, ::Window xid) {
@@ -232,7 +234,13 @@ TEST_F(X11Backend, ShapedTopmostWindowShowsDragsAndTogglesScrollLock) {
     SendKey(dpy, xid, XK_period, 0);
     SendKey(dpy, xid, XK_minus, ShiftMask);
     DispatchUntilMarker(dpy, xid);
-    EXPECT_EQ(g_typed, u"a._");
+    SendKeyEvent(dpy, xid, KeyPress, XK_Shift_L, 0);
+    SendKey(dpy, xid, XK_1, ShiftMask);  // the digit's virtual key, the layout's character
+    DispatchUntilMarker(dpy, xid);      // handled while Shift is held
+    SendKeyEvent(dpy, xid, KeyRelease, XK_Shift_L, ShiftMask);
+    SendKey(dpy, xid, XK_2, 0);
+    DispatchUntilMarker(dpy, xid);
+    EXPECT_EQ(g_typed, u"a._!2");
 
     DestroyWindow(shaped);
     DestroyWindow(other);
