@@ -52,10 +52,10 @@ void CCmdUI::SetText(LPCWSTR text) {
     if (auto* item = plat::ui::FindMenuItem(m_hMenu, m_nIndex, MF_BYPOSITION)) item->text = text ? text : u"";
 }
 
-// Binds the waiting object to the window being created, before the window's
-// first message, so the object sees WM_NCCREATE and WM_CREATE too.
 namespace {
 
+// Binds the waiting object to the window being created, before the window's
+// first message, so the object sees WM_NCCREATE and WM_CREATE too.
 LRESULT BindCreatingWindow(int code, WPARAM wp, LPARAM lp) {
     if (code == HCBT_CREATEWND && t_hooked) {
         CWnd* wnd = std::exchange(t_hooked, nullptr);
