@@ -21,21 +21,21 @@ BOOL CTrayIcon::Create(CWnd* owner, UINT callback_message, LPCWSTR tip, HICON ic
     m_defaultCommand = default_command;
     m_id = id;
     if (!m_listener.m_hWnd) m_listener.CreateEx(0, nullptr, u"", WS_POPUP, RECT{0, 0, 1, 1}, nullptr, 0);
-    m_added = owner && Notify(NIM_ADD, NIF_MESSAGE | NIF_ICON | NIF_TIP);
+    Add();
     return m_added;
 }
 
+void CTrayIcon::Add() {
+    if (!m_added && m_owner && ::IsWindow(m_owner->m_hWnd)) m_added = Notify(NIM_ADD, NIF_MESSAGE | NIF_ICON | NIF_TIP);
+}
+
 LRESULT CTrayIcon::Listener::WindowProc(UINT message, WPARAM wp, LPARAM lp) {
-    static const UINT started = RegisterWindowMessageW(u"TaskbarCreated");
-    static const UINT stopped = RegisterWindowMessageW(u"TrayStopped");
-    if (message == started) m_icon.TrayStarted();
+    static const UINT started = RegisterWindowMessageW(plat::ui::kTrayStartedMessage);
+    static const UINT stopped = RegisterWindowMessageW(plat::ui::kTrayStoppedMessage);
+    if (message == started) m_icon.Add();
     else if (message == stopped) m_icon.TrayStopped();
     else return CWnd::WindowProc(message, wp, lp);
     return 0;
-}
-
-void CTrayIcon::TrayStarted() {
-    if (!m_added && m_owner && ::IsWindow(m_owner->m_hWnd)) m_added = Notify(NIM_ADD, NIF_MESSAGE | NIF_ICON | NIF_TIP);
 }
 
 // The icon stays known for the next tray; a window hidden behind it must not

@@ -62,7 +62,8 @@ private:
     };
 
     BOOL Notify(DWORD message, UINT flags) const;
-    void TrayStarted();
+    // Adds the icon unless it shows already (or its owner is gone).
+    void Add();
     void TrayStopped();
     void ShowMenu();
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "ui/control_state.h"
 #include "ui/device_context.h"
 #include "ui/draw.h"
 #include "ui/font.h"
@@ -101,15 +102,15 @@ int MenuItemAt(const Menu& menu, POINT client) {
 }
 
 SIZE MenuWindowSize(HWND hwnd, const Menu& menu) {
-    HDC hdc = GetDC(hwnd);
     int width = 80;
-    for (const MenuItem& item : menu.items) {
-        SIZE text{};
-        const ItemFont font(hdc, item);
-        GetTextExtentPoint32W(hdc, item.text.c_str(), int(item.text.size()), &text);
-        width = std::max(width, int(text.cx) + 44);
-    }
-    ReleaseDC(hwnd, hdc);
+    MeasureWith(hwnd, nullptr, [&](HDC hdc) {
+        for (const MenuItem& item : menu.items) {
+            SIZE text{};
+            const ItemFont font(hdc, item);
+            GetTextExtentPoint32W(hdc, item.text.c_str(), int(item.text.size()), &text);
+            width = std::max(width, int(text.cx) + 44);
+        }
+    });
     return SIZE{width, MenuItemTop(menu, int(menu.items.size())) + kBorder};
 }
 

@@ -77,9 +77,8 @@ void Show(HWND tip, TooltipState& s) {
     if (s.hover < 0 || !s.active) return;
     const Tool& tool = s.tools[std::size_t(s.hover)];
     SetWindowTextW(tip, tool.text.c_str());
-    HDC hdc = GetDC(tip);
-    const SIZE size = TipSize(hdc, tool.text);
-    ReleaseDC(tip, hdc);
+    SIZE size{};
+    MeasureWith(tip, nullptr, [&](HDC hdc) { size = TipSize(hdc, tool.text); });
     SetWindowPos(tip, HWND_TOPMOST, s.pointer.x + 2, s.pointer.y + 20, size.cx, size.cy, SWP_NOACTIVATE | SWP_SHOWWINDOW);
     InvalidateRect(tip, nullptr, TRUE);
     s.shown = true;

@@ -48,8 +48,8 @@ void TrayIconEvent(HWND owner, UINT id, UINT mouse_message) {
     if (callback) PostMessageW(owner, callback, id, LPARAM(mouse_message));
 }
 
-void NotifyTrayStarted() { PostMessageW(HWND_BROADCAST, RegisterWindowMessageW(u"TaskbarCreated"), 0, 0); }
-void NotifyTrayStopped() { PostMessageW(HWND_BROADCAST, RegisterWindowMessageW(u"TrayStopped"), 0, 0); }
+void NotifyTrayStarted() { PostMessageW(HWND_BROADCAST, RegisterWindowMessageW(kTrayStartedMessage), 0, 0); }
+void NotifyTrayStopped() { PostMessageW(HWND_BROADCAST, RegisterWindowMessageW(kTrayStoppedMessage), 0, 0); }
 
 bool TrayAvailable() {
     CurrentBackend();  // a backend that has a notification area installs it when it starts

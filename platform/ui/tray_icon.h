@@ -66,6 +66,11 @@ void SetTrayHost(std::shared_ptr<TrayHost> host);
 // Whether a notification area shows icons now; false means a window hidden
 // to the tray could not be brought back by the user.
 bool TrayAvailable();
+// The names of the registered messages (RegisterWindowMessageW) that tell
+// every top-level window a notification area started or stopped.
+constexpr char16_t kTrayStartedMessage[] = u"TaskbarCreated";
+constexpr char16_t kTrayStoppedMessage[] = u"TrayStopped";
+
 // From a host whose notification area has just started: posts the
 // "TaskbarCreated" message to every top-level window.
 void NotifyTrayStarted();

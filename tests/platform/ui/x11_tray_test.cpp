@@ -32,8 +32,8 @@ int g_traysStopped = 0;
 
 LRESULT OwnerProc(HWND hwnd, UINT m, WPARAM w, LPARAM l) {
     if (m == WM_TRAY && w == 1) g_trayMessages.push_back(l);
-    if (m == RegisterWindowMessageW(u"TaskbarCreated")) ++g_taskbarsCreated;
-    if (m == RegisterWindowMessageW(u"TrayStopped")) ++g_traysStopped;
+    if (m == RegisterWindowMessageW(plat::ui::kTrayStartedMessage)) ++g_taskbarsCreated;
+    if (m == RegisterWindowMessageW(plat::ui::kTrayStoppedMessage)) ++g_traysStopped;
     return DefWindowProcW(hwnd, m, w, l);
 }
 
