@@ -5,7 +5,7 @@
 #include "base/format.h"
 #include "base/text.h"
 #include "demo_ids.h"
-#include "resource/module.h"
+#include "demo_text.h"
 #include "ui/framework_app.h"
 #include "ui/resource_images.h"
 #include "ui/ui.h"
@@ -30,12 +30,6 @@ HFONT TitleFont() {
     lf.lfWeight = FW_BOLD;
     plat::CopyToField(lf.lfFaceName, LF_FACESIZE, u"DejaVu Sans");
     return CreateFontIndirectW(&lf);
-}
-
-std::u16string LoadText(UINT id) {
-    WCHAR text[256];
-    const int n = LoadStringW(AfxGetResourceHandle(), id, text, 256);
-    return std::u16string(text, std::size_t(n));
 }
 
 }  // namespace

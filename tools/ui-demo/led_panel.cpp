@@ -7,7 +7,7 @@
 
 #include "base/text.h"
 #include "demo_ids.h"
-#include "resource/module.h"
+#include "demo_text.h"
 #include "ui/framework_app.h"
 #include "ui/message_box.h"
 #include "ui/popup_menu.h"
@@ -96,11 +96,10 @@ LedPanel::~LedPanel() {
 }
 
 BOOL LedPanel::Create() {
-    WCHAR title[64];
-    LoadStringW(AfxGetResourceHandle(), IDS_TITLE, title, 64);
+    const std::u16string title = LoadText(IDS_TITLE);
     const RECT work = plat::ui::PrimaryWorkArea();
     const RECT place{work.right - kWidth - 40, work.top + 40, work.right - 40, work.top + 40 + kHeight};
-    if (!CreateEx(WS_EX_TOOLWINDOW, nullptr, title, WS_POPUP, place, nullptr, 0)) return FALSE;
+    if (!CreateEx(WS_EX_TOOLWINDOW, nullptr, title.c_str(), WS_POPUP, place, nullptr, 0)) return FALSE;
     SetWindowRgn(m_hWnd, CreateRoundRectRgn(0, 0, kWidth, kHeight, 28, 28), FALSE);
     SetWindowPos(m_hWnd, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
     ShowWindow(SW_SHOW);
@@ -113,9 +112,7 @@ int LedPanel::OnCreate(CREATESTRUCTW*) {
     m_leds = MakeLeds();
     SetTimer(kBlinkTimer, BlinkPeriodMs(m_speed));
     m_icon = LoadIconW(AfxGetResourceHandle(), MAKEINTRESOURCEW(IDI_APP));
-    WCHAR title[64];
-    GetWindowTextW(m_hWnd, title, 64);
-    m_tray.Create(this, WM_TRAY_ICON, title, m_icon, IDR_PANEL_MENU, ID_RESTORE);
+    m_tray.Create(this, WM_TRAY_ICON, LoadText(IDS_TITLE).c_str(), m_icon, IDR_PANEL_MENU, ID_RESTORE);
     return 0;
 }
 
@@ -211,10 +208,7 @@ void LedPanel::OnToggleTop() {
 }
 
 void LedPanel::OnAbout() {
-    WCHAR title[64], text[256];
-    LoadStringW(AfxGetResourceHandle(), IDS_TITLE, title, 64);
-    LoadStringW(AfxGetResourceHandle(), IDS_ABOUT, text, 256);
-    MessageBoxW(m_hWnd, text, title, MB_OK | MB_TOPMOST);
+    MessageBoxW(m_hWnd, LoadText(IDS_ABOUT).c_str(), LoadText(IDS_TITLE).c_str(), MB_OK | MB_TOPMOST);
 }
 
 BOOL LedPanel::OnCmdMsg(UINT id, int code, CCmdUI* ui) {
