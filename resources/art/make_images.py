@@ -5,6 +5,8 @@ row-icon and S.M.A.R.T. box strips, the slider thumbs, the icons, the about
 picture and the self-test clip. Deterministic: the same files every run.
 
     python3 make_images.py            (from this folder)
+    python3 make_images.py --check    compares instead of writing: exit 1
+                                      when a committed image differs
 
 The look: a graphite desktop widget. Everything the colour slider must
 recolour is drawn in exact greys (the tint only touches pixels whose red,
@@ -16,7 +18,10 @@ in ../DECISIONS.md."""
 import colorsys
 import math
 import os
+import sys
+import tempfile
 
+sys.dont_write_bytecode = True  # the check runs from the source tree; leave nothing there
 from raster import Image, grey, lerp, vertical, write_avi, write_png, clamp
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -387,7 +392,7 @@ def led_strip():
     lens(write, WRITE_TOP, WRITE_BOTTOM, (255, 236, 190, 130))
     lens(both, READ_TOP, READ_BOTTOM, (190, 255, 230, 110))
     both.fill_sdf((1.5, 10, LED_W - 1.5, 18.5), lambda x, y: max(10 - y, 0) if y < 10 else
-                  max(abs(x - 10) - 8.5, y - 18.5), vertical(WRITE_TOP, WRITE_BOTTOM, 10, 18))
+                  max(abs(x - 10) - 8.5, y - 18.5), vertical(WRITE_TOP, WRITE_BOTTOM, 2, 18))
     both.fill_rect(2, 10, 18, 11, (120, 60, 20, 255))
     lens(idle, grey(58), grey(40), grey(90, 70))
     bar = Image(LED_W, LED_H)
@@ -498,9 +503,9 @@ def smart_box(healthy):
     if healthy:
         img.strokes([[(4.5, 15), (6.8, 17.5), (10.5, 12)]], 1.6, edge)
     else:
-        img.polygon([(7, 10), (11.5, 18.5), (2.5, 18.5)], edge)
+        img.polygon([(7, 8.5), (12.5, 19.5), (1.5, 19.5)], edge)
         img.fill_rect(6, 12, 8, 16, (255, 240, 236, 255))
-        img.fill_rect(6, 17, 8, 18, (255, 240, 236, 255))
+        img.fill_rect(6, 17, 8, 19, (255, 240, 236, 255))
     return img
 
 
@@ -648,15 +653,16 @@ def product_tile(img, ox, oy, size, leds, dim=False):
     img.round_rect(ox + 1 * s, oy + 1 * s, ox + 31 * s, oy + 31 * s, 6 * s, OUTLINE)
     img.round_rect(ox + 2 * s, oy + 2 * s, ox + 30 * s, oy + 30 * s, 5 * s,
                    vertical(grey(88 if not dim else 70), grey(50 if not dim else 44), oy + 2 * s, oy + 30 * s))
-    img.round_rect(ox + 4 * s, oy + 10 * s, ox + 28 * s, oy + 22 * s, 3 * s, WELL_SHADOW)
-    img.round_rect(ox + 5 * s, oy + 11 * s, ox + 28 * s, oy + 22 * s, 2.5 * s, WELL_BOTTOM)
-    step = 22.0 / len(leds)
+    img.round_rect(ox + 3 * s, oy + 9 * s, ox + 29 * s, oy + 23 * s, 3.5 * s, WELL_SHADOW)
+    img.round_rect(ox + 4 * s, oy + 10 * s, ox + 29 * s, oy + 23 * s, 3 * s, WELL_BOTTOM)
+    step = 24.0 / len(leds)
+    radius = min(4.2, step / 2 - 0.6)
     for i, colour in enumerate(leds):
-        lx = ox + (5 + step * (i + 0.5)) * s
-        img.circle(lx, oy + 16.5 * s, 3.3 * s, grey(10))
-        img.circle(lx, oy + 16.5 * s, 2.7 * s, colour)
+        lx = ox + (4 + step * (i + 0.5)) * s
+        img.circle(lx, oy + 16.5 * s, (radius + 0.7) * s, grey(10))
+        img.circle(lx, oy + 16.5 * s, radius * s, colour)
         if colour != grey(60):
-            img.circle(lx - 0.8 * s, oy + 15.6 * s, 1.0 * s, (255, 255, 255, 150))
+            img.circle(lx - 1.0 * s, oy + 15.3 * s, 1.3 * s, (255, 255, 255, 150))
 
 
 def warning_badge(img, ox, oy):
@@ -668,26 +674,41 @@ def warning_badge(img, ox, oy):
 
 def icons():
     normal = Image(32, 32)
-    product_tile(normal, 0, 0, 32, [READ_TOP, WRITE_TOP, grey(60)])
+    product_tile(normal, 0, 0, 32, [READ_TOP, WRITE_TOP])
     alert = Image(32, 32)
-    product_tile(alert, 0, 0, 32, [READ_TOP, grey(60), grey(60)])
+    product_tile(alert, 0, 0, 32, [READ_TOP, grey(60)])
     warning_badge(alert, 15, 17)
     off = Image(32, 32)
-    product_tile(off, 0, 0, 32, [grey(60), grey(60), grey(60)], dim=True)
+    product_tile(off, 0, 0, 32, [grey(60), grey(60)], dim=True)
     return normal, alert, off
 
 
 def about_picture():
-    img = Image(96, 96)
+    img = Image(96, 104)
     product_tile(img, 0, 0, 96, [READ_TOP, WRITE_TOP, READ_TOP, grey(60)])
-    box = smart_box(True)
-    img.paste(box, 22, 72 - 4)
+    img.paste(smart_box(True), 22, 74)
     return img
 
 
 # ---------------------------------------------------------------- all of it
 
 def main():
+    global OUT
+    if sys.argv[1:] == ["--check"]:
+        committed = OUT
+        with tempfile.TemporaryDirectory() as fresh:
+            OUT = fresh
+            draw_all()
+            stale = [name for name in sorted(os.listdir(fresh))
+                     if not os.path.exists(os.path.join(committed, name)) or
+                     open(os.path.join(fresh, name), "rb").read() != open(os.path.join(committed, name), "rb").read()]
+        for name in stale:
+            print("images/%s differs from what make_images.py draws" % name)
+        sys.exit(1 if stale else 0)
+    draw_all()
+
+
+def draw_all():
     os.makedirs(OUT, exist_ok=True)
     save_set(led_primary(), ["led_face.png", "led_mask.png", "led_hover.png", "led_pressed.png", "led_disabled.png"])
     save_set(led_second(), ["options_face.png", "options_mask.png", "options_hover.png", "options_pressed.png",

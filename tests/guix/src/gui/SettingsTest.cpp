@@ -3,8 +3,12 @@
 // what an unusable "bin" does.
 #include "SettingsStore.h"
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <array>
 #include <cstring>
+#include <filesystem>
 #include <optional>
 
 #include "AppTestSupport.h"
@@ -253,4 +257,39 @@ TEST_F(SettingsTest, MouseButtonsAreDisabledByAOneForTheUserOrForTheMachine) {
         EXPECT_EQ(Load().DisableMouseButtons, c.expected)
             << "user " << (c.user ? int(*c.user) : -1) << ", machine " << (c.machine ? int(*c.machine) : -1);
     }
+}
+
+TEST_F(SettingsTest, TheMachineWideSwitchReachesUsersWithoutWriteRightsThere) {
+    if (geteuid() != 0) GTEST_SKIP() << "needs root to become a user without write rights";
+    SetDword(HKEY_LOCAL_MACHINE, kSettingsKey, u"DisableMouseButtons", 1);
+    SetDword(HKEY_CURRENT_USER, kSettingsKey, u"MaxTemp", 45);
+    // The user owns their own store and may only read the machine's.
+    const std::filesystem::path root = m_root.Dir();
+    std::filesystem::permissions(root, std::filesystem::perms::others_read | std::filesystem::perms::others_exec,
+                                 std::filesystem::perm_options::add);
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
+        std::filesystem::permissions(entry.path(), std::filesystem::perms::others_read |
+                                                       (entry.is_directory() ? std::filesystem::perms::others_exec
+                                                                             : std::filesystem::perms::none),
+                                     std::filesystem::perm_options::add);
+        if (entry.path().parent_path() == root / "hkcu" || entry.path() == root / "hkcu") {
+            ASSERT_EQ(chown(entry.path().c_str(), 65534, 65534), 0);
+        }
+    }
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (setgid(65534) != 0 || setuid(65534) != 0) _exit(10);
+        HKEY key = nullptr;
+        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSettingsKey, 0, KEY_ALL_ACCESS, &key) != ERROR_ACCESS_DENIED) _exit(11);
+        GuiSettings s;
+        settings::LoadSettings(s, m_english);
+        if (s.MaxTemp != 45) _exit(12);
+        _exit(s.DisableMouseButtons == 1 ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "10: cannot drop privileges, 11: the machine store is writable, "
+                                          "12: the user's settings were not read, 1: the switch stayed off";
 }
