@@ -70,11 +70,12 @@ int LoadSettings(GuiSettings& s, HMODULE resources) {
 }
 
 BOOL SaveSettings(const GuiSettings& s) {
+    // Opening with full access is what testing for the key does, and a
+    // created key is already open with full access: one open per save, which
+    // matters on every mouse move.
     CRegistry key(HKEY_CURRENT_USER);
-    const BOOL opened = key.KeyExists(HKEY_CURRENT_USER, kSettingsKey)
-                            ? key.OpenKey(HKEY_CURRENT_USER, kSettingsKey, FALSE)
-                            : key.CreateKey(HKEY_CURRENT_USER, kSettingsKey) && key.OpenKey(HKEY_CURRENT_USER, kSettingsKey, FALSE);
-    if (!opened) return FALSE;
+    if (!key.OpenKey(HKEY_CURRENT_USER, kSettingsKey, FALSE) && !key.CreateKey(HKEY_CURRENT_USER, kSettingsKey))
+        return FALSE;
     CZmArchive archive;
     WriteBin(s, archive);
     key.WriteDword(u"size", archive.GetLength(TRUE));
