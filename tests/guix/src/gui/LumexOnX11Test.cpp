@@ -1,0 +1,123 @@
+// lumex as a person starts it on an X11 desktop (a private Xvfb): its
+// window appears with the product's title, and without its resource
+// library the error box shows instead.
+#include "xvfb_support.h"
+
+// Xlib after the test framework: its macros (None, Bool) would clash.
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <thread>
+
+namespace {
+
+struct Shown {
+    int width = 0;
+    int height = 0;
+    int redPixels = 0;  // the error icon's colour, (200, 30, 30)
+};
+
+class LumexOnX11 : public xvfbtest::XvfbTest {
+protected:
+    void SetUp() override {
+        XvfbTest::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
+        char pattern[] = "/tmp/lumex-x11-XXXXXX";
+        m_dir = mkdtemp(pattern);
+    }
+    void TearDown() override {
+        if (m_program > 0) {
+            kill(m_program, SIGKILL);
+            waitpid(m_program, nullptr, 0);
+        }
+        if (!m_dir.empty()) std::filesystem::remove_all(m_dir);
+        XvfbTest::TearDown();
+    }
+    // Starts `program` in its own folder with a private state root.
+    void Start(const std::string& program) {
+        m_program = fork();
+        if (m_program == 0) {
+            setenv("DISPLAY", display.c_str(), 1);
+            setenv("LUMETRA_ROOT", m_dir.c_str(), 1);
+            setenv("PATH", "/usr/bin:/bin", 1);
+            unsetenv("LUMETRA_UI_BACKEND");
+            if (chdir(m_dir.c_str()) != 0) _exit(126);
+            execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        ASSERT_GT(m_program, 0);
+    }
+    // The first viewable top-level window titled `title`, waited for up to
+    // 30 seconds (the program's start under a loaded machine).
+    std::optional<Shown> WaitForWindow(const char* title) {
+        Display* dpy = XOpenDisplay(display.c_str());
+        if (!dpy) return std::nullopt;
+        std::optional<Shown> found;
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (!found && std::chrono::steady_clock::now() < deadline) {
+            Window root = DefaultRootWindow(dpy), parent = 0, *children = nullptr;
+            unsigned count = 0;
+            XQueryTree(dpy, root, &root, &parent, &children, &count);
+            for (unsigned i = 0; i < count && !found; ++i) {
+                char* name = nullptr;
+                XWindowAttributes a;
+                if (!XGetWindowAttributes(dpy, children[i], &a) || a.map_state != IsViewable) continue;
+                if (XFetchName(dpy, children[i], &name) && name && std::string(name) == title) {
+                    found = Look(dpy, children[i], a);
+                }
+                if (name) XFree(name);
+            }
+            if (children) XFree(children);
+            if (!found) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+        XCloseDisplay(dpy);
+        return found;
+    }
+
+private:
+    static Shown Look(Display* dpy, Window window, const XWindowAttributes& a) {
+        Shown shown{a.width, a.height, 0};
+        XSync(dpy, False);
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));  // let the first paint reach the server
+        if (XImage* image = XGetImage(dpy, window, 0, 0, unsigned(a.width), unsigned(a.height), AllPlanes, ZPixmap)) {
+            for (int y = 0; y < a.height; ++y)
+                for (int x = 0; x < a.width; ++x) shown.redPixels += (XGetPixel(image, x, y) & 0xFFFFFF) == 0xC81E1E;
+            XDestroyImage(image);
+        }
+        return shown;
+    }
+
+    std::string m_dir;
+    pid_t m_program = -1;
+
+protected:
+    const std::string& Dir() const { return m_dir; }
+};
+
+}  // namespace
+
+TEST_F(LumexOnX11, ShowsItsWindowWithTheProductsTitle) {
+    Start(LUMEX_PATH);
+    const auto window = WaitForWindow("Zelmor Lumetra");
+    ASSERT_TRUE(window) << "no window titled Zelmor Lumetra";
+    EXPECT_EQ(window->height, 32) << "the LED window's height";
+    EXPECT_EQ(window->redPixels, 0) << "no error box";
+}
+
+TEST_F(LumexOnX11, WithoutItsLibraryTheErrorBoxShows) {
+    const std::string alone = Dir() + "/lumex";
+    std::filesystem::copy_file(LUMEX_PATH, alone);
+    Start(alone);
+    const auto box = WaitForWindow("Zelmor Lumetra");
+    ASSERT_TRUE(box) << "no box titled Zelmor Lumetra";
+    EXPECT_GT(box->height, 32) << "a message box, not the LED window";
+    EXPECT_GT(box->redPixels, 50) << "the error icon";
+}
