@@ -190,3 +190,17 @@ TEST_F(LumexAppTest, HelpOpensTheManualFromTheCommandAndFromF1) {
     EXPECT_EQ(calls, 2);
     EXPECT_EQ(returns, 2);
 }
+
+TEST_F(LumexAppTest, ALibraryWithoutTheWindowsTemplateEndsTheStartInsteadOfRunningWithoutAWindow) {
+    ResourceLibrarySearch search;
+    search.programDirectory = plat::Utf8ToUtf16(LibraryDir("v1027"));  // right version, no template 102
+    CLUMEXGUIApp app(search);
+    EXPECT_FALSE(app.InitInstance());
+    EXPECT_EQ(app.m_nExitCode, 1);
+    EXPECT_EQ(app.LedWindow(), nullptr);
+    EXPECT_EQ(app.m_pMainWnd, nullptr);
+    EXPECT_EQ(app.ResourceLibrary(), nullptr) << "released";
+    app.ExitInstance();
+    ExpectInOrder({"CGAPP::CGAPP: -> LoadSettings()", "CRI: |Cannot create the window from template 102",
+                   "CRI: |CGAPP::CGAPP: Cannot continue", "CGAPP::CGAPP: Releasing ResDll done"});
+}
