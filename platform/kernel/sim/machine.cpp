@@ -406,6 +406,7 @@ DriveInfo Machine::QueryDrive(WCHAR letter) {
         info.type = DRIVE_REMOTE;
     } else if (StorageDevice* storage = StorageOfLetter(letter)) {
         const auto& spec = storage->Spec();
+        if (spec.volume) info.mount_point = spec.volume->mount_point;
         if (spec.type == FILE_DEVICE_CD_ROM || spec.type == FILE_DEVICE_DVD)
             info.type = DRIVE_CDROM;
         else
