@@ -4,6 +4,8 @@
 #include <time.h>
 #include <unistd.h>
 
+#include "base/clock.h"
+
 namespace kern::real {
 namespace {
 
@@ -29,8 +31,9 @@ Busy DetectActivity(const std::optional<CounterSample>& previous, const CounterS
     return busy;
 }
 
-ActivitySampler::ActivitySampler(SystemFiles files, std::chrono::microseconds period, Sink sink)
-    : m_files(std::move(files)), m_period(period), m_sink(std::move(sink)) {}
+ActivitySampler::ActivitySampler(SystemFiles files, std::chrono::microseconds period, Sink sink,
+                                 std::chrono::milliseconds linger)
+    : m_files(std::move(files)), m_period(period), m_linger(linger), m_sink(std::move(sink)) {}
 
 ActivitySampler::~ActivitySampler() {
     Stop();
@@ -78,20 +81,21 @@ void ActivitySampler::Remove(std::uint64_t id) {
 }
 
 // Reads a whole file through a descriptor kept open across samples (files of
-// /proc and /sys give fresh contents at every read from offset 0).
-std::optional<std::string> ActivitySampler::ReadKept(int* fd, const std::string& path) {
+// /proc and /sys give fresh contents at every read from offset 0). One read
+// usually takes it all; the buffer grows when it does not.
+std::optional<std::string_view> ActivitySampler::ReadKept(int* fd, const std::string& path) {
     if (*fd < 0) *fd = ::open(m_files.Path(path).c_str(), O_RDONLY | O_CLOEXEC);
     if (*fd < 0) return std::nullopt;
-    m_buffer.resize(std::max<std::size_t>(m_buffer.size(), 16384));
+    if (m_buffer.size() < 16384) m_buffer.resize(16384);
     std::size_t used = 0;
     for (;;) {
-        if (used == m_buffer.size()) m_buffer.resize(m_buffer.size() * 2);
         const ssize_t n = ::pread(*fd, m_buffer.data() + used, m_buffer.size() - used, off_t(used));
         if (n < 0) return std::nullopt;
-        if (n == 0) break;
         used += std::size_t(n);
+        if (used < m_buffer.size()) break;
+        m_buffer.resize(m_buffer.size() * 2);
     }
-    return m_buffer.substr(0, used);
+    return std::string_view(m_buffer.data(), used);
 }
 
 CounterSample ActivitySampler::BlockCounters(Source& source, const std::vector<DiskStats>& stats, bool* found) {
@@ -129,6 +133,7 @@ void ActivitySampler::SampleOnce() {
     if (any_block) disks = ParseDiskStats(ReadKept(&m_diskstatsFd, "/proc/diskstats").value_or(""));
     if (any_nfs) nfs = ParseNfsMountStats(ReadKept(&m_mountstatsFd, "/proc/self/mountstats").value_or(""));
     if (any_cifs) cifs = ParseCifsStats(ReadKept(&m_cifsFd, "/proc/fs/cifs/Stats").value_or(""));
+    const ULONGLONG now_ms = GetTickCount64();  // the replaceable clock, so tests need not wait
     for (auto& [id, source] : m_sources) {
         CounterSample now;
         bool found = false;
@@ -140,8 +145,14 @@ void ActivitySampler::SampleOnce() {
             found = it != table.end();
             if (found) now = {it->second.reads, it->second.writes, 0, 0};
         }
-        const Busy busy = found ? DetectActivity(source.last, now) : Busy{};
+        Busy busy = found ? DetectActivity(source.last, now) : Busy{};
         source.last = found ? std::optional(now) : std::nullopt;
+        // Busy lasts until the volume has been quiet for the linger time, so
+        // that a burst shorter than a poll of the masks is seen by one.
+        if (busy.reading) source.read_seen = now_ms;
+        if (busy.writing) source.write_seen = now_ms;
+        busy.reading |= source.busy.reading && now_ms - source.read_seen < ULONGLONG(m_linger.count());
+        busy.writing |= source.busy.writing && now_ms - source.write_seen < ULONGLONG(m_linger.count());
         if (busy == source.busy) continue;
         source.busy = busy;
         m_sink(id, busy);

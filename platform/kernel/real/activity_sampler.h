@@ -7,6 +7,10 @@
 // counters catch the short requests that finish between two samples, the
 // in-flight counters the long ones that have not finished yet.
 //
+// A volume stays busy for a linger time after the last sample that found it
+// active, so that the GUI's poll, which comes at its own times, sees even a
+// burst that began and ended between two of its polls.
+//
 // The sink hears only of changes. Thread rule: every method may be called
 // from any thread; the sink runs on the sampling thread (or in SampleOnce's
 // caller) with the sampler's lock held, so after Remove(id) returns no call
@@ -51,7 +55,11 @@ class ActivitySampler {
 public:
     using Sink = std::function<void(std::uint64_t id, Busy busy)>;
 
-    ActivitySampler(SystemFiles files, std::chrono::microseconds period, Sink sink);
+    // `linger`: how long a volume stays busy after the last sample that found
+    // it active (0: only as long as samples find it active). The host keeps
+    // it one poll interval of the GUI, 50 ms.
+    ActivitySampler(SystemFiles files, std::chrono::microseconds period, Sink sink,
+                    std::chrono::milliseconds linger = std::chrono::milliseconds(0));
     ~ActivitySampler();
 
     // A block device by its numbers; its inflight file is `sysfs_dir`/inflight.
@@ -78,14 +86,16 @@ private:
         std::string key;  // NFS mount point or CIFS share
         std::optional<CounterSample> last;
         Busy busy;
+        std::uint64_t read_seen = 0, write_seen = 0;  // tick (ms) of the last sample that found it active
     };
     void Add(std::uint64_t id, Source source);
     void Loop();
-    std::optional<std::string> ReadKept(int* fd, const std::string& path);
+    std::optional<std::string_view> ReadKept(int* fd, const std::string& path);
     CounterSample BlockCounters(Source& source, const std::vector<DiskStats>& stats, bool* found);
 
     const SystemFiles m_files;
     const std::chrono::microseconds m_period;
+    const std::chrono::milliseconds m_linger;
     const Sink m_sink;
     std::mutex m_lock;  // guards the sources and the kept descriptors; held while the sink runs
     std::map<std::uint64_t, Source> m_sources;

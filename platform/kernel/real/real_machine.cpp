@@ -205,8 +205,8 @@ NTSTATUS RealMachine::Build(const RealMachineOptions& options, std::string* erro
         status = LoadDriverModule(path, module.name, &driver, &why);
         if (!NT_SUCCESS(status)) return fail(status, "module " + path + " (" + why + ")");
     }
-    m_sampler = std::make_unique<ActivitySampler>(m_files, options.period,
-                                                  [this](std::uint64_t id, Busy busy) { OnActivity(id, busy); });
+    m_sampler = std::make_unique<ActivitySampler>(
+        m_files, options.period, [this](std::uint64_t id, Busy busy) { OnActivity(id, busy); }, options.linger);
     Refresh();
     if (options.watch) {
         m_sampler->Start();

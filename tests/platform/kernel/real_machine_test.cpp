@@ -10,6 +10,7 @@
 #include <fstream>
 #include <map>
 
+#include "base/clock.h"
 #include "blinkor/LedIoctl.h"
 #include "kernel/io_requests.h"
 #include "kernel/real/real_machine.h"
@@ -95,6 +96,7 @@ protected:
         options.system_root = m_root.string();
         options.modules = {{BLINKOR_MODULE_PATH, u"\\FileSystem\\Blinkor"}};
         options.watch = false;
+        options.linger = m_linger;
         options.actions = m_actions;
         std::string error;
         ASSERT_EQ(m_machine->Build(options, &error), STATUS_SUCCESS) << error;
@@ -155,6 +157,7 @@ protected:
     std::map<std::string, std::string> m_stats;
     std::shared_ptr<RecordingActions> m_actions = std::make_shared<RecordingActions>();
     std::unique_ptr<RealMachine> m_machine;
+    std::chrono::milliseconds m_linger{0};
 };
 
 TEST_F(RealMachineTest, RootOnAWholeDiskIsCAndPseudoFileSystemsAndSecondMountsAreNot) {
@@ -290,6 +293,25 @@ TEST_F(RealMachineTest, PartitionCountersLightOnlyTheirOwnVolume) {
     sampler.SampleOnce();
     EXPECT_EQ(Activity().ReadMask, c);
     EXPECT_EQ(Activity().WriteMask, 0u) << "no change since the last sample: quiet again";
+}
+
+TEST_F(RealMachineTest, ABurstStaysLitForOnePollAfterItsLastActivity) {
+    plat::ScopedManualClock clock;
+    m_linger = std::chrono::milliseconds(50);
+    Stats("vda", 254, 0, 5, 5);
+    Start();
+    auto& sampler = m_machine->Sampler();
+    sampler.SampleOnce();
+    Stats("vda", 254, 0, 5, 6);
+    sampler.SampleOnce();
+    const DWORD c = 1u << 2;
+    EXPECT_EQ(Activity().WriteMask, c);
+    clock->Advance(49);
+    sampler.SampleOnce();
+    EXPECT_EQ(Activity().WriteMask, c) << "quiet for less than a poll: still lit";
+    clock->Advance(1);
+    sampler.SampleOnce();
+    EXPECT_EQ(Activity().WriteMask, 0u);
 }
 
 TEST_F(RealMachineTest, LabelChangesReachTheDriverAndSimulationCommandsAreRefused) {
