@@ -1,30 +1,11 @@
 #include "kernel/real/disk_stats.h"
 
 #include <algorithm>
-#include <charconv>
+
+#include "kernel/real/text_fields.h"
 
 namespace kern::real {
 namespace {
-
-// Splits on blanks and tabs.
-std::vector<std::string_view> Words(std::string_view line) {
-    std::vector<std::string_view> words;
-    std::size_t at = 0;
-    while (at < line.size()) {
-        while (at < line.size() && (line[at] == ' ' || line[at] == '\t')) ++at;
-        std::size_t end = at;
-        while (end < line.size() && line[end] != ' ' && line[end] != '\t') ++end;
-        if (end > at) words.push_back(line.substr(at, end - at));
-        at = end;
-    }
-    return words;
-}
-
-template <typename T>
-bool ToNumber(std::string_view text, T* value) {
-    const auto r = std::from_chars(text.data(), text.data() + text.size(), *value);
-    return r.ec == std::errc() && r.ptr == text.data() + text.size() && !text.empty();
-}
 
 // Field n (1-based, as the kernel's documentation counts them), 0 if absent.
 std::uint64_t Field(const std::vector<std::string_view>& words, std::size_t n) {
@@ -39,7 +20,7 @@ std::vector<DiskStats> ParseDiskStats(std::string_view text) {
     std::vector<DiskStats> stats;
     while (!text.empty()) {
         const std::size_t end = std::min(text.find('\n'), text.size());
-        const auto words = Words(text.substr(0, end));
+        const auto words = SplitFields(text.substr(0, end));
         text.remove_prefix(std::min(end + 1, text.size()));
         DiskStats s;
         // major minor name, then at least the eleven classic counters
@@ -56,7 +37,7 @@ std::vector<DiskStats> ParseDiskStats(std::string_view text) {
 }
 
 std::optional<InFlight> ParseInFlight(std::string_view text) {
-    const auto words = Words(text.substr(0, std::min(text.find('\n'), text.size())));
+    const auto words = SplitFields(text.substr(0, std::min(text.find('\n'), text.size())));
     InFlight f;
     if (words.size() != 2 || !ToNumber(words[0], &f.reads) || !ToNumber(words[1], &f.writes)) return std::nullopt;
     return f;

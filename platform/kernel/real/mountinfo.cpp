@@ -1,31 +1,14 @@
 #include "kernel/real/mountinfo.h"
 
 #include <algorithm>
-#include <charconv>
+
+#include "kernel/real/text_fields.h"
 
 namespace kern::real {
 namespace {
 
-std::vector<std::string_view> Fields(std::string_view line) {
-    std::vector<std::string_view> fields;
-    std::size_t at = 0;
-    while (at < line.size()) {
-        while (at < line.size() && line[at] == ' ') ++at;
-        if (at >= line.size()) break;
-        const std::size_t end = std::min(line.find(' ', at), line.size());
-        fields.push_back(line.substr(at, end - at));
-        at = end;
-    }
-    return fields;
-}
-
-bool ToNumber(std::string_view text, std::uint32_t* value) {
-    const auto r = std::from_chars(text.data(), text.data() + text.size(), *value);
-    return r.ec == std::errc() && r.ptr == text.data() + text.size() && !text.empty();
-}
-
 bool ParseLine(std::string_view line, MountEntry* entry) {
-    const auto f = Fields(line);
+    const auto f = SplitFields(line);
     // id parent major:minor root point options [optional...] - type source super
     const auto dash = std::find(f.begin(), f.end(), std::string_view("-"));
     if (f.size() < 10 || dash == f.end() || dash - f.begin() < 6 || f.end() - dash < 3) return false;

@@ -750,15 +750,7 @@ CommandResult RealMachine::Execute(const std::vector<std::string>& args) {
         Refresh();
         return {STATUS_SUCCESS, "refreshed\n"};
     }
-    if (verb == "namespace") {
-        std::string text;
-        for (const auto& line : DumpNamespace()) text += line + "\n";
-        return {STATUS_SUCCESS, text};
-    }
-    if (verb == "pool") {
-        const std::string report = PoolLeakReport();
-        return {STATUS_SUCCESS, report.empty() ? "no pool in use\n" : report};
-    }
+    if (CommandResult listing; sim::RunListingCommand(verb, &listing)) return listing;
     static const char* const kSimulated[] = {"mount", "dismount", "remount", "label", "delete", "eject", "insert",
                                              "failattach", "hold", "complete", "fail", "fastio", "netcreate",
                                              "register", "unregister", "remove", "load", "fastiostats", "read",

@@ -8,7 +8,9 @@
 // a drive that cannot eject, such as a USB stick).
 #include <systemd/sd-bus.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "kernel/real/volume_actions.h"
@@ -84,13 +86,9 @@ bool BoolProperty(sd_bus* bus, const std::string& path, const char* interface, c
            value;
 }
 
-class UdisksActions final : public VolumeActions {
+class UdisksActions final : public ProcessScanningActions {
 public:
     std::string Name() const override { return "udisks2"; }
-
-    NTSTATUS CheckNotBusy(const VolumeTarget& target) override {
-        return VolumeInUse(target.mount_points) ? STATUS_ACCESS_DENIED : STATUS_SUCCESS;
-    }
 
     NTSTATUS Unmount(const VolumeTarget& target) override {
         // One call per mount: udisks unmounts one mount point at a time.

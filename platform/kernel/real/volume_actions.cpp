@@ -68,12 +68,9 @@ int ScsiCommand(int fd, std::uint8_t op, std::uint8_t byte4) {
     return io.status == 0 && io.host_status == 0 && io.driver_status == 0 ? 0 : EIO;
 }
 
-class SystemCallActions final : public VolumeActions {
+class SystemCallActions final : public ProcessScanningActions {
 public:
     std::string Name() const override { return "system calls"; }
-    NTSTATUS CheckNotBusy(const VolumeTarget& target) override {
-        return VolumeInUse(target.mount_points) ? STATUS_ACCESS_DENIED : STATUS_SUCCESS;
-    }
     NTSTATUS Unmount(const VolumeTarget& target) override {
         for (auto it = target.mount_points.rbegin(); it != target.mount_points.rend(); ++it)
             if (::umount2(it->c_str(), 0) != 0 && errno != EINVAL) return StatusFromErrno(errno);  // EINVAL: not mounted
@@ -124,6 +121,10 @@ NTSTATUS StatusFromErrno(int error) {
         case EINVAL: return STATUS_INVALID_DEVICE_REQUEST;
         default: return STATUS_IO_DEVICE_ERROR;
     }
+}
+
+NTSTATUS ProcessScanningActions::CheckNotBusy(const VolumeTarget& target) {
+    return VolumeInUse(target.mount_points) ? STATUS_ACCESS_DENIED : STATUS_SUCCESS;
 }
 
 bool VolumeInUse(const std::vector<std::string>& mount_points) {

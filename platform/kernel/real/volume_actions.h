@@ -36,6 +36,12 @@ public:
     virtual NTSTATUS Eject(const VolumeTarget& target) = 0;
 };
 
+// Actions that find a volume busy by scanning /proc (VolumeInUse).
+class ProcessScanningActions : public VolumeActions {
+public:
+    NTSTATUS CheckNotBusy(const VolumeTarget& target) override;
+};
+
 // udisks2 when it answers on the system bus, else the system calls when
 // the host runs as root, else actions that refuse.
 std::shared_ptr<VolumeActions> MakeVolumeActions();

@@ -68,6 +68,10 @@ private:
     std::multimap<WCHAR, PFILE_OBJECT> m_heldFiles;  // files with requests held, by letter
 };
 
+// The commands every machine answers alike: "namespace" and "pool". False
+// for any other verb.
+bool RunListingCommand(const std::string& verb, CommandResult* result);
+
 // Parses "0xC0000185" or a name such as "STATUS_IO_DEVICE_ERROR".
 bool ParseStatus(const std::string& text, NTSTATUS* status);
 std::string StatusText(NTSTATUS status);
