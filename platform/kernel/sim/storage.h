@@ -18,7 +18,7 @@ struct VolumeSpec {
     ULONGLONG total_bytes = 0;
     ULONGLONG free_bytes = 0;
     bool mounted = true;  // mounted when the machine starts
-    std::string mount_point;  // where a file manager finds its files
+    std::string mount_point = {};  // where a file manager finds its files
 };
 
 // What lies below a storage device and its volume on the real machine. A
