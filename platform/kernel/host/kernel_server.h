@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "kernel/host/client_session.h"
+#include "kernel/sim/machine.h"  // the simulated machine most hosts serve
 
 namespace khost {
 
