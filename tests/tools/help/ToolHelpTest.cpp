@@ -2,12 +2,10 @@
 // usage on stdout and succeeds wherever it stands; an unknown option is
 // refused with exit status 2 and the usage on stderr.
 #include <gtest/gtest.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <fcntl.h>
-
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -15,8 +13,6 @@
 #include <vector>
 
 #include "net/loopback_port.h"
-
-extern char** environ;
 
 namespace {
 
@@ -35,50 +31,26 @@ std::string FileText(const std::filesystem::path& path) {
 
 class ToolHelp : public ::testing::Test {
 protected:
-    ToolHelp() {
-        m_dir = std::filesystem::temp_directory_path() / ("lumetra-tool-help-" + std::to_string(getpid()));
-        std::filesystem::create_directories(m_dir);
-        // Nothing answers: no kernel host on this socket, no service on this port.
-        m_env = {"LUMETRA_ROOT=" + m_dir.string(), "LUMETRA_KERNEL_SOCKET=" + (m_dir / "none.sock").string(),
-                 "LUMETRA_SMART_PORT=" + std::to_string(plat::net::FreeLoopbackPort()), "LUMETRA_DEVICES=default"};
-        for (char** e = environ; *e; ++e) {
-            const std::string entry(*e);
-            if (!entry.starts_with("LUMETRA_")) m_env.push_back(entry);
-        }
-    }
+    ToolHelp() { std::filesystem::create_directories(m_dir); }
     ~ToolHelp() override {
         std::error_code ignored;
         std::filesystem::remove_all(m_dir, ignored);
     }
 
+    // Runs the tool where nothing answers: no kernel host on its socket, no
+    // service on its port.
     Outcome Run(const char* program, const std::vector<std::string>& args) {
-        const std::filesystem::path out = m_dir / "out", err = m_dir / "err";
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        std::vector<std::string> argv{program};
-        argv.insert(argv.end(), args.begin(), args.end());
-        std::vector<char*> a, e;
-        for (std::string& s : argv) a.push_back(s.data());
-        a.push_back(nullptr);
-        for (std::string& s : m_env) e.push_back(s.data());
-        e.push_back(nullptr);
-        Outcome outcome;
-        pid_t pid = -1;
-        if (posix_spawn(&pid, program, &actions, nullptr, a.data(), e.data()) == 0) {
-            int status = 0;
-            waitpid(pid, &status, 0);
-            outcome.exit = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        }
-        posix_spawn_file_actions_destroy(&actions);
-        outcome.out = FileText(out);
-        outcome.err = FileText(err);
-        return outcome;
+        std::string command = "env LUMETRA_ROOT=" + m_dir.string() + " LUMETRA_KERNEL_SOCKET=" +
+                              (m_dir / "none.sock").string() + " LUMETRA_SMART_PORT=" +
+                              std::to_string(plat::net::FreeLoopbackPort()) + " " + program;
+        for (const std::string& a : args) command += " '" + a + "'";
+        command += " >" + (m_dir / "out").string() + " 2>" + (m_dir / "err").string();
+        const int status = std::system(command.c_str());
+        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, FileText(m_dir / "out"), FileText(m_dir / "err")};
     }
 
-    std::filesystem::path m_dir;
-    std::vector<std::string> m_env;
+    std::filesystem::path m_dir =
+        std::filesystem::temp_directory_path() / ("lumetra-tool-help-" + std::to_string(getpid()));
 };
 
 struct Tool {

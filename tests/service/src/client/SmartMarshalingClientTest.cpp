@@ -113,14 +113,4 @@ TEST(ClientRecords, ANewListingIsMatchedByTypeNumberAndSerialInPlace) {
     EXPECT_EQ(held[0].next, &held[1]);
 }
 
-TEST(ClientRecords, TwoHeldRecordsOfTheSameDriveTakeOneListedRecordEach) {
-    ScriptedClient client;
-    std::vector<SmartDevice> held = {Drive(1, 7, 0, u"S1"), Drive(2, 7, 0, u"S1")};
-    held[0].next = &held[1];
-    const std::vector<SmartDevice> listed = {Drive(11, 7, 0, u"S1")};
-    EXPECT_EQ(client.MatchRecords(held.data(), listed), 1u);
-    EXPECT_EQ(held[0].serverId, 11u);
-    EXPECT_TRUE(client.IsGone(held[1]));
-}
-
 }  // namespace
