@@ -3,7 +3,7 @@
 //
 //   lumetra-kctl MACHINE-COMMAND...        (mount C:, hold C: read 2, drives, ...)
 //   lumetra-kctl ioctl NAME CODE [--in HEX] [--out N] [--event WAIT_MS]
-//   lumetra-kctl drivetype X: | freespace X: | eject X:
+//   lumetra-kctl drivetype X: | freespace X: | mountpoint X: | eject X:
 //   lumetra-kctl help | --help             the usage; with a running host also
 //                                          the machine commands it knows
 //
@@ -31,7 +31,7 @@ constexpr int kExitUsage = 2;
 constexpr const char* kUsage =
     "usage: lumetra-kctl MACHINE-COMMAND...\n"
     "       lumetra-kctl ioctl NAME CODE [--in HEX] [--out N] [--event WAIT_MS]\n"
-    "       lumetra-kctl drivetype X: | freespace X: | eject X:\n"
+    "       lumetra-kctl drivetype X: | freespace X: | mountpoint X: | eject X:\n"
     "       lumetra-kctl help | --help\n"
     "\n"
     "MACHINE-COMMAND goes to the kernel host (lumetra-kernel) and acts on its\n"
@@ -141,6 +141,15 @@ int DriveCommand(const std::string& verb, const std::string& drive) {
                     static_cast<unsigned long long>(free.QuadPart));
         return 0;
     }
+    if (verb == "mountpoint") {
+        std::string path;
+        if (!kclient::GetDriveMountPoint(root.c_str(), &path)) {
+            std::fprintf(stderr, "lumetra-kctl: mountpoint %s failed (error %u)\n", drive.c_str(), GetLastError());
+            return kExitFailed;
+        }
+        std::printf("%s\n", path.c_str());
+        return 0;
+    }
     // eject: what a user program does to eject a volume's media.
     HANDLE volume = OpenDevice(drive.substr(0, 1) + ":");
     if (volume == INVALID_HANDLE_VALUE) return kExitFailed;
@@ -164,7 +173,8 @@ int main(int argc, char** argv) {
     if (args.empty() || args[0] == "help" || std::any_of(args.begin(), args.end(), IsHelp)) return Help();
     if (args[0].starts_with("-")) return Usage("unknown option " + args[0]);
     if (args[0] == "ioctl") return Ioctl(args);
-    if ((args[0] == "drivetype" || args[0] == "freespace" || args[0] == "eject") && args.size() == 2)
+    if ((args[0] == "drivetype" || args[0] == "freespace" || args[0] == "mountpoint" || args[0] == "eject") &&
+        args.size() == 2)
         return DriveCommand(args[0], args[1]);
     NTSTATUS status = STATUS_SUCCESS;
     std::string text;
