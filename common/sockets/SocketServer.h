@@ -34,7 +34,6 @@ public:
     HRESULT Init();
     // The address Start listens on (127.0.0.1 unless set; INADDR_ANY for all).
     void SetListenAddress(in_addr address) { m_address = address; }
-    in_addr ListenAddress() const { return m_address; }
     // The permission mask of a listener on `address`.
     static DWORD PermissionFor(in_addr address);
     // Listens on the server's port and address. On failure E_FAIL, with the
