@@ -60,7 +60,7 @@ def base(x, y):
         return grey(78 - y + streak // 2)
     if y == 24:
         return grey(150)
-    return grey(150 - (y - 25) * 0.6 + streak)
+    return grey(118 - (y - 25) * 0.55 + streak)
 
 
 def glyph(name, gx, gy):
@@ -80,8 +80,8 @@ BUTTONS = ((EXIT, "exit"), (SNAP, "snap"), (HIDE, "hide"), (START, None))
 def button(role, rect, name, x, y):
     rx, ry, rw, rh = rect
     lx, ly = x - rx, y - ry
-    body = {"face": 118, "hover": 158, "pressed": 84, "disabled": 100}[role]
-    light = {"face": 180, "hover": 215, "pressed": 60, "disabled": 110}[role]
+    body = {"face": 140, "hover": 176, "pressed": 92, "disabled": 110}[role]
+    light = {"face": 196, "hover": 225, "pressed": 60, "disabled": 120}[role]
     dark = {"face": 55, "hover": 80, "pressed": 150, "disabled": 90}[role]
     if ly == 0 or lx == 0:
         return grey(light)

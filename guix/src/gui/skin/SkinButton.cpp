@@ -36,9 +36,14 @@ void CSkinButton::ShowLabelsHovered(bool hovered) {
     }
 }
 
+// At once, inside the button's paint: children share one surface, so a
+// caption painted before its button would be covered until a later paint.
 void CSkinButton::RepaintLabels() {
     if (CSkinDialog* dialog = Dialog())
-        for (CSkinLabel* label : dialog->LabelsInside(RectInParent(m_hWnd))) label->Invalidate(FALSE);
+        for (CSkinLabel* label : dialog->LabelsInside(RectInParent(m_hWnd))) {
+            label->Invalidate(FALSE);
+            UpdateWindow(label->m_hWnd);
+        }
 }
 
 void CSkinButton::OnMouseMove(UINT flags, POINT point) {

@@ -5,8 +5,8 @@
 // Labels that lie strictly inside the button (a caption laid over it)
 // follow its hover state: their background is cut from the dialog's
 // primary hover image while the button is hovered, from the primary face
-// otherwise, and they are repainted after the button so the caption stays
-// on top.
+// otherwise, and they are repainted right after every paint of the button
+// so the caption stays on top.
 #pragma once
 
 #include "skin/BitmapBtn.h"

@@ -130,6 +130,17 @@ TEST_F(SkinControlsTest, ACaptionLabelFollowsItsButtonsHover) {
     EXPECT_EQ(Shown(dialog, 11, 29), Coded(kFaceCode, 11, 29)) << "a label outside the button is not";
     MoveTo(dialog, 100, 50);
     EXPECT_EQ(Shown(dialog, 126, 11), Coded(kFaceCode, 126, 11));
+
+    // The button painting alone (a latched state from outside) leaves the
+    // caption's white text on top, with nothing else to paint.
+    dialog.SetButtonState(u"BUTTON_CAPTION", TRUE);
+    UpdateWindow(dialog.Button(0)->m_hWnd);
+    auto shown = Headless().Capture(dialog.m_hWnd);
+    int white = 0;  // the coded images' red is 30 at most
+    for (int y = 10; y < 30; ++y)
+        for (int x = 125; x < 185; ++x) white += (uitest::Pixel(*shown, x, y) >> 16) > 150;
+    EXPECT_GT(white, 10) << "the caption's text";
+    EXPECT_EQ(uitest::Pixel(*shown, 122, 7), Coded(kPressedCode, 122, 7));
 }
 
 TEST_F(SkinControlsTest, ControlsWithATipGetATooltip) {
