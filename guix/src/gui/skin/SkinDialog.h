@@ -224,8 +224,9 @@ private:
     void RebuildTintCache(int index);
     RECT WorkAreaNear(const RECT& rect) const;
     void StoreWindowRect();
-    // Moves through the slide's rectangles, one step each millisecond.
-    void Slide(const std::vector<RECT>& steps);
+    // Moves through the slide's rectangles, one step each millisecond,
+    // painting each step when `paint`.
+    void Slide(const std::vector<RECT>& steps, bool paint);
 
     mutable std::recursive_mutex m_controlsMutex;
     ControlList<CSkinButton> m_buttons;

@@ -109,28 +109,30 @@ void CSkinDialog::OnTimer(UINT_PTR id) {
 
 void CSkinDialog::SlideOut() {
     if (!m_docked || m_hidden) return;
-    Slide(skin::SlideOutSteps(SavedWindowRect(), m_edge, m_skinWidth, m_skinHeight));
+    Slide(skin::SlideOutSteps(SavedWindowRect(), m_edge, m_skinWidth, m_skinHeight), false);
     if (m_edge != skin::kEdgeNone) m_hidden = true;
 }
 
 void CSkinDialog::SlideIn() {
     if (!m_hidden) return;
-    Slide(skin::SlideInSteps(SavedWindowRect(), m_edge, m_skinWidth, m_skinHeight));
+    Slide(skin::SlideInSteps(SavedWindowRect(), m_edge, m_skinWidth, m_skinHeight), true);
     if (m_edge != skin::kEdgeNone) m_hidden = false;
 }
 
 // Every step is moved, painted and flushed to the display before the pause,
-// or the slide would reach the screen only at its end. The slide's own
-// moves are not snapped again.
-void CSkinDialog::Slide(const std::vector<RECT>& steps) {
+// or the slide would reach the screen only at its end. A shrinking window
+// keeps the top-left part of its picture, which is what a paint would draw
+// there, so sliding out only moves; sliding in paints what each step
+// uncovers. The slide's own moves are not snapped again.
+void CSkinDialog::Slide(const std::vector<RECT>& steps, bool paint) {
     m_sliding = true;
     for (const RECT& r : steps) {
         {
             std::lock_guard lock(m_rectMutex);
             m_windowRect = r;
         }
-        MoveWindow(m_hWnd, r.left, r.top, r.right - r.left, r.bottom - r.top, TRUE);
-        UpdateWindow(m_hWnd);
+        MoveWindow(m_hWnd, r.left, r.top, r.right - r.left, r.bottom - r.top, paint);
+        if (paint) UpdateWindow(m_hWnd);
         GdiFlush();
         Sleep(1);
     }

@@ -35,6 +35,7 @@ TEST_F(SkinDialogTest, TheWindowTakesTheMasksSizeAndShapeAndShowsTheFace) {
     EXPECT_EQ(dialog.SkinWidth(), 200);
     EXPECT_EQ(dialog.SkinHeight(), 60);
     EXPECT_TRUE(m_boxes.empty());
+    EXPECT_TRUE(GetWindowLongW(dialog.m_hWnd, GWL_STYLE) & WS_CLIPCHILDREN) << "the background spares the controls";
 
     HRGN shape = CreateRectRgn(0, 0, 0, 0);
     ASSERT_NE(GetWindowRgn(dialog.m_hWnd, shape), ERROR_REGION);

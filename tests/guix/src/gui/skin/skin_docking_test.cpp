@@ -37,9 +37,14 @@ protected:
         SetWindowPos(wnd.m_hWnd, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
         Pump();
     }
-    // Lets time pass by `ms`, then handles what is due; a slide's pauses
-    // run on the same clock, moved on meanwhile.
+    // Lets time pass by `ms`, then handles what is due.
     void Elapse(plat::ScopedManualClock& clock, std::uint64_t ms) {
+        clock->Advance(ms);
+        Pump();
+    }
+    // The same when a slide is due: its pauses run on the same clock, which
+    // then moves on by itself while the slide runs.
+    void ElapseAndSlide(plat::ScopedManualClock& clock, std::uint64_t ms) {
         clock->Advance(ms);
         plat::ClockAdvancer pauses(*clock, 1);
         Pump();
@@ -147,7 +152,7 @@ TEST_F(SkinDockingTest, AtTheLeftEdgeItSlidesOutWhenTheCursorLeavesAndBackWhenIt
     dialog.moves.clear();
     Elapse(clock, 1499);
     EXPECT_TRUE(dialog.moves.empty());
-    Elapse(clock, 1);
+    ElapseAndSlide(clock, 1);
     EXPECT_TRUE(dialog.IsHidden());
     ASSERT_EQ(dialog.moves.size(), 33u);
     EXPECT_EQ(dialog.moves.front(), (RECT{0, 300, 194, 360}));
@@ -158,7 +163,7 @@ TEST_F(SkinDockingTest, AtTheLeftEdgeItSlidesOutWhenTheCursorLeavesAndBackWhenIt
     Elapse(clock, 50);
     EXPECT_TRUE(dialog.moves.empty()) << "checked every 50 ms while hidden";
     InjectMouseMove(POINT{1, 330});
-    Elapse(clock, 50);
+    ElapseAndSlide(clock, 50);
     EXPECT_FALSE(dialog.IsHidden());
     ASSERT_EQ(dialog.moves.size(), 17u);
     EXPECT_EQ(dialog.moves[15], (RECT{0, 300, 179, 360}));
@@ -179,7 +184,7 @@ TEST_F(SkinDockingTest, TheCursorOverTheShownWindowKeepsItIn) {
     EXPECT_FALSE(dialog.IsHidden());
     EXPECT_TRUE(dialog.moves.empty());
     InjectMouseMove(POINT{900, 320});
-    Elapse(clock, 1500);
+    ElapseAndSlide(clock, 1500);
     EXPECT_TRUE(dialog.IsHidden());
     EXPECT_EQ(WindowRect(dialog), (RECT{1917, 300, 1920, 360}));
 }
@@ -190,7 +195,7 @@ TEST_F(SkinDockingTest, MovingAHiddenWindowAwayUndocksItAndShowsItWhole) {
     OpenSnapping(dialog, TRUE);
     InjectMouseMove(POINT{900, 600});
     Place(dialog, 1920 - 200, 300);
-    Elapse(clock, 1500);
+    ElapseAndSlide(clock, 1500);
     ASSERT_TRUE(dialog.IsHidden());
     {
         plat::ClockAdvancer pauses(*clock, 1);
@@ -210,7 +215,7 @@ TEST_F(SkinDockingTest, SwitchingAutoHideOffBringsAHiddenWindowBack) {
     InjectMouseMove(POINT{900, 600});
     Place(dialog, 600, 1040 - 60);
     ASSERT_EQ(dialog.DockEdge(), skin::kEdgeBottom);
-    Elapse(clock, 1500);
+    ElapseAndSlide(clock, 1500);
     ASSERT_TRUE(dialog.IsHidden());
     EXPECT_EQ(WindowRect(dialog), (RECT{600, 1037, 800, 1040}));
     {
