@@ -111,56 +111,36 @@ void CSkinDialog::DeleteButtons() { Retire(m_buttons); }
 void CSkinDialog::DeleteSliders() { Retire(m_sliders); }
 void CSkinDialog::DeleteLabels() { Retire(m_labels); }
 
-std::size_t CSkinDialog::ButtonCount() const {
+template <class Control>
+std::size_t CSkinDialog::CountOf(const ControlList<Control>& list) const {
     std::lock_guard lock(m_controlsMutex);
-    return m_buttons.size();
-}
-std::size_t CSkinDialog::SliderCount() const {
-    std::lock_guard lock(m_controlsMutex);
-    return m_sliders.size();
-}
-std::size_t CSkinDialog::LabelCount() const {
-    std::lock_guard lock(m_controlsMutex);
-    return m_labels.size();
-}
-std::size_t CSkinDialog::ProgressCount() const {
-    std::lock_guard lock(m_controlsMutex);
-    return m_progress.size();
+    return list.size();
 }
 
-CSkinButton* CSkinDialog::Button(std::size_t index) const {
+template <class Control>
+Control* CSkinDialog::AtIndex(const ControlList<Control>& list, std::size_t index) const {
     std::lock_guard lock(m_controlsMutex);
-    return At(m_buttons, index);
-}
-CSkinSlider* CSkinDialog::Slider(std::size_t index) const {
-    std::lock_guard lock(m_controlsMutex);
-    return At(m_sliders, index);
-}
-CSkinLabel* CSkinDialog::Label(std::size_t index) const {
-    std::lock_guard lock(m_controlsMutex);
-    return At(m_labels, index);
-}
-CSkinProgress* CSkinDialog::Progress(std::size_t index) const {
-    std::lock_guard lock(m_controlsMutex);
-    return At(m_progress, index);
+    return At(list, index);
 }
 
-CSkinButton* CSkinDialog::FindButton(std::u16string_view name) const {
+template <class Control>
+Control* CSkinDialog::Named(const ControlList<Control>& list, std::u16string_view name) const {
     std::lock_guard lock(m_controlsMutex);
-    return FindIn(m_buttons, name);
+    return FindIn(list, name);
 }
-CSkinSlider* CSkinDialog::FindSlider(std::u16string_view name) const {
-    std::lock_guard lock(m_controlsMutex);
-    return FindIn(m_sliders, name);
-}
-CSkinLabel* CSkinDialog::FindLabel(std::u16string_view name) const {
-    std::lock_guard lock(m_controlsMutex);
-    return FindIn(m_labels, name);
-}
-CSkinProgress* CSkinDialog::FindProgress(std::u16string_view name) const {
-    std::lock_guard lock(m_controlsMutex);
-    return FindIn(m_progress, name);
-}
+
+std::size_t CSkinDialog::ButtonCount() const { return CountOf(m_buttons); }
+std::size_t CSkinDialog::SliderCount() const { return CountOf(m_sliders); }
+std::size_t CSkinDialog::LabelCount() const { return CountOf(m_labels); }
+std::size_t CSkinDialog::ProgressCount() const { return CountOf(m_progress); }
+CSkinButton* CSkinDialog::Button(std::size_t index) const { return AtIndex(m_buttons, index); }
+CSkinSlider* CSkinDialog::Slider(std::size_t index) const { return AtIndex(m_sliders, index); }
+CSkinLabel* CSkinDialog::Label(std::size_t index) const { return AtIndex(m_labels, index); }
+CSkinProgress* CSkinDialog::Progress(std::size_t index) const { return AtIndex(m_progress, index); }
+CSkinButton* CSkinDialog::FindButton(std::u16string_view name) const { return Named(m_buttons, name); }
+CSkinSlider* CSkinDialog::FindSlider(std::u16string_view name) const { return Named(m_sliders, name); }
+CSkinLabel* CSkinDialog::FindLabel(std::u16string_view name) const { return Named(m_labels, name); }
+CSkinProgress* CSkinDialog::FindProgress(std::u16string_view name) const { return Named(m_progress, name); }
 
 std::vector<CSkinLabel*> CSkinDialog::LabelsInside(const RECT& outer) const {
     std::vector<CSkinLabel*> inside;

@@ -206,6 +206,14 @@ private:
 
     template <class Control>
     static Control* FindIn(const ControlList<Control>& list, std::u16string_view name);
+    // The list's size, its control at `index` or named `name` (null for
+    // none), under the controls lock.
+    template <class Control>
+    std::size_t CountOf(const ControlList<Control>& list) const;
+    template <class Control>
+    Control* AtIndex(const ControlList<Control>& list, std::size_t index) const;
+    template <class Control>
+    Control* Named(const ControlList<Control>& list, std::u16string_view name) const;
     template <class Control>
     void Retire(ControlList<Control>& list);
     void RetireAllControls();

@@ -58,12 +58,6 @@ TEST(SkinSnapping, AHiddenWindowIsPlacedButNotDocked) {
     EXPECT_EQ(r.edge, kEdgeNone);
 }
 
-TEST(SkinSnapping, TheWorkAreaNeedNotStartAtZero) {
-    const RECT work{1920, 24, 3200, 1024};
-    const SnapResult r = SnapToWorkArea(At(1930, 30), work, 15, true);
-    EXPECT_EQ(r.rect, At(1920, 24));
-}
-
 TEST(SkinSliding, A200By60SkinAtTheLeftSlidesOutIn33StepsAndBackIn17) {
     const RECT docked = At(0, 300);
     const std::vector<RECT> out = SlideOutSteps(docked, kEdgeLeft, 200, 60);
