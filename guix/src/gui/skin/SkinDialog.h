@@ -27,13 +27,13 @@
 // 1 ms pause between steps.
 //
 // Threads: the GUI thread, except SetLabelText, SetLabelColor,
-// SetLabelTooltip's look-up, SetProgressPos, SetButtonState, SetColorIndex,
-// GetColorIndex and DrawBackground, which other threads may call: they only
-// store values and invalidate, and a label's text change reaches the GUI
-// thread as a posted message. DrawBackground from another thread must not
-// overlap the image-set operations (the LED window's drawing lock and
-// layout flag see to that). Lock order: the controls lock, then the images
-// lock; neither is held while a message is sent to another thread.
+// SetProgressPos, SetButtonState, SetColorIndex, GetColorIndex and
+// DrawBackground, which other threads may call: they only store values and
+// invalidate, and a label's text change reaches the GUI thread as a posted
+// message. The controls lock guards the four lists, the images lock the
+// image sets and the tint cache (so a background drawn on another thread
+// never sees a set half rebuilt); the two are never held together, and
+// neither while a message is sent to another thread.
 #pragma once
 
 #include <atomic>
