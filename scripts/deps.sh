@@ -9,6 +9,7 @@ LUMETRA_PACKAGES=(
   nlohmann-json3-dev
   libfreetype-dev libfontconfig-dev fonts-dejavu-core libpng-dev
   libx11-dev libxext-dev xvfb x11-utils
+  libsystemd-dev
 )
 
 lumetra_install_deps() {

@@ -94,6 +94,9 @@ public:
     // DISPATCH_LEVEL; must not block.
     virtual void SignalEvent(ULONG handle) = 0;
     virtual std::string Describe() const = 0;
+    // Whether the process holds the right to manage volumes (lock, dismount
+    // and eject fixed disks' volumes), as administrators do.
+    virtual bool MayManageVolumes() const { return true; }
 };
 
 // The process on whose behalf the calling thread runs (null: the system).

@@ -3,7 +3,7 @@
 //
 //   lumetra-kctl MACHINE-COMMAND...        (mount C:, hold C: read 2, drives, help, ...)
 //   lumetra-kctl ioctl NAME CODE [--in HEX] [--out N] [--event WAIT_MS]
-//   lumetra-kctl drivetype X: | freespace X: | eject X:
+//   lumetra-kctl drivetype X: | freespace X: | mountpoint X: | eject X:
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -100,6 +100,15 @@ int DriveCommand(const std::string& verb, const std::string& drive) {
                     static_cast<unsigned long long>(free.QuadPart));
         return 0;
     }
+    if (verb == "mountpoint") {
+        std::string path;
+        if (!kclient::GetDriveMountPoint(root.c_str(), &path)) {
+            std::printf("failed (error %u)\n", GetLastError());
+            return 1;
+        }
+        std::printf("%s\n", path.c_str());
+        return 0;
+    }
     // eject: what a user program does to eject a volume's media.
     HANDLE volume = OpenDevice(drive.substr(0, 1) + ":");
     if (volume == INVALID_HANDLE_VALUE) return 1;
@@ -122,7 +131,8 @@ int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
     if (args.empty()) args = {"help"};
     if (args[0] == "ioctl") return Ioctl(args);
-    if ((args[0] == "drivetype" || args[0] == "freespace" || args[0] == "eject") && args.size() == 2)
+    if ((args[0] == "drivetype" || args[0] == "freespace" || args[0] == "mountpoint" || args[0] == "eject") &&
+        args.size() == 2)
         return DriveCommand(args[0], args[1]);
     NTSTATUS status = STATUS_SUCCESS;
     std::string text;
@@ -132,6 +142,8 @@ int main(int argc, char** argv) {
     }
     std::fputs(text.c_str(), stdout);
     if (args[0] == "help")
-        std::fputs("ioctl NAME CODE [--in HEX] [--out N] [--event WAIT_MS] | drivetype X: | freespace X: | eject X:\n", stdout);
+        std::fputs("ioctl NAME CODE [--in HEX] [--out N] [--event WAIT_MS] | drivetype X: | freespace X: | mountpoint X: | "
+                   "eject X:\n",
+                   stdout);
     return NT_SUCCESS(status) ? 0 : 1;
 }

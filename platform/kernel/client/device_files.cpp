@@ -79,6 +79,7 @@ struct DriveAnswer {
     std::uint32_t type = DRIVE_NO_ROOT_DIR;
     std::uint64_t total = 0;
     std::uint64_t free = 0;
+    std::string mount_point;
 };
 
 bool QueryDrive(LPCWSTR root, DriveAnswer* answer) {
@@ -92,6 +93,7 @@ bool QueryDrive(LPCWSTR root, DriveAnswer* answer) {
     std::uint32_t status = 0;
     if (!reader.U32(&status) || !reader.U32(&answer->type) || !reader.U64(&answer->total) || !reader.U64(&answer->free))
         return Fail(ERROR_INVALID_DATA);
+    reader.Text8(&answer->mount_point);  // hosts before mount points send none
     answer->status = static_cast<NTSTATUS>(status);
     return true;
 }
@@ -113,6 +115,15 @@ DWORD Win32ErrorFromStatus(NTSTATUS status) {
 }
 
 bool LastControlWasFastIo() { return t_lastFastIo; }
+
+bool GetDriveMountPoint(LPCWSTR root, std::string* path) {
+    DriveAnswer answer;
+    if (!QueryDrive(root, &answer)) return false;
+    if (answer.type == DRIVE_NO_ROOT_DIR) return Fail(ERROR_PATH_NOT_FOUND);
+    if (answer.mount_point.empty()) return Fail(ERROR_NOT_READY);
+    *path = answer.mount_point;
+    return true;
+}
 
 bool RunMachineCommand(const std::vector<std::string>& words, NTSTATUS* status, std::string* text) {
     auto connection = KernelConnection::Shared();

@@ -55,6 +55,12 @@ DWORD Win32ErrorFromStatus(NTSTATUS status);
 // False when no host answers; otherwise *status and *text hold its answer.
 bool RunMachineCommand(const std::vector<std::string>& words, NTSTATUS* status, std::string* text);
 
+// Where the volume of drive `root` ("X:\") is mounted on this machine, for
+// the file manager the GUI starts. False with ERROR_PATH_NOT_FOUND when the
+// letter is unknown, ERROR_NOT_READY when its volume has no mount point (not
+// mounted, or a network letter of the simulated machine without one).
+bool GetDriveMountPoint(LPCWSTR root, std::string* path);
+
 // Whether the last DeviceIoControl of this thread was answered by fast I/O.
 bool LastControlWasFastIo();
 

@@ -92,6 +92,19 @@ Writer& Writer::Text16(const std::u16string& text) {
     return *this;
 }
 
+Writer& Writer::Text8(const std::string& text) { return U32(std::uint32_t(text.size())).Bytes(text.data(), text.size()); }
+
+bool Reader::Text8(std::string* text) {
+    std::uint32_t count = 0;
+    if (!U32(&count) || m_bytes.size() - m_pos < count) {
+        m_pos = m_bytes.size() + 1;
+        return false;
+    }
+    text->assign(m_bytes.begin() + std::ptrdiff_t(m_pos), m_bytes.begin() + std::ptrdiff_t(m_pos + count));
+    m_pos += count;
+    return true;
+}
+
 bool Reader::U32(std::uint32_t* v) {
     if (m_pos > m_bytes.size() || m_bytes.size() - m_pos < 4) {
         m_pos = m_bytes.size() + 1;

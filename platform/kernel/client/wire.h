@@ -8,7 +8,8 @@
 //                                                          -> ControlReply(status, information, fast u32, output)
 //                      Close(file id)                      -> CloseReply(status)
 //                      Command(UTF-8 words, NUL-separated) -> CommandReply(status, UTF-8 text)
-//                      DriveQuery(letter u32)              -> DriveReply(status, type, total u64, free u64)
+//                      DriveQuery(letter u32)              -> DriveReply(status, type, total u64, free u64,
+//                                                                        mount point UTF-8)
 //   kernel -> client   CheckHandle(handle, access)         -> HandleAnswer(status)
 //                      SignalEvent(handle)                 (no answer)
 #pragma once
@@ -55,6 +56,7 @@ public:
     Writer& U64(std::uint64_t v);
     Writer& Bytes(const void* data, std::size_t size);
     Writer& Text16(const std::u16string& text);  // length in characters, then the characters
+    Writer& Text8(const std::string& text);  // length in bytes, then the bytes
     std::vector<std::uint8_t> Take() { return std::move(m_bytes); }
 
 private:
@@ -68,6 +70,7 @@ public:
     bool U32(std::uint32_t* v);
     bool U64(std::uint64_t* v);
     bool Text16(std::u16string* text);
+    bool Text8(std::string* text);
     // The rest of the payload.
     std::vector<std::uint8_t> Rest();
 

@@ -11,7 +11,8 @@ namespace khost {
 using kwire::Frame;
 using kwire::MessageType;
 
-ClientSession::ClientSession(int fd, kern::sim::Machine* machine) : m_fd(fd), m_machine(machine) {}
+ClientSession::ClientSession(int fd, kern::HostedMachine* machine, bool may_manage_volumes)
+    : m_fd(fd), m_machine(machine), m_mayManageVolumes(may_manage_volumes) {}
 
 ClientSession::~ClientSession() {
     Stop();
@@ -151,7 +152,7 @@ Frame ClientSession::Command(const Frame& request) {
             word += char(byte);
         }
     }
-    const kern::sim::CommandResult result = m_machine->Execute(words);
+    const kern::CommandResult result = m_machine->Execute(words);
     return {MessageType::CommandReply, request.id,
             kwire::Writer().U32(std::uint32_t(result.status)).Bytes(result.text.data(), result.text.size()).Take()};
 }
@@ -159,10 +160,16 @@ Frame ClientSession::Command(const Frame& request) {
 Frame ClientSession::DriveQuery(const Frame& request) {
     kwire::Reader reader(request.payload);
     std::uint32_t letter = 0;
-    kern::sim::DriveInfo info;
+    kern::DriveInfo info;
     if (reader.U32(&letter) && letter >= 'A' && letter <= 'Z') info = m_machine->QueryDrive(WCHAR(letter));
     return {MessageType::DriveReply, request.id,
-            kwire::Writer().U32(std::uint32_t(info.space_status)).U32(info.type).U64(info.total_bytes).U64(info.free_bytes).Take()};
+            kwire::Writer()
+                .U32(std::uint32_t(info.space_status))
+                .U32(info.type)
+                .U64(info.total_bytes)
+                .U64(info.free_bytes)
+                .Text8(info.mount_point)
+                .Take()};
 }
 
 // Runs on the executor thread inside a driver's dispatch routine: the

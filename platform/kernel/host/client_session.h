@@ -15,13 +15,15 @@
 #include <thread>
 
 #include "kernel/client/wire.h"
-#include "kernel/sim/machine.h"
+#include "kernel/hosted_machine.h"
+#include "kernel/kernel.h"
 
 namespace khost {
 
 class ClientSession final : public kern::ClientProcess, public std::enable_shared_from_this<ClientSession> {
 public:
-    ClientSession(int fd, kern::sim::Machine* machine);
+    // `may_manage_volumes`: the client is an administrator (see MayManageVolumes).
+    ClientSession(int fd, kern::HostedMachine* machine, bool may_manage_volumes);
     ~ClientSession() override;
 
     void Start();
@@ -32,6 +34,7 @@ public:
     NTSTATUS CheckEventHandle(ULONG handle, ACCESS_MASK access) override;
     void SignalEvent(ULONG handle) override;
     std::string Describe() const override;
+    bool MayManageVolumes() const override { return m_mayManageVolumes; }
 
 private:
     void ReaderLoop();
@@ -46,7 +49,8 @@ private:
     void CloseAllFiles();
 
     const int m_fd;
-    kern::sim::Machine* const m_machine;
+    kern::HostedMachine* const m_machine;
+    const bool m_mayManageVolumes;
     std::mutex m_writeLock;  // one frame at a time; taken at up to DISPATCH_LEVEL by SignalEvent
 
     // Lock order: m_lock is never held while calling into the kernel.

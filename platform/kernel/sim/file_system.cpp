@@ -115,7 +115,7 @@ IO_STATUS_BLOCK Volume::OpenOrCleanup(PIRP irp) {
     IO_STATUS_BLOCK result;
     result.Status = STATUS_SUCCESS;
     if (location->MajorFunction == IRP_MJ_CLEANUP) {
-        if (m_openCount > 0) --m_openCount;
+        m_userOpens.erase(file);
         if (m_locker == file) m_locker = nullptr;
         return result;
     }
@@ -124,7 +124,9 @@ IO_STATUS_BLOCK Volume::OpenOrCleanup(PIRP irp) {
     } else if (m_locker && m_locker != file) {
         result.Status = STATUS_ACCESS_DENIED;
     } else {
-        ++m_openCount;
+        // Only programs' opens keep a volume from being locked; the machine's
+        // own (kernel-mode) opens, such as its activity requests, do not.
+        if (irp->RequestorMode == UserMode) m_userOpens.insert(file);
         result.Information = FILE_OPENED;
     }
     return result;
@@ -139,18 +141,23 @@ IO_STATUS_BLOCK Volume::FsControl(PIRP irp) {
         result.Status = STATUS_INVALID_DEVICE_REQUEST;
     } else if (code == FSCTL_LOCK_VOLUME) {
         // Only the sole open of the volume may lock it.
-        if (m_locker || m_openCount > 1)
+        const std::size_t others = m_userOpens.size() - m_userOpens.count(location->FileObject);
+        if (m_locker || others > 0)
             result.Status = STATUS_ACCESS_DENIED;
-        else
-            m_locker = location->FileObject;
+        else if (StorageBacking* backing = m_storage ? m_storage->Backing() : nullptr)
+            result.Status = backing->Lock();
+        if (NT_SUCCESS(result.Status)) m_locker = location->FileObject;
     } else if (code == FSCTL_UNLOCK_VOLUME) {
         if (m_locker == location->FileObject)
             m_locker = nullptr;
         else
             result.Status = STATUS_INVALID_DEVICE_REQUEST;
     } else if (code == FSCTL_DISMOUNT_VOLUME && m_storage) {
-        m_dismounted = true;
-        m_storage->Device()->Vpb->Flags &= ~VPB_MOUNTED;
+        if (StorageBacking* backing = m_storage->Backing()) result.Status = backing->Dismount();
+        if (NT_SUCCESS(result.Status)) {
+            m_dismounted = true;
+            m_storage->Device()->Vpb->Flags &= ~VPB_MOUNTED;
+        }
     } else if (code == FSCTL_IS_VOLUME_MOUNTED) {
         if (m_dismounted) result.Status = STATUS_VOLUME_DISMOUNTED;
     } else {
@@ -178,7 +185,11 @@ NTSTATUS Volume::FileRequest(PIRP irp) {
 
 NTSTATUS Volume::QueryVolume(PIRP irp) {
     const auto& p = IoGetCurrentIrpStackLocation(irp)->Parameters.QueryVolume;
-    const VolumeSpec spec = m_storage && m_storage->Spec().volume ? *m_storage->Spec().volume : VolumeSpec{};
+    VolumeSpec spec = m_storage && m_storage->Spec().volume ? *m_storage->Spec().volume : VolumeSpec{};
+    if (StorageBacking* backing = m_storage ? m_storage->Backing() : nullptr) {
+        const NTSTATUS status = backing->QuerySpace(&spec.total_bytes, &spec.free_bytes);
+        if (!NT_SUCCESS(status)) return Complete(irp, status);
+    }
     const LONGLONG unit = LONGLONG(kBytesPerSector) * kSectorsPerUnit;
     void* buffer = irp->AssociatedIrp.SystemBuffer;
     switch (p.FsInformationClass) {
@@ -311,8 +322,11 @@ void FileSystem::ArmAttachFailures(PDEVICE_OBJECT storage, int count) {
 NTSTATUS FileSystem::MountOn(StorageDevice* storage, PVPB vpb) {
     std::lock_guard lock(m_volumesLock);
     const auto it = m_volumes.find(storage->Device());
+    const VolumeSpec& spec = *storage->Spec().volume;
     if (it != m_volumes.end()) {
         it->second->SetDismounted(false);
+        vpb->SerialNumber = spec.serial;  // filters refresh serial and label from the VPB on a remount
+        FillLabel(vpb, spec.label);
         vpb->DeviceObject = it->second->Device();
         return STATUS_SUCCESS;
     }
@@ -322,7 +336,6 @@ NTSTATUS FileSystem::MountOn(StorageDevice* storage, PVPB vpb) {
     if (!NT_SUCCESS(status)) return status;
     device->StackSize = static_cast<CCHAR>(storage->Device()->StackSize + 1);
     volume->SetDevice(device);
-    const VolumeSpec& spec = *storage->Spec().volume;
     vpb->SerialNumber = spec.serial;
     FillLabel(vpb, spec.label);
     vpb->DeviceObject = device;

@@ -9,6 +9,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -66,8 +67,8 @@ private:
     StorageDevice* m_storage;  // null for the redirector
     PDEVICE_OBJECT m_device = nullptr;
     RequestEngine m_engine;
-    std::mutex m_lock;  // guards the open count, the locker and the dismounted flag
-    int m_openCount = 0;
+    std::mutex m_lock;  // guards the opens, the locker and the dismounted flag
+    std::set<PFILE_OBJECT> m_userOpens;  // user-mode opens not yet cleaned up
     PFILE_OBJECT m_locker = nullptr;
     bool m_dismounted = false;
 };

@@ -75,6 +75,21 @@ constexpr ULONG kRequestLength = 512;
 
 }  // namespace
 
+bool RunListingCommand(const std::string& verb, CommandResult* result) {
+    if (verb == "namespace") {
+        std::string text;
+        for (const auto& line : DumpNamespace()) text += line + "\n";
+        *result = {STATUS_SUCCESS, text};
+        return true;
+    }
+    if (verb == "pool") {
+        const std::string report = PoolLeakReport();
+        *result = {STATUS_SUCCESS, report.empty() ? "no pool in use\n" : report};
+        return true;
+    }
+    return false;
+}
+
 bool ParseStatus(const std::string& text, NTSTATUS* status) {
     for (const auto& [name, value] : kStatusNames)
         if (plat::EqualsNoCase(text, name)) return *status = value, true;
@@ -198,15 +213,7 @@ CommandResult Machine::Run(const std::vector<std::string>& args) {
     const std::vector<std::string> rest(args.begin() + 1, args.end());
     if (verb == "help") return {STATUS_SUCCESS, Help()};
     if (verb == "drives") return Drives();
-    if (verb == "namespace") {
-        std::string text;
-        for (const auto& line : DumpNamespace()) text += line + "\n";
-        return {STATUS_SUCCESS, text};
-    }
-    if (verb == "pool") {
-        const std::string report = PoolLeakReport();
-        return {STATUS_SUCCESS, report.empty() ? "no pool in use\n" : report};
-    }
+    if (CommandResult listing; RunListingCommand(verb, &listing)) return listing;
     if (verb == "netcreate") return rest.size() == 1 ? NetworkCreate(rest[0]) : Usage("netcreate NAME");
     if (verb == "register" || verb == "unregister" || verb == "remove" || verb == "load" || verb == "fastiostats")
         return rest.size() == 1 ? FileSystemCommand(verb, rest[0]) : Usage(verb + " FS");
@@ -406,6 +413,7 @@ DriveInfo Machine::QueryDrive(WCHAR letter) {
         info.type = DRIVE_REMOTE;
     } else if (StorageDevice* storage = StorageOfLetter(letter)) {
         const auto& spec = storage->Spec();
+        if (spec.volume) info.mount_point = spec.volume->mount_point;
         if (spec.type == FILE_DEVICE_CD_ROM || spec.type == FILE_DEVICE_DVD)
             info.type = DRIVE_CDROM;
         else

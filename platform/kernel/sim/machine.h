@@ -18,37 +18,28 @@
 #include <string>
 #include <vector>
 
-#include "kernel/drive_types.h"
+#include "kernel/hosted_machine.h"
 #include "kernel/sim/scenario.h"
 
 namespace kern::sim {
 
-struct DriveInfo {
-    UINT type = DRIVE_NO_ROOT_DIR;
-    NTSTATUS space_status = STATUS_OBJECT_NAME_NOT_FOUND;  // of the free-space query
-    ULONGLONG total_bytes = 0;
-    ULONGLONG free_bytes = 0;
-};
+using kern::CommandResult;
+using kern::DriveInfo;
 
-struct CommandResult {
-    NTSTATUS status = STATUS_SUCCESS;
-    std::string text;
-};
-
-class Machine {
+class Machine final : public HostedMachine {
 public:
     Machine();
-    ~Machine();
+    ~Machine() override;
 
     // Resets the kernel and builds `spec`. Module paths that are not absolute
     // are looked up in `driver_directory`.
     NTSTATUS Build(const MachineSpec& spec, const std::string& driver_directory, std::string* error);
 
     // Runs one command ("mount C:", "hold C: read 2", ...); see Help().
-    CommandResult Execute(const std::vector<std::string>& args);
+    CommandResult Execute(const std::vector<std::string>& args) override;
     static std::string Help();
 
-    DriveInfo QueryDrive(WCHAR letter);
+    DriveInfo QueryDrive(WCHAR letter) override;
 
     FileSystem* FindFileSystem(std::u16string_view name);
     StorageDevice* StorageOfLetter(WCHAR letter);
@@ -76,6 +67,10 @@ private:
     PDRIVER_OBJECT m_storageDriver = nullptr;
     std::multimap<WCHAR, PFILE_OBJECT> m_heldFiles;  // files with requests held, by letter
 };
+
+// The commands every machine answers alike: "namespace" and "pool". False
+// for any other verb.
+bool RunListingCommand(const std::string& verb, CommandResult* result);
 
 // Parses "0xC0000185" or a name such as "STATUS_IO_DEVICE_ERROR".
 bool ParseStatus(const std::string& text, NTSTATUS* status);

@@ -40,10 +40,23 @@ bool RequestEngine::TakeRule(PIRP irp, NTSTATUS* status) {
     return true;
 }
 
+void RequestEngine::HoldRequestsOn(PFILE_OBJECT file) {
+    std::lock_guard lock(m_lock);
+    m_heldFiles.push_back(file);
+}
+
+void RequestEngine::Release(PFILE_OBJECT file) {
+    std::lock_guard lock(m_lock);
+    std::erase(m_heldFiles, file);
+}
+
 NTSTATUS RequestEngine::Decide(PIRP irp) {
     std::lock_guard lock(m_lock);
     NTSTATUS status = STATUS_SUCCESS;
-    if (!TakeRule(irp, &status)) return STATUS_SUCCESS;
+    const PFILE_OBJECT file = IoGetCurrentIrpStackLocation(irp)->FileObject;
+    const bool held_file = file && std::find(m_heldFiles.begin(), m_heldFiles.end(), file) != m_heldFiles.end();
+    if (held_file) status = STATUS_PENDING;
+    else if (!TakeRule(irp, &status)) return STATUS_SUCCESS;
     if (status == STATUS_PENDING) {
         IoMarkIrpPending(irp);
         m_held.push_back(irp);
@@ -56,13 +69,14 @@ bool RequestEngine::FastIoAllowed() const {
     return m_rules.empty();
 }
 
-int RequestEngine::CompleteHeld(RequestClass cls, NTSTATUS status, bool at_passive) {
+int RequestEngine::CompleteHeld(RequestClass cls, NTSTATUS status, bool at_passive, PFILE_OBJECT file) {
     std::vector<PIRP> done;
     {
         std::lock_guard lock(m_lock);
         for (auto it = m_held.begin(); it != m_held.end();) {
-            const RequestClass held = ClassOf(IoGetCurrentIrpStackLocation(*it)->MajorFunction);
-            if (cls == RequestClass::Other || held == cls) {
+            const PIO_STACK_LOCATION location = IoGetCurrentIrpStackLocation(*it);
+            const RequestClass held = ClassOf(location->MajorFunction);
+            if ((cls == RequestClass::Other || held == cls) && (!file || location->FileObject == file)) {
                 done.push_back(*it);
                 it = m_held.erase(it);
             } else {

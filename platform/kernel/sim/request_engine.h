@@ -5,6 +5,7 @@
 // routine would be.
 #pragma once
 
+#include <algorithm>
 #include <deque>
 #include <mutex>
 #include <vector>
@@ -22,6 +23,10 @@ public:
     void Hold(RequestClass cls, int count);
     // The next `count` requests of `cls` fail with `status`.
     void Fail(RequestClass cls, int count, NTSTATUS status);
+    // Every request on `file` is held until completed, whatever the rules
+    // (the real machine's activity requests); Release ends that.
+    void HoldRequestsOn(PFILE_OBJECT file);
+    void Release(PFILE_OBJECT file);
     // Applies the first rule for the packet's class: STATUS_PENDING means the
     // packet was taken and marked pending (the caller returns
     // STATUS_PENDING); an error status means fail it; STATUS_SUCCESS means
@@ -29,9 +34,10 @@ public:
     NTSTATUS Decide(PIRP irp);
     // Whether fast I/O may answer now (no hold or fail rule pending).
     bool FastIoAllowed() const;
-    // Completes every held packet of `cls` (Other: all) with `status`;
-    // returns how many. At DISPATCH_LEVEL unless `at_passive`.
-    int CompleteHeld(RequestClass cls, NTSTATUS status, bool at_passive = false);
+    // Completes every held packet of `cls` (Other: all), only those on
+    // `file` when given, with `status`; returns how many. At DISPATCH_LEVEL
+    // unless `at_passive`.
+    int CompleteHeld(RequestClass cls, NTSTATUS status, bool at_passive = false, PFILE_OBJECT file = nullptr);
     std::size_t HeldCount() const;
 
 private:
@@ -45,6 +51,7 @@ private:
     mutable std::mutex m_lock;  // guards the rules and the held list; never held while completing
     std::vector<Rule> m_rules;
     std::deque<PIRP> m_held;
+    std::vector<PFILE_OBJECT> m_heldFiles;
 };
 
 }  // namespace kern::sim

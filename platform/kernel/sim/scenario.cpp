@@ -109,6 +109,7 @@ StorageSpec ParseStorage(const json& j, const std::string& where) {
         volume.free_bytes = Get<ULONGLONG>(v, "free_bytes", 0, w);
         if (volume.free_bytes > volume.total_bytes) throw ScenarioError(w + ".free_bytes: more than total_bytes");
         volume.mounted = Get<bool>(v, "mounted", true, w);
+        volume.mount_point = Get<std::string>(v, "mount_point", "", w);
         s.volume = volume;
     }
     return s;

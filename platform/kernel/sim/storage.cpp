@@ -40,6 +40,10 @@ NTSTATUS StorageDevice::Control(PIRP irp) {
         case IOCTL_STORAGE_EJECT_MEDIA:
             if (!(m_device->Characteristics & FILE_REMOVABLE_MEDIA)) return Complete(irp, STATUS_INVALID_DEVICE_REQUEST);
             if (m_preventRemoval) return Complete(irp, STATUS_DEVICE_BUSY);
+            if (m_backing) {
+                const NTSTATUS status = m_backing->Eject();
+                if (!NT_SUCCESS(status)) return Complete(irp, status);
+            }
             m_mediaPresent = false;
             return Complete(irp, STATUS_SUCCESS);
         case IOCTL_STORAGE_LOAD_MEDIA:

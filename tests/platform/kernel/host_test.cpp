@@ -13,6 +13,7 @@
 #include "kernel/client/device_files.h"
 #include "kernel/client/kernel_connection.h"
 #include "kernel/host/kernel_server.h"
+#include "kernel/sim/machine.h"
 #include "kernel_test_support.h"
 #include "test_filter.h"
 
