@@ -20,11 +20,6 @@ Control* At(const std::vector<std::unique_ptr<Control>>& list, std::size_t index
 }
 
 template <class Control>
-std::u16string NameAt(const std::vector<std::unique_ptr<Control>>& list, int index) {
-    return index >= 0 && std::size_t(index) < list.size() ? list[std::size_t(index)]->Name() : std::u16string();
-}
-
-template <class Control>
 bool ValidIndex(const std::vector<std::unique_ptr<Control>>& list, int index) {
     return index >= 0 && std::size_t(index) < list.size();
 }
@@ -210,44 +205,28 @@ void CSkinDialog::OnSkinMouseMove(const std::u16string&, int, int) {}
 
 // The name is taken under the lock and the handler runs without it, so a
 // handler may change the controls.
+template <class Control>
+bool CSkinDialog::NameOf(const ControlList<Control>& list, int index, std::u16string* name) const {
+    std::lock_guard lock(m_controlsMutex);
+    if (!ValidIndex(list, index)) return false;
+    *name = list[std::size_t(index)]->Name();
+    return true;
+}
+
 void CSkinDialog::OnSkinButtonIndex(int index) {
-    std::u16string name;
-    {
-        std::lock_guard lock(m_controlsMutex);
-        if (!ValidIndex(m_buttons, index)) return;
-        name = NameAt(m_buttons, index);
-    }
-    OnSkinButton(name);
+    if (std::u16string name; NameOf(m_buttons, index, &name)) OnSkinButton(name);
 }
 
 void CSkinDialog::OnSkinSliderIndex(int index, int code, int position) {
-    std::u16string name;
-    {
-        std::lock_guard lock(m_controlsMutex);
-        if (!ValidIndex(m_sliders, index)) return;
-        name = NameAt(m_sliders, index);
-    }
-    OnSkinSlider(name, code, position);
+    if (std::u16string name; NameOf(m_sliders, index, &name)) OnSkinSlider(name, code, position);
 }
 
 void CSkinDialog::OnSkinLabelIndex(int index) {
-    std::u16string name;
-    {
-        std::lock_guard lock(m_controlsMutex);
-        if (!ValidIndex(m_labels, index)) return;
-        name = NameAt(m_labels, index);
-    }
-    OnSkinLabel(name);
+    if (std::u16string name; NameOf(m_labels, index, &name)) OnSkinLabel(name);
 }
 
 void CSkinDialog::OnSkinProgressIndex(int index) {
-    std::u16string name;
-    {
-        std::lock_guard lock(m_controlsMutex);
-        if (!ValidIndex(m_progress, index)) return;
-        name = NameAt(m_progress, index);
-    }
-    OnSkinProgress(name);
+    if (std::u16string name; NameOf(m_progress, index, &name)) OnSkinProgress(name);
 }
 
 // --- Painting and dragging ------------------------------------------------

@@ -214,6 +214,9 @@ private:
     Control* AtIndex(const ControlList<Control>& list, std::size_t index) const;
     template <class Control>
     Control* Named(const ControlList<Control>& list, std::u16string_view name) const;
+    // The name of the list's control at `index`; false for none.
+    template <class Control>
+    bool NameOf(const ControlList<Control>& list, int index, std::u16string* name) const;
     template <class Control>
     void Retire(ControlList<Control>& list);
     void RetireAllControls();
