@@ -72,16 +72,19 @@ int CEncryptSocket::Listen(WORD port, DWORD mask, BOOL base_only, const in_addr*
         SetLastError(ERROR_INVALID_PARAMETER);
         return -1;
     }
+    std::unique_lock lock(m_lock, std::defer_lock);
     auto fail = [&](DWORD error) {
         if (m_hSocket) ws::closesocket(m_hSocket);
         m_hSocket = 0;
         ReleaseConnectionResources();
+        // The manager's list lock comes before a socket's own lock.
+        lock.unlock();
         m_pSocketManager->Remove(this, TRUE);
         SetLastError(error);
         return -1;
     };
     SockTrace("-> ESL:EnterCS");
-    std::lock_guard lock(m_lock);
+    lock.lock();
     SockTrace("<- ESL:EnterCS");
     SockTrace("-> ESL:Bind");
     const int bound = Bind(port, address);

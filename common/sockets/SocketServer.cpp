@@ -8,7 +8,14 @@
 #include "sockets/SocketLibrary.h"
 #include "sockets/SocketLog.h"
 
+CSocketServer::CSocketServer(WORD port) : m_port(port) { m_address.s_addr = htonl(INADDR_LOOPBACK); }
+
 CSocketServer::~CSocketServer() { Stop(); }
+
+DWORD CSocketServer::PermissionFor(in_addr address) {
+    const bool loopback = (ntohl(address.s_addr) >> 24) == 127;
+    return loopback ? PERMISSION_LOCALUSERS : PERMISSION_ALLUSERS;
+}
 
 void CSocketServer::OnEvent(CEncryptSocket*, long code) {
     if (code == FD_ACCEPT) InterlockedIncrement(&m_connections);
@@ -41,10 +48,12 @@ HRESULT CSocketServer::Init() {
 HRESULT CSocketServer::Start() {
     CEncryptSocket* listener = NewSocket();
     if (!listener) return E_FAIL;
-    if (listener->Listen(m_port, m_port, PERMISSION_ALLUSERS, FALSE, nullptr) != 0) {
+    if (listener->Listen(m_port, m_port, PermissionFor(m_address), FALSE, &m_address) != 0) {
+        const DWORD error = GetLastError();
         listener->Close(TRUE);
         Remove(listener, TRUE);
         delete listener;
+        SetLastError(error);  // the caller says why it cannot listen
         return E_FAIL;
     }
     m_listener.reset(listener);

@@ -1,9 +1,15 @@
 // lumetra-kctl: drives the kernel host's simulated machine and talks to a
 // driver's control device from its own process.
 //
-//   lumetra-kctl MACHINE-COMMAND...        (mount C:, hold C: read 2, drives, help, ...)
+//   lumetra-kctl MACHINE-COMMAND...        (mount C:, hold C: read 2, drives, ...)
 //   lumetra-kctl ioctl NAME CODE [--in HEX] [--out N] [--event WAIT_MS]
 //   lumetra-kctl drivetype X: | freespace X: | mountpoint X: | eject X:
+//   lumetra-kctl help | --help             the usage; with a running host also
+//                                          the machine commands it knows
+//
+// Exit status: 0 done, 1 the command failed or no kernel host answers,
+// 2 bad command line. Errors go to standard error.
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -18,6 +24,44 @@
 #include "led_records.h"
 
 namespace {
+
+constexpr int kExitFailed = 1;
+constexpr int kExitUsage = 2;
+
+constexpr const char* kUsage =
+    "usage: lumetra-kctl MACHINE-COMMAND...\n"
+    "       lumetra-kctl ioctl NAME CODE [--in HEX] [--out N] [--event WAIT_MS]\n"
+    "       lumetra-kctl drivetype X: | freespace X: | mountpoint X: | eject X:\n"
+    "       lumetra-kctl help | --help\n"
+    "\n"
+    "MACHINE-COMMAND goes to the kernel host (lumetra-kernel) and acts on its\n"
+    "simulated machine: mount C:, hold C: read 2, complete C:, drives, ...;\n"
+    "help lists them all while a host runs. ioctl sends the control CODE to the\n"
+    "device \\\\.\\NAME: --in the input bytes as hex, --out the output size,\n"
+    "--event a fresh event of this process as input, waited for WAIT_MS.\n"
+    "The host's socket is $LUMETRA_KERNEL_SOCKET, or kernel.sock below the\n"
+    "run directory.\n"
+    "Exit status: 0 done, 1 the command failed or no kernel host answers,\n"
+    "2 bad command line.\n";
+
+int Usage(const std::string& complaint) {
+    std::fprintf(stderr, "lumetra-kctl: %s\n%s", complaint.c_str(), kUsage);
+    return kExitUsage;
+}
+
+bool IsHelp(const std::string& arg) { return arg == "--help" || arg == "-h"; }
+
+// The usage, and the machine commands when a host answers.
+int Help() {
+    std::fputs(kUsage, stdout);
+    NTSTATUS status = STATUS_SUCCESS;
+    std::string text;
+    if (kclient::RunMachineCommand({"help"}, &status, &text) && NT_SUCCESS(status))
+        std::printf("\nMachine commands of the running kernel host:\n%s", text.c_str());
+    else
+        std::fputs("\n(no kernel host answers: start lumetra-kernel to list its machine commands)\n", stdout);
+    return 0;
+}
 
 constexpr DWORD kLockVolume = 0x00090018, kDismountVolume = 0x00090020;
 constexpr DWORD kMediaRemoval = 0x002D4804, kEjectMedia = 0x002D4808;
@@ -44,22 +88,19 @@ HANDLE OpenDevice(const std::string& name) {
 
 int Ioctl(const std::vector<std::string>& args) {
     std::uint32_t code = 0;
-    if (args.size() < 3 || !kctl::ParseCode(args[2], &code)) {
-        std::fprintf(stderr, "usage: lumetra-kctl ioctl NAME CODE [--in HEX] [--out N] [--event WAIT_MS]\n");
-        return 2;
-    }
+    if (args.size() < 3 || !kctl::ParseCode(args[2], &code)) return Usage("ioctl needs a device NAME and a CODE");
     std::vector<std::uint8_t> input;
     DWORD out_size = 4096;
     long wait_ms = -1;
-    for (std::size_t i = 3; i + 1 < args.size(); i += 2) {
+    for (std::size_t i = 3; i < args.size(); i += 2) {
+        if (i + 1 == args.size()) return Usage("option " + args[i] + " needs a value");
         if (args[i] == "--in" && ParseHex(args[i + 1], &input)) continue;
         if (args[i] == "--out") { out_size = DWORD(std::strtoul(args[i + 1].c_str(), nullptr, 0)); continue; }
         if (args[i] == "--event") { wait_ms = std::strtol(args[i + 1].c_str(), nullptr, 0); continue; }
-        std::fprintf(stderr, "lumetra-kctl: bad option %s\n", args[i].c_str());
-        return 2;
+        return Usage("bad option " + args[i] + " " + args[i + 1]);
     }
     HANDLE device = OpenDevice(args[1]);
-    if (device == INVALID_HANDLE_VALUE) return 1;
+    if (device == INVALID_HANDLE_VALUE) return kExitFailed;
     HANDLE event = nullptr;
     if (wait_ms >= 0) {  // the input becomes a fresh event of this process
         event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
@@ -79,7 +120,7 @@ int Ioctl(const std::vector<std::string>& args) {
         std::printf("event %s\n", wait == WAIT_OBJECT_0 ? "signalled" : "not signalled");
     }
     CloseHandle(device);
-    return ok ? 0 : 1;
+    return ok ? 0 : kExitFailed;
 }
 
 int DriveCommand(const std::string& verb, const std::string& drive) {
@@ -93,8 +134,8 @@ int DriveCommand(const std::string& verb, const std::string& drive) {
     if (verb == "freespace") {
         ULARGE_INTEGER caller{}, total{}, free{};
         if (!GetDiskFreeSpaceExW(root.c_str(), &caller, &total, &free)) {
-            std::printf("failed (error %u)\n", GetLastError());
-            return 1;
+            std::fprintf(stderr, "lumetra-kctl: freespace %s failed (error %u)\n", drive.c_str(), GetLastError());
+            return kExitFailed;
         }
         std::printf("total %llu free %llu\n", static_cast<unsigned long long>(total.QuadPart),
                     static_cast<unsigned long long>(free.QuadPart));
@@ -103,15 +144,15 @@ int DriveCommand(const std::string& verb, const std::string& drive) {
     if (verb == "mountpoint") {
         std::string path;
         if (!kclient::GetDriveMountPoint(root.c_str(), &path)) {
-            std::printf("failed (error %u)\n", GetLastError());
-            return 1;
+            std::fprintf(stderr, "lumetra-kctl: mountpoint %s failed (error %u)\n", drive.c_str(), GetLastError());
+            return kExitFailed;
         }
         std::printf("%s\n", path.c_str());
         return 0;
     }
     // eject: what a user program does to eject a volume's media.
     HANDLE volume = OpenDevice(drive.substr(0, 1) + ":");
-    if (volume == INVALID_HANDLE_VALUE) return 1;
+    if (volume == INVALID_HANDLE_VALUE) return kExitFailed;
     BOOL ok = TRUE;
     for (DWORD code : {kLockVolume, kDismountVolume, kMediaRemoval, kEjectMedia}) {
         std::uint8_t prevent = 0;
@@ -122,14 +163,15 @@ int DriveCommand(const std::string& verb, const std::string& drive) {
         if (!ok) break;
     }
     CloseHandle(volume);
-    return ok ? 0 : 1;
+    return ok ? 0 : kExitFailed;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::vector<std::string> args(argv + 1, argv + argc);
-    if (args.empty()) args = {"help"};
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.empty() || args[0] == "help" || std::any_of(args.begin(), args.end(), IsHelp)) return Help();
+    if (args[0].starts_with("-")) return Usage("unknown option " + args[0]);
     if (args[0] == "ioctl") return Ioctl(args);
     if ((args[0] == "drivetype" || args[0] == "freespace" || args[0] == "mountpoint" || args[0] == "eject") &&
         args.size() == 2)
@@ -138,12 +180,9 @@ int main(int argc, char** argv) {
     std::string text;
     if (!kclient::RunMachineCommand(args, &status, &text)) {
         std::fprintf(stderr, "lumetra-kctl: no kernel host answers (is lumetra-kernel running?)\n");
-        return 1;
+        return kExitFailed;
     }
-    std::fputs(text.c_str(), stdout);
-    if (args[0] == "help")
-        std::fputs("ioctl NAME CODE [--in HEX] [--out N] [--event WAIT_MS] | drivetype X: | freespace X: | mountpoint X: | "
-                   "eject X:\n",
-                   stdout);
-    return NT_SUCCESS(status) ? 0 : 1;
+    // The host's answer to a command it refused is the error.
+    std::fputs(text.c_str(), NT_SUCCESS(status) ? stdout : stderr);
+    return NT_SUCCESS(status) ? 0 : kExitFailed;
 }

@@ -2,6 +2,7 @@
 // machine (HKLM) and user (HKCU) stores. Exit codes: 0 success, 1 key or
 // value missing, 2 bad usage, 3 any other failure (access denied, damaged
 // store).
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -28,6 +29,7 @@ constexpr const char* kUsage =
     "\n"
     "Stores: $LUMETRA_ROOT/hklm and $LUMETRA_ROOT/hkcu when LUMETRA_ROOT is set,\n"
     "else /var/lib/zelmor-lumetra and $XDG_CONFIG_HOME/zelmor-lumetra.\n"
+    "--help (or -h) before ROOT\\PATH prints this text.\n"
     "Exit status: 0 success, 1 key or value missing, 2 bad usage, 3 other failure.\n";
 
 int Usage(const char* complaint) {
@@ -36,13 +38,26 @@ int Usage(const char* complaint) {
     return kExitUsage;
 }
 
+bool IsHelp(const std::string& arg) { return arg == "--help" || arg == "-h"; }
+
+// Options stand before ROOT\PATH; names and values after it are taken as
+// they are, also when they begin with "-".
+std::size_t PathPosition(const std::vector<std::string>& args) {
+    std::size_t i = 1;
+    while (i < args.size() && args[i].starts_with("-")) ++i;
+    return i;
+}
+
 int Run(std::vector<std::string> args) {
-    if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
+    const std::size_t path = PathPosition(args);
+    if (std::any_of(args.begin(), args.begin() + std::min(path, args.size()), IsHelp)) {
         std::fputs(kUsage, stdout);
         return kExitOk;
     }
+    if (!args.empty() && args[0].starts_with("-")) return Usage(("unknown option " + args[0]).c_str());
     const bool make_volatile = args.size() > 1 && (args[0] == "set" || args[0] == "create") && args[1] == "--volatile";
     if (make_volatile) args.erase(args.begin() + 1);
+    if (args.size() > 1 && args[1].starts_with("-")) return Usage(("unknown option " + args[1]).c_str());
     if (args.size() < 2) return Usage(args.empty() ? nullptr : "missing ROOT\\PATH");
     const std::string& command = args[0];
     const auto target = ParseKeyTarget(args[1]);

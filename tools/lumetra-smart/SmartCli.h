@@ -7,10 +7,11 @@
 
 #include "SmartCommand.h"
 
+// 2 for a bad command line, as the other tools have it.
 enum SmartExitCode {
     kExitDone = 0,
-    kExitUsage = 1,
-    kExitNoService = 2,
+    kExitNoService = 1,
+    kExitUsage = 2,
     kExitRefused = 3,
     kExitFailing = 4,
 };

@@ -49,14 +49,18 @@ std::optional<SmartCommand> Fail(std::string& error, std::string text) {
 
 std::optional<SmartCommand> ParseSmartCommand(const std::vector<std::string>& args, std::string& error) {
     SmartCommand command;
+    // Help wins wherever it stands, whatever else the line holds.
+    for (const std::string& a : args) {
+        if (a == "--help" || a == "-h") command.verb = SmartVerb::Help;
+    }
+    if (command.verb == SmartVerb::Help) return command;
     std::vector<std::string> words;
     for (const std::string& a : args) {
         if (a == "--json") command.json = true;
-        else if (a == "--help" || a == "-h") command.verb = SmartVerb::Help;
         else if (a.starts_with("-")) return Fail(error, "unknown option " + a);
         else words.push_back(a);
     }
-    if (command.verb == SmartVerb::Help || words.empty()) return command;
+    if (words.empty()) return command;
 
     const VerbSpelling* verb = nullptr;
     for (const VerbSpelling& v : kVerbs) {
@@ -89,8 +93,9 @@ std::string SmartUsage() {
            "  test DRIVE short|extended   run a self-test and follow it to its end\n"
            "  abort DRIVE                 abort a running self-test\n"
            "  log DRIVE error|selftest    read the drive's error or self-test log\n"
-           "DRIVE is the index `list` prints. Exit codes: 0 done, 1 bad command line,\n"
-           "2 service not running or connection refused, 3 the drive or the service\n"
-           "refused the operation, 4 the drive predicts a failure.\n"
+           "  help, --help                this text\n"
+           "DRIVE is the index `list` prints. Exit codes: 0 done, 1 service not running\n"
+           "or connection refused, 2 bad command line or no such drive, 3 the drive or\n"
+           "the service refused the operation, 4 the drive predicts a failure.\n"
            "The service's port is 50350 or LUMETRA_SMART_PORT.\n";
 }

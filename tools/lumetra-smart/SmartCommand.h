@@ -3,7 +3,8 @@
 //   lumetra-smart [--json] show|health|abort DRIVE
 //   lumetra-smart [--json] test DRIVE short|extended
 //   lumetra-smart [--json] log DRIVE error|selftest
-// DRIVE is the index `list` prints.
+//   lumetra-smart help | --help
+// DRIVE is the index `list` prints. --help anywhere asks for the usage.
 #pragma once
 
 #include <optional>

@@ -41,12 +41,13 @@ void AddReadAll(ProbeOptions& options) {
 
 std::optional<ProbeOptions> ParseProbeOptions(const std::vector<std::string>& args, std::string& error) {
     ProbeOptions options;
+    // Help wins wherever it stands, whatever else the line holds.
+    for (const std::string& a : args) options.help = options.help || a == "--help" || a == "-h";
+    if (options.help) return options;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         if (a == "--json") {
             options.json = true;
-        } else if (a == "--help" || a == "-h") {
-            options.help = true;
         } else if (a == "--all") {
             AddReadAll(options);
         } else if (a == "--device") {
@@ -104,7 +105,9 @@ std::string ProbeUsage() {
         "  --json             one JSON document: {\"devices\": [...]}, each device with\n"
         "                     every field of its record and \"operations\", the result\n"
         "                     of each operation run (true or false)\n"
-        "  (default)          a summary per drive and its attribute table\n"
+        "  (default)          a summary per drive and its attribute table; the raw\n"
+        "                     value of a temperature attribute is also read as degrees\n"
+        "  --help             this text\n"
         "\n"
         "Exit status: 0 when every operation succeeded, 1 when one failed or no\n"
         "drive was found, 2 for a bad command line.\n";

@@ -4,6 +4,7 @@
 
 #include "base/format.h"
 #include "base/text.h"
+#include "TemperatureRaw.h"
 #include "smart/LittleEndian.h"
 
 namespace {
@@ -51,17 +52,33 @@ ordered_json CountersJson(const SmartCounters& c) {
     };
 }
 
+ordered_json TemperatureJson(const TemperatureReading& reading) {
+    ordered_json json{{"current", reading.current}};
+    if (reading.lowest) json["lowest"] = *reading.lowest;
+    if (reading.highest) json["highest"] = *reading.highest;
+    return json;
+}
+
+// The raw number, and beside it the degrees of a temperature attribute.
+std::string RawText(const SmartAttribute& a) {
+    std::string text = plat::Format("%I64u", RawValue(a));
+    if (const auto reading = ReadTemperature(a)) text += " (" + TemperatureText(*reading) + ")";
+    return text;
+}
+
 ordered_json AttributesJson(const SmartDevice& d) {
     ordered_json list = ordered_json::array();
     for (const SmartAttribute& a : d.attributes) {
         if (a.id == 0) continue;  // unused entry
-        list.push_back(ordered_json{{"id", a.id},
-                                    {"name", Text(a.name, kSmartNameChars)},
-                                    {"flags", a.flags},
-                                    {"value", a.value},
-                                    {"worst", a.worst},
-                                    {"raw", RawValue(a)},
-                                    {"threshold", a.threshold}});
+        ordered_json attribute{{"id", a.id},
+                               {"name", Text(a.name, kSmartNameChars)},
+                               {"flags", a.flags},
+                               {"value", a.value},
+                               {"worst", a.worst},
+                               {"raw", RawValue(a)},
+                               {"threshold", a.threshold}};
+        if (const auto reading = ReadTemperature(a)) attribute["temperature"] = TemperatureJson(*reading);
+        list.push_back(std::move(attribute));
     }
     return list;
 }
@@ -119,9 +136,9 @@ std::string TextDevice(std::size_t index, const ProbedDevice& probed) {
             out += "     id  name                           flags  value  worst  thresh  raw\n";
             header = true;
         }
-        out += plat::Format("    %3u  %-30s 0x%04X  %5u  %5u  %6u  %I64u\n", unsigned(a.id),
+        out += plat::Format("    %3u  %-30s 0x%04X  %5u  %5u  %6u  %s\n", unsigned(a.id),
                             Text(a.name, kSmartNameChars), unsigned(a.flags), unsigned(a.value),
-                            unsigned(a.worst), unsigned(a.threshold), RawValue(a));
+                            unsigned(a.worst), unsigned(a.threshold), RawText(a));
     }
     return out;
 }

@@ -1,5 +1,6 @@
 #include "SmartHandler.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "base/sync.h"
@@ -18,39 +19,81 @@ CSmartHandler::CSmartHandler(CLog* log) : CSmartHandler(log, SmartServicePort())
 CSmartHandler::CSmartHandler(CLog* log, WORD port) : m_log(log), m_port(port) {
     m_libraryStarted = StartSocketLibrary(2, 2) == 0;
     m_hResponseEvent = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    m_hLinkStop = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    m_hBroken = CreateEventW(nullptr, FALSE, FALSE, nullptr);
 }
 
 CSmartHandler::~CSmartHandler() {
-    if (m_pConnection) {
-        m_pConnection->Close(TRUE);
-        Shutdown();
-        delete m_pConnection;
-        m_pConnection = nullptr;
+    StopLink();
+    if (CEncryptSocket* connection = m_pConnection.exchange(nullptr)) {
+        connection->Close(TRUE);
+        m_closed.push_back(connection);
     }
     Shutdown();
+    for (CEncryptSocket* socket : m_closed) delete socket;
     FreeSmartDeviceList(m_pDeviceList);
     m_devices.clear();
-    if (m_hResponseEvent) CloseHandle(m_hResponseEvent);
+    for (HANDLE h : {m_hResponseEvent, m_hLinkStop, m_hBroken}) {
+        if (h) CloseHandle(h);
+    }
     if (m_libraryStarted) StopSocketLibrary();
 }
 
-bool CSmartHandler::Connect() {
-    if (Create(FALSE) != 0) return false;
-    SetRegistrationTimeout(kRegistrationTimeoutMs);
+CEncryptSocket* CSmartHandler::Connect() {
     CEncryptSocket* socket = NewSocket();
-    if (!socket) return false;
-    if (socket->Connect("localhost", m_port, FALSE) != 0) {
-        DeleteSocket(socket);
-        delete socket;
-        return false;
+    if (!socket) return nullptr;
+    {
+        std::lock_guard connecting(m_connectingLock);
+        if (m_stopping) {
+            delete socket;
+            return nullptr;
+        }
+        m_pConnecting = socket;
     }
+    const bool connected = socket->Connect("localhost", m_port, FALSE) == 0;
+    {
+        std::lock_guard connecting(m_connectingLock);
+        m_pConnecting = nullptr;
+    }
+    if (connected) return socket;
+    DeleteSocket(socket);
+    delete socket;
+    return nullptr;
+}
+
+void CSmartHandler::Install(CEncryptSocket* socket) {
+    std::lock_guard requestLock(m_requestLock);
+    // Cleared before the new connection is current, so what an earlier one
+    // left behind is forgotten and a close of the new one is not.
+    m_broken = false;
+    ResetEvent(m_hBroken);
     m_pConnection = socket;
-    return true;
+}
+
+void CSmartHandler::Disconnect() {
+    m_online = false;
+    std::lock_guard requestLock(m_requestLock);
+    CEncryptSocket* connection = m_pConnection.exchange(nullptr);
+    if (!connection) return;
+    {
+        // A connection the peer closed has left the manager, or leaves it in
+        // the Event thread's round that holds the list lock.
+        std::lock_guard list(ListLock());
+        if (Contains(connection)) connection->Close(TRUE);
+    }
+    // A message of it may still be on its way through the Msg thread, which
+    // drops it; the object itself goes with the handler.
+    m_closed.push_back(connection);
 }
 
 int CSmartHandler::Initialize() {
     m_deviceCount = 0;
-    if (!Connect()) return 0;
+    if (m_pDeviceList || Create(FALSE) != 0) return 0;
+    SetRegistrationTimeout(kRegistrationTimeoutMs);
+    CEncryptSocket* socket = Connect();
+    if (!socket) return 0;
+    Install(socket);
+    m_online = true;
     m_pDeviceList = GetDevices();
     for (SmartDevice* device = m_pDeviceList; device; device = device->next) {
         LogIdentity(*device);
@@ -58,6 +101,7 @@ int CSmartHandler::Initialize() {
         ++m_deviceCount;
         m_devices.push_back(device);
     }
+    StartLink();
     return 0;
 }
 
@@ -66,9 +110,38 @@ SmartDevice* CSmartHandler::GetDevice(int index) const {
     return m_devices[static_cast<std::size_t>(index)];
 }
 
+bool CSmartHandler::AnyGone() const {
+    return std::any_of(m_devices.begin(), m_devices.end(), [this](const SmartDevice* d) { return IsGone(*d); });
+}
+
+bool CSmartHandler::IsHeld(const SmartDevice& listed) const {
+    return std::any_of(m_devices.begin(), m_devices.end(),
+                       [&](const SmartDevice* d) { return SameDrive(CopyRecord(*d), listed); });
+}
+
+bool CSmartHandler::Resync() {
+    std::vector<SmartDevice> listed;
+    if (!ListDevices(listed)) return false;
+    // The drives are prepared, and their health read, on the listed copies
+    // before the held records take them over: a new service's record reads
+    // health 0 until its status is read, and the window would take that for
+    // a failing drive.
+    for (SmartDevice& fresh : listed) {
+        if (!IsHeld(fresh) || !Prepare(&fresh)) continue;
+        ReadStatus(&fresh);
+    }
+    MatchRecords(m_pDeviceList, listed);
+    return true;
+}
+
 int CSmartHandler::RefreshSmartStatus() {
+    if (AnyGone()) {
+        std::lock_guard requestLock(m_requestLock);
+        Resync();
+    }
     int result = 0;
     for (SmartDevice* device : m_devices) {
+        if (IsGone(*device)) continue;
         CLog::Print(m_log, 5, u"", "SH:USV: CSmartHandler::RefreshSmartStatus ...");
         ReadStatus(device);
         result = ReadAttributes(device) ? 1 : 0;
@@ -79,29 +152,36 @@ int CSmartHandler::RefreshSmartStatus() {
 
 bool CSmartHandler::SendRequest(CZmArchive& request, CZmArchive& response) {
     response.Reset();
-    if (!m_pConnection) return false;
     std::lock_guard requestLock(m_requestLock);
+    CEncryptSocket* const connection = m_pConnection.load();
+    if (!connection) return false;
     {
         std::lock_guard pending(m_pendingLock);
         m_pPendingResponse = &response;
     }
     // A wake-up left over from an error or a stray message is not an answer.
     ResetEvent(m_hResponseEvent);
-    const bool sent =
-        m_pConnection->SendMsg(request.GetBuffer(TRUE), request.GetLength(TRUE), nullptr, PACKET_MSG) == 0;
+    // Checked after the reset: a close from now on wakes the wait below.
+    const bool sent = !m_broken && !m_stopping &&
+                      connection->SendMsg(request.GetBuffer(TRUE), request.GetLength(TRUE), nullptr, PACKET_MSG) == 0;
     if (sent) WaitForSingleObject(m_hResponseEvent, INFINITE);
     std::lock_guard pending(m_pendingLock);
     m_pPendingResponse = nullptr;
     return sent;
 }
 
-void CSmartHandler::OnEvent(CEncryptSocket*, long code) {
-    // A closed connection can never answer: release a waiting request.
-    if (code == FD_CLOSE) WakeRequest();
+void CSmartHandler::OnEvent(CEncryptSocket* socket, long code) {
+    if (code != FD_CLOSE || !IsCurrent(socket)) return;
+    // A closed connection can never answer: release a waiting request and
+    // have the link thread connect again.
+    m_online = false;
+    m_broken = true;
+    WakeRequest();
+    SetEvent(m_hBroken);
 }
 
-void CSmartHandler::OnMsg(CEncryptSocket*, BYTE* payload, DWORD length, ReplyContext*, DWORD) {
-    {
+void CSmartHandler::OnMsg(CEncryptSocket* socket, BYTE* payload, DWORD length, ReplyContext*, DWORD) {
+    if (IsCurrent(socket)) {
         std::lock_guard pending(m_pendingLock);
         if (m_pPendingResponse) {
             m_pPendingResponse->PutBytes(payload, length);
@@ -112,7 +192,9 @@ void CSmartHandler::OnMsg(CEncryptSocket*, BYTE* payload, DWORD length, ReplyCon
     std::free(payload);
 }
 
-void CSmartHandler::OnError(CEncryptSocket*, DWORD, long, const char*) { WakeRequest(); }
+void CSmartHandler::OnError(CEncryptSocket* socket, DWORD, long, const char*) {
+    if (IsCurrent(socket)) WakeRequest();
+}
 
 void CSmartHandler::WakeRequest() {
     std::lock_guard pending(m_pendingLock);

@@ -11,12 +11,36 @@
 //
 // Requests go one at a time: SendRequest holds the request lock for the
 // send and the wait for the answer, which the message thread hands over in
-// OnMsg. There is no reconnection: after the connection breaks every request
-// fails (the send fails, or OnError or the close wakes the waiting request
-// with an empty response) and the records keep their last values.
+// OnMsg. A request fails at once while there is no connection, and a
+// waiting one is released when the connection closes.
+//
+// Reconnection. When the connection that Initialize made breaks (the
+// service stopped or restarted), the link thread connects again in the
+// background, first after kFirstRetryMs and then after pauses that double up
+// to kMaxRetryMs. Once registered it lists the drives and matches them to
+// the records it holds (MatchRecords: device type, number and serial),
+// preparing them again and reading their health first, so a record never
+// reads health 0 in between, and overwrites them in place; a drive not
+// listed any more keeps its last values and is marked gone (IsGone, and
+// SMART_FLAG_SUPPORTED cleared) until a later listing finds it. Only then do
+// requests go out again, so none carries an id of the old service. The
+// device vector never changes: a drive first seen after a reconnection joins
+// at the next start of the client. A client whose Initialize never reached
+// the service does not try again. RefreshSmartStatus lists the drives again
+// first while a record is marked gone, so a drive that comes back is
+// followed again.
+//
+// Threads: the request and query operations are safe from any thread;
+// Initialize and the destructor belong to the owner's thread. The link
+// callback runs on the link thread. Lock order: the request lock, then the
+// connecting lock, the pending lock and the record lock (each taken alone
+// after the request lock); the socket manager's locks come after all of them.
 #pragma once
 
+#include <atomic>
+#include <functional>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 #include "SmartMarshalingClient.h"
@@ -25,6 +49,13 @@
 
 class CSmartHandler : public CSmartMarshalingClient, public CSocketManager {
 public:
+    static constexpr DWORD kFirstRetryMs = 1000;
+    static constexpr DWORD kMaxRetryMs = 60000;
+
+    // Told true once a reconnection has brought the records up to date, and
+    // false when the connection breaks. Runs on the link thread.
+    using LinkCallback = std::function<void(bool connected)>;
+
     // The service's port on the loopback interface is SmartServicePort()
     // unless given. `log` (may be null) receives Initialize's report.
     explicit CSmartHandler(CLog* log = nullptr);
@@ -38,10 +69,13 @@ public:
     SmartDevice* GetDevice(int index) const;
     // Every record of the list, prepared or not (nullptr when none).
     SmartDevice* DeviceList() const { return m_pDeviceList; }
-    bool IsConnected() const { return m_pConnection != nullptr; }
+    // Connected, and the records are those of the service now running.
+    bool IsConnected() const { return m_online.load(); }
     WORD Port() const { return m_port; }
-    // ReadStatus and ReadAttributes of every prepared drive; the result of
-    // the last ReadAttributes, 0 without devices.
+    // Set before Initialize.
+    void SetLinkCallback(LinkCallback callback) { m_linkCallback = std::move(callback); }
+    // ReadStatus and ReadAttributes of every prepared drive that is not
+    // gone; the result of the last ReadAttributes, 0 without devices.
     int RefreshSmartStatus();
 
     bool SendRequest(CZmArchive& request, CZmArchive& response) override;
@@ -51,19 +85,44 @@ public:
     void OnError(CEncryptSocket* socket, DWORD error, long event_bit, const char* text) override;
 
 private:
-    bool Connect();
+    // A registered connection to the service, or nullptr; the link thread
+    // can cancel it meanwhile.
+    CEncryptSocket* Connect();
+    // Makes `socket` the connection requests go out on.
+    void Install(CEncryptSocket* socket);
+    // Takes the broken connection out; it is freed with the handler.
+    void Disconnect();
     // Initialize's report and preparation of one record; true when the
     // record joins the device vector.
     void LogIdentity(const SmartDevice& device);
     bool Prepare(SmartDevice* device);
     void LogValues(const SmartDevice& device);
+    // Lists the drives and matches them to the records (request lock held);
+    // false when the listing failed.
+    bool Resync();
+    // Whether a record of the device vector names the drive of `listed`.
+    bool IsHeld(const SmartDevice& listed) const;
+    bool AnyGone() const;
     // Wakes the request waiting for an answer, if any.
     void WakeRequest();
+    bool IsCurrent(const CEncryptSocket* socket) const { return socket && socket == m_pConnection.load(); }
+
+    // The link thread (SmartHandlerLink.cpp).
+    void StartLink();
+    void StopLink();
+    void LinkRoutine();
+    // Connects and resyncs; true when the records are up to date again.
+    bool Reconnect();
+    void Notify(bool connected);
 
     CLog* m_log;
     WORD m_port;
     bool m_libraryStarted = false;
-    CEncryptSocket* m_pConnection = nullptr;
+    std::atomic<CEncryptSocket*> m_pConnection{nullptr};  // written under m_requestLock
+    std::atomic<bool> m_broken{false};   // the current connection has closed
+    std::atomic<bool> m_online{false};
+    std::atomic<bool> m_stopping{false};
+    std::vector<CEncryptSocket*> m_closed;  // broken connections, freed after Shutdown
     SmartDevice* m_pDeviceList = nullptr;
     int m_deviceCount = 0;
     std::vector<SmartDevice*> m_devices;
@@ -71,4 +130,10 @@ private:
     std::mutex m_pendingLock;               // guards m_pPendingResponse
     CZmArchive* m_pPendingResponse = nullptr;
     std::recursive_mutex m_requestLock;     // one request and its wait at a time
+    std::mutex m_connectingLock;            // guards m_pConnecting
+    CEncryptSocket* m_pConnecting = nullptr;
+    HANDLE m_hLinkStop = nullptr;           // manual-reset: the handler ends
+    HANDLE m_hBroken = nullptr;             // auto-reset: the connection closed
+    LinkCallback m_linkCallback;
+    std::thread m_link;
 };

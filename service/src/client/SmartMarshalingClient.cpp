@@ -21,6 +21,18 @@ void CSmartMarshalingClient::Overwrite(SmartDevice* device, const SmartDevice& r
     *device = received;
     device->next = next;
     device->engineLink = engineLink;
+    m_gone.erase(device);
+}
+
+void CSmartMarshalingClient::MarkGone(SmartDevice* device) {
+    std::lock_guard lock(m_recordLock);
+    device->flags &= ~DWORD(SMART_FLAG_SUPPORTED);
+    m_gone.insert(device);
+}
+
+bool CSmartMarshalingClient::IsGone(const SmartDevice& device) const {
+    std::lock_guard lock(m_recordLock);
+    return m_gone.contains(&device);
 }
 
 SmartDevice CSmartMarshalingClient::CopyRecord(const SmartDevice& device) const {
@@ -28,23 +40,38 @@ SmartDevice CSmartMarshalingClient::CopyRecord(const SmartDevice& device) const 
     return device;
 }
 
-SmartDevice* CSmartMarshalingClient::GetDevices() {
+bool CSmartMarshalingClient::ListDevices(std::vector<SmartDevice>& devices) {
     CSmartMarshalSmartDeviceList list;
-    if (!Exchange(CSmartMarshalVoid(QUIVR_SMART_GET_DEVICES), list) || list.Status() != SMART_STATUS_OK) return nullptr;
+    if (!Exchange(CSmartMarshalVoid(QUIVR_SMART_GET_DEVICES), list) || list.Status() != SMART_STATUS_OK) return false;
+    devices = std::move(list.devices);
+    return true;
+}
+
+SmartDevice* CSmartMarshalingClient::GetDevices() {
+    std::vector<SmartDevice> devices;
+    if (!ListDevices(devices)) return nullptr;
     SmartDevice* head = nullptr;
     SmartDevice** tail = &head;
-    for (const SmartDevice& received : list.devices) {
+    for (const SmartDevice& received : devices) {
         *tail = new SmartDevice(received);
         tail = &(*tail)->next;
     }
     return head;
 }
 
+bool CSmartMarshalingClient::TakeRecord(SmartDevice* device, DWORD status, const SmartDevice& received) {
+    if (status == SMART_STATUS_UNKNOWN_DEVICE) {
+        MarkGone(device);
+        return false;
+    }
+    Overwrite(device, received);
+    return status == SMART_STATUS_OK;
+}
+
 bool CSmartMarshalingClient::RecordRequest(const CSmartMarshalMessage& request, SmartDevice* device) {
     CSmartMarshalSmartDevice response;
     if (!Exchange(request, response)) return false;
-    Overwrite(device, response.device);
-    return response.Status() == SMART_STATUS_OK;
+    return TakeRecord(device, response.Status(), response.device);
 }
 
 bool CSmartMarshalingClient::DeviceRequest(DWORD code, SmartDevice* device) {
@@ -80,7 +107,9 @@ bool CSmartMarshalingClient::ReadLog(SmartDevice* device, DWORD selector, BYTE**
     request.serverId = CopyRecord(*device).serverId;
     request.selector = selector;
     CSmartMarshalReadLogResponse response;
-    if (!Exchange(request, response) || response.Status() != SMART_STATUS_OK) return false;
+    if (!Exchange(request, response)) return false;
+    if (response.Status() == SMART_STATUS_UNKNOWN_DEVICE) MarkGone(device);
+    if (response.Status() != SMART_STATUS_OK) return false;
     *block = new BYTE[kSmartLogBlockSize];
     std::copy(response.data.begin(), response.data.end(), *block);
     return true;
@@ -100,8 +129,10 @@ bool CSmartMarshalingClient::ReadSelfTestData(SmartDevice* device, DWORD* remain
     request.serverId = CopyRecord(*device).serverId;
     CSmartMarshalTestResult response;
     if (!Exchange(request, response)) return false;
-    Overwrite(device, response.device);
-    *remainingSeconds = response.remainingSeconds;
-    *status = response.selfTestStatus;
-    return response.Status() == SMART_STATUS_OK;
+    const bool succeeded = TakeRecord(device, response.Status(), response.device);
+    if (response.Status() != SMART_STATUS_UNKNOWN_DEVICE) {
+        *remainingSeconds = response.remainingSeconds;
+        *status = response.selfTestStatus;
+    }
+    return succeeded;
 }

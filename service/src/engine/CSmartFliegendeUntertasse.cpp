@@ -7,6 +7,7 @@
 #include "base/text.h"
 #include "engine/AttributeCatalogue.h"
 #include "engine/EngineLock.h"
+#include "engine/HistoryStore.h"
 
 namespace {
 
@@ -30,7 +31,7 @@ void CopyTrimmed(WCHAR* dest, const WCHAR* source, std::size_t chars) {
 CSmartFliegendeUntertasse::CSmartFliegendeUntertasse() {
     InitializeCriticalSection(&m_lock);
     m_primary = InterlockedIncrement(&g_engineCount) == 1;
-    plat::CopyToField(m_historyKey, 256, u"SOFTWARE\\Zelmor\\Zelmor Lumetra\\3.1\\Smart");
+    plat::CopyToField(m_historyKey, 256, history::kHistoryKey);
 }
 
 CSmartFliegendeUntertasse::~CSmartFliegendeUntertasse() {

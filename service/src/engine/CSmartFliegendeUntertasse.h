@@ -47,6 +47,9 @@ public:
     bool IsPrimary() const { return m_primary; }
     // The registry key of the history, relative to HKEY_LOCAL_MACHINE.
     std::u16string_view HistoryKey() const { return m_historyKey; }
+    // STATUS_SUCCESS when the history can be kept below HistoryKey(), else
+    // why not (history::Probe); creates the key when only it is missing.
+    NTSTATUS ProbeHistory() const;
 
     // Whether this engine reads the stored nodes at its first GetDevices and
     // stores its nodes when it ends (the default). Tools that only look at

@@ -1,7 +1,8 @@
 // The engine's state for one drive, and its 1320-byte image. The history
 // store keeps that image byte for byte between runs, so the layout is fixed
 // and written by explicit serialisation. The run-time fields (list link,
-// self-test start, open handle) are written as zeros and reset on reading.
+// server id, self-test start, open handle) are written as zeros and reset on
+// reading.
 #pragma once
 
 #include <array>
@@ -52,6 +53,9 @@ DWORD NodeFlagsToDeviceFlags(DWORD nodeFlags);
 
 struct DeviceNode {
     DeviceNode* next = nullptr;          // run-time
+    // Run-time: the id the records of this drive carry, given at the first
+    // discovery that finds it and kept while later discoveries find it again.
+    SmartServerId serverId = 0;
     DWORD deviceType = 0;
     DWORD deviceNumber = 0;
     WCHAR ntName[kNtNameChars] = {};     // after following symbolic links

@@ -30,7 +30,8 @@ constexpr DWORD kFloppyType = 1;
 // An id is the system time with a per-record serial folded into its low
 // half. Time XOR serial alone can repeat (a later time with a later serial
 // can give the same bits), and the dispatcher finds records by id, so ids
-// are also forced strictly increasing within the process.
+// are also forced strictly increasing within the process: an id is never
+// given to a second drive, also not after its drive has gone.
 std::mutex g_serverIdMutex;
 DWORD g_recordSerial = 0;
 SmartServerId g_lastServerId = 0;
@@ -91,7 +92,10 @@ SmartDevice* CSmartFliegendeUntertasse::GetDevices() {
     SmartDevice** recordTail = &list;
     for (DeviceNode* n = m_nodes; n; n = n->next) {
         auto* record = new SmartDevice{};
-        record->serverId = MakeServerId();
+        // A drive found again keeps its id, so the ids other clients hold
+        // stay valid; a new drive (or one that was gone) gets a new one.
+        if (n->serverId == 0) n->serverId = MakeServerId();
+        record->serverId = n->serverId;
         FillRecord(record, n);
         record->engineLink = n;
         *recordTail = record;
@@ -144,6 +148,9 @@ void CSmartFliegendeUntertasse::AdoptKnownNode(DeviceNode* known, DeviceNode* pr
     CloseDevice(known);
     *probed = *known;
     probed->next = nullptr;
+    // The id moves with the drive's state: a second probe that matched the
+    // same known node would otherwise carry the same id.
+    known->serverId = 0;
 }
 
 // Fills an ATA node from IDENTIFY DEVICE. False when the drive does not

@@ -10,3 +10,5 @@ bool CSmartFliegendeUntertasse::SaveHistory(const DeviceNode* first) {
 bool CSmartFliegendeUntertasse::LoadHistory(DeviceNode** head) {
     return m_primary && m_useHistory && history::Load(m_historyKey, head);
 }
+
+NTSTATUS CSmartFliegendeUntertasse::ProbeHistory() const { return history::Probe(m_historyKey); }

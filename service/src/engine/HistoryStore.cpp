@@ -25,13 +25,13 @@ public:
     Key(const Key&) = delete;
     Key& operator=(const Key&) = delete;
 
-    // Creates or opens `name`, below `root` when it is given. True on success.
-    bool Create(const WCHAR* name, HANDLE root, ULONG options, ULONG* disposition = nullptr) {
+    // Creates or opens `name`, below `root` when it is given.
+    NTSTATUS Create(const WCHAR* name, HANDLE root, ULONG options, ULONG* disposition = nullptr) {
         UNICODE_STRING text;
         RtlInitUnicodeString(&text, name);
         OBJECT_ATTRIBUTES attributes;
         InitializeObjectAttributes(&attributes, &text, OBJ_CASE_INSENSITIVE, root, nullptr);
-        return NT_SUCCESS(NtCreateKey(&m_handle, KEY_ALL_ACCESS, &attributes, 0, nullptr, options, disposition));
+        return NtCreateKey(&m_handle, KEY_ALL_ACCESS, &attributes, 0, nullptr, options, disposition);
     }
     HANDLE Handle() const { return m_handle; }
 
@@ -39,7 +39,7 @@ private:
     HANDLE m_handle = nullptr;
 };
 
-bool OpenHistoryKey(Key& key, std::u16string_view path) {
+NTSTATUS OpenHistoryKey(Key& key, std::u16string_view path) {
     const std::u16string native = plat::FormatN(kPathChars - 1, u"\\Registry\\Machine\\%s", path);
     return key.Create(native.c_str(), nullptr, 0);
 }
@@ -49,7 +49,7 @@ bool OpenHistoryKey(Key& key, std::u16string_view path) {
 bool SameBoot(const Key& parent) {
     Key fresh;
     ULONG disposition = 0;
-    return fresh.Create(kFreshKey, parent.Handle(), REG_OPTION_VOLATILE, &disposition) &&
+    return NT_SUCCESS(fresh.Create(kFreshKey, parent.Handle(), REG_OPTION_VOLATILE, &disposition)) &&
            disposition == REG_OPENED_EXISTING_KEY;
 }
 
@@ -74,10 +74,15 @@ Entry ReadValue(HANDLE key, ULONG index, DeviceNode& node) {
 
 }  // namespace
 
+NTSTATUS Probe(std::u16string_view path) {
+    Key key;
+    return OpenHistoryKey(key, path);
+}
+
 bool Save(std::u16string_view path, const DeviceNode* first) {
     if (!first) return false;
     Key key;
-    if (!OpenHistoryKey(key, path)) return false;
+    if (!NT_SUCCESS(OpenHistoryKey(key, path))) return false;
     for (const DeviceNode* node = first; node; node = node->next) {
         std::u16string name = plat::Format(u"%lu.%lu", node->deviceType, node->deviceNumber);
         UNICODE_STRING text;
@@ -93,7 +98,7 @@ bool Save(std::u16string_view path, const DeviceNode* first) {
 bool Load(std::u16string_view path, DeviceNode** head) {
     if (!head || *head) return false;
     Key key;
-    if (!OpenHistoryKey(key, path)) return false;
+    if (!NT_SUCCESS(OpenHistoryKey(key, path))) return false;
     const bool keepStamps = SameBoot(key);
     DeviceNode** tail = head;
     for (ULONG index = 0;; ++index) {

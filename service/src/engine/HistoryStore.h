@@ -19,9 +19,20 @@
 
 #include <string_view>
 
+#include "base/ntstatus.h"
 #include "engine/DeviceNode.h"
 
 namespace history {
+
+// The product's key, which an installer creates, and the history below it.
+inline constexpr char16_t kProductKey[] = u"SOFTWARE\\Zelmor\\Zelmor Lumetra\\3.1";
+inline constexpr char16_t kHistoryKey[] = u"SOFTWARE\\Zelmor\\Zelmor Lumetra\\3.1\\Smart";
+
+// Opens `key` as Save and Load do (creating it when only it is missing):
+// STATUS_SUCCESS when the history can be kept there, else why not
+// (STATUS_OBJECT_NAME_NOT_FOUND: its parent is missing; STATUS_ACCESS_DENIED:
+// the store cannot be written by this process).
+NTSTATUS Probe(std::u16string_view key);
 
 // Writes every node of the list starting at `first`. False for an empty
 // list, when the key cannot be opened, or at the first value that cannot be

@@ -3,6 +3,7 @@
 #include "base/clock.h"
 #include "base/last_error.h"
 #include "base/sync.h"
+#include "base/win_errors.h"
 #include "base/text.h"
 #include "service/power_status.h"
 #include "service/version.h"
@@ -113,8 +114,12 @@ DWORD CNTService::HandlePowerEvent(DWORD event_type) {
 }
 
 void CNTService::Execute() {
-    if (!m_server || FAILED(m_server->Init())) return;
-    if (FAILED(m_server->Start())) return;
+    if (!m_server) return;
+    if (FAILED(m_server->Init()) || FAILED(m_server->Start())) {
+        const DWORD error = GetLastError();
+        SetProgress(error != ERROR_SUCCESS ? error : ERROR_GEN_FAILURE);
+        return;
+    }
     WaitForSingleObject(m_hStopEvent, INFINITE);
     WaitForConnectionsToClose();
     m_server->Stop();

@@ -21,6 +21,7 @@
 #pragma once
 
 #include <cstdio>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -59,6 +60,9 @@ public:
     // Ends Execute as a system shutdown would (the foreground program's
     // SIGTERM and SIGINT). Safe from any thread.
     void RequestStop() { HandleShutdown(); }
+    // Runs after InstallService has created the service (the program's
+    // installer work, such as the keys the service needs).
+    void SetInstallStep(std::function<void()> step) { m_installStep = std::move(step); }
 
     static void ServiceMain(DWORD argc, LPWSTR* argv);
     static DWORD ControlHandlerEx(DWORD control, DWORD event_type, LPVOID event_data, LPVOID context);
@@ -74,6 +78,9 @@ public:
     void SetOutput(std::FILE* out) { m_out = out; }
 
     // Virtual slots, in order after the destructor.
+    // Runs the server until the stop event. A server that cannot start ends
+    // it at once with the reason (the last error) as the Win32 exit code, so
+    // the stop report and the process's exit status say it failed.
     virtual void Execute();
     virtual bool PrepareRun();
     virtual void HandleStop() {}
@@ -110,5 +117,6 @@ private:
     SERVICE_STATUS m_Status{};
     DWORD m_bPaused = 0;
     ServerControl* m_server = nullptr;
+    std::function<void()> m_installStep;
     std::FILE* m_out = stdout;
 };

@@ -66,7 +66,9 @@ BOOL CNTService::InstallService() {
         SERVICE_WIN32_OWN_PROCESS | SERVICE_INTERACTIVE_PROCESS, SERVICE_AUTO_START, SERVICE_ERROR_NORMAL,
         path.c_str(), nullptr, nullptr, nullptr, m_Account ? m_Account->c_str() : nullptr,
         m_Password ? m_Password->c_str() : nullptr));
-    return service ? TRUE : FALSE;
+    if (!service) return FALSE;
+    if (m_installStep) m_installStep();
+    return TRUE;
 }
 
 BOOL CNTService::RemoveService() {

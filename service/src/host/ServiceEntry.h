@@ -28,8 +28,16 @@ inline constexpr char16_t kServiceName[] = u"Zelmor Lumetra";
 //  3. with any argument, runs ProcessCommandLine and returns 0;
 //  4. without: runs the dispatcher when the service is installed, else
 //     Execute in the foreground until SIGTERM or SIGINT;
-//  5. returns the status record's Win32 exit code.
+//  5. returns the status record's Win32 exit code as the process's exit
+//     status (ProcessExitStatus).
+// A dispatcher that refuses to run the service (another process runs it, it
+// is disabled) is reported on stderr and ends the process with that error.
 int RunServiceProcess(CNTService& service, CLog& service_log, const std::vector<std::u16string>& args);
+
+// An exit status holds 8 bits: a Win32 code up to 255 is kept, a larger one
+// becomes 1 (the status record keeps the whole code), so a failure never
+// reads as success.
+int ProcessExitStatus(DWORD win32_exit_code);
 
 // The same from main's arguments (UTF-8).
 int RunServiceProcess(CNTService& service, CLog& service_log, int argc, char** argv);

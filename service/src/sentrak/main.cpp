@@ -1,13 +1,14 @@
 // sentrak: the S.M.A.R.T. service. Installed, it runs under the service
 // control manager; not installed and without arguments it serves in the
 // foreground until SIGTERM or SIGINT. It answers the S.M.A.R.T. requests of
-// its clients on the loopback port SmartServicePort() (50350, or
-// LUMETRA_SMART_PORT), and says "sentrak: listening on port N" on stdout
-// once it does.
-#include <cstdio>
-
+// its clients on port SmartServicePort() (50350, or LUMETRA_SMART_PORT) of
+// the loopback address (or of LUMETRA_SMART_LISTEN, see ListenAddress.h),
+// and says "sentrak: listening on port N (ADDRESS)" on stdout once it does.
+// When it cannot listen it says why on stderr and ends with a non-zero exit
+// status.
 #include "NTService.h"
-#include "ServerControl.h"
+#include "ProductKey.h"
+#include "SentrakServer.h"
 #include "ServiceEntry.h"
 #include "SmartMarshalingServer.h"
 #include "log/Log.h"
@@ -15,28 +16,6 @@
 #include "sockets/SocketServer.h"
 
 namespace {
-
-// The socket server as the service host sees it, announcing on stdout when
-// it listens, so whoever started the program knows it is ready.
-class AnnouncingServer final : public ServerControl {
-public:
-    explicit AnnouncingServer(CSocketServer& server, WORD port) : m_server(server), m_port(port) {}
-    HRESULT Init() override { return m_server.Init(); }
-    HRESULT Start() override {
-        const HRESULT result = m_server.Start();
-        if (SUCCEEDED(result)) {
-            std::printf("sentrak: listening on port %u\n", unsigned(m_port));
-            std::fflush(stdout);
-        }
-        return result;
-    }
-    void Stop() override { m_server.Stop(); }
-    LONG ConnectionCount() const override { return m_server.ConnectionCount(); }
-
-private:
-    CSocketServer& m_server;
-    WORD m_port;
-};
 
 // The process-wide objects, constructed in member order and destroyed in
 // the reverse: the dispatcher (the engine, which saves its history and ends
@@ -47,13 +26,16 @@ struct ServiceProcess {
     CNTService service{kServiceName, &control};
     WORD port = SmartServicePort();
     CSocketServer server{port};
-    AnnouncingServer control{server, port};
+    SentrakServer control{server, dispatcher, port, ListenSettingFromEnvironment()};
     CSmartMarshalingServer dispatcher;
 
     ServiceProcess() {
         server.SetDispatcher([this](CZmArchive& request, CZmArchive& response) {
             dispatcher.Dispatch(request, response);
         });
+        // What an installer does besides registering the service: the key
+        // below which the service keeps the drives' history.
+        service.SetInstallStep(CreateProductKey);
     }
 };
 

@@ -5,8 +5,10 @@
 //
 // The device table maps the server ids of the last enumeration (code 0) to
 // the records the engine handed out; the dispatcher owns them. Each
-// enumeration replaces the table, so ids of an earlier one are answered with
-// status 4 (unknown device).
+// enumeration replaces the table. The table serves every client, and the
+// engine gives a drive it finds again the id it had, so one client's
+// enumeration leaves the ids other clients hold valid; only the ids of
+// drives that are gone are answered with status 4 (unknown device).
 //
 // Decisions of this dispatcher:
 // - A request shorter than the 8-byte header has no code: it is answered by

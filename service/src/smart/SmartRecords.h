@@ -14,7 +14,9 @@
 
 #include "base/wintypes.h"
 
-// Names one drive for one enumeration; opaque to clients.
+// Names one drive while the service runs: an enumeration that finds the
+// drive again gives the same id, and an id is never given to another drive.
+// Opaque to clients.
 using SmartServerId = std::uint64_t;
 
 struct SmartCounters {

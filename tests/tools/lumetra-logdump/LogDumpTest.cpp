@@ -68,7 +68,7 @@ TEST_F(LogDumpTest, TruncatedLastRecordIsReportedAfterTheWholeOnes) {
     const std::string path = WriteLog(3);
     std::filesystem::resize_file(path, std::filesystem::file_size(path) - 5);
     std::string out, err;
-    EXPECT_EQ(Run({path}, out, err), 2);
+    EXPECT_EQ(Run({path}, out, err), 3);
     EXPECT_EQ(out, "05.03.2007 14:02:09:031 AUD: LOGD:computername='PC1'\n");
     EXPECT_NE(err.find("truncated record at offset 69"), std::string::npos) << err;
 }
@@ -78,13 +78,14 @@ TEST_F(LogDumpTest, UsageAndFileErrors) {
         {}, {"--scramble", "3"}, {"a", "b"}, {"a", "--scramble"}, {"a", "--scramble", "x"}, {"a", "--bogus"}};
     for (const auto& args : usage) {
         std::string out, err;
-        EXPECT_EQ(Run(args, out, err), 1);
+        EXPECT_EQ(Run(args, out, err), 2);
         EXPECT_NE(err.find("usage:"), std::string::npos);
+        EXPECT_EQ(out, "");
     }
     std::string out, err;
     EXPECT_EQ(Run({(m_dir / "missing.bin").string()}, out, err), 1);
     std::ofstream((m_dir / "text.log").string()) << "05.03.2007 14:02:09:031 ALW: plain text\r\n";
-    EXPECT_EQ(Run({(m_dir / "text.log").string()}, out, err), 2);
+    EXPECT_EQ(Run({(m_dir / "text.log").string()}, out, err), 3);
     EXPECT_NE(err.find("no log record at offset 0"), std::string::npos);
 }
 

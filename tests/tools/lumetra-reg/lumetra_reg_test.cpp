@@ -118,6 +118,9 @@ TEST(LumetraReg, BadUsageExitsWithTwo) {
         {"set", "HKLM\\X", "v", "qword", "1"},
         {"set", "HKLM\\X", "v", "dword"},
         {"delete", "HKLM"},
+        {"--bogus"},
+        {"query", "--bogus", "HKLM\\X"},
+        {"create", "--volatile", "--bogus", "HKLM\\X"},
     };
     for (const auto& args : cases) {
         std::string shown;
@@ -125,6 +128,10 @@ TEST(LumetraReg, BadUsageExitsWithTwo) {
         EXPECT_EQ(RunTool(args).exit_code, 2) << shown;
     }
     EXPECT_EQ(RunTool({"--help"}).exit_code, 0);
+    EXPECT_EQ(RunTool({"query", "--help"}).exit_code, 0);
+    EXPECT_EQ(RunTool({"set", "HKLM\\X", "v", "sz", "--help"}).exit_code, 0) << "a value may begin with a dash";
+    EXPECT_EQ(RunTool({"query", "HKLM\\X", "v"}).exit_code, 0);
+    ASSERT_EQ(RunTool({"delete", "HKLM\\X"}).exit_code, 0);
     EXPECT_EQ(RunTool({"query", "HKLM\\X"}).exit_code, 1) << "nothing was written by the bad calls";
 }
 

@@ -45,6 +45,12 @@ TEST(ProbeReport, JsonCarriesEveryRecordFieldAndOperationResults) {
     EXPECT_EQ(first["name"], "Read Error Rate");
     EXPECT_EQ(first["raw"], 148103212);
     EXPECT_EQ(first["threshold"], 6);
+    EXPECT_FALSE(first.contains("temperature"));
+    for (const auto& a : disk["attributes"]) {
+        if (a["id"] != 194) continue;
+        EXPECT_EQ(a["temperature"], (nlohmann::json{{"current", 36}, {"lowest", 18}, {"highest", 45}}));
+    }
+    EXPECT_NE(text.find("(36 C, lowest 18 C, highest 45 C)"), std::string::npos) << text;
 
     const auto& cd = devices[1];
     EXPECT_EQ(cd["operations"]["capabilities"], false);

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <map>
 #include <set>
+#include <string>
 
 #include "EngineFixture.h"
 
@@ -45,17 +47,59 @@ TEST_F(EngineTest, DefaultProfileDiscoveryInNameOrder) {
 TEST_F(EngineTest, ServerIdsNeverRepeatAcrossEnumerations) {
     // Records made 100 ns apart with consecutive serials are where time XOR
     // serial repeats; a repeated id would make the dispatcher answer about
-    // the wrong drive.
-    LoadDefault();
+    // the wrong drive. Each step starts a new engine, so every drive is new
+    // to it and gets a new id.
     const std::uint64_t start = m_clock->NowFileTime();
     SmartServerId previous = 0;
     std::set<SmartServerId> ids;
     for (std::uint64_t step = 0; step < 64; ++step) {
+        LoadDefault();
         m_clock->SetFileTime(start + step);
         for (SmartDevice* d = Discover(); d; d = d->next) {
             EXPECT_GT(d->serverId, previous);
             previous = d->serverId;
             EXPECT_TRUE(ids.insert(d->serverId).second) << "id repeated at step " << step;
+        }
+    }
+}
+
+// The server id of each drive of a discovery, by model.
+std::map<std::u16string, SmartServerId> IdsByDrive(const SmartDevice* list) {
+    std::map<std::u16string, SmartServerId> ids;
+    for (const SmartDevice* d = list; d; d = d->next) ids[Field(d->model, kModelChars)] = d->serverId;
+    return ids;
+}
+
+TEST_F(EngineTest, ADriveFoundAgainKeepsItsIdAndAReturningDriveGetsANewOne) {
+    // An ATA disk and a SCSI disk; the SCSI disk is unplugged and plugged in
+    // again between discoveries of the same engine.
+    const std::string ata = AtaProfile("");
+    const std::string scsi = ScsiProfile("");
+    const std::string scsiDevice = scsi.substr(scsi.find('[') + 1, scsi.rfind(']') - scsi.find('[') - 1);
+    const std::string both = ata.substr(0, ata.rfind(']')) + ", " + scsiDevice + "]}";
+    const auto plug = [&](const std::string& profile) {
+        m_sim.reset();  // the old machine goes before the new one comes
+        m_sim = std::make_unique<plat::device::ScopedSimulation>(profile);
+    };
+    Load(both);
+    const auto first = IdsByDrive(Discover());
+    ASSERT_EQ(first.size(), 2u);
+    m_clock->Advance(1000);
+    EXPECT_EQ(IdsByDrive(Discover()), first) << "the same drives, the same ids";
+
+    plug(ata);
+    const auto alone = IdsByDrive(Discover());
+    ASSERT_EQ(alone.size(), 1u);
+    EXPECT_EQ(alone.begin()->second, first.at(alone.begin()->first)) << "the disk still there keeps its id";
+
+    plug(both);
+    const auto back = IdsByDrive(Discover());
+    ASSERT_EQ(back.size(), 2u);
+    for (const auto& [drive, id] : back) {
+        if (drive == alone.begin()->first) {
+            EXPECT_EQ(id, alone.begin()->second);
+        } else {
+            EXPECT_GT(id, first.at(drive)) << "a drive that was gone comes back under a new id, never reused";
         }
     }
 }

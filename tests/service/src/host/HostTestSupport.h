@@ -13,6 +13,7 @@
 
 #include "ServerControl.h"
 #include "base/clock.h"
+#include "base/last_error.h"
 
 class FakeServer : public ServerControl {
 public:
@@ -22,6 +23,7 @@ public:
     }
     HRESULT Start() override {
         Note("Start");
+        if (FAILED(m_startResult)) SetLastError(m_startError);
         return m_startResult;
     }
     void Stop() override {
@@ -51,6 +53,7 @@ public:
 
     HRESULT m_initResult = S_OK;
     HRESULT m_startResult = S_OK;
+    DWORD m_startError = 0;  // the last error a failed Start leaves
     mutable LONG m_connections = 0;
     std::size_t m_closeAfter = 1000;
     mutable std::vector<std::uint64_t> m_countTicks;

@@ -9,6 +9,7 @@
 
 #include "HostTestSupport.h"
 #include "base/last_error.h"
+#include "registry/registry.h"
 #include "scoped_root.h"
 
 namespace {
@@ -75,6 +76,43 @@ TEST_F(ServiceEntryTest, InstalledTheServiceRunsUnderTheDispatcher) {
     EXPECT_EQ(m_server.Calls(), (std::vector<std::string>{"Init", "Start", "Stop"}));
     EXPECT_EQ(Stored().dwCurrentState, SERVICE_STOPPED);
     EXPECT_EQ(Stored().dwWin32ExitCode, 0u);
+}
+
+TEST_F(ServiceEntryTest, AServerThatCannotListenEndsTheForegroundProgramWithItsError) {
+    m_server.m_startResult = E_FAIL;
+    m_server.m_startError = ERROR_ACCESS_DENIED;
+    EXPECT_EQ(RunServiceProcess(m_service, m_log, {u"sentrak"}), int(ERROR_ACCESS_DENIED)) << "it does not wait";
+    EXPECT_EQ(m_service.Status().dwWin32ExitCode, ERROR_ACCESS_DENIED);
+    EXPECT_EQ(m_server.Calls(), (std::vector<std::string>{"Init", "Start"}));
+}
+
+TEST_F(ServiceEntryTest, AServiceWhoseServerCannotListenReportsStoppedWithTheError) {
+    ASSERT_TRUE(m_service.InstallService()) << GetLastError();
+    m_server.m_startResult = E_FAIL;
+    m_server.m_startError = ERROR_ACCESS_DENIED;
+    EXPECT_EQ(RunServiceProcess(m_service, m_log, {u"sentrak"}), int(ERROR_ACCESS_DENIED));
+    const SERVICE_STATUS status = Stored();
+    EXPECT_EQ(status.dwCurrentState, SERVICE_STOPPED);
+    EXPECT_EQ(status.dwWin32ExitCode, ERROR_ACCESS_DENIED) << "systemd and sentrak -v see why";
+}
+
+TEST_F(ServiceEntryTest, AServiceTheDispatcherRefusesEndsWithTheRefusal) {
+    ASSERT_TRUE(m_service.InstallService()) << GetLastError();
+    HKEY key = nullptr;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"SYSTEM\\CurrentControlSet\\Services\\Zelmor Lumetra", 0,
+                            KEY_ALL_ACCESS, &key),
+              ERROR_SUCCESS);
+    const DWORD disabled = SERVICE_DISABLED;
+    ASSERT_EQ(RegSetValueExW(key, u"Start", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&disabled), sizeof disabled),
+              ERROR_SUCCESS);
+    RegCloseKey(key);
+    EXPECT_EQ(RunServiceProcess(m_service, m_log, {u"sentrak"}), 1) << "ERROR_SERVICE_DISABLED, cut to 8 bits";
+    EXPECT_TRUE(m_server.Calls().empty());
+}
+
+TEST(ProcessExitStatus, AFailureNeverReadsAsSuccess) {
+    const std::pair<DWORD, int> cases[] = {{0, 0}, {87, 87}, {255, 255}, {256, 1}, {512, 1}, {10048, 1}};
+    for (const auto& [code, status] : cases) EXPECT_EQ(ProcessExitStatus(code), status) << code;
 }
 
 }  // namespace

@@ -39,12 +39,15 @@ TEST_F(LumetraSmart, CommandsAndTheirExitCodes) {
     const Case cases[] = {
         {{"list"}, 0, "[0] KORVANE KV7200-500G"},
         {{"show", "0"}, 0, "KORVANE KV7200-500G"},
+        {{"show", "0"}, 0, "193274708004 (36 C, lowest 18 C, highest 45 C)"},
         {{"health", "0"}, 0, "good"},
         {{"--json", "health", "0"}, 0, "\"healthy\":true"},
         {{"log", "0", "error"}, 3, ""},
-        {{"show", "99"}, 1, ""},
-        {{"frobnicate"}, 1, ""},
-        {{"test", "0", "sideways"}, 1, ""},
+        {{"show", "99"}, 2, ""},
+        {{"frobnicate"}, 2, ""},
+        {{"test", "0", "sideways"}, 2, ""},
+        {{"--bogus", "list"}, 2, ""},
+        {{"show", "0", "--help"}, 0, "usage: lumetra-smart"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args[0]);
@@ -57,7 +60,7 @@ TEST_F(LumetraSmart, CommandsAndTheirExitCodes) {
 TEST(LumetraSmartAlone, SaysWhenTheServiceIsNotRunning) {
     sentraktest::SentrakProcess unstarted;
     const ToolRun run = RunTool(unstarted, {"list"});
-    EXPECT_EQ(run.exit, 2);
+    EXPECT_EQ(run.exit, 1);
     EXPECT_EQ(run.out, "");
 }
 

@@ -131,18 +131,18 @@ TEST_F(SentrakProtocol, AnEnumerationIgnoresItsPayload) {
     EXPECT_EQ(a.payload, 4 + count * 2424);
 }
 
-TEST_F(SentrakProtocol, IdsOfAnEarlierEnumerationAreUnknown) {
+TEST_F(SentrakProtocol, AnotherEnumerationKeepsTheIdsOfTheDrivesStillThereAndOthersAreUnknown) {
     SmartDevice* current = m_client->GetDevices();
     ASSERT_NE(current, nullptr);
-    SmartDevice* stale = m_client->DeviceList();
-    SmartDevice* const link = stale->next;
-    EXPECT_FALSE(m_client->ReadAttributes(stale));
-    EXPECT_EQ(stale->serverId, 0u);
-    EXPECT_EQ(stale->model[0], 0);
-    EXPECT_EQ(stale->next, link);
-    CSmartMarshalSmartServerId old(QUIVR_SMART_RETURN_STATUS);
-    old.serverId = current->serverId + 1;
-    EXPECT_EQ(Send(old).status, SMART_STATUS_UNKNOWN_DEVICE);
+    SmartDevice* earlier = m_client->DeviceList();
+    SmartDevice* const link = earlier->next;
+    EXPECT_EQ(current->serverId, earlier->serverId) << "the same drive, the same id";
+    EXPECT_TRUE(m_client->ReadAttributes(earlier));
+    EXPECT_NE(earlier->model[0], 0);
+    EXPECT_EQ(earlier->next, link);
+    CSmartMarshalSmartServerId unknown(QUIVR_SMART_RETURN_STATUS);
+    unknown.serverId = 0;  // never handed out
+    EXPECT_EQ(Send(unknown).status, SMART_STATUS_UNKNOWN_DEVICE);
     EXPECT_TRUE(m_client->ReadAttributes(current));
     EXPECT_NE(current->model[0], 0);
     FreeSmartDeviceList(current);
