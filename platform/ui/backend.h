@@ -66,6 +66,12 @@ public:
     virtual bool SetScrollLock(bool on) = 0;
     // Waits until everything sent to the display has been handled.
     virtual void Flush() {}
+    // Where the pointer is on the screen when the display can tell, also
+    // while it is over no window of the program; false otherwise.
+    virtual bool PointerPosition(POINT* screen) {
+        (void)screen;
+        return false;
+    }
     // What the screen shows now (the primary monitor), or null.
     virtual std::shared_ptr<Bitmap> CaptureScreen() = 0;
     // The character the digit key `vk` types with or without Shift on the

@@ -365,6 +365,8 @@ using namespace plat::ui;
 
 BOOL GetCursorPos(POINT* point) {
     if (!point) return FALSE;
+    // The display knows where the pointer went after it left our windows.
+    if (CurrentBackend().PointerPosition(point)) return TRUE;
     std::lock_guard lock(State().mutex);
     *point = State().cursor;
     return TRUE;

@@ -364,6 +364,17 @@ bool X11Backend::OpacitySupported() {
     return XGetSelectionOwner(m_display, A(name.c_str())) != None;
 }
 
+bool X11Backend::PointerPosition(POINT* screen) {
+    Locked lock(*this);
+    if (m_closed) return false;
+    ::Window root = 0, child = 0;
+    int x = 0, y = 0, wx = 0, wy = 0;
+    unsigned mask = 0;
+    if (!XQueryPointer(m_display, DefaultRootWindow(m_display), &root, &child, &x, &y, &wx, &wy, &mask)) return false;
+    *screen = POINT{x, y};
+    return true;
+}
+
 bool X11Backend::ScrollLock() {
     Locked lock(*this);
     if (m_closed) return false;

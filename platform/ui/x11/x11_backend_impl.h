@@ -37,6 +37,7 @@ public:
     bool ScrollLock() override;
     bool SetScrollLock(bool on) override;
     void Flush() override;
+    bool PointerPosition(POINT* screen) override;
     std::shared_ptr<Bitmap> CaptureScreen() override;
     char16_t DigitKeyCharacter(int vk, bool shift) override;
     void Shutdown() override;

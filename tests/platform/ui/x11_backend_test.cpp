@@ -242,6 +242,15 @@ TEST_F(X11Backend, ShapedTopmostWindowShowsDragsAndTogglesScrollLock) {
     DispatchUntilMarker(dpy, xid);
     EXPECT_EQ(g_typed, u"a._!2");
 
+    // The cursor position comes from the server, also where no window of
+    // the program is (auto-hide tests it against a slid-out strip).
+    XWarpPointer(dpy, None, DefaultRootWindow(dpy), 0, 0, 0, 0, 611, 433);
+    XSync(dpy, False);
+    POINT cursor{};
+    ASSERT_TRUE(GetCursorPos(&cursor));
+    EXPECT_EQ(cursor.x, 611);
+    EXPECT_EQ(cursor.y, 433);
+
     DestroyWindow(shaped);
     DestroyWindow(other);
     XCloseDisplay(dpy);
