@@ -2,8 +2,17 @@
 
 set(LUMETRA_WARNINGS -Wall -Wextra -Werror)
 
+# A folder that appears later (a merge, a new piece) is picked up at the next
+# build: the folders that would hold it are configure dependencies.
 macro(lumetra_add_present_subdirectories)
   foreach(dir ${ARGN})
+    get_filename_component(_lumetra_parent ${CMAKE_CURRENT_SOURCE_DIR}/${dir} DIRECTORY)
+    if(EXISTS ${_lumetra_parent})
+      set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${_lumetra_parent})
+    endif()
+    if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${dir})
+      set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${dir})
+    endif()
     if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${dir}/CMakeLists.txt)
       add_subdirectory(${dir})
     endif()
