@@ -116,9 +116,13 @@ void KernelServer::AcceptLoop() {
             continue;
         }
         auto session = std::make_shared<ClientSession>(fd, m_machine, IsAdministrator(uid));
+        {
+            // Listed before it serves anything, so a client that has had an
+            // answer always finds its session counted.
+            std::lock_guard lock(m_lock);
+            m_sessions.push_back(session);
+        }
         session->Start();
-        std::lock_guard lock(m_lock);
-        m_sessions.push_back(std::move(session));
     }
 }
 
@@ -146,8 +150,11 @@ void KernelServer::Reap(bool all) {
                 ++it;
             }
         }
+        m_stopping_sessions += done.size();
     }
     for (auto& session : done) session->Stop();
+    std::lock_guard lock(m_lock);
+    m_stopping_sessions -= done.size();
 }
 
 void KernelServer::Stop() {
@@ -164,7 +171,7 @@ void KernelServer::Stop() {
 std::size_t KernelServer::SessionCount() {
     Reap(false);
     std::lock_guard lock(m_lock);
-    return m_sessions.size();
+    return m_sessions.size() + m_stopping_sessions;  // a session counts until its files are closed
 }
 
 }  // namespace khost

@@ -58,8 +58,9 @@ private:
     std::string m_path;
     std::atomic<bool> m_stopping{false};
     std::thread m_acceptor;
-    std::mutex m_lock;  // guards m_sessions
+    std::mutex m_lock;  // guards m_sessions and m_stopping_sessions
     std::vector<std::shared_ptr<ClientSession>> m_sessions;
+    std::size_t m_stopping_sessions = 0;  // taken off m_sessions, files not yet closed
 };
 
 }  // namespace khost
