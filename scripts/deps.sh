@@ -10,6 +10,7 @@ LUMETRA_PACKAGES=(
   libfreetype-dev libfontconfig-dev fonts-dejavu-core libpng-dev
   libx11-dev libxext-dev xvfb x11-utils
   libsystemd-dev
+  locales
 )
 
 lumetra_install_deps() {

@@ -7,6 +7,7 @@
 #include "base/text.h"
 #include "base/win_errors.h"
 #include "registry/key_handle.h"
+#include "registry/regional_values.h"
 #include "registry/registry.h"
 #include "registry/value_type.h"
 
@@ -86,6 +87,11 @@ LONG RegOpenKeyExW(HKEY key, const WCHAR* sub_key, DWORD, REGSAM desired, PHKEY 
     NTSTATUS status = SubKeyPath(key, sub_key, &parent, &path);
     HANDLE handle = nullptr;
     if (NT_SUCCESS(status)) status = OpenKeyHandle(parent, path, desired, &handle);
+    // The user's regional key exists on every Windows machine.
+    if (status == STATUS_OBJECT_NAME_NOT_FOUND && IsInternationalPath(parent, path)) {
+        bool created = false;
+        status = CreateKeyHandle(parent, path, desired, false, false, &handle, &created);
+    }
     if (NT_SUCCESS(status)) *result = static_cast<HKEY>(handle);
     return ToError(status);
 }
@@ -119,6 +125,12 @@ LONG RegQueryValueExW(HKEY key, const WCHAR* name, DWORD* reserved, DWORD* type,
     if (NT_SUCCESS(status)) status = CheckValueName(Name(name));
     StoredValue value;
     if (NT_SUCCESS(status)) status = ref.store->QueryValue(ref.id, Name(name), &value);
+    if (status == STATUS_OBJECT_NAME_NOT_FOUND && IsInternationalKey(ref)) {
+        if (auto derived = DerivedRegionalValue(Name(name))) {
+            value = std::move(*derived);
+            status = STATUS_SUCCESS;
+        }
+    }
     return NT_SUCCESS(status) ? CopyData(value, type, data, size) : ToError(status);
 }
 

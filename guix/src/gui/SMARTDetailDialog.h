@@ -54,8 +54,9 @@ public:
     void OnOK() override {}
     void OnCancel() override { Close(); }
 
-    // Asks for a file and writes the report (see DetailReport.h); FALSE when
-    // cancelled or failed (the error box was shown).
+    // Asks for a file ("Lumetra SMART.txt" by default, overwriting only
+    // after asking) and writes the report (DetailReport.h); FALSE when
+    // cancelled or failed, which shows the error box.
     BOOL SaveReport();
 
 protected:
@@ -64,6 +65,8 @@ protected:
 private:
     // The record as it is now (a zero record without a device).
     SmartDevice Snapshot() const;
+    // String 203 and, for a system error, its message text, in an error box.
+    void ShowSaveError(DWORD error);
 
     CWnd* m_pOwner;
     GuiSettings& m_settings;

@@ -118,6 +118,9 @@ DWORD CSMARTSelfTestDialog::PollLoop() {
             result = read ? 1 : 0;
             gui::Trace("SMARTSelfTestCallbackThread: IN: QUIVR_SMART_READ_SELF_TEST_DATA OUT: %d | %d RET: %d\n",
                        seconds, read ? raw : m_status.load(), result);
+            // A cancel or a close while the request was out: the
+            // indicators stay as they were left.
+            if (!m_running || !IsOpen()) break;
             // A failed read leaves the indicators as they are.
             if (read) {
                 m_remainingSeconds = seconds;

@@ -3,6 +3,7 @@
 // status (the ATA self-test execution status codes).
 #pragma once
 
+#include <algorithm>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -12,9 +13,11 @@
 namespace selftest {
 
 // The byte the service reports carries the tenths still to run in its high
-// nibble and the execution status in its low nibble.
+// nibble and the execution status in its low nibble. More than ten tenths
+// (a byte in the drive's own nibble order, 0xF9) reads as nothing done, so
+// the bar never leaves 0 to 100.
 inline constexpr BYTE kStatusInProgress = 15;
-inline constexpr int ProgressOf(BYTE raw) { return (10 - (raw >> 4)) * 10; }
+inline constexpr int ProgressOf(BYTE raw) { return (10 - std::min(raw >> 4, 10)) * 10; }
 inline constexpr BYTE StatusOf(BYTE raw) { return BYTE(raw & 0x0F); }
 
 // "" for 0; otherwise an optional day part ("%d %s, " with `day` for one

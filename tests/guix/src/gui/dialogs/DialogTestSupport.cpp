@@ -1,39 +1,53 @@
 #include "DialogTestSupport.h"
 
 #include "resource/module.h"
+#include "ui/dialog.h"
 #include "ui/framework_app.h"
+#include "ui/input.h"
+#include "ui/modal_loop.h"
 
 namespace dlgtest {
 
 bool ScriptedSmart::ExecuteSelfTest(SmartDevice* device, DWORD type) {
     std::lock_guard lock(m_lock);
     m_requests.emplace_back("start " + std::to_string(type), device);
+    m_released = false;
     return startResult;
 }
 
 bool ScriptedSmart::ReadSelfTestData(SmartDevice*, DWORD* seconds, BYTE* status) {
-    std::lock_guard lock(m_lock);
+    std::unique_lock lock(m_lock);
     ++m_reads;
-    if (!m_script.empty()) {
-        m_last = m_script.front();
-        m_script.pop_front();
-    }
-    if (!m_last.ok) return false;
-    *seconds = m_last.seconds;
-    *status = m_last.raw;
+    m_waiting = true;
+    m_more.wait(lock, [this] { return m_released || !m_script.empty(); });
+    m_waiting = false;
+    if (m_script.empty()) return false;
+    const Read read = m_script.front();
+    m_script.pop_front();
+    if (!read.ok) return false;
+    *seconds = read.seconds;
+    *status = read.raw;
     return true;
+}
+
+bool ScriptedSmart::Waiting() const {
+    std::lock_guard lock(m_lock);
+    return m_waiting;
 }
 
 bool ScriptedSmart::AbortSelfTest(SmartDevice* device) {
     std::lock_guard lock(m_lock);
     ++m_aborts;
     m_requests.emplace_back("abort", device);
+    m_released = true;
+    m_more.notify_all();
     return true;
 }
 
 void ScriptedSmart::Script(std::vector<Read> reads) {
     std::lock_guard lock(m_lock);
-    m_script.assign(reads.begin(), reads.end());
+    m_script.insert(m_script.end(), reads.begin(), reads.end());
+    m_more.notify_all();
 }
 
 std::vector<std::pair<std::string, const SmartDevice*>> ScriptedSmart::Requests() const {
@@ -60,9 +74,20 @@ void DialogTest::SetUp() {
 }
 
 void DialogTest::TearDown() {
+    plat::ui::SetModalShownHook(nullptr);
     UiTest::TearDown();
     AfxSetResourceHandle(nullptr);
     if (m_library) FreeLibrary(m_library);
+}
+
+void DialogTest::RecordBoxes() {
+    plat::ui::SetModalShownHook([this](HWND box) {
+        WCHAR text[1024];
+        GetDlgItemTextW(box, 0xFFFF, text, 1024);
+        m_boxes.push_back(text);
+        plat::ui::InjectKey(VK_RETURN, true);
+        plat::ui::InjectKey(VK_RETURN, false);
+    });
 }
 
 std::uint32_t DialogTest::Shown(HWND window, int x, int y) {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <deque>
 #include <mutex>
 #include <string>
@@ -18,7 +19,9 @@
 namespace dlgtest {
 
 // A CSmart whose self-test requests are recorded and whose reads answer
-// from a script (the last answer repeats; a read fails while none is set).
+// from a script, one answer each. A read past the script waits for more
+// (so a test knows the dialog has done everything with the answer before)
+// until an abort, after which reads fail at once.
 class ScriptedSmart : public CSmart {
 public:
     struct Read {
@@ -44,6 +47,8 @@ public:
 
     void Script(std::vector<Read> reads);
     int Reads() const { return m_reads; }
+    // A read is waiting for the script.
+    bool Waiting() const;
     int Aborts() const { return m_aborts; }
     // "start <type>", "abort", as sent, with the record each went to.
     std::vector<std::pair<std::string, const SmartDevice*>> Requests() const;
@@ -52,8 +57,10 @@ public:
 
 private:
     mutable std::mutex m_lock;
+    std::condition_variable m_more;
     std::deque<Read> m_script;
-    Read m_last{false, 0, 0};
+    bool m_waiting = false;
+    bool m_released = false;
     std::vector<std::pair<std::string, const SmartDevice*>> m_requests;
     std::atomic<int> m_reads{0};
     std::atomic<int> m_aborts{0};
@@ -75,6 +82,10 @@ protected:
 
     // Pixel (0x00RRGGBB) of what a window shows at a client point.
     std::uint32_t Shown(HWND window, int x, int y);
+    // Every message box shown from now on is answered and its text kept.
+    void RecordBoxes();
+
+    std::vector<std::u16string> m_boxes;
 
     GuiSettings m_settings;
     HMODULE m_library = nullptr;
