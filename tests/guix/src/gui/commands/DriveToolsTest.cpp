@@ -6,6 +6,7 @@
 
 #include <set>
 
+#include "SimulatedMachine.h"
 #include "process/create_process.h"
 
 namespace {
@@ -77,6 +78,16 @@ TEST_F(StartProgramTest, MappedToolsStartAndMissingOnesFail) {
         << "no network settings tool on this desktop";
     EXPECT_EQ(cmd::StartProgram({u"", u"/e,C:\\"}), E_POINTER);
     EXPECT_EQ(m_started, (std::vector<std::vector<std::string>>{{"xdg-open", "/"}, {"gnome-disks"}}));
+}
+
+class DesktopOfThisMachine : public cmdtest::SimulatedMachineTest {};
+
+TEST_F(DesktopOfThisMachine, LettersOpenWhereTheKernelHostMountedThem) {
+    const auto desktop = plat::process::ThisDesktop();
+    EXPECT_EQ(desktop.mountPoint('C'), "/");
+    EXPECT_EQ(desktop.mountPoint('E'), "/media/disc");
+    EXPECT_EQ(desktop.mountPoint('F'), std::nullopt) << "a volume without a mount point";
+    EXPECT_EQ(desktop.mountPoint('Q'), std::nullopt) << "no such letter";
 }
 
 }  // namespace

@@ -1,9 +1,5 @@
-// Ejecting media through a kernel host in this process, whose simulated
-// machine has a fixed disk C:, a CD-ROM E: and a removable disk F:.
+// Ejecting media through a kernel host in this process.
 #include "commands/MediaEject.h"
-
-#include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <future>
 #include <sstream>
@@ -12,51 +8,17 @@
 #include "base/clock_advancer.h"
 #include "base/last_error.h"
 #include "kernel/client/device_files.h"
-#include "kernel/host/kernel_server.h"
-#include "kernel/kernel.h"
-#include "kernel/sim/machine.h"
+#include "SimulatedMachine.h"
 
 namespace {
 
-const char* const kScenario = R"({
-  "file_systems": [{"name": "Ntfs"}, {"name": "Cdfs", "type": "cdrom"}],
-  "storage": [
-    {"name": "\\Device\\HarddiskVolume1", "volume": {"file_system": "Ntfs", "total_bytes": 4096000, "free_bytes": 1024000}},
-    {"name": "\\Device\\CdRom0", "type": "cdrom", "removable": true,
-     "volume": {"file_system": "Cdfs", "label": "DISC", "total_bytes": 700000, "free_bytes": 0}},
-    {"name": "\\Device\\HarddiskVolume2", "removable": true,
-     "volume": {"file_system": "Ntfs", "total_bytes": 2048000, "free_bytes": 1024000}}
-  ],
-  "links": {"\\??\\C:": "\\Device\\HarddiskVolume1", "\\??\\E:": "\\Device\\CdRom0",
-            "\\??\\F:": "\\Device\\HarddiskVolume2"},
-  "modules": []
-})";
-
-class MediaEjectTest : public ::testing::Test {
+class MediaEjectTest : public cmdtest::SimulatedMachineTest {
 protected:
-    void SetUp() override {
-        kern::ResetKernel();
-        kern::sim::MachineSpec spec;
-        std::string error;
-        ASSERT_TRUE(kern::sim::ParseScenario(kScenario, &spec, &error)) << error;
-        ASSERT_EQ(m_machine.Build(spec, "", &error), STATUS_SUCCESS) << error;
-        m_path = ::testing::TempDir() + "eject-" + std::to_string(getpid()) + ".sock";
-        ::setenv("LUMETRA_KERNEL_SOCKET", m_path.c_str(), 1);
-        ASSERT_TRUE(m_server.Listen(m_path, &error)) << error;
-        m_server.Start();
-    }
-    void TearDown() override {
-        m_server.Stop();
-        ::unsetenv("LUMETRA_KERNEL_SOCKET");
-    }
     static bool HasMedium(const char16_t* root) {
         ULARGE_INTEGER caller{}, total{}, free{};
         return GetDiskFreeSpaceExW(root, &caller, &total, &free) != FALSE;
     }
 
-    kern::sim::Machine m_machine;
-    khost::KernelServer m_server{&m_machine};
-    std::string m_path;
     std::ostringstream m_out;
 };
 
