@@ -85,6 +85,9 @@ void ClientSession::ExecutorLoop() {
         Send(Execute(request));
     }
     CloseAllFiles();
+    // The client stopped sending and has every answer: end the stream, so
+    // it sees the end now rather than when the session is reaped.
+    ::shutdown(m_fd, SHUT_WR);
     m_finished = true;
 }
 

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <thread>
 
 #include "base/last_error.h"
@@ -302,6 +303,27 @@ TEST_F(HostTest, AClientThatSendsFarAheadOfItsAnswersIsDisconnected) {
     EXPECT_LT(DrainUntilClosed(greedy), sent * 16) << "cut off long before every request was answered";
     ::close(greedy);
     ExpectServed(m_path);
+}
+
+std::size_t OpenDescriptors() {
+    std::size_t count = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) ++count;
+    return count;
+}
+
+TEST_F(HostTest, DepartedClientsAreReapedWhileOthersKeepArriving) {
+    // Clients come and go faster than the host's idle wake-up; the host's
+    // end of each finished connection must still be closed. (The test
+    // process is the host, so its descriptors are the host's.)
+    const std::size_t before = OpenDescriptors();
+    for (int i = 0; i < 300; ++i) {
+        const int fd = RawConnect(m_path);
+        char byte = 0;
+        ::shutdown(fd, SHUT_WR);
+        EXPECT_EQ(::read(fd, &byte, 1), 0) << "the host ends the stream of a client that stopped";
+        ::close(fd);
+    }
+    EXPECT_LT(OpenDescriptors(), before + 50) << "finished sessions kept their sockets";
 }
 
 TEST_F(HostTest, GarbageManyConnectionsAndVanishingClientsLeakNothing) {
