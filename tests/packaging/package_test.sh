@@ -68,12 +68,15 @@ wait_for() {  # log, text
 lumetra-kernel >"$work/kernel.log" 2>&1 &
 pids+=($!)
 wait_for "$work/kernel.log" "ready on" || fail "the kernel host did not start"
-lumetra-kctl ioctl Blinkor get_drives | grep -q "^[A-Z] " || fail "the driver lists no drives"
+# Whole outputs first: grep -q would end the pipe before the writer.
+lumetra-kctl ioctl Blinkor get_drives >"$work/drives" || fail "the driver does not answer"
+grep -q "^[A-Z] " "$work/drives" || fail "the driver lists no drives"
 lumetra-reg create 'HKLM\SOFTWARE\Zelmor\Zelmor Lumetra\3.1' >/dev/null
 sentrak >"$work/sentrak.log" 2>&1 &
 pids+=($!)
 wait_for "$work/sentrak.log" "listening on port" || fail "sentrak did not start"
-lumetra-smart list | grep -q . || fail "sentrak lists no drives"
+lumetra-smart list >"$work/smart" || fail "sentrak does not answer"
+grep -q "S.M.A.R.T. enabled" "$work/smart" || fail "sentrak lists no drives"
 kill -TERM "${pids[1]}"
 wait "${pids[1]}" || fail "sentrak did not stop cleanly"
 pids=("${pids[0]}")

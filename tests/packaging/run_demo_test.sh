@@ -18,8 +18,9 @@ shot="$(sed -n 's/^Screenshot of the private display: //p' "$work/out")"
 [ -s "$shot" ] || fail "no screenshot"
 [ "$(head -c 8 "$shot" | od -An -tx1 | tr -d ' \n')" = 89504e470d0a1a0a ] || fail "the screenshot is no PNG"
 reg="$source_dir/build/bin/lumetra-reg"
-LUMETRA_ROOT="$work/state" "$reg" query 'HKCU\SOFTWARE\Zelmor\Zelmor Lumetra\3.1\Settings' | grep -q "size" ||
-  fail "the window's settings were not stored"
-LUMETRA_ROOT="$work/state" "$reg" query 'HKLM\SOFTWARE\Zelmor\Zelmor Lumetra\3.1\Smart' | grep -q "REG_BINARY" ||
-  fail "the drives' history was not saved"
+# Whole outputs first: grep -q would end the pipe before the writer.
+LUMETRA_ROOT="$work/state" "$reg" query 'HKCU\SOFTWARE\Zelmor\Zelmor Lumetra\3.1\Settings' >"$work/settings" || true
+grep -q "size" "$work/settings" || fail "the window's settings were not stored"
+LUMETRA_ROOT="$work/state" "$reg" query 'HKLM\SOFTWARE\Zelmor\Zelmor Lumetra\3.1\Smart' >"$work/history" || true
+grep -q "REG_BINARY" "$work/history" || fail "the drives' history was not saved"
 echo "run.sh --demo: drive lists, screenshot, settings and history checked"
