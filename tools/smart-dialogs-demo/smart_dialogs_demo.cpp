@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "SMARTDetailDialog.h"
@@ -29,14 +30,16 @@ struct Options {
     int seconds = 0;
 };
 
-bool ParseOptions(int argc, char** argv, Options* o) {
+// Nothing when the command line is good, else the argument it refuses.
+std::optional<std::string> ParseOptions(int argc, char** argv, Options* o) {
     for (int i = 1; i < argc; ++i) {
         if (!std::strcmp(argv[i], "--port") && i + 1 < argc) o->port = WORD(std::atoi(argv[++i]));
         else if (!std::strcmp(argv[i], "--selftest") && i + 1 < argc) o->selftest = argv[++i];
         else if (!std::strcmp(argv[i], "--seconds") && i + 1 < argc) o->seconds = std::atoi(argv[++i]);
-        else return false;
+        else return argv[i];
     }
-    return o->selftest.empty() || o->selftest == "short" || o->selftest == "extended";
+    if (!o->selftest.empty() && o->selftest != "short" && o->selftest != "extended") return o->selftest;
+    return std::nullopt;
 }
 
 // Ends the program: after N seconds, or when the details dialog closes.
@@ -101,12 +104,20 @@ private:
     Stopper m_stopper;
 };
 
+constexpr const char* kUsage = "usage: smart-dialogs-demo [--port N] [--selftest short|extended] [--seconds N]\n";
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        if (!std::strcmp(argv[i], "--help") || !std::strcmp(argv[i], "-h")) {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
+    }
     Options options;
-    if (!ParseOptions(argc, argv, &options)) {
-        std::fprintf(stderr, "usage: smart-dialogs-demo [--port N] [--selftest short|extended] [--seconds N]\n");
+    if (const auto refused = ParseOptions(argc, argv, &options)) {
+        std::fprintf(stderr, "smart-dialogs-demo: cannot use %s\n%s", refused->c_str(), kUsage);
         return 2;
     }
     int result;

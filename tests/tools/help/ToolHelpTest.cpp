@@ -64,6 +64,7 @@ const Tool kTools[] = {
     {SMART_PROBE_PROGRAM, {{"--help"}, {"--device", "0", "--help"}, {"--bogus", "--help"}}},
     {LUMETRA_REG_PROGRAM, {{"--help"}, {"-h"}, {"export", "--help"}}},
     {LUMETRA_LOGDUMP_PROGRAM, {{"--help"}, {"some.bin", "--help"}}},
+    {SMART_DIALOGS_DEMO_PROGRAM, {{"--help"}, {"--selftest", "short", "-h"}}},
 };
 
 std::string Shown(const std::vector<std::string>& args) {
