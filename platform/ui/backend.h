@@ -72,6 +72,10 @@ public:
         (void)screen;
         return false;
     }
+    // While a window of the program holds the mouse capture, the display
+    // sends the pointer's events outside the program's windows to `top` (its
+    // top-level window); null ends that.
+    virtual void GrabPointer(HWND top) { (void)top; }
     // What the screen shows now (the primary monitor), or null.
     virtual std::shared_ptr<Bitmap> CaptureScreen() = 0;
     // The character the digit key `vk` types with or without Shift on the

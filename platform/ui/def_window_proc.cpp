@@ -77,6 +77,20 @@ LRESULT SetIcon(HWND hwnd, WPARAM big, HICON icon) {
     return reinterpret_cast<LRESULT>(std::exchange(big ? w->iconBig : w->iconSmall, icon));
 }
 
+LRESULT SendHelp(HWND hwnd) {
+    HELPINFO info;
+    info.iCtrlId = GetDlgCtrlID(hwnd);
+    info.hItemHandle = hwnd;
+    GetCursorPos(&info.MousePos);
+    return SendMessageW(hwnd, WM_HELP, 0, reinterpret_cast<LPARAM>(&info));
+}
+
+// A child's help goes to its parent, a top-level window's to its owner.
+HWND HelpTarget(HWND hwnd) {
+    if (HWND parent = ParentOfChild(hwnd)) return parent;
+    return GetWindow(hwnd, GW_OWNER);
+}
+
 constexpr WPARAM SC_MINIMIZE = 0xF020;
 constexpr WPARAM SC_MAXIMIZE = 0xF030;
 constexpr WPARAM SC_CLOSE = 0xF060;
@@ -126,6 +140,10 @@ LRESULT DefWindowProcW(HWND hwnd, UINT message, WPARAM wp, LPARAM lp) {
         case WM_SYSKEYDOWN:
             if (wp == WPARAM(VK_F10) && (GetKeyState(VK_SHIFT) & 0x8000))
                 SendMessageW(hwnd, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(hwnd), MAKELPARAM(-1, -1));
+            return 0;
+        case WM_KEYF1: return SendHelp(hwnd);
+        case WM_HELP:
+            if (HWND target = HelpTarget(hwnd)) return SendMessageW(target, WM_HELP, wp, lp);
             return 0;
         case WM_CONTEXTMENU:
         case WM_MOUSEWHEEL:

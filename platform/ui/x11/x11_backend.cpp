@@ -149,8 +149,8 @@ void X11Backend::Created(const NativeWindowState& state) {
     XSetWindowAttributes attrs;
     attrs.background_pixmap = None;  // never cleared by the server: no flicker
     attrs.override_redirect = state.popup ? True : False;
-    attrs.event_mask = ExposureMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask | KeyPressMask |
-                       KeyReleaseMask | StructureNotifyMask | VisibilityChangeMask;
+    attrs.event_mask = ExposureMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask | EnterWindowMask |
+                       LeaveWindowMask | KeyPressMask | KeyReleaseMask | StructureNotifyMask | VisibilityChangeMask;
     Native n;
     n.state = state;
     n.xid = XCreateWindow(m_display, m_root, state.rect.left, state.rect.top, unsigned(std::max(1L, long(Width(state.rect)))),
@@ -373,6 +373,23 @@ bool X11Backend::PointerPosition(POINT* screen) {
     if (!XQueryPointer(m_display, DefaultRootWindow(m_display), &root, &child, &x, &y, &wx, &wy, &mask)) return false;
     *screen = POINT{x, y};
     return true;
+}
+
+// The events reach the program's own windows as before (owner events); the
+// ones elsewhere on the screen go to the grabbing window. Another client's
+// grab (a window manager's menu) makes this fail: the capture then hears
+// the pointer over the program's windows only.
+void X11Backend::GrabPointer(HWND top) {
+    Locked lock(*this);
+    if (m_closed) return;
+    auto it = top ? m_windows.find(top) : m_windows.end();
+    if (it != m_windows.end() && it->second.mapped) {
+        constexpr unsigned kMask = ButtonPressMask | ButtonReleaseMask | PointerMotionMask | EnterWindowMask | LeaveWindowMask;
+        XGrabPointer(m_display, it->second.xid, True, kMask, GrabModeAsync, GrabModeAsync, None, None, CurrentTime);
+    } else {
+        XUngrabPointer(m_display, CurrentTime);
+    }
+    XFlush(m_display);
 }
 
 bool X11Backend::ScrollLock() {

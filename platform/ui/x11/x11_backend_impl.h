@@ -38,6 +38,7 @@ public:
     bool SetScrollLock(bool on) override;
     void Flush() override;
     bool PointerPosition(POINT* screen) override;
+    void GrabPointer(HWND top) override;
     std::shared_ptr<Bitmap> CaptureScreen() override;
     char16_t DigitKeyCharacter(int vk, bool shift) override;
     void Shutdown() override;
