@@ -71,10 +71,15 @@ void PositionChanged(HWND hwnd, const WINDOWPOS& wp) {
 HWND ParentOfChild(HWND hwnd) { return (GetWindowLongPtrW(hwnd, GWL_STYLE) & WS_CHILD) ? GetParent(hwnd) : nullptr; }
 
 LRESULT SetIcon(HWND hwnd, WPARAM big, HICON icon) {
-    std::lock_guard lock(WindowsMutex());
-    auto w = Lookup<Window>(hwnd);
-    if (!w) return 0;
-    return reinterpret_cast<LRESULT>(std::exchange(big ? w->iconBig : w->iconSmall, icon));
+    HICON previous;
+    {
+        std::lock_guard lock(WindowsMutex());
+        auto w = Lookup<Window>(hwnd);
+        if (!w) return 0;
+        previous = std::exchange(big ? w->iconBig : w->iconSmall, icon);
+    }
+    NotifyBackend(hwnd, kChangeIcon);
+    return reinterpret_cast<LRESULT>(previous);
 }
 
 LRESULT SendHelp(HWND hwnd) {

@@ -518,6 +518,7 @@ HWND GetActiveWindow() {
 BOOL SetForegroundWindow(HWND hwnd) {
     if (!IsWindow(hwnd)) return FALSE;
     SetActiveWindow(hwnd);
+    CurrentBackend().Activate(GetAncestor(hwnd, GA_ROOT));  // the display's focus follows
     return TRUE;
 }
 

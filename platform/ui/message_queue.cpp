@@ -12,6 +12,7 @@
 #include "ui/backend.h"
 #include "ui/def_window_proc.h"
 #include "ui/input.h"
+#include "ui/present_queue.h"
 #include "ui/window.h"
 
 namespace plat::ui {
@@ -181,6 +182,7 @@ bool Retrieve(MSG* out, HWND filter, UINT min, UINT max, UINT remove, bool wait)
                 lock.unlock();
                 auto hook = g_hook.load();
                 if ((remove & PM_REMOVE) && hook && hook(m)) continue;
+                EndPaintRun();
                 *out = m;
                 q->last = m;
                 if (remove & PM_REMOVE) NoteRetrievedKey(m);
@@ -192,10 +194,17 @@ bool Retrieve(MSG* out, HWND filter, UINT min, UINT max, UINT remove, bool wait)
             if (q->quit) {
                 *out = MSG{nullptr, WM_QUIT, WPARAM(q->quitCode), 0, DWORD(GetTickCount()), {}};
                 if (remove & PM_REMOVE) q->quit = false;
+                lock.unlock();
+                EndPaintRun();
                 return true;
             }
         }
-        if (PaintCandidate(q->thread, filter, min, max, out)) return true;
+        if (PaintCandidate(q->thread, filter, min, max, out)) {
+            // A window's paint and its controls' are shown together.
+            if (remove & PM_REMOVE) BeginPaintRun();
+            return true;
+        }
+        EndPaintRun();
         const POINT pt = MessagePoint();
         std::unique_lock lock(q->mutex);
         const std::uint64_t now = CurrentClock().TickMs();

@@ -115,7 +115,7 @@ char16_t X11Backend::DigitKeyCharacter(int vk, bool shift) {
 
 void X11Backend::EventLoop() {
     const int fd = ConnectionNumber(m_display);
-    while (!m_stop.load()) {
+    while (!m_stop.load() && !m_lost.load()) {
         HandleEvents();
         pollfd fds[2] = {{fd, POLLIN, 0}, {m_wake[0], POLLIN, 0}};
         poll(fds, 2, -1);

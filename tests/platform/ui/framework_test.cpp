@@ -2,6 +2,7 @@
 #include "ui/framework_controls.h"
 #include "ui/framework_dialog.h"
 #include "ui/input.h"
+#include "ui/modal_loop.h"
 
 #include "base/format.h"
 #include "sample_library.h"
