@@ -37,6 +37,7 @@ constexpr UINT_PTR kPopTimer = 2;
 struct Tool {
     HWND hwnd = nullptr;
     UINT_PTR id = 0;
+    HWND window = nullptr;  // whose mouse messages it covers: the id's window with TTF_IDISHWND
     RECT rect{};
     std::u16string text;
 };
@@ -64,7 +65,7 @@ int FindTool(const TooltipState& s, HWND hwnd, UINT_PTR id) {
 
 int ToolAt(const TooltipState& s, HWND hwnd, POINT client) {
     for (std::size_t i = 0; i < s.tools.size(); ++i)
-        if (s.tools[i].hwnd == hwnd && PtInRect(&s.tools[i].rect, client)) return int(i);
+        if (s.tools[i].window == hwnd && PtInRect(&s.tools[i].rect, client)) return int(i);
     return -1;
 }
 
@@ -175,9 +176,10 @@ void StopRelaying(HWND tip) {
 }
 
 void AddTool(HWND tip, TooltipState& s, const TTTOOLINFOW& info) {
-    Tool tool{info.hwnd, info.uId, info.rect, info.lpszText ? std::u16string(info.lpszText) : std::u16string()};
-    if (info.uFlags & TTF_IDISHWND) GetClientRect(reinterpret_cast<HWND>(info.uId), &tool.rect);
-    if (info.uFlags & TTF_SUBCLASS) RelayFrom(tip, info.uFlags & TTF_IDISHWND ? reinterpret_cast<HWND>(info.uId) : info.hwnd);
+    const HWND window = info.uFlags & TTF_IDISHWND ? reinterpret_cast<HWND>(info.uId) : info.hwnd;
+    Tool tool{info.hwnd, info.uId, window, info.rect, info.lpszText ? std::u16string(info.lpszText) : std::u16string()};
+    if (info.uFlags & TTF_IDISHWND) GetClientRect(window, &tool.rect);
+    if (info.uFlags & TTF_SUBCLASS) RelayFrom(tip, window);
     const int existing = FindTool(s, info.hwnd, info.uId);
     if (existing >= 0) s.tools[std::size_t(existing)] = std::move(tool);
     else s.tools.push_back(std::move(tool));

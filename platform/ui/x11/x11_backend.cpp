@@ -60,6 +60,11 @@ int IgnoreVanishedWindows(Display* display, XErrorEvent* error) {
 // program asked for that, session_end.h) instead of ending the process in
 // the middle of whatever it did. Called on the thread whose Xlib call
 // failed, which holds the backend's lock.
+// Xlib's own I/O error handler ends the process before the exit handler
+// below is asked; this one leaves the decision to the connection's exit
+// handler (Xlib's default one still ends the process).
+int ReportConnectionLost(Display*) { return 0; }
+
 void ConnectionLost(Display*, void*) {
     if (X11Backend* backend = g_connected.load()) backend->MarkConnectionLost();
     if (!RequestSessionEnd()) _exit(1);  // the program asked for nothing: it ends, as with Xlib's own handler
@@ -70,7 +75,10 @@ void ConnectionLost(Display*, void*) {
 std::unique_ptr<Backend> MakeX11Backend() {
     XInitThreads();
     static std::once_flag handler;
-    std::call_once(handler, [] { g_previousErrorHandler = XSetErrorHandler(&IgnoreVanishedWindows); });
+    std::call_once(handler, [] {
+        g_previousErrorHandler = XSetErrorHandler(&IgnoreVanishedWindows);
+        XSetIOErrorHandler(&ReportConnectionLost);
+    });
     Display* display = XOpenDisplay(nullptr);
     if (!display) return nullptr;
     XSetIOErrorExitHandler(display, &ConnectionLost, nullptr);

@@ -22,7 +22,7 @@ namespace {
 
 template <typename F>
 FARPROC AsProc(F* f) {
-    return reinterpret_cast<FARPROC>(f);
+    return reinterpret_cast<FARPROC>(reinterpret_cast<void*>(f));
 }
 
 TEST(SystemModules, AnswerTheEntryPointsThePlatformProvidesAndNoOthers) {
@@ -46,7 +46,9 @@ TEST(SystemModules, AnswerTheEntryPointsThePlatformProvidesAndNoOthers) {
         ASSERT_NE(module, nullptr) << c.name;
         SetLastError(0);
         EXPECT_EQ(GetProcAddress(module, c.name), c.expected) << c.name;
-        if (!c.expected) EXPECT_EQ(GetLastError(), ERROR_PROC_NOT_FOUND) << c.name;
+        if (!c.expected) {
+            EXPECT_EQ(GetLastError(), ERROR_PROC_NOT_FOUND) << c.name;
+        }
     }
     EXPECT_EQ(GetModuleHandleW(u"user32"), GetModuleHandleW(u"USER32.DLL"));
     EXPECT_NE(GetModuleHandleW(u"user32"), GetModuleHandleW(u"kernel32"));
@@ -70,7 +72,7 @@ TEST(SystemModules, AnswerTheEntryPointsThePlatformProvidesAndNoOthers) {
 TEST(SystemInfo, VersionRecordFollowsGetVersionAndChecksItsSize) {
     plat::ScopedReportedVersion version(plat::WindowsVersion{6, 1, 7601});
     OSVERSIONINFOEXW ex;
-    std::memset(&ex, 0xCC, sizeof ex);
+    std::memset(static_cast<void*>(&ex), 0xCC, sizeof ex);
     ex.dwOSVersionInfoSize = sizeof ex;
     ASSERT_TRUE(GetVersionExW(reinterpret_cast<OSVERSIONINFOW*>(&ex)));
     EXPECT_EQ(ex.dwMajorVersion, 6u);
@@ -86,7 +88,7 @@ TEST(SystemInfo, VersionRecordFollowsGetVersionAndChecksItsSize) {
         OSVERSIONINFOW info;
         unsigned char guard[8];
     } shortRecord;
-    std::memset(&shortRecord, 0xCC, sizeof shortRecord);
+    std::memset(static_cast<void*>(&shortRecord), 0xCC, sizeof shortRecord);
     shortRecord.info.dwOSVersionInfoSize = sizeof(OSVERSIONINFOW);
     ASSERT_TRUE(GetVersionExW(&shortRecord.info));
     EXPECT_EQ(shortRecord.info.dwMajorVersion, 6u);

@@ -19,7 +19,9 @@ Handler Recorder(Heard& heard) {
     return [&heard](HWND h, UINT m, WPARAM, LPARAM lp) -> std::optional<LRESULT> {
         if (m != WM_QUERYENDSESSION && m != WM_ENDSESSION && m != WM_CLOSE) return std::nullopt;
         heard.emplace_back(h, m);
-        if (m == WM_QUERYENDSESSION) EXPECT_EQ(lp, ENDSESSION_CRITICAL);
+        if (m == WM_QUERYENDSESSION) {
+            EXPECT_EQ(lp, ENDSESSION_CRITICAL);
+        }
         return LRESULT(0);
     };
 }

@@ -124,7 +124,7 @@ TEST_F(TrackbarTest, VerticalTrackbarRunsDownwardsAndReportsWithVScroll) {
     }
     InjectMouseButton(MouseButton::Left, false);
     Pump();
-    InjectMouseMove(POINT{365, 280});
+    InjectMouseMove(POINT{365, 190});  // below the thumb
     InjectMouseButton(MouseButton::Left, true);
     InjectMouseButton(MouseButton::Left, false);
     Pump();
