@@ -1,6 +1,9 @@
 // ReadAttributes requests through the client classes against the request
 // dispatcher served by the socket server on a loopback port, with 1 and
 // with 20 concurrent clients: requests per second, p50 and p99 latency.
+// Then one client's latency while a registered peer floods the service
+// without reading, and the time the service host's stop takes with clients
+// that close when asked and with peers that never read nor close.
 // The drives are the built-in demo machine unless LUMETRA_DEVICES is set;
 // state goes to a private LUMETRA_ROOT.
 #include <algorithm>
@@ -12,8 +15,12 @@
 #include <thread>
 #include <vector>
 
+#include "RawPeer.h"
 #include "SmartHandler.h"
 #include "SmartMarshalingServer.h"
+#include "StopTime.h"
+#include "marshal/SmartMarshalMessages.h"
+#include "marshal/SmartRequestCodes.h"
 #include "net/loopback_port.h"
 #include "sockets/SocketServer.h"
 
@@ -21,16 +28,58 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 constexpr int kRequestsPerClient = 400;
+constexpr auto kBesideFlooder = std::chrono::seconds(3);
 
-// Latencies in microseconds of one client's requests on its copy of `drive`.
-std::vector<double> RunClient(CSmartHandler& client, SmartDevice drive) {
+// Latencies in microseconds of one client's requests on its copy of
+// `drive`: `count` of them, or as many as `duration` holds.
+std::vector<double> RunClient(CSmartHandler& client, SmartDevice drive, int count = kRequestsPerClient,
+                              Clock::duration duration = Clock::duration::max()) {
     std::vector<double> latencies;
-    for (int i = 0; i < kRequestsPerClient; ++i) {
+    const auto begin = Clock::now();
+    for (int i = 0; i < count && Clock::now() - begin < duration; ++i) {
         const auto start = Clock::now();
         if (!client.ReadAttributes(&drive)) break;
         latencies.push_back(std::chrono::duration<double, std::micro>(Clock::now() - start).count());
     }
     return latencies;
+}
+
+double Percentile(std::vector<double>& sorted, double q) {
+    return sorted[static_cast<std::size_t>(q * double(sorted.size() - 1))];
+}
+
+// The ReadAttributes request for `id`, framed.
+std::vector<BYTE> ReadAttributesPacket(SmartServerId id) {
+    CSmartMarshalSmartServerId request(QUIVR_SMART_READ_ATTRIBUTES);
+    request.serverId = id;
+    CZmArchive archive;
+    request.EncodeMessage(archive);
+    return MessagePacket(std::vector<BYTE>(archive.GetBuffer(TRUE), archive.GetBuffer(TRUE) + archive.GetLength(TRUE)));
+}
+
+void MeasureBesideFlooder(WORD port) {
+    CSmartHandler client(nullptr, port);
+    client.Initialize();
+    const SmartDevice* drive = client.GetDevice(0);
+    RawPeer flooder(port);
+    if (!drive || !flooder.Registered()) {
+        std::printf("beside a flooder: no drive or no registered flooder\n");
+        return;
+    }
+    SmartDevice copy = client.CopyRecord(*drive);
+    copy.next = nullptr;
+    flooder.Flood(ReadAttributesPacket(copy.serverId));
+    std::vector<double> latencies = RunClient(client, copy, 1 << 30, kBesideFlooder);
+    flooder.StopFlooding();
+    if (latencies.empty()) {
+        std::printf("beside a flooder: no request succeeded\n");
+        return;
+    }
+    std::sort(latencies.begin(), latencies.end());
+    std::printf(" 1 client beside a peer flooding without reading: %zu ReadAttributes, p50 %.0f us, p99 %.0f us, "
+                "max %.0f us; the flooder sent %ld requests and was %s\n",
+                latencies.size(), Percentile(latencies, 0.50), Percentile(latencies, 0.99), latencies.back(),
+                flooder.Sent(), flooder.WasDisconnected() ? "disconnected" : "NOT disconnected");
 }
 
 void Measure(WORD port, int count) {
@@ -62,9 +111,8 @@ void Measure(WORD port, int count) {
         return;
     }
     std::sort(all.begin(), all.end());
-    const auto at = [&](double q) { return all[static_cast<std::size_t>(q * double(all.size() - 1))]; };
     std::printf("%2d clients: %zu ReadAttributes, %.0f requests/s, p50 %.0f us, p99 %.0f us\n", count, all.size(),
-                double(all.size()) / seconds, at(0.50), at(0.99));
+                double(all.size()) / seconds, Percentile(all, 0.50), Percentile(all, 0.99));
 }
 
 }  // namespace
@@ -77,15 +125,21 @@ int main() {
     setenv("LUMETRA_DEVICES", "default", 0);
     {
         const WORD port = plat::net::FreeLoopbackPort();
-        CSmartMarshalingServer dispatcher;
+        CSmartMarshalingServer engine;
+        const CSocketServer::Dispatcher dispatcher = [&](CZmArchive& request, CZmArchive& response) {
+            engine.Dispatch(request, response);
+        };
         CSocketServer server(port);
-        server.SetDispatcher([&](CZmArchive& request, CZmArchive& response) { dispatcher.Dispatch(request, response); });
+        server.SetDispatcher(dispatcher);
         if (FAILED(server.Init()) || FAILED(server.Start())) {
             std::fprintf(stderr, "bench_service: cannot serve on port %u\n", unsigned(port));
             return 1;
         }
         for (int clients : {1, 20}) Measure(port, clients);
+        MeasureBesideFlooder(port);
         server.Stop();
+        MeasureStopWithClients(dispatcher, 20);
+        MeasureStopWithSilentPeers(dispatcher, 100);
     }
     std::filesystem::remove_all(root);
     return 0;

@@ -8,11 +8,11 @@
 #include "base/text.h"
 #include "base/win_errors.h"
 #include "sockets/SocketLog.h"
+#include "sockets/SocketManager.h"
 
 namespace {
 
 constexpr DWORD kRequiredFlags = XP1_GUARANTEED_DELIVERY | XP1_GUARANTEED_ORDER;
-constexpr int kSendWaitMs = 10000;
 constexpr int kDrainBlock = 4096;
 
 int Fail(DWORD error) {
@@ -108,6 +108,8 @@ int CBasicSocket::Create(BOOL use_layered) {
     if (!m_hEvent) m_hEvent = ws::WSACreateEvent();
     std::lock_guard lock(m_lock);
     m_activityTick = GetTickCount();
+    m_sendFailed = false;
+    m_closeRequested = false;
     if (!m_hSocket) {
         const SOCKET s = CreateSocket(use_layered);
         if (s == INVALID_SOCKET) {
@@ -200,14 +202,21 @@ void CBasicSocket::CloseWaitConnectHandle() {
 
 int CBasicSocket::Close(BOOL send_close_request) {
     std::lock_guard lock(m_lock);
-    if (!m_listening && send_close_request && m_hSocket) {
-        SockTrace("(%s) SENDING CLOSE REQUEST(%i)\n", m_name, m_hSocket);
-        ws::shutdown(m_hSocket, SD_SEND);
-    }
+    if (send_close_request) SendCloseRequest();
     int result = 0;
     if (m_hSocket && ws::closesocket(m_hSocket) != 0) result = -1;
     m_hSocket = 0;
     return result;
+}
+
+void CBasicSocket::SendCloseRequest() {
+    std::lock_guard lock(m_lock);
+    if (m_listening || !m_hSocket || m_closeRequested) return;
+    FlushSendQueue();
+    SockTrace("(%s) SENDING CLOSE REQUEST(%i)\n", m_name, m_hSocket);
+    ws::shutdown(m_hSocket, SD_SEND);
+    m_closeRequested = true;
+    m_closeRequestTick = GetTickCount();
 }
 
 void CBasicSocket::OnError(DWORD error, long event_bit, const char*) {
@@ -232,19 +241,37 @@ void CBasicSocket::DestroyEvents() {
 }
 
 int CBasicSocket::SendBlock(const BYTE* data, DWORD length) {
-    DWORD sent = 0;
-    while (sent < length) {
-        const int n = ws::send(m_hSocket, reinterpret_cast<const char*>(data + sent), static_cast<int>(length - sent), 0);
-        if (n >= 0) {
-            sent += static_cast<DWORD>(n);
-            continue;
-        }
-        if (GetLastError() != WSAEWOULDBLOCK) return -1;
-        SockTrace("*** error: SELECT_SEND send() failed %i", GetLastError());
-        WSAPOLLFD fd{m_hSocket, POLLOUT, 0};
-        const int ready = ws::WSAPoll(&fd, 1, kSendWaitMs);
-        if (ready < 0) return -1;
-        if (ready == 0) return Fail(WAIT_TIMEOUT);
+    if (m_sendFailed) return Fail(WSAECONNABORTED);
+    if (m_sendQueue.Send(m_hSocket, data, length) == 0) return 0;
+    const DWORD error = GetLastError();
+    if (error == WSAENOBUFS) {
+        SockTrace("(%s) *** error: send queue over %lu bytes, closing connection(%i)", m_name,
+                  static_cast<unsigned long>(SendQueue::kLimitBytes), m_hSocket);
+        m_sendFailed = true;
+        m_sendQueue.Clear();
+        // The manager's Event thread closes the connection: this thread may
+        // hold locks that closing must take first.
+        if (m_pSocketManager) m_pSocketManager->WakeEventThread();
     }
-    return 0;
+    return Fail(error);
+}
+
+void CBasicSocket::FlushSendQueue() {
+    std::lock_guard lock(m_lock);
+    if (m_hSocket && m_sendQueue.Flush(m_hSocket) != 0) m_sendQueue.Clear();  // the close follows as FD_CLOSE
+}
+
+bool CBasicSocket::IsSendStalled(DWORD now) {
+    std::lock_guard lock(m_lock);
+    return m_hSocket && (m_sendFailed || m_sendQueue.Stalled(now));
+}
+
+std::size_t CBasicSocket::QueuedBytes() {
+    std::lock_guard lock(m_lock);
+    return m_sendQueue.Size();
+}
+
+void CBasicSocket::ReleaseSendQueue() {
+    std::lock_guard lock(m_lock);
+    m_sendQueue.Clear();
 }

@@ -8,10 +8,12 @@
 // payload leave as one unit.
 #pragma once
 
+#include <atomic>
 #include <mutex>
 #include <string>
 
 #include "net/winsock.h"
+#include "sockets/SendQueue.h"
 
 class CSocketManager;
 
@@ -43,6 +45,18 @@ public:
     void SetHandle(SOCKET socket);
     void CloseWaitConnectHandle();
     void DestroyEvents();
+    // Sends the close request (the sending direction is shut down after
+    // what the send queue can still write at once) unless it was sent.
+    void SendCloseRequest();
+    // Writes what the send queue holds as far as the socket takes it; the
+    // manager calls it on FD_WRITE.
+    void FlushSendQueue();
+    // The send queue passed its limit, or has not moved within its wait:
+    // the connection is to be closed.
+    bool IsSendStalled(DWORD now);
+    // Bytes waiting in the send queue.
+    std::size_t QueuedBytes();
+    void ReleaseSendQueue();
 
     std::recursive_mutex& Lock() { return m_lock; }
     SOCKET Handle() const { return m_hSocket; }
@@ -55,6 +69,8 @@ public:
     bool IsPeerClosed() const { return m_peerClosed; }
     bool IsPingOutstanding() const { return m_pingOutstanding; }
     DWORD ActivityTick() const { return m_activityTick; }
+    bool IsCloseRequested() const { return m_closeRequested; }
+    DWORD CloseRequestTick() const { return m_closeRequestTick; }
     const sockaddr_in& PeerAddress() const { return m_peerAddress; }
 
 protected:
@@ -62,8 +78,9 @@ protected:
     // delivery and order (and is a base provider unless layered ones are
     // allowed), entry 0 when none fits; INVALID_SOCKET on failure.
     SOCKET CreateSocket(BOOL use_layered_providers);
-    // Sends all `length` bytes, waiting up to 10 s for writability whenever
-    // the socket would block. 0, or -1 with the error set.
+    // Sends all `length` bytes without waiting: what the socket does not
+    // take now is queued (SendQueue.h). 0, or -1 with the error set; a
+    // queue past its limit also marks the connection for closing.
     int SendBlock(const BYTE* data, DWORD length);
     bool CancelRequested() const;
 
@@ -83,4 +100,9 @@ protected:
     sockaddr_in m_peerAddress{};
     int m_peerAddressLength = sizeof(sockaddr_in);
     std::string m_name;
+    SendQueue m_sendQueue;
+    bool m_sendFailed = false;  // the queue overflowed; no more sends
+    // Read by the manager without the socket's lock.
+    std::atomic<bool> m_closeRequested{false};
+    std::atomic<DWORD> m_closeRequestTick{0};
 };

@@ -170,6 +170,7 @@ void CEncryptSocket::OnInternalEvent(long event_bit) {
                           "failed %i",
                           GetLastError());
             break;
+        case FD_WRITE: FlushSendQueue(); break;
         case FD_ACCEPT: Accept(); break;
         case FD_CONNECT:
             SockTrace("(%s) CONNECTION ESTABLISHED(%i)\n", m_name, m_hSocket);
@@ -401,10 +402,7 @@ int CEncryptSocket::Close(BOOL send_close_request) {
     if (!m_hFdClose && !(m_hFdClose = CreateEventW(nullptr, TRUE, FALSE, nullptr)))
         SockTrace("ERROR(%i): CreateEvent() failed\n", GetLastError());
     {
-        if (send_close_request && m_hSocket) {
-            SockTrace("(%s) SENDING CLOSE REQUEST(%i)\n", m_name, m_hSocket);
-            ws::shutdown(m_hSocket, SD_SEND);
-        }
+        if (send_close_request) SendCloseRequest();
         // The Event thread cannot run while the list lock is held here, so the
         // peer's close is watched for on the socket itself.
         if (send_close_request && m_hSocket && HasRegistration()) {
@@ -421,6 +419,7 @@ int CEncryptSocket::Close(BOOL send_close_request) {
 }
 
 void CEncryptSocket::ReleaseConnectionResources() {
+    ReleaseSendQueue();
     ReleaseBuffers();
     ReleaseRegistration();
     DestroyEvents();

@@ -46,6 +46,8 @@ public:
     const std::string& PeerSidText() const { return m_peerSidText; }
     const std::u16string& PeerUserName() const { return m_peerUserName; }
     BOOL IsRegistered() const { return m_registered; }
+    // Registered, or registering: a graceful close waits for its peer.
+    bool HasRegistration() const { return m_pPeerRecord != nullptr || m_registered; }
     bool IsAccepted() const { return m_accepted; }
     DWORD GetPermission() const { return m_permission; }
     void SetPermissionMask(DWORD mask) { m_permission = mask; }
@@ -53,7 +55,6 @@ public:
 private:
     void Accept();
     void HandleRegistration(BYTE* payload, DWORD length, ReplyContext* context);
-    bool HasRegistration() const { return m_pPeerRecord != nullptr || m_registered; }
     // Waits up to `ms` for the peer to close its side, discarding what
     // still arrives. True when it did.
     bool WaitForPeerClose(DWORD ms);

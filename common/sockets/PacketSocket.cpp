@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "base/handle.h"
 #include "base/sync.h"
@@ -15,30 +16,26 @@ void CPacketSocket::OnSys(BYTE* payload, DWORD, ReplyContext*, DWORD) { std::fre
 void CPacketSocket::SendHook(BYTE*, DWORD) {}
 void CPacketSocket::ReceiveHook(BYTE*, DWORD) {}
 
+int CPacketSocket::SendPacket(const PacketHeader& header, const void* payload) {
+    // Header and payload go out as one block: one copy, one send, and the
+    // socket's lock keeps them together.
+    std::vector<BYTE> packet(header.Size() + header.length);
+    header.Encode(packet.data());
+    BYTE* body = packet.data() + header.Size();
+    if (header.length) std::memcpy(body, payload, header.length);
+    std::lock_guard lock(m_lock);
+    SendHook(body, header.length);
+    return SendBlock(packet.data(), static_cast<DWORD>(packet.size()));
+}
+
 int CPacketSocket::SendMsg(const void* payload, DWORD length, const ReplyContext* context, DWORD flags) {
     if (length && !payload) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return -1;
     }
-    std::lock_guard lock(m_lock);
-    BYTE* bytes = length ? static_cast<BYTE*>(std::malloc(length)) : nullptr;
-    if (length && !bytes) {
-        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-        return -1;
-    }
-    if (length) std::memcpy(bytes, payload, length);
-    SendHook(bytes, length);
     PacketHeader header{length, flags};
-    if (context) {
-        header.flags |= PACKET_REPLY;
-        header = {length, header.flags, context->a, context->b, context->c, context->key};
-    }
-    BYTE raw[kLongHeaderSize];
-    header.Encode(raw);
-    int result = SendBlock(raw, header.Size());
-    if (result == 0 && length) result = SendBlock(bytes, length);
-    std::free(bytes);
-    return result;
+    if (context) header = {length, flags | PACKET_REPLY, context->a, context->b, context->c, context->key};
+    return SendPacket(header, payload);
 }
 
 int CPacketSocket::SendAndWait(const void* payload, DWORD length, BYTE* reply, DWORD reply_size,
@@ -49,8 +46,6 @@ int CPacketSocket::SendAndWait(const void* payload, DWORD length, BYTE* reply, D
     }
     const HANDLE event = CreateEventW(nullptr, FALSE, FALSE, nullptr);
     std::lock_guard request(m_requestLock);
-    std::vector<BYTE> bytes(static_cast<const BYTE*>(payload), static_cast<const BYTE*>(payload) + length);
-    SendHook(bytes.data(), length);
     m_connectResult = 0;
     *reply_length = 0;
     const DWORD s = static_cast<DWORD>(InterlockedIncrement(&m_sequence));
@@ -60,14 +55,7 @@ int CPacketSocket::SendAndWait(const void* payload, DWORD length, BYTE* reply, D
         m_replyBuffers[s] = {reply, reply ? reply_size : 0};
         m_replyLengths[s] = reply_length;
     }
-    int result = 0;
-    {
-        std::lock_guard lock(m_lock);
-        BYTE raw[kLongHeaderSize];
-        PacketHeader{length, flags, s, s, s, s}.Encode(raw);
-        result = SendBlock(raw, kLongHeaderSize);
-        if (result == 0 && length) result = SendBlock(bytes.data(), length);
-    }
+    int result = SendPacket(PacketHeader{length, flags, s, s, s, s}, payload);
     DWORD error = GetLastError();
     if (result == 0) {
         const HANDLE handles[] = {m_hCancel, event};

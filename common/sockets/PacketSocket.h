@@ -52,6 +52,8 @@ protected:
     };
     // Takes out the waiter registered for key `d` (none: event is null).
     Waiter TakeWaiter(DWORD d);
+    // The header, then the payload after the send hook, as one block.
+    int SendPacket(const PacketHeader& header, const void* payload);
     void DeliverReply(DWORD d, BYTE* payload, DWORD length);
     void Dispatch(const PacketHeader& header, BYTE* payload, zmsdk::queue* queue);
 

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <exception>
 
+#include "base/clock.h"
 #include "base/handle.h"
 #include "base/message_text.h"
 #include "base/sync.h"
@@ -92,20 +93,21 @@ int CSocketManager::Create(BOOL skip_user_sid) {
     if (!m_hStop) return Fail(WSA_INVALID_HANDLE);
     m_hNewPacketArrived = CreateEventW(nullptr, FALSE, FALSE, nullptr);
     m_hListChanged = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    m_hSocketRemoved = CreateEventW(nullptr, FALSE, FALSE, nullptr);
     m_pSockets = std::make_unique<zmsdk::array>();
     m_pMessages = std::make_unique<zmsdk::queue>();
     m_pEventThread = std::make_unique<WorkerThread>();
     m_pMsgThread = std::make_unique<WorkerThread>();
-    if (!m_hNewPacketArrived || !m_hListChanged || !m_pEventThread->Start(&CSocketManager::EventRoutine, this, "Event") ||
+    if (!m_hNewPacketArrived || !m_hListChanged || !m_hSocketRemoved || !m_pEventThread->Start(&CSocketManager::EventRoutine, this, "Event") ||
         !m_pMsgThread->Start(&CSocketManager::MsgRoutine, this, "Msg")) {
         SetEvent(m_hStop);
         m_pEventThread->Join();
         m_pMsgThread->Join();
         m_pEventThread.reset();
         m_pMsgThread.reset();
-        for (HANDLE h : {m_hStop, m_hNewPacketArrived, m_hListChanged})
+        for (HANDLE h : {m_hStop, m_hNewPacketArrived, m_hListChanged, m_hSocketRemoved})
             if (h) CloseHandle(h);
-        m_hStop = m_hNewPacketArrived = m_hListChanged = nullptr;
+        m_hStop = m_hNewPacketArrived = m_hListChanged = m_hSocketRemoved = nullptr;
         return Fail(WSA_NOT_ENOUGH_MEMORY);
     }
     m_created = true;
@@ -133,6 +135,7 @@ BOOL CSocketManager::Remove(CEncryptSocket* socket, BOOL take_lock) {
     if (take_lock) lock.lock();
     const int pos = m_pSockets->Find(AsElement(socket));
     const BOOL removed = pos >= 0 && m_pSockets->Remove(pos) != zmsdk::array::kNone;
+    if (removed) SetEvent(m_hSocketRemoved);
     SetLastError(saved);
     return removed;
 }
@@ -149,6 +152,7 @@ int CSocketManager::DeleteSocket(CEncryptSocket* socket) {
         SockTrace("*** error: CSocketManager::DeleteSocket() m_pSockets->remove() failed %i", ERROR_INVALID_PARAMETER);
         return Fail(ERROR_INVALID_PARAMETER);
     }
+    SetEvent(m_hSocketRemoved);
     return 0;
 }
 
@@ -264,19 +268,21 @@ int CSocketManager::CloseAllSockets() {
     }
     SockTrace("CLOSEALLSOCKETS PHASE 5");
     SockTrace("CLOSEALLSOCKETS PHASE 7");
-    for (bool listeners : {false, true}) {
-        if (listeners) SockTrace("CLOSEALLSOCKETS PHASE 8");
-        for (int round = 0; round < 1 << 16; ++round) {
-            CEncryptSocket* next = nullptr;
-            for (CEncryptSocket* s : Snapshot())
-                if (listeners || !s->IsListening()) {
-                    next = s;
-                    break;
-                }
-            if (!next) break;
-            next->Close(TRUE);
-            Remove(next, TRUE);
+    RequestCloseAll();
+    WaitForPeerCloses();
+    {
+        std::lock_guard lock(m_listLock);
+        for (CEncryptSocket* s : Connections(false)) {
+            if (s->HasRegistration()) SockTrace("(%s) FD_CLOSE TIMEOUT(%i)\n", s->DisplayName(), s->Handle());
+            CloseConnection(s);
         }
+    }
+    SockTrace("CLOSEALLSOCKETS PHASE 8");
+    for (int round = 0; round < 1 << 16; ++round) {
+        const std::vector<CEncryptSocket*> listeners = Snapshot();
+        if (listeners.empty()) break;
+        listeners.front()->Close(TRUE);
+        Remove(listeners.front(), TRUE);
     }
     SockTrace("CLOSEALLSOCKETS PHASE 9");
     {
@@ -286,6 +292,54 @@ int CSocketManager::CloseAllSockets() {
     SockTrace("CLOSEALLSOCKETS PHASE 10");
     SockTrace("CLOSEALLSOCKETS PHASE 11");
     return 0;
+}
+
+void CSocketManager::RequestCloseAll() {
+    std::lock_guard lock(m_listLock);
+    for (CEncryptSocket* s : Connections(false)) s->SendCloseRequest();
+}
+
+void CSocketManager::WakeEventThread() {
+    if (m_hListChanged) SetEvent(m_hListChanged);
+}
+
+std::vector<CEncryptSocket*> CSocketManager::Connections(bool waiting_only) {
+    std::vector<CEncryptSocket*> connections;
+    for (CEncryptSocket* s : Snapshot())
+        if (!s->IsListening() && (!waiting_only || (s->Handle() && s->HasRegistration()))) connections.push_back(s);
+    return connections;
+}
+
+DWORD CSocketManager::CloseWaitLeft(const std::vector<CEncryptSocket*>& sockets) {
+    const DWORD now = GetTickCount();
+    DWORD left = 0;
+    for (const CEncryptSocket* s : sockets) {
+        const DWORD waited = now - s->CloseRequestTick();
+        if (waited < CEncryptSocket::kCloseWaitMs) left = std::max(left, CEncryptSocket::kCloseWaitMs - waited);
+    }
+    return left;
+}
+
+// The peers' closes are waited for together, and each connection's wait
+// counts from its own close request: a stop that asked them to close a
+// while ago does not wait again, however many peers do not answer.
+void CSocketManager::WaitForPeerCloses() {
+    {
+        std::lock_guard lock(m_listLock);
+        for (CEncryptSocket* s : Connections(true))
+            SockTrace("(%s) WAITING ON FD_CLOSE(%i)\n", s->DisplayName(), s->Handle());
+    }
+    for (;;) {
+        DWORD ms = 0;
+        {
+            // Held while the sockets are looked at: a socket the Event
+            // thread removed is freed only under this lock.
+            std::lock_guard lock(m_listLock);
+            ms = CloseWaitLeft(Connections(true));
+        }
+        if (ms == 0) return;
+        WaitForSingleObject(m_hSocketRemoved, ms);
+    }
 }
 
 int CSocketManager::Shutdown() {
@@ -307,8 +361,8 @@ int CSocketManager::Shutdown() {
     m_pEventThread.reset();
     m_pMsgThread.reset();
     m_pSockets.reset();
-    for (HANDLE h : {m_hStop, m_hNewPacketArrived, m_hListChanged}) CloseHandle(h);
-    m_hStop = m_hNewPacketArrived = m_hListChanged = nullptr;
+    for (HANDLE h : {m_hStop, m_hNewPacketArrived, m_hListChanged, m_hSocketRemoved}) CloseHandle(h);
+    m_hStop = m_hNewPacketArrived = m_hListChanged = m_hSocketRemoved = nullptr;
     FreeRetired();
     m_created = false;
     return 0;

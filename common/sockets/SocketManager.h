@@ -13,6 +13,10 @@
 // the delete lock in that order. (Accepting takes the new socket's lock
 // while holding the listener's; nothing takes them the other way round.)
 //
+// Sends never wait for a peer (SendQueue.h). A connection whose send queue
+// overflows or stops moving is closed by the Event thread, which alone
+// takes the locks in the order closing needs, whatever the sender held.
+//
 // Sockets the manager accepted are its own: once removed from the array
 // they are kept in a retired list and freed by the Msg thread after it has
 // delivered every queued message (so no queued record refers to them), or
@@ -54,7 +58,17 @@ public:
     int DeleteSocket(CEncryptSocket* socket);
     void DeepDelete(CEncryptSocket* socket);
     void CloseConnection(CEncryptSocket* socket);
+    // Asks every connection to close (and the peers' closes are waited for
+    // together, up to CEncryptSocket::kCloseWaitMs after the latest close
+    // request), then closes what is left and the listeners.
     int CloseAllSockets();
+    // Sends the close request to every connection that has not had it;
+    // returns at once. A peer that closes then is torn down by the Event
+    // thread as usual.
+    void RequestCloseAll();
+    // Has the Event thread look at the sockets now: their wait list, and
+    // connections whose sends failed, which it closes.
+    void WakeEventThread();
     int Shutdown();
     // The process user's SID, allocated with malloc for the caller.
     static HRESULT QueryUserSID(DWORD* length, PSID* sid);
@@ -80,6 +94,14 @@ private:
     static DWORD EventRoutine(LPVOID self);
     static DWORD MsgRoutine(LPVOID self);
     void EventRound();
+    // Closes the connections whose send queue overflowed or stalled.
+    void CloseStalledSockets();
+    // The connections that are not listening; with `waiting_only`, only
+    // those whose graceful close is waited for.
+    std::vector<CEncryptSocket*> Connections(bool waiting_only);
+    // Milliseconds left of the graceful-close wait of `sockets`.
+    static DWORD CloseWaitLeft(const std::vector<CEncryptSocket*>& sockets);
+    void WaitForPeerCloses();
     void DispatchEvents(CEncryptSocket* socket);
     void CutPackets();
     void DeliverMessages();
@@ -103,6 +125,9 @@ private:
     // so a new connection's events are seen at once, not after the next
     // one-second time-out.
     HANDLE m_hListChanged = nullptr;
+    // Signalled whenever a socket leaves the array (auto-reset), so that
+    // CloseAllSockets sees the peers' closes as they happen.
+    HANDLE m_hSocketRemoved = nullptr;
     HANDLE m_hNewPacketArrived = nullptr;
     std::recursive_mutex m_listLock;
     std::recursive_mutex m_messageLock;

@@ -11,7 +11,10 @@ namespace {
 
 constexpr DWORD kEventWaitMs = 1000;
 constexpr DWORD kOverflowPollMs = 10;
-constexpr int kMaxPacketsPerRound = 1 << 20;
+// Packets cut from one socket per Msg-thread round. Each round serves every
+// socket in turn, so a peer with many requests buffered delays another's
+// answer by a few of its own requests, never by all of them.
+constexpr int kPacketsPerSocketPerRound = 16;
 
 // Network events after FD_CLOSE, in bit order.
 constexpr int kEventBits[] = {0, 1, 2, 3, 4, 6, 7, 8, 9};
@@ -21,6 +24,7 @@ constexpr int kEventBits[] = {0, 1, 2, 3, 4, 6, 7, 8, 9};
 DWORD CSocketManager::EventRoutine(LPVOID self) {
     auto* m = static_cast<CSocketManager*>(self);
     DWORD last_keep_alive = GetTickCount();
+    DWORD last_stall_check = last_keep_alive;
     for (;;) {
         std::vector<WSAEVENT> events{m->m_hStop, m->m_hListChanged};
         bool overflow = false;
@@ -39,6 +43,12 @@ DWORD CSocketManager::EventRoutine(LPVOID self) {
         const DWORD w = ws::WSAWaitForMultipleEvents(static_cast<DWORD>(events.size()), events.data(), FALSE,
                                                      overflow ? kOverflowPollMs : kEventWaitMs, FALSE);
         if (w == WSA_WAIT_EVENT_0) return 0;
+        // Woken on purpose (a socket added, or a send that failed), or a
+        // second since the last look: close the connections that cannot send.
+        if (w == WSA_WAIT_EVENT_0 + 1 || GetTickCount() - last_stall_check >= kEventWaitMs) {
+            last_stall_check = GetTickCount();
+            m->CloseStalledSockets();
+        }
         if (w == WSA_WAIT_EVENT_0 + 1) continue;
         if (w == WSA_WAIT_FAILED) {
             SockTrace("CSocketManager::EventRoutine() WSAWaitForMultipleEvents() failed %i", GetLastError());
@@ -58,6 +68,17 @@ void CSocketManager::CheckKeepAlive() {
         if (!Contains(s)) continue;  // an earlier close took it out
         std::lock_guard socket_lock(s->Lock());
         s->CheckKeepAlive();
+    }
+}
+
+void CSocketManager::CloseStalledSockets() {
+    std::lock_guard lock(m_listLock);
+    const DWORD now = GetTickCount();
+    for (CEncryptSocket* s : Snapshot()) {
+        if (!Contains(s) || !s->IsSendStalled(now)) continue;
+        SockTrace("(%s) *** error: send did not complete within %lu ms, closing connection(%i)", s->DisplayName(),
+                  static_cast<unsigned long>(SendQueue::kStallMs), s->Handle());
+        CloseConnection(s);
     }
 }
 
@@ -128,19 +149,26 @@ DWORD CSocketManager::MsgRoutine(LPVOID self) {
 void CSocketManager::CutPackets() {
     std::lock_guard lock(m_listLock);
     std::vector<CEncryptSocket*> misbehaving;
+    bool more = false;
     for (CEncryptSocket* s : Snapshot()) {
         std::lock_guard socket_lock(s->Lock());
-        for (int n = 0; s->Handle() && n < kMaxPacketsPerRound; ++n) {
+        int cut = 0;
+        for (int n = 0; s->Handle(); ++n) {
             if (s->CancelEvent() && WaitForSingleObject(s->CancelEvent(), 0) == WAIT_OBJECT_0) {
                 SockTrace("CANCELING PACKETIZE\n");
                 break;
             }
-            const int cut = s->Packetize(m_pMessages.get());
-            if (cut < 0) misbehaving.push_back(s);
+            if (n == kPacketsPerSocketPerRound) {
+                more = true;  // the rest waits for the next round
+                break;
+            }
+            cut = s->Packetize(m_pMessages.get());
             if (cut != 1) break;
         }
+        if (cut < 0) misbehaving.push_back(s);
     }
     for (CEncryptSocket* s : misbehaving) CloseConnection(s);
+    if (more) SetEvent(m_hNewPacketArrived);
 }
 
 void CSocketManager::DeliverMessages() {

@@ -8,9 +8,14 @@
 #include "sockets/SocketLibrary.h"
 #include "sockets/SocketLog.h"
 
-CSocketServer::CSocketServer(WORD port) : m_port(port) { m_address.s_addr = htonl(INADDR_LOOPBACK); }
+CSocketServer::CSocketServer(WORD port) : m_hNoConnections(CreateEventW(nullptr, TRUE, TRUE, nullptr)), m_port(port) {
+    m_address.s_addr = htonl(INADDR_LOOPBACK);
+}
 
-CSocketServer::~CSocketServer() { Stop(); }
+CSocketServer::~CSocketServer() {
+    Stop();
+    CloseHandle(m_hNoConnections);
+}
 
 DWORD CSocketServer::PermissionFor(in_addr address) {
     const bool loopback = (ntohl(address.s_addr) >> 24) == 127;
@@ -18,9 +23,14 @@ DWORD CSocketServer::PermissionFor(in_addr address) {
 }
 
 void CSocketServer::OnEvent(CEncryptSocket*, long code) {
-    if (code == FD_ACCEPT) InterlockedIncrement(&m_connections);
-    else if (code == FD_CLOSE) InterlockedDecrement(&m_connections);
+    if (code != FD_ACCEPT && code != FD_CLOSE) return;
+    std::lock_guard lock(m_countLock);
+    const LONG count = code == FD_ACCEPT ? InterlockedIncrement(&m_connections) : InterlockedDecrement(&m_connections);
+    if (count > 0) ResetEvent(m_hNoConnections);
+    else SetEvent(m_hNoConnections);
 }
+
+void CSocketServer::AwaitNoConnections(DWORD ms) { WaitForSingleObject(m_hNoConnections, ms); }
 
 void CSocketServer::OnMsg(CEncryptSocket* socket, BYTE* payload, DWORD length, ReplyContext* context, DWORD) {
     if (!m_dispatcher) {

@@ -41,6 +41,11 @@ public:
     // priority: raising it needs privileges a Linux service does not have.)
     HRESULT Start();
     void Stop();
+    // Sends every connection the close request; returns at once. Peers that
+    // close then bring the connection count down as they go.
+    void RequestClose() { RequestCloseAll(); }
+    // Returns when no connection is open or `ms` have passed.
+    void AwaitNoConnections(DWORD ms);
     LONG ConnectionCount() const { return __atomic_load_n(&m_connections, __ATOMIC_SEQ_CST); }
     // Without a dispatcher a request is logged and dropped, unanswered.
     void SetDispatcher(Dispatcher dispatcher) { m_dispatcher = std::move(dispatcher); }
@@ -48,6 +53,8 @@ public:
 private:
     std::unique_ptr<CEncryptSocket> m_listener;
     volatile LONG m_connections = 0;
+    std::mutex m_countLock;  // orders the count's changes with the event's
+    HANDLE m_hNoConnections = nullptr;  // manual-reset: set while the count is 0
     bool m_libraryStarted = false;
     WORD m_port;
     in_addr m_address{};

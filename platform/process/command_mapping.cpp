@@ -1,13 +1,10 @@
 #include "process/command_mapping.h"
 
-#include <unistd.h>
-
-#include <cstdlib>
-#include <fstream>
-#include <sstream>
+#include <cctype>
 
 #include "base/program_path.h"
 #include "base/text.h"
+#include "kernel/client/device_files.h"
 
 namespace plat::process {
 namespace {
@@ -17,6 +14,12 @@ using Candidates = std::vector<std::vector<std::string>>;
 const Candidates kDiskUtilities = {{"gnome-disks"}, {"kdepartitionmanager"}, {"gparted"}};
 const Candidates kNetworkSettings = {
     {"nm-connection-editor"}, {"gnome-control-center", "network"}, {"systemsettings", "kcm_networkmanagement"}};
+// File managers that browse the network's shares (the network places).
+const Candidates kNetworkPlaces = {{"nautilus", "network:///"}, {"nemo", "network:///"},
+                                   {"caja", "network:///"},     {"thunar", "network:///"},
+                                   {"pcmanfm", "network:///"},  {"dolphin", "remote:/"}};
+// The shell folder of the network places.
+constexpr char kNetworkPlacesFolder[] = "::{208d2c60-3aea-1069-a2d7-08002b30309d}";
 
 std::optional<std::vector<std::string>> FirstPresent(const Candidates& candidates, const Desktop& desktop) {
     for (const auto& argv : candidates)
@@ -33,38 +36,21 @@ std::optional<char> ExplorerDrive(const std::string& line) {
     return letter;
 }
 
-// Mount points of block devices, root first, in mountinfo order.
-std::vector<std::string> BlockMounts() {
-    std::vector<std::string> mounts{"/"};
-    std::ifstream in("/proc/self/mountinfo");
-    for (std::string line; std::getline(in, line);) {
-        std::istringstream fields(line);
-        std::string id, parent, devno, root, mount_point, rest;
-        fields >> id >> parent >> devno >> root >> mount_point;
-        const std::size_t dash = line.find(" - ");
-        if (dash == std::string::npos) continue;
-        std::istringstream tail(line.substr(dash + 3));
-        std::string type, source;
-        tail >> type >> source;
-        if (source.rfind("/dev/", 0) == 0 && mount_point != "/" && root == "/") mounts.push_back(mount_point);
-    }
-    return mounts;
-}
-
 }  // namespace
 
 Desktop ThisDesktop() {
     return Desktop{&ProgramOnPath, [](char letter) -> std::optional<std::string> {
-                       const auto mounts = BlockMounts();
-                       const std::size_t index = std::size_t(letter - 'C');
-                       if (letter < 'C' || index >= mounts.size()) return std::nullopt;
-                       return mounts[index];
+                       const std::u16string root = {char16_t(letter), u':', u'\\'};
+                       std::string path;
+                       if (!kclient::GetDriveMountPoint(root.c_str(), &path)) return std::nullopt;
+                       return path;
                    }};
 }
 
 std::optional<std::vector<std::string>> MapCommandLine(const std::u16string& command_line, const Desktop& desktop) {
     const std::string line = Utf16ToUtf8(ToLowerAscii(command_line));
     if (line.find("explorer.exe") != std::string::npos) {
+        if (line.find(kNetworkPlacesFolder) != std::string::npos) return FirstPresent(kNetworkPlaces, desktop);
         const auto letter = ExplorerDrive(line);
         const auto mount = letter ? desktop.mountPoint(*letter) : std::nullopt;
         if (!mount || !desktop.hasProgram("xdg-open")) return std::nullopt;

@@ -75,6 +75,10 @@ std::string UnitText(const ServiceConfig& config, const std::string& user) {
                        OneLine(Utf16ToUtf8(config.name)) + "\".\n";
     text += "[Unit]\nDescription=" + OneLine(Utf16ToUtf8(config.displayName)) + "\n\n";
     text += "[Service]\nType=simple\nExecStart=" + QuoteWord(Utf16ToUtf8(config.imagePath)) + "\n";
+    // A service's stop ends its connections within about 2 s and then saves
+    // its state; the unit says how long that may take rather than leaving it
+    // to the system's default, which may be shorter or much longer.
+    text += "TimeoutStopSec=" + std::to_string(kStopTimeoutSeconds) + "\n";
     if (!user.empty()) text += "User=" + OneLine(user) + "\n";
     text += "\n[Install]\nWantedBy=multi-user.target\n";
     return text;

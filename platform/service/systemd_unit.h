@@ -20,9 +20,12 @@ namespace plat::service::detail {
 std::string UnitDirectory();
 std::u16string UnitName(std::u16string_view service_name);
 
+// How long systemd lets a service stop before it kills it.
+inline constexpr int kStopTimeoutSeconds = 30;
+
 // The unit's text: Description from the display name, ExecStart from the
-// binary path (quoted and escaped for systemd), User= for an account other
-// than LocalSystem, and WantedBy=multi-user.target.
+// binary path (quoted and escaped for systemd), TimeoutStopSec, User= for an
+// account other than LocalSystem, and WantedBy=multi-user.target.
 std::string UnitText(const ServiceConfig& config, const std::string& user);
 
 // Writes the unit (atomically, mode 0644) and enables it for automatic

@@ -9,6 +9,7 @@
 #include "RegistryValue.h"
 #include "SettingsStore.h"
 #include "archive/ZmArchive.h"
+#include "commands/ScrollLockMirror.h"
 #include "base/hresult.h"
 #include "resource/module.h"
 #include "resource/resource_types.h"
@@ -166,7 +167,12 @@ void CLUMEXGUIDlg::StartSmart() {
         EnterCriticalSection(&m_drawingLock);
         if (!m_driver.Groups().AttachSmart(device) && device->deviceNumber >= kRowsPerGroup) ++beyond_rows;
         LeaveCriticalSection(&m_drawingLock);
-        m_smartDialogs.push_back(SmartDialogs{device, -1, nullptr, nullptr});
+        SmartDialogs dialogs{device, std::make_unique<CSMARTDetailDialog>(this, m_Settings, m_pSmartHandler.get()),
+                             std::make_unique<CSMARTSelfTestDialog>(this, m_Settings, *m_pSmartHandler)};
+        dialogs.details->SetDevice(device);
+        dialogs.details->SetFahrenheit(m_Settings.Fahrenheit);
+        dialogs.selfTest->SetDevice(device);
+        m_smartDialogs.push_back(std::move(dialogs));
 
         CLog event_log;
         event_log.Init(u"LUMEX", TRUE, gui::kTraceLevel, TRUE);
@@ -199,7 +205,11 @@ void CLUMEXGUIDlg::ResetAlert() {
     m_tray.SetIcon(m_Settings.SmartDisplay ? m_iconNormal : m_iconSmartOff);
 }
 
-void CLUMEXGUIDlg::UpdateKeyboardLed() {}
+void CLUMEXGUIDlg::UpdateKeyboardLed() {
+    if (!m_Settings.KeyboardLed) return;
+    const bool busy = m_driver.Groups().AnyActivity(m_driver.ReadMask(), m_driver.WriteMask(), m_Settings);
+    cmd::MirrorActivityOnScrollLock(true, busy);
+}
 
 void CLUMEXGUIDlg::PostDrivesChanged() {
     if (m_hWnd) PostMessage(WM_DRIVES_CHANGED);
@@ -341,10 +351,7 @@ void CLUMEXGUIDlg::OnDestroy() {
     StorePlacement();
     if (m_Settings.MinimizedToTray) m_Settings.Placement.showCmd |= 6;
     m_driver.Close();
-    if (m_Settings.KeyboardLed && (GetKeyState(VK_SCROLL) & 1)) {
-        keybd_event(VK_SCROLL, 0x45, KEYEVENTF_EXTENDEDKEY, 0);
-        keybd_event(VK_SCROLL, 0x45, KEYEVENTF_EXTENDEDKEY | KEYEVENTF_KEYUP, 0);
-    }
+    if (m_Settings.KeyboardLed) cmd::SwitchScrollLockOff();
     m_threads.StopAll();
     m_tray.RemoveIcon();
     gui::Trace("CGDLG::ODEST: <-");

@@ -38,6 +38,8 @@
 #include "DriverLink.h"
 #include "LedLayoutValues.h"
 #include "LedThreads.h"
+#include "SMARTDetailDialog.h"
+#include "SMARTSelfTestDialog.h"
 #include "Settings.h"
 #include "SmartHandler.h"
 #include "TintedImageList.h"
@@ -103,8 +105,7 @@ public:
     // A message box with string `text_id`, caption string 152 and `flags`
     // plus MB_TOPMOST.
     int ShowMessage(UINT text_id, UINT flags);
-    // The Scroll Lock mirror of the window's commands runs here after every
-    // panel drawing; the LED window itself mirrors nothing.
+    // The Scroll Lock mirror (KeyboardLed) after every panel drawing.
     void UpdateKeyboardLed();
 
     CDriverLink& DriverLink() { return m_driver; }
@@ -147,15 +148,15 @@ public:
     // The selected row of the S.M.A.R.T. commands (-1: none).
     int m_selectedRow = -1;
 
-    // One details and one self-test dialog per S.M.A.R.T. device, made
-    // hidden at start. The dialogs' own classes fill this slot.
+    // One details and one self-test dialog per S.M.A.R.T. device, in the
+    // client's device order; made at start, their windows only when the user
+    // opens them.
     struct SmartDialogs {
         SmartDevice* device = nullptr;
-        int row = -1;
-        std::unique_ptr<CWnd> details;
-        std::unique_ptr<CWnd> selfTest;
+        std::unique_ptr<CSMARTDetailDialog> details;
+        std::unique_ptr<CSMARTSelfTestDialog> selfTest;
     };
-    const std::vector<SmartDialogs>& SmartDialogSlots() const { return m_smartDialogs; }
+    std::vector<SmartDialogs>& SmartDialogSlots() { return m_smartDialogs; }
 
 protected:
     LRESULT WindowProc(UINT message, WPARAM wp, LPARAM lp) override;

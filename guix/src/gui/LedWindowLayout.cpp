@@ -49,7 +49,11 @@ void CLUMEXGUIDlg::RefreshLayout() {
     Invalidate(TRUE);
 }
 
+// Runs under the drawing lock, so no activity redraw starts half-way
+// through; the layout-busy flag keeps the paints its own stretches cause from
+// drawing a half-built window.
 void CLUMEXGUIDlg::Relayout(int row_count, int bias) {
+    EnterCriticalSection(&m_drawingLock);
     m_layoutBusy = true;
     const DriveGroups& groups = m_driver.Groups();
     const int H = m_layout.RowHeight();
@@ -131,6 +135,7 @@ void CLUMEXGUIDlg::Relayout(int row_count, int bias) {
 
     m_previousRows = row_count;
     m_layoutBusy = false;
+    LeaveCriticalSection(&m_drawingLock);
     PlaceWindow();
     RebuildTooltips();
 }

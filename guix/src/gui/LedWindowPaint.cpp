@@ -54,12 +54,10 @@ void CLUMEXGUIDlg::OnPaint() {
 }
 
 void CLUMEXGUIDlg::RedrawActivity() {
+    EnterCriticalSection(&m_drawingLock);
     if (!IsWindowVisible(m_hWnd) || m_layoutBusy) {
         UpdateKeyboardLed();
-        return;
-    }
-    EnterCriticalSection(&m_drawingLock);
-    if (m_initialised && !m_destroying && !m_layoutBusy) {
+    } else if (m_initialised && !m_destroying) {
         HDC dc = GetDC(m_hWnd);
         if (dc) {
             DrawFrame(dc);

@@ -125,6 +125,9 @@ void CNTService::Execute() {
     m_server->Stop();
 }
 
+// The close request goes to every connection before the wait, so clients
+// that close when asked end the wait as soon as they have all gone.
 void CNTService::WaitForConnectionsToClose() {
-    for (int i = 0; i < kStopPolls && m_server->ConnectionCount() > 0; ++i) Sleep(kStopPollMs);
+    m_server->RequestClose();
+    for (int i = 0; i < kStopPolls && m_server->ConnectionCount() > 0; ++i) m_server->AwaitNoConnections(kStopPollMs);
 }

@@ -3,6 +3,7 @@
 // to it with ServerAdapter; tests use a fake.
 #pragma once
 
+#include "base/clock.h"
 #include "base/hresult.h"
 #include "base/wintypes.h"
 
@@ -17,10 +18,15 @@ public:
     virtual void Stop() = 0;
     // Connections currently open. Safe from any thread.
     virtual LONG ConnectionCount() const = 0;
+    // Asks every connection to close; returns at once.
+    virtual void RequestClose() {}
+    // Returns when no connection is open or `ms` have passed. A server
+    // that cannot tell sooner just sleeps.
+    virtual void AwaitNoConnections(DWORD ms) { Sleep(ms); }
 };
 
-// Adapts any server with Init, Start, Stop and ConnectionCount of these
-// shapes: `ServerAdapter<CSocketServer> control(socket_server);`.
+// Adapts any server with Init, Start, Stop, ConnectionCount, RequestClose
+// and AwaitNoConnections of these shapes: `ServerAdapter<CSocketServer> control(socket_server);`.
 template <typename Server>
 class ServerAdapter final : public ServerControl {
 public:
@@ -29,6 +35,8 @@ public:
     HRESULT Start() override { return m_server.Start(); }
     void Stop() override { m_server.Stop(); }
     LONG ConnectionCount() const override { return m_server.ConnectionCount(); }
+    void RequestClose() override { m_server.RequestClose(); }
+    void AwaitNoConnections(DWORD ms) override { m_server.AwaitNoConnections(ms); }
 
 private:
     Server& m_server;

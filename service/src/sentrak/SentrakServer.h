@@ -23,6 +23,8 @@ public:
     HRESULT Start() override;
     void Stop() override { m_server.Stop(); }
     LONG ConnectionCount() const override { return m_server.ConnectionCount(); }
+    void RequestClose() override { m_server.RequestClose(); }
+    void AwaitNoConnections(DWORD ms) override { m_server.AwaitNoConnections(ms); }
 
 private:
     CSocketServer& m_server;

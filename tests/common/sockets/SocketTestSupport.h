@@ -12,7 +12,10 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <future>
+#include <memory>
 #include <mutex>
+#include <thread>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -144,6 +147,62 @@ inline std::vector<BYTE> Header(DWORD length, DWORD flags) {
 inline std::vector<BYTE> Concat(std::vector<BYTE> a, const std::vector<BYTE>& b) {
     a.insert(a.end(), b.begin(), b.end());
     return a;
+}
+
+// An application message of `length` bytes of `fill`, as the wire has it.
+inline std::vector<BYTE> Message(DWORD length, BYTE fill) {
+    std::vector<BYTE> message(kShortHeaderSize + length, fill);
+    WriteLe32(message.data(), length);
+    WriteLe32(message.data() + 4, PACKET_MSG);
+    return message;
+}
+
+// Registers a raw peer with the server it is connected to (a record
+// without SID); true when the server accepted it.
+inline bool RegisterRaw(RawPeer& peer) {
+    std::vector<BYTE> request(kLongHeaderSize);
+    PacketHeader{RegistrationRecord::kSize, PACKET_SYS | PACKET_REQUEST | PACKET_REGISTER, 1, 1, 1, 1}.Encode(
+        request.data());
+    const RegistrationRecord record = RegistrationRecord::Make(nullptr, 0);
+    request.insert(request.end(), record.Bytes(), record.Bytes() + RegistrationRecord::kSize);
+    return peer.Send(request) &&
+           peer.Receive(kLongHeaderSize + RegistrationRecord::kSize).size() == kLongHeaderSize + RegistrationRecord::kSize;
+}
+
+// Plays the service's part of a registration on an accepted raw socket:
+// reads the request and accepts it with a record of its own.
+inline bool AcceptRegistration(RawPeer& service) {
+    const std::vector<BYTE> request = service.Receive(kLongHeaderSize + RegistrationRecord::kSize);
+    if (request.size() != kLongHeaderSize + RegistrationRecord::kSize) return false;
+    std::vector<BYTE> answer(kLongHeaderSize);
+    const DWORD key = ReadLe32(request.data() + 20);
+    PacketHeader{RegistrationRecord::kSize, PACKET_SYS | PACKET_REPLY | PACKET_REGISTER, key, key, key, key}.Encode(
+        answer.data());
+    const RegistrationRecord record = RegistrationRecord::Make(nullptr, 0);
+    answer.insert(answer.end(), record.Bytes(), record.Bytes() + RegistrationRecord::kSize);
+    return service.Send(answer);
+}
+
+// Runs `work` on a thread of its own; false when it did not end within the
+// bound (the thread is then left to finish on its own).
+inline bool EndsWithinBound(std::function<void()> work) {
+    auto done = std::make_shared<std::promise<void>>();
+    std::future<void> ended = done->get_future();
+    std::thread([work = std::move(work), done] {
+        work();
+        done->set_value();
+    }).detach();
+    return ended.wait_for(kBound) == std::future_status::ready;
+}
+
+// Waits (bounded, without sleeping) until `ready` holds.
+inline bool Eventually(const std::function<bool()>& ready) {
+    const auto end = std::chrono::steady_clock::now() + kBound;
+    while (!ready()) {
+        if (std::chrono::steady_clock::now() > end) return false;
+        std::this_thread::yield();
+    }
+    return true;
 }
 
 // Waits (bounded) until `ready` holds; `ready` runs under the lock.

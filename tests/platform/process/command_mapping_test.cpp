@@ -41,6 +41,9 @@ TEST(CommandMapping, WindowsToolsMapToWhatTheDesktopHas) {
         {u"windisk.exe", {}, std::nullopt},
         {u"rundll32.exe shell32.dll,Control_RunDLL ncpa.cpl", full,
          std::vector<std::string>{"gnome-control-center", "network"}},
+        {u"explorer.exe /e,::{208D2C60-3AEA-1069-A2D7-08002B30309D}", {"thunar", "dolphin"},
+         std::vector<std::string>{"thunar", "network:///"}},
+        {u"explorer.exe /e,::{208D2C60-3AEA-1069-A2D7-08002B30309D}", full, std::nullopt},
         {u"notepad.exe readme.txt", full, std::nullopt},
     };
     for (const auto& c : cases) EXPECT_EQ(MapCommandLine(c.line, FakeDesktop(c.programs)), c.expected);

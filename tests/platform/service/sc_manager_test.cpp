@@ -135,6 +135,7 @@ TEST(SystemdUnit, NamesAndTextsAreEscapedForSystemd) {
     const std::string text = UnitText(config, "");
     EXPECT_NE(text.find("Description=100%% sure really\n"), std::string::npos) << text;
     EXPECT_NE(text.find("ExecStart=\"/opt/my tools/run \\\"it\\\"\\\\$$HOME%%i\"\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("\nTimeoutStopSec=30\n"), std::string::npos) << "the stop states its own bound:\n" << text;
 }
 
 class StatusTest : public ManagerTest {

@@ -26,6 +26,10 @@ public:
         if (FAILED(m_startResult)) SetLastError(m_startError);
         return m_startResult;
     }
+    void RequestClose() override {
+        Note("RequestClose");
+        m_requestCloseTick = plat::CurrentClock().TickMs();
+    }
     void Stop() override {
         Note("Stop");
         m_stopTick = plat::CurrentClock().TickMs();
@@ -58,6 +62,7 @@ public:
     std::size_t m_closeAfter = 1000;
     mutable std::vector<std::uint64_t> m_countTicks;
     std::atomic<std::uint64_t> m_stopTick{0};
+    std::atomic<std::uint64_t> m_requestCloseTick{0};
 
 private:
     void Note(const char* call) {

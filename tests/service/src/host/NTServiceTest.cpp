@@ -112,7 +112,10 @@ TEST_F(ExecuteTest, ConnectionsThatStayOpenAreGivenEightQuarterSeconds) {
     EXPECT_EQ(m_server.m_countTicks.size(), 8u) << "asked before each of the 8 waits";
     for (std::uint64_t gap : SleepsBetweenQuestions()) EXPECT_GE(gap, 250u);
     EXPECT_GE(m_server.m_stopTick - m_stopTick, 2000u);
-    EXPECT_EQ(m_server.Calls(), (std::vector<std::string>{"Init", "Start", "Stop"}));
+    EXPECT_EQ(m_server.Calls(), (std::vector<std::string>{"Init", "Start", "RequestClose", "Stop"}));
+    ASSERT_FALSE(m_server.m_countTicks.empty());
+    EXPECT_LE(m_server.m_requestCloseTick, m_server.m_countTicks.front())
+        << "the clients hear the close request before the first wait";
 }
 
 TEST_F(ExecuteTest, TheServerStopsAsSoonAsTheLastConnectionHasClosed) {

@@ -58,7 +58,7 @@ TEST_F(ServiceEntryTest, AnyArgumentEndsTheProcessAfterTheCommandLine) {
 
 TEST_F(ServiceEntryTest, NotInstalledTheServerRunsInTheForegroundUntilSigterm) {
     EXPECT_EQ(RunUntilTerminated([] {}), 0);
-    EXPECT_EQ(m_server.Calls(), (std::vector<std::string>{"Init", "Start", "Stop"}));
+    EXPECT_EQ(m_server.Calls(), (std::vector<std::string>{"Init", "Start", "RequestClose", "Stop"}));
     EXPECT_EQ(m_log.GetLevel(), 0);
 }
 
@@ -73,7 +73,7 @@ TEST_F(ServiceEntryTest, InstalledTheServiceRunsUnderTheDispatcher) {
                   EXPECT_EQ(m_service.Paused(), 1u);
               }),
               0);
-    EXPECT_EQ(m_server.Calls(), (std::vector<std::string>{"Init", "Start", "Stop"}));
+    EXPECT_EQ(m_server.Calls(), (std::vector<std::string>{"Init", "Start", "RequestClose", "Stop"}));
     EXPECT_EQ(Stored().dwCurrentState, SERVICE_STOPPED);
     EXPECT_EQ(Stored().dwWin32ExitCode, 0u);
 }

@@ -2,11 +2,19 @@
 #include <fstream>
 #include <sstream>
 
+#include <netinet/in.h>
+#include <sys/socket.h>
+
+#include <chrono>
+
 #include "SentrakProcess.h"
 #include "SmartHandler.h"
 #include "base/hresult.h"
 #include "base/text.h"
 #include "registry/registry.h"
+#include "service/systemd_unit.h"
+#include "sockets/PacketFormat.h"
+#include "sockets/RegistrationRecord.h"
 
 namespace {
 
@@ -46,16 +54,72 @@ std::vector<BYTE> StoredHistory(const std::filesystem::path& root, const char16_
     return data;
 }
 
+// The product's key is the installer's to create; the history lives below it.
+bool CreateProductKey(const std::filesystem::path& root) {
+    setenv("LUMETRA_ROOT", root.c_str(), 1);
+    HKEY product = nullptr;
+    const bool created = RegCreateKeyExW(HKEY_LOCAL_MACHINE, u"SOFTWARE\\Zelmor\\Zelmor Lumetra\\3.1", 0, nullptr, 0,
+                                         KEY_ALL_ACCESS, nullptr, &product, nullptr) == ERROR_SUCCESS;
+    if (product) RegCloseKey(product);
+    unsetenv("LUMETRA_ROOT");
+    return created;
+}
+
+// A peer that registers with the service and then neither reads nor
+// closes: a plain socket, closed only when the object goes.
+class SilentPeer {
+public:
+    explicit SilentPeer(WORD port) : m_fd(socket(AF_INET, SOCK_STREAM, 0)) {
+        sockaddr_in service{};
+        service.sin_family = AF_INET;
+        service.sin_port = htons(port);
+        service.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        if (connect(m_fd, reinterpret_cast<sockaddr*>(&service), sizeof service) != 0) return;
+        std::vector<BYTE> request(kLongHeaderSize);
+        PacketHeader{RegistrationRecord::kSize, PACKET_SYS | PACKET_REQUEST | PACKET_REGISTER, 1, 1, 1, 1}.Encode(
+            request.data());
+        const RegistrationRecord record = RegistrationRecord::Make(nullptr, 0);
+        request.insert(request.end(), record.Bytes(), record.Bytes() + RegistrationRecord::kSize);
+        if (send(m_fd, request.data(), request.size(), 0) != static_cast<ssize_t>(request.size())) return;
+        std::vector<BYTE> answer(kLongHeaderSize + RegistrationRecord::kSize);
+        m_registered = recv(m_fd, answer.data(), answer.size(), MSG_WAITALL) == static_cast<ssize_t>(answer.size());
+    }
+    ~SilentPeer() { close(m_fd); }
+    SilentPeer(const SilentPeer&) = delete;
+    SilentPeer& operator=(const SilentPeer&) = delete;
+    bool Registered() const { return m_registered; }
+
+private:
+    int m_fd;
+    bool m_registered = false;
+};
+
+TEST(SentrakLifecycle, AStopWithAHundredPeersThatNeverCloseFitsTheUnitsStopTimeAndSavesTheHistory) {
+    sentraktest::SentrakProcess service;
+    ASSERT_TRUE(CreateProductKey(service.Root()));
+    ASSERT_TRUE(service.Start());
+    {
+        CSmartHandler handler(nullptr, service.Port());
+        handler.Initialize();
+        ASSERT_GT(handler.GetDeviceCount(), 0);
+    }
+    std::vector<std::unique_ptr<SilentPeer>> peers;
+    for (int i = 0; i < 100; ++i) {
+        peers.push_back(std::make_unique<SilentPeer>(service.Port()));
+        ASSERT_TRUE(peers.back()->Registered()) << "peer " << i;
+    }
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_EQ(service.Stop(), 0);
+    const auto took = std::chrono::steady_clock::now() - start;
+    // The bound is the unit's, far above the stop's own 2 s: peers that are
+    // waited for one after another take 100 s.
+    EXPECT_LT(took, std::chrono::seconds(plat::service::detail::kStopTimeoutSeconds));
+    EXPECT_EQ(StoredHistory(service.Root(), u"7.0").size(), 1320u) << "the history is saved after the peers went";
+}
+
 TEST(SentrakLifecycle, HistoryIsWrittenAtStopAndKeptAcrossARestart) {
     sentraktest::SentrakProcess service;
-    // The product's key is the installer's to create; the history lives below it.
-    setenv("LUMETRA_ROOT", service.Root().c_str(), 1);
-    HKEY product = nullptr;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, u"SOFTWARE\\Zelmor\\Zelmor Lumetra\\3.1", 0, nullptr, 0,
-                              KEY_ALL_ACCESS, nullptr, &product, nullptr),
-              ERROR_SUCCESS);
-    RegCloseKey(product);
-    unsetenv("LUMETRA_ROOT");
+    ASSERT_TRUE(CreateProductKey(service.Root()));
 
     ASSERT_TRUE(service.Start());
     DWORD hours = 0;
