@@ -10,6 +10,7 @@ LUMETRA_PACKAGES=(
   libfreetype-dev libfontconfig-dev fonts-dejavu-core libpng-dev
   libx11-dev libxext-dev xvfb x11-utils
   libsystemd-dev
+  clang libclang-rt-14-dev
 )
 
 lumetra_install_deps() {
@@ -26,7 +27,8 @@ lumetra_install_deps() {
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
 }
 
-# Configures (once) and builds the tree into $1 (default: build).
+# Configures (once) and builds the tree into $1 (default: build); with
+# LUMETRA_BUILD_TARGET set, only that target.
 lumetra_build() {
   local dir="${1:-build}"
   shift || true
@@ -34,5 +36,5 @@ lumetra_build() {
   if [ ! -f "$dir/build.ninja" ]; then
     cmake -S . -B "$dir" -G Ninja "$@" >"$log" 2>&1 || { cat "$log"; return 1; }
   fi
-  cmake --build "$dir" >"$log" 2>&1 || { cat "$log"; return 1; }
+  cmake --build "$dir" ${LUMETRA_BUILD_TARGET:+--target "$LUMETRA_BUILD_TARGET"} >"$log" 2>&1 || { cat "$log"; return 1; }
 }

@@ -17,6 +17,9 @@
 namespace plat::resource {
 namespace {
 
+// The largest image or clip file a script may name.
+constexpr std::uintmax_t kMaxFileResource = std::uintmax_t(64) << 20;
+
 struct Token {
     enum Kind { Word, Number, String, End } kind = End;
     std::string text;
@@ -197,6 +200,14 @@ private:
         const int line = Peek().line;
         const WORD id = Id();
         const std::filesystem::path path = m_base / Text();
+        // Only a regular file of bounded size: a device or a pipe named here
+        // (/dev/zero, /dev/stdin) would never end or never arrive.
+        std::error_code ec;
+        const auto status = std::filesystem::status(path, ec);
+        if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status))
+            throw ScriptError(line, "not a regular file: " + path.string());
+        if (std::filesystem::exists(status) && std::filesystem::file_size(path, ec) > kMaxFileResource)
+            throw ScriptError(line, "larger than 64 MiB: " + path.string());
         std::ifstream in(path, std::ios::binary);
         if (!in) throw ScriptError(line, "cannot read " + path.string());
         Add(type, id, {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()}, line);

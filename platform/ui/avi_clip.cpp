@@ -86,8 +86,12 @@ std::shared_ptr<Bitmap> DecodeFrame(const Format& f, std::span<const std::uint8_
 
 std::optional<AviClip> ParseAviClip(std::span<const std::uint8_t> file) {
     if (file.size() < 12 || !Is(file.data(), "RIFF") || !Is(file.data() + 8, "AVI ")) return std::nullopt;
+    // The RIFF size counts the form type and the chunks; one too small to
+    // hold the form type is a damaged file (it must not wrap the length).
+    const std::uint32_t riff_size = U32(file.data() + 4);
+    if (riff_size < 4) return std::nullopt;
     Reader reader;
-    reader.Walk(file.subspan(12, std::min<std::size_t>(U32(file.data() + 4), file.size() - 8) - 4), 0);
+    reader.Walk(file.subspan(12, std::min<std::size_t>(riff_size, file.size() - 8) - 4), 0);
     const auto& f = reader.format;
     if (reader.bad || !f || reader.frames.empty() || f->width <= 0 || f->width > 4096 || f->height == 0 ||
         f->height > 4096 || f->height < -4096 || (f->bpp != 8 && f->bpp != 24 && f->bpp != 32))

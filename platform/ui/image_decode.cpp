@@ -10,6 +10,11 @@ namespace {
 std::uint32_t U32(const std::uint8_t* p) { return p[0] | (p[1] << 8) | (p[2] << 16) | (std::uint32_t(p[3]) << 24); }
 std::uint16_t U16(const std::uint8_t* p) { return std::uint16_t(p[0] | (p[1] << 8)); }
 
+// The best ratio deflate reaches (RFC 1951: a 258-byte match in about two
+// bits), and room for the rows' filter bytes and tiny images.
+constexpr std::uint64_t kDeflateRatio = 1032;
+constexpr std::uint64_t kDecodeSlack = 1u << 16;
+
 // BITMAPFILEHEADER (14 bytes) + BITMAPINFOHEADER, bottom-up or top-down rows.
 std::shared_ptr<Bitmap> DecodeBmp(std::span<const std::uint8_t> f) {
     if (f.size() < 54) return nullptr;
@@ -82,6 +87,11 @@ std::shared_ptr<Bitmap> DecodePng(std::span<const std::uint8_t> f) {
     const png_uint_32 width = png_get_image_width(png, info);
     const png_uint_32 height = png_get_image_height(png, info);
     if (width == 0 || height == 0 || width > 16384 || height > 16384) png_error(png, "size");
+    // Deflate packs at most about 1032 bytes into one, so an image larger
+    // than that many times its file cannot be in it: refuse it before its
+    // pixels are allocated, or a 60-byte file could claim a gigabyte.
+    if (std::uint64_t(width) * height * 4 > kDeflateRatio * std::uint64_t(f.size()) + kDecodeSlack)
+        png_error(png, "larger than its data");
     png_set_expand(png);
     png_set_strip_16(png);
     png_set_gray_to_rgb(png);

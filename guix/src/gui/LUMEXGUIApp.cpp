@@ -74,6 +74,7 @@ BOOL CLUMEXGUIApp::StartFailed() {
 int CLUMEXGUIApp::ExitInstance() {
     if (m_pLedWindow) {
         const GuiSettings copy = m_pLedWindow->m_Settings;
+        m_settingsWriter.Forget();
         SaveSettings(copy);
         m_pLedWindow->DestroyWindow();
         m_pMainWnd = nullptr;
@@ -91,7 +92,7 @@ int CLUMEXGUIApp::ExitInstance() {
 
 int CLUMEXGUIApp::LoadSettings(GuiSettings& s) { return settings::LoadSettings(s, m_hResources); }
 
-BOOL CLUMEXGUIApp::SaveSettings(const GuiSettings& s) { return settings::SaveSettings(s); }
+BOOL CLUMEXGUIApp::SaveSettings(const GuiSettings& s) { return m_settingsWriter.Save(s); }
 
 HMODULE CLUMEXGUIApp::LoadResourceLibrary() { return ::LoadResourceLibrary(m_search); }
 

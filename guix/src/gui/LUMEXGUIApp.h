@@ -16,6 +16,7 @@
 #include "LedWindowPlaceholder.h"
 #include "ResourceLibrary.h"
 #include "Settings.h"
+#include "SettingsStore.h"
 #include "ui/framework_app.h"
 
 class CLUMEXGUIApp : public CWinApp {
@@ -31,6 +32,8 @@ public:
     BOOL PreTranslateMessage(MSG* msg) override;
 
     int LoadSettings(GuiSettings& s);
+    // A save of what the last save stored writes nothing (SettingsWriter);
+    // the save at exit always writes.
     BOOL SaveSettings(const GuiSettings& s);
     HMODULE LoadResourceLibrary();
 
@@ -47,6 +50,7 @@ private:
 
     ResourceLibrarySearch m_search;
     HMODULE m_hResources = nullptr;
+    settings::SettingsWriter m_settingsWriter;
     std::unique_ptr<CLedWindowPlaceholder> m_pLedWindow;
 };
 

@@ -69,20 +69,56 @@ int LoadSettings(GuiSettings& s, HMODULE resources) {
     return 0;
 }
 
-BOOL SaveSettings(const GuiSettings& s) {
-    // Opening with full access is what testing for the key does, and a
-    // created key is already open with full access: one open per save, which
-    // matters on every mouse move.
-    CRegistry key(HKEY_CURRENT_USER);
-    if (!key.OpenKey(HKEY_CURRENT_USER, kSettingsKey, FALSE) && !key.CreateKey(HKEY_CURRENT_USER, kSettingsKey))
-        return FALSE;
+namespace {
+
+// The "bin" bytes followed by the "Placement" bytes: everything a save
+// writes ("size" is the length of the first part).
+std::vector<BYTE> SavedBytes(const GuiSettings& s) {
     CZmArchive archive;
     WriteBin(s, archive);
-    key.WriteDword(u"size", archive.GetLength(TRUE));
-    key.WriteBinary(u"bin", archive.GetBuffer(TRUE), archive.GetLength(TRUE));
-    key.WriteBinary(u"Placement", &s.Placement, kPlacementSize);
+    const BYTE* bin = archive.GetBuffer(TRUE);
+    std::vector<BYTE> bytes(bin, bin + archive.GetLength(TRUE));
+    const BYTE* placement = reinterpret_cast<const BYTE*>(&s.Placement);
+    bytes.insert(bytes.end(), placement, placement + kPlacementSize);
+    return bytes;
+}
+
+struct SaveResult {
+    BOOL opened = FALSE;
+    bool allWritten = false;
+};
+
+SaveResult Store(const std::vector<BYTE>& bytes) {
+    // Opening with full access is what testing for the key does, and a
+    // created key is already open with full access: one open per save.
+    CRegistry key(HKEY_CURRENT_USER);
+    if (!key.OpenKey(HKEY_CURRENT_USER, kSettingsKey, FALSE) && !key.CreateKey(HKEY_CURRENT_USER, kSettingsKey))
+        return {};
+    const DWORD bin_size = DWORD(bytes.size()) - kPlacementSize;
+    bool written = key.WriteDword(u"size", bin_size);
+    written = key.WriteBinary(u"bin", bytes.data(), bin_size) && written;
+    written = key.WriteBinary(u"Placement", bytes.data() + bin_size, kPlacementSize) && written;
     key.CloseKey();
-    return TRUE;
+    return {TRUE, written};
+}
+
+}  // namespace
+
+BOOL SaveSettings(const GuiSettings& s) { return Store(SavedBytes(s)).opened; }
+
+BOOL SettingsWriter::Save(const GuiSettings& s) {
+    std::vector<BYTE> bytes = SavedBytes(s);
+    std::lock_guard lock(m_mutex);
+    if (!m_stored.empty() && bytes == m_stored) return TRUE;
+    const SaveResult result = Store(bytes);
+    if (result.allWritten) m_stored = std::move(bytes);
+    else m_stored.clear();
+    return result.opened;
+}
+
+void SettingsWriter::Forget() {
+    std::lock_guard lock(m_mutex);
+    m_stored.clear();
 }
 
 }  // namespace settings

@@ -19,6 +19,9 @@
 // is meant for (asking for full access there fails for them).
 #pragma once
 
+#include <mutex>
+#include <vector>
+
 #include "Settings.h"
 #include "resource/resource_types.h"
 
@@ -35,5 +38,26 @@ int LoadSettings(GuiSettings& s, HMODULE resources);
 // Writes "size", "bin" and "Placement"; 1 when the key could be opened or
 // created, else 0. Write failures past that are ignored.
 BOOL SaveSettings(const GuiSettings& s);
+
+// The saves of a running program. The LED window saves on every mouse move
+// over it, and almost every one of them stores what is already stored:
+// opening the key alone costs a few hundred microseconds. A writer keeps
+// the bytes ("bin" and "Placement") of its last save whose every value was
+// written, and a save of the same bytes returns 1 without touching the
+// registry. Anything that failed to be written is written again next time.
+// The stored values are this program's own; a change made to them by hand
+// while it runs is kept until its settings change.
+//
+// Thread rule: any thread; saves are serialised.
+class SettingsWriter {
+public:
+    BOOL Save(const GuiSettings& s);
+    // Forgets the last save, so the next one writes.
+    void Forget();
+
+private:
+    std::mutex m_mutex;
+    std::vector<BYTE> m_stored;  // empty: nothing known to be stored
+};
 
 }  // namespace settings

@@ -3,6 +3,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -11,6 +12,8 @@
 
 namespace kwire {
 namespace {
+
+constexpr std::size_t kReadChunk = 64 * 1024;
 
 bool ReadAll(int fd, void* data, std::size_t size) {
     auto* p = static_cast<std::uint8_t*>(data);
@@ -53,8 +56,16 @@ bool ReadFrame(int fd, Frame* frame) {
     if (length > kMaxPayload) return false;
     frame->type = static_cast<MessageType>(std::uint16_t(header[4] | header[5] << 8));
     frame->id = Load32(header + 8);
-    frame->payload.resize(length);
-    return length == 0 || ReadAll(fd, frame->payload.data(), length);
+    // The payload grows with the bytes that arrive, so a peer that announces
+    // 16 MiB and sends nothing holds no more than one chunk of memory.
+    frame->payload.clear();
+    while (frame->payload.size() < length) {
+        const std::size_t at = frame->payload.size();
+        const std::size_t chunk = std::min<std::size_t>(length - at, kReadChunk);
+        frame->payload.resize(at + chunk);
+        if (!ReadAll(fd, frame->payload.data() + at, chunk)) return false;
+    }
+    return true;
 }
 
 bool WriteFrame(int fd, const Frame& frame) {

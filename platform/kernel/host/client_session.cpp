@@ -41,6 +41,16 @@ void ClientSession::ReaderLoop() {
     Frame frame;
     while (kwire::ReadFrame(m_fd, &frame)) {
         std::lock_guard lock(m_lock);
+        if (frame.type != MessageType::HandleAnswer &&
+            (m_requests.size() >= kMaxQueuedRequests || m_queuedBytes + frame.payload.size() > kMaxQueuedBytes)) {
+            // A client that sends far ahead of the answers (and does not
+            // read them) would make the queue grow without end: it is
+            // dropped, and what it queued is not run.
+            m_requests.clear();
+            m_queuedBytes = 0;
+            ::shutdown(m_fd, SHUT_RDWR);
+            break;
+        }
         if (frame.type == MessageType::HandleAnswer) {
             kwire::Reader reader(frame.payload);
             std::uint32_t status = std::uint32_t(STATUS_INVALID_HANDLE);
@@ -48,6 +58,7 @@ void ClientSession::ReaderLoop() {
             const auto it = m_questions.find(frame.id);
             if (it != m_questions.end()) it->second = static_cast<NTSTATUS>(status);
         } else {
+            m_queuedBytes += frame.payload.size();
             m_requests.push_back(std::move(frame));
         }
         m_changed.notify_all();
@@ -69,10 +80,14 @@ void ClientSession::ExecutorLoop() {
             if (m_requests.empty()) break;
             request = std::move(m_requests.front());
             m_requests.pop_front();
+            m_queuedBytes -= request.payload.size();
         }
         Send(Execute(request));
     }
     CloseAllFiles();
+    // The client stopped sending and has every answer: end the stream, so
+    // it sees the end now rather than when the session is reaped.
+    ::shutdown(m_fd, SHUT_WR);
     m_finished = true;
 }
 

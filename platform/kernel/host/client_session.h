@@ -22,6 +22,12 @@ namespace khost {
 
 class ClientSession final : public kern::ClientProcess, public std::enable_shared_from_this<ClientSession> {
 public:
+    // A client may send ahead of the answers up to this many requests (and
+    // bytes); one that sends more is disconnected. Clients send one request
+    // at a time per thread.
+    static constexpr std::size_t kMaxQueuedRequests = 64;
+    static constexpr std::size_t kMaxQueuedBytes = 2 * std::size_t(kwire::kMaxPayload);
+
     // `may_manage_volumes`: the client is an administrator (see MayManageVolumes).
     ClientSession(int fd, kern::HostedMachine* machine, bool may_manage_volumes);
     ~ClientSession() override;
@@ -57,6 +63,7 @@ private:
     std::mutex m_lock;
     std::condition_variable m_changed;
     std::deque<kwire::Frame> m_requests;  // for the executor
+    std::size_t m_queuedBytes = 0;        // payload bytes in m_requests
     std::map<std::uint32_t, std::optional<NTSTATUS>> m_questions;  // handle questions in flight
     bool m_disconnected = false;
     std::uint32_t m_nextQuestion = 0x80000000u;

@@ -103,10 +103,12 @@ void KernelServer::Start() { m_acceptor = std::thread([this] { AcceptLoop(); });
 void KernelServer::AcceptLoop() {
     while (!m_stopping) {
         pollfd p{m_listenFd, POLLIN, 0};
-        if (::poll(&p, 1, 200) <= 0) {  // wakes now and then to notice Stop and reap
-            Reap(false);
-            continue;
-        }
+        const int ready = ::poll(&p, 1, 200);  // wakes now and then to notice Stop
+        // Reaped at every turn, also while clients keep arriving: otherwise
+        // a steady stream of connections kept every finished session's
+        // socket and threads.
+        Reap(false);
+        if (ready <= 0) continue;
         const int fd = ::accept4(m_listenFd, nullptr, nullptr, SOCK_CLOEXEC);
         if (fd < 0) continue;
         unsigned uid = 0;

@@ -2,9 +2,14 @@
 // test filter's control device and volumes with the Win32 calls, controls
 // travel by fast I/O or request packet, its own event is set by the driver,
 // and its handles are cleaned up when it closes them or goes away.
-#include <cstdlib>
-#include <thread>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <thread>
 
 #include "base/last_error.h"
 #include "base/sync.h"
@@ -206,6 +211,155 @@ TEST_F(HostTest, MalformedRequestsGetAnAnswerAndChangeNothing) {
     EXPECT_EQ(FirstWord(reply), std::uint32_t(STATUS_INVALID_PARAMETER));
     ASSERT_TRUE(raw->Call(kwire::MessageType::DriveQuery, kwire::Writer().U32('!').Take(), &reply));
     EXPECT_EQ(FirstWord(reply), std::uint32_t(STATUS_OBJECT_NAME_NOT_FOUND));
+}
+
+}  // namespace
+
+// Hostile clients: whatever one client sends, claims or leaves undone, the
+// host keeps serving the others and leaks nothing.
+namespace {
+
+int RawConnect(const std::string& path) {
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    path.copy(address.sun_path, sizeof address.sun_path - 1);
+    EXPECT_EQ(::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    return fd;
+}
+
+void SendRaw(int fd, const std::vector<std::uint8_t>& bytes) {
+    ASSERT_EQ(::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL), ssize_t(bytes.size()));
+}
+
+std::vector<std::uint8_t> FrameBytes(kwire::MessageType type, std::uint32_t id, const std::vector<std::uint8_t>& payload,
+                                     std::uint32_t announced) {
+    std::vector<std::uint8_t> bytes = kwire::Writer().U32(announced).U32(std::uint32_t(type)).U32(id).Take();
+    bytes.insert(bytes.end(), payload.begin(), payload.end());
+    return bytes;
+}
+
+// Reads what the host sends until it closes; the number of bytes read.
+std::size_t DrainUntilClosed(int fd) {
+    std::size_t total = 0;
+    char buffer[65536];
+    for (;;) {
+        pollfd p{fd, POLLIN, 0};
+        if (::poll(&p, 1, 30000) != 1) {
+            ADD_FAILURE() << "the host kept the connection open";
+            return total;
+        }
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n <= 0) return total;
+        total += std::size_t(n);
+    }
+}
+
+// The host answers a drive query on a connection of its own.
+void ExpectServed(const std::string& path) {
+    auto client = kclient::KernelConnection::Open(path);
+    ASSERT_NE(client, nullptr);
+    kwire::Frame reply;
+    ASSERT_TRUE(client->Call(kwire::MessageType::DriveQuery, kwire::Writer().U32('C').Take(), &reply));
+    EXPECT_EQ(FirstWord(reply), std::uint32_t(STATUS_SUCCESS));
+}
+
+std::string PoolReport() {
+    NTSTATUS status = STATUS_UNSUCCESSFUL;
+    std::string text;
+    EXPECT_TRUE(kclient::RunMachineCommand({"pool"}, &status, &text));
+    return text;
+}
+
+TEST_F(HostTest, AClientStalledInsideAHugeFrameHoldsNoOneUp) {
+    const int stalled = RawConnect(m_path);
+    SendRaw(stalled, FrameBytes(kwire::MessageType::Control, 1, std::vector<std::uint8_t>(100, 0xCC), kwire::kMaxPayload));
+    const int half = RawConnect(m_path);
+    SendRaw(half, {0x10, 0, 0, 0, 0x02});  // five bytes of a header
+    ExpectServed(m_path);
+    ::close(stalled);
+    ::close(half);
+}
+
+TEST_F(HostTest, AClientThatSendsFarAheadOfItsAnswersIsDisconnected) {
+    const int greedy = RawConnect(m_path);
+    // Far more requests than the host queues, sent without reading: the
+    // answers fill the socket, the executor waits, the queue overflows.
+    std::vector<std::uint8_t> burst;
+    const std::vector<std::uint8_t> words{'n', 'a', 'm', 'e', 's', 'p', 'a', 'c', 'e', 0};
+    const std::size_t sent = 100000;
+    for (std::uint32_t id = 1; id <= sent; ++id) {
+        const auto frame = FrameBytes(kwire::MessageType::Command, id, words, std::uint32_t(words.size()));
+        burst.insert(burst.end(), frame.begin(), frame.end());
+    }
+    std::size_t at = 0;
+    while (at < burst.size()) {  // the host may close before all of it is taken
+        const ssize_t n = ::send(greedy, burst.data() + at, burst.size() - at, MSG_NOSIGNAL);
+        if (n <= 0) break;
+        at += std::size_t(n);
+    }
+    ExpectServed(m_path);
+    // Each answer is a 12-byte header and at least a status and some text.
+    EXPECT_LT(DrainUntilClosed(greedy), sent * 16) << "cut off long before every request was answered";
+    ::close(greedy);
+    ExpectServed(m_path);
+}
+
+std::size_t OpenDescriptors() {
+    std::size_t count = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) ++count;
+    return count;
+}
+
+TEST_F(HostTest, DepartedClientsAreReapedWhileOthersKeepArriving) {
+    // Clients come and go faster than the host's idle wake-up; the host's
+    // end of each finished connection must still be closed. (The test
+    // process is the host, so its descriptors are the host's.)
+    const std::size_t before = OpenDescriptors();
+    for (int i = 0; i < 300; ++i) {
+        const int fd = RawConnect(m_path);
+        char byte = 0;
+        ::shutdown(fd, SHUT_WR);
+        EXPECT_EQ(::read(fd, &byte, 1), 0) << "the host ends the stream of a client that stopped";
+        ::close(fd);
+    }
+    EXPECT_LT(OpenDescriptors(), before + 50) << "finished sessions kept their sockets";
+}
+
+TEST_F(HostTest, GarbageManyConnectionsAndVanishingClientsLeakNothing) {
+    const std::string pool_before = PoolReport();
+    HANDLE watcher = Open(u"\\\\.\\TestFilter");
+    const auto open = kwire::Writer().U32(GENERIC_READ).Text16(u"\\??\\TestFilter").Take();
+    std::vector<int> clients;
+    for (int i = 0; i < 300; ++i) {
+        const int fd = RawConnect(m_path);
+        switch (i % 3) {
+            case 0: {  // bytes that are no frame at all
+                std::vector<std::uint8_t> garbage(64 + i);
+                for (std::size_t k = 0; k < garbage.size(); ++k) garbage[k] = std::uint8_t(k * 37 + i);
+                SendRaw(fd, garbage);
+                break;
+            }
+            case 1: {  // opens, asks, and goes before the answers
+                std::vector<std::uint8_t> bytes = FrameBytes(kwire::MessageType::Open, 1, open, std::uint32_t(open.size()));
+                const auto query = kwire::Writer().U32('C').Take();
+                const auto more = FrameBytes(kwire::MessageType::DriveQuery, 2, query, std::uint32_t(query.size()));
+                bytes.insert(bytes.end(), more.begin(), more.end());
+                SendRaw(fd, bytes);
+                break;
+            }
+            default: break;  // connects and says nothing
+        }
+        clients.push_back(fd);
+    }
+    ExpectServed(m_path);
+    for (int fd : clients) ::close(fd);
+    // Until the host has noticed them all; this process's own shared
+    // connection (the watcher's) stays.
+    while (m_server.SessionCount() > 1) std::this_thread::yield();
+    EXPECT_EQ(Stats(watcher).opens, 1u) << "every vanished client's file is closed";
+    CloseHandle(watcher);
+    EXPECT_EQ(PoolReport(), pool_before);
 }
 
 }  // namespace

@@ -80,6 +80,9 @@ TEST(ResourceScript, ErrorsNameTheLineAndTheFault) {
         {"STRINGTABLE BEGIN 12x \"a\" END", "s.rcs:1: bad number '12x'"},
         {"STRINGTABLE BEGIN 70000 \"a\" END", "s.rcs:1: identifier 70000 out of range 1..65535"},
         {"BITMAP 3 \"missing.bmp\"", "s.rcs:1: cannot read missing.bmp"},
+        // A device or a folder would never end or never be a file.
+        {"BITMAP 3 \"/dev/zero\"", "s.rcs:1: not a regular file: /dev/zero"},
+        {"ICON 3 \"/\"", "s.rcs:1: not a regular file: /"},
         {"MENU 4 BEGIN END", "s.rcs:1: empty menu"},
         {"STRINGTABLE 1 \"a\"", "s.rcs:1: expected BEGIN"},
     };

@@ -156,6 +156,34 @@ TEST_F(SettingsTest, SavingWhatWasLoadedKeepsTheStoredBytes) {
     EXPECT_EQ(before->data, after->data);
 }
 
+// The LED window saves on every mouse move: a writer stores a block once and
+// then touches nothing until the block changes. The proof that nothing was
+// written is a stored value changed by hand, which an unchanged save keeps.
+TEST_F(SettingsTest, AWriterStoresABlockOnceAndWritesAgainOnlyWhenItChanges) {
+    settings::SettingsWriter writer;
+    GuiSettings s = Distinct();
+    ASSERT_TRUE(writer.Save(s));
+    const auto stored = Value(HKEY_CURRENT_USER, kSettingsKey, u"bin");
+    ASSERT_TRUE(stored);
+    const std::vector<BYTE> by_hand(74, 0x5A);
+    SetValue(HKEY_CURRENT_USER, kSettingsKey, u"bin", REG_BINARY, by_hand.data(), 74);
+    SetValue(HKEY_CURRENT_USER, kSettingsKey, u"Placement", REG_BINARY, by_hand.data(), 44);
+
+    EXPECT_TRUE(writer.Save(s)) << "an unchanged save reports the key as usable";
+    EXPECT_EQ(Value(HKEY_CURRENT_USER, kSettingsKey, u"bin")->data, by_hand) << "nothing written";
+
+    s.Placement.rcNormalPosition.left += 1;  // a change in the placement alone
+    ASSERT_TRUE(writer.Save(s));
+    EXPECT_EQ(Value(HKEY_CURRENT_USER, kSettingsKey, u"bin")->data, stored->data) << "the whole block written";
+    const auto placement = Value(HKEY_CURRENT_USER, kSettingsKey, u"Placement");
+    EXPECT_EQ(std::memcmp(placement->data.data(), &s.Placement, 44), 0);
+
+    SetValue(HKEY_CURRENT_USER, kSettingsKey, u"bin", REG_BINARY, by_hand.data(), 74);
+    writer.Forget();
+    ASSERT_TRUE(writer.Save(s));
+    EXPECT_EQ(Value(HKEY_CURRENT_USER, kSettingsKey, u"bin")->data, stored->data) << "a forgotten save writes";
+}
+
 TEST_F(SettingsTest, AnUnusableBinZeroesEveryBinFieldButNothingElse) {
     struct Case {
         const char* what;
