@@ -242,12 +242,16 @@ int WSAPoll(WSAPOLLFD* fds, ULONG count, INT timeout_ms) {
         if (!keep[i]) return SOCKET_ERROR;
         pfds[i] = pollfd{keep[i]->fd, fds[i].events, 0};
     }
-    // Short real-time slices, each checked against the process clock, so a
-    // test's manual clock decides when the time-out has passed.
+    // On the system clock one poll waits the whole time-out. Another clock
+    // (a test's manual one) decides when the time-out has passed, so the
+    // wait is cut into short real-time slices, each checked against it.
     plat::Clock& clock = plat::CurrentClock();
+    const bool real_time = dynamic_cast<plat::SystemClock*>(&clock) != nullptr;
     const std::uint64_t deadline = timeout_ms < 0 ? UINT64_MAX : clock.TickMs() + std::uint64_t(timeout_ms);
     for (;;) {
-        const int r = ::poll(pfds.data(), count, 10);
+        const std::uint64_t left = deadline == UINT64_MAX ? UINT64_MAX : deadline - std::min(deadline, clock.TickMs());
+        const int slice = !real_time ? 10 : left > INT32_MAX ? -1 : static_cast<int>(left);
+        const int r = ::poll(pfds.data(), count, slice);
         if (r < 0 && errno != EINTR) return FailFromErrno();
         if (r > 0 || clock.TickMs() >= deadline) {
             for (ULONG i = 0; i < count; ++i) fds[i].revents = pfds[i].revents;
