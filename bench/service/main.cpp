@@ -1,6 +1,7 @@
 // ReadAttributes requests through the client classes against the request
 // dispatcher served by the socket server on a loopback port, with 1 and
-// with 20 concurrent clients: requests per second, p50 and p99 latency.
+// with 20 concurrent clients: requests per second, p50 and p99 latency,
+// medians of interleaved runs beside the loopback anchor (RoundTrips.h).
 // Then one client's latency while a registered peer floods the service
 // without reading, and the time the service host's stop takes with clients
 // that close when asked and with peers that never read nor close.
@@ -16,6 +17,7 @@
 #include <vector>
 
 #include "RawPeer.h"
+#include "RoundTrips.h"
 #include "SmartHandler.h"
 #include "SmartMarshalingServer.h"
 #include "StopTime.h"
@@ -28,6 +30,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 constexpr int kRequestsPerClient = 400;
+constexpr int kRuns = 3;
 constexpr auto kBesideFlooder = std::chrono::seconds(3);
 
 // Latencies in microseconds of one client's requests on its copy of
@@ -42,10 +45,6 @@ std::vector<double> RunClient(CSmartHandler& client, SmartDevice drive, int coun
         latencies.push_back(std::chrono::duration<double, std::micro>(Clock::now() - start).count());
     }
     return latencies;
-}
-
-double Percentile(std::vector<double>& sorted, double q) {
-    return sorted[static_cast<std::size_t>(q * double(sorted.size() - 1))];
 }
 
 // The ReadAttributes request for `id`, framed.
@@ -69,20 +68,21 @@ void MeasureBesideFlooder(WORD port) {
     SmartDevice copy = client.CopyRecord(*drive);
     copy.next = nullptr;
     flooder.Flood(ReadAttributesPacket(copy.serverId));
-    std::vector<double> latencies = RunClient(client, copy, 1 << 30, kBesideFlooder);
+    const auto start = Clock::now();
+    const std::vector<double> latencies = RunClient(client, copy, 1 << 30, kBesideFlooder);
+    const RoundTrips r = Summarize({latencies}, std::chrono::duration<double>(Clock::now() - start).count());
     flooder.StopFlooding();
     if (latencies.empty()) {
         std::printf("beside a flooder: no request succeeded\n");
         return;
     }
-    std::sort(latencies.begin(), latencies.end());
-    std::printf(" 1 client beside a peer flooding without reading: %zu ReadAttributes, p50 %.0f us, p99 %.0f us, "
+    std::printf("  1 client beside a peer flooding without reading: %zu ReadAttributes, p50 %.0f us, p99 %.0f us, "
                 "max %.0f us; the flooder sent %ld requests and was %s\n",
-                latencies.size(), Percentile(latencies, 0.50), Percentile(latencies, 0.99), latencies.back(),
-                flooder.Sent(), flooder.WasDisconnected() ? "disconnected" : "NOT disconnected");
+                r.count, r.p50Us, r.p99Us, *std::max_element(latencies.begin(), latencies.end()), flooder.Sent(),
+                flooder.WasDisconnected() ? "disconnected" : "NOT disconnected");
 }
 
-void Measure(WORD port, int count) {
+RoundTrips Measure(WORD port, int count) {
     // Every enumeration replaces the service's ids, so all clients connect
     // first and then share the ids of the last one's enumeration.
     std::vector<std::unique_ptr<CSmartHandler>> clients;
@@ -93,7 +93,7 @@ void Measure(WORD port, int count) {
     const SmartDevice* drive = clients.back()->GetDevice(0);
     if (!drive) {
         std::printf("%2d clients: no drive to read\n", count);
-        return;
+        return {};
     }
     SmartDevice shared = clients.back()->CopyRecord(*drive);
     shared.next = nullptr;
@@ -103,16 +103,7 @@ void Measure(WORD port, int count) {
     for (std::size_t c = 0; c < clients.size(); ++c)
         threads.emplace_back([&, c] { results[c] = RunClient(*clients[c], shared); });
     for (std::thread& t : threads) t.join();
-    const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
-    std::vector<double> all;
-    for (const auto& r : results) all.insert(all.end(), r.begin(), r.end());
-    if (all.empty()) {
-        std::printf("%2d clients: no request succeeded\n", count);
-        return;
-    }
-    std::sort(all.begin(), all.end());
-    std::printf("%2d clients: %zu ReadAttributes, %.0f requests/s, p50 %.0f us, p99 %.0f us\n", count, all.size(),
-                double(all.size()) / seconds, Percentile(all, 0.50), Percentile(all, 0.99));
+    return Summarize(results, std::chrono::duration<double>(Clock::now() - start).count());
 }
 
 }  // namespace
@@ -135,7 +126,9 @@ int main() {
             std::fprintf(stderr, "bench_service: cannot serve on port %u\n", unsigned(port));
             return 1;
         }
-        for (int clients : {1, 20}) Measure(port, clients);
+        for (int clients : {1, 20})
+            PrintBesideAnchor("ReadAttributes", clients, kRequestsPerClient, kRuns,
+                              [&] { return Measure(port, clients); });
         MeasureBesideFlooder(port);
         server.Stop();
         MeasureStopWithClients(dispatcher, 20);

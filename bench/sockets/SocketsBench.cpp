@@ -1,7 +1,8 @@
 // Round trips of a 2,424-byte message (the size of a device record answer)
 // between clients and a server built on the socket stack, over loopback:
 // round trips per second and median and 99th-percentile latency, with one
-// client and with 100 clients (more than one Event-thread wait can hold).
+// client, 20 and 100 clients (more than one Event-thread wait can hold):
+// medians of interleaved runs beside the loopback anchor (RoundTrips.h).
 //
 //   bench_sockets [round trips per client for 1 client] [for each of 100]
 #include <algorithm>
@@ -11,12 +12,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
 
+#include "RoundTrips.h"
 #include "base/last_error.h"
 #include "net/loopback_port.h"
 #include "sockets/SocketLibrary.h"
@@ -27,40 +30,52 @@ namespace {
 using Clock = std::chrono::steady_clock;
 constexpr DWORD kMessageSize = 2424;
 constexpr auto kTimeLimit = std::chrono::seconds(20);
+constexpr int kRuns = 3;
 
 
-// Wakes each client's thread when the answer on its socket arrived.
+// Wakes each client's thread when the answer on its socket arrived; each
+// socket has its own wake-up, so an answer wakes only its own thread.
 class Clients : public CSocketManager {
 public:
+    // Before any answer can arrive.
+    void Expect(CEncryptSocket* socket) { m_answers[socket] = std::make_unique<Answers>(); }
     void OnMsg(CEncryptSocket* socket, BYTE* payload, DWORD, ReplyContext*, DWORD) override {
         std::free(payload);
+        const auto it = m_answers.find(socket);
+        if (it == m_answers.end()) return;
+        Answers& a = *it->second;
         {
-            std::lock_guard lock(m_mutex);
-            ++m_answers[socket];
+            std::lock_guard lock(a.mutex);
+            ++a.count;
         }
-        m_cv.notify_all();
+        a.cv.notify_one();
     }
     bool WaitAnswer(CEncryptSocket* socket, int count) {
-        std::unique_lock lock(m_mutex);
-        return m_cv.wait_for(lock, std::chrono::seconds(5), [&] { return m_answers[socket] >= count; });
+        Answers& a = *m_answers.at(socket);
+        std::unique_lock lock(a.mutex);
+        return a.cv.wait_for(lock, std::chrono::seconds(5), [&] { return a.count >= count; });
     }
 
 private:
-    std::mutex m_mutex;
-    std::condition_variable m_cv;
-    std::map<CEncryptSocket*, int> m_answers;
+    struct Answers {
+        std::mutex mutex;
+        std::condition_variable cv;
+        int count = 0;
+    };
+    std::map<CEncryptSocket*, std::unique_ptr<Answers>> m_answers;
 };
 
-void Run(WORD port, int clients, int round_trips) {
+RoundTrips Run(WORD port, int clients, int round_trips) {
     Clients manager;
     manager.SetRegistrationTimeout(5000);
     if (manager.Create(FALSE) != 0) {
         std::printf("client manager failed: %u\n", GetLastError());
-        return;
+        return {};
     }
     std::vector<CEncryptSocket*> sockets;
     for (int i = 0; i < clients; ++i) {
         CEncryptSocket* s = manager.NewSocket();
+        manager.Expect(s);
         if (s->Connect("localhost", port, FALSE) != 0) {
             std::printf("connect %d failed: %u\n", i, GetLastError());
             delete s;
@@ -89,26 +104,18 @@ void Run(WORD port, int clients, int round_trips) {
     }
     for (auto& t : threads) t.join();
     const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
-    std::vector<double> all;
-    for (const auto& l : latencies) all.insert(all.end(), l.begin(), l.end());
-    std::sort(all.begin(), all.end());
-    if (all.empty()) {
-        std::printf("%3d client(s): no round trip completed\n", clients);
-    } else {
-        std::printf("%3d client(s): %zu round trips in %.2f s = %.0f/s, p50 %.0f us, p99 %.0f us%s\n",
-                    static_cast<int>(sockets.size()), all.size(), seconds, all.size() / seconds,
-                    all[all.size() / 2], all[std::min(all.size() - 1, all.size() * 99 / 100)],
-                    failed ? " (some clients failed)" : "");
-    }
+    const RoundTrips result = Summarize(latencies, seconds);
+    if (failed) std::printf("%3d client(s): some clients failed\n", clients);
     manager.Shutdown();
     for (CEncryptSocket* s : sockets) delete s;
+    return result;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
     std::setvbuf(stdout, nullptr, _IONBF, 0);
-    const int single = argc > 1 ? std::atoi(argv[1]) : 20000;
+    const int single = argc > 1 ? std::atoi(argv[1]) : 5000;
     const int each = argc > 2 ? std::atoi(argv[2]) : 200;
     StartSocketLibrary();
     const WORD port = plat::net::FreeLoopbackPort();
@@ -121,8 +128,9 @@ int main(int argc, char** argv) {
         return 1;
     }
     std::printf("socket stack, %u-byte request and response over 127.0.0.1:%u\n", kMessageSize, port);
-    Run(port, 1, single);
-    Run(port, 100, each);
+    PrintBesideAnchor("socket stack", 1, single, kRuns, [&] { return Run(port, 1, single); });
+    for (int clients : {20, 100})
+        PrintBesideAnchor("socket stack", clients, each, kRuns, [&] { return Run(port, clients, each); });
     server.Stop();
     StopSocketLibrary();
     return 0;

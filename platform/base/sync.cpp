@@ -1,5 +1,6 @@
 #include "base/sync.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "base/clock.h"
@@ -9,9 +10,18 @@
 namespace plat {
 namespace {
 
-std::condition_variable& SyncCv() {
-    static auto* cv = new std::condition_variable;
-    return *cv;
+// Every thread that waits right now; guarded by SyncMutex.
+std::vector<WaitBlock*>& AllWaiters() {
+    static auto* waiters = new std::vector<WaitBlock*>;
+    return *waiters;
+}
+
+void Unlist(std::vector<WaitBlock*>& list, WaitBlock* block) {
+    const auto it = std::find(list.begin(), list.end(), block);
+    if (it != list.end()) {
+        *it = list.back();
+        list.pop_back();
+    }
 }
 
 }  // namespace
@@ -21,14 +31,21 @@ std::mutex& SyncMutex() {
     return *mutex;
 }
 
-void SignalChanged() { SyncCv().notify_all(); }
+void WaitableObject::WakeWaitersLocked() {
+    for (WaitBlock* block : m_waiters) block->cv.notify_one();
+}
+
+void WaitableObject::RemoveWaiterLocked(WaitBlock* block) { Unlist(m_waiters, block); }
+
+void SignalChanged() {
+    std::lock_guard lock(SyncMutex());
+    for (WaitBlock* block : AllWaiters()) block->cv.notify_one();
+}
 
 void Event::Set() {
-    {
-        std::lock_guard lock(SyncMutex());
-        m_signaled = true;
-    }
-    SignalChanged();
+    std::lock_guard lock(SyncMutex());
+    m_signaled = true;
+    WakeWaitersLocked();
 }
 
 void Event::Reset() {
@@ -112,13 +129,28 @@ DWORD WaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL wait_all, 
     plat::Clock& clock = plat::CurrentClock();
     const std::uint64_t deadline = timeout_ms == INFINITE ? UINT64_MAX : clock.TickMs() + timeout_ms;
     std::unique_lock lock(plat::SyncMutex());
+    const int first = SatisfiedIndex(objects, wait_all != FALSE);
+    if (first >= 0) return WAIT_OBJECT_0 + static_cast<DWORD>(first);
+    if (timeout_ms == 0) return WAIT_TIMEOUT;
+    // Registered with each object (the notifier holds the lock, so the block
+    // is never woken after it has left the lists), and woken only by them.
+    plat::WaitBlock block;
+    for (const auto& o : objects) o->AddWaiterLocked(&block);
+    plat::AllWaiters().push_back(&block);
+    DWORD result = WAIT_TIMEOUT;
     for (;;) {
+        if (deadline == UINT64_MAX) block.cv.wait(lock);
+        else clock.WaitUntil(lock, block.cv, deadline);
         const int index = SatisfiedIndex(objects, wait_all != FALSE);
-        if (index >= 0) return WAIT_OBJECT_0 + static_cast<DWORD>(index);
-        if (clock.TickMs() >= deadline) return WAIT_TIMEOUT;
-        if (deadline == UINT64_MAX) plat::SyncCv().wait(lock);
-        else clock.WaitUntil(lock, plat::SyncCv(), deadline);
+        if (index >= 0) {
+            result = WAIT_OBJECT_0 + static_cast<DWORD>(index);
+            break;
+        }
+        if (clock.TickMs() >= deadline) break;
     }
+    for (const auto& o : objects) o->RemoveWaiterLocked(&block);
+    plat::Unlist(plat::AllWaiters(), &block);
+    return result;
 }
 
 void InitializeCriticalSection(CRITICAL_SECTION*) {}

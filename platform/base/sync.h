@@ -7,27 +7,44 @@
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <vector>
 
 #include "base/handle.h"
 #include "base/wintypes.h"
 
 namespace plat {
 
+// One waiting thread: the condition variable it sleeps on. It is
+// registered with every object it waits for, so a change of one object
+// wakes only the threads waiting on that object. Guarded by SyncMutex.
+struct WaitBlock {
+    std::condition_variable cv;
+};
+
 // A handle object that can be waited on. Its signal state is guarded by the
 // one process-wide wait lock (SyncMutex), so a wait on several objects sees
-// them consistently. A subclass changes its state under that lock and then
-// calls SignalChanged() so that waiters re-check.
+// them consistently; the lock is held only for the checks, never while a
+// thread sleeps. A subclass changes its state under that lock and then
+// calls WakeWaitersLocked(), still under the lock.
 class WaitableObject : public HandleObject {
 public:
     virtual bool IsSignaledLocked() const = 0;
     // Called under the lock when a wait is satisfied by this object; an
     // auto-reset event resets itself here.
     virtual void AcquireLocked() {}
+
+    // With SyncMutex held: wakes the threads waiting on this object.
+    void WakeWaitersLocked();
+    void AddWaiterLocked(WaitBlock* block) { m_waiters.push_back(block); }
+    void RemoveWaiterLocked(WaitBlock* block);
+
+private:
+    std::vector<WaitBlock*> m_waiters;
 };
 
 std::mutex& SyncMutex();
-// Wakes every waiter so it re-checks its objects. Call with SyncMutex held
-// or not; both are safe.
+// Wakes every waiting thread of the process so it re-checks its objects,
+// for state that several objects share. Call without SyncMutex held.
 void SignalChanged();
 
 class Event final : public WaitableObject {

@@ -17,12 +17,10 @@ public:
     bool IsSignaledLocked() const override { return m_finished; }
 
     void Finish(DWORD code) {
-        {
-            std::lock_guard lock(SyncMutex());
-            m_exitCode = code;
-            m_finished = true;
-        }
-        SignalChanged();
+        std::lock_guard lock(SyncMutex());
+        m_exitCode = code;
+        m_finished = true;
+        WakeWaitersLocked();
     }
 
     DWORD ExitCode() const {

@@ -1,9 +1,12 @@
-// Event selection on top of poll: one background thread polls every selected
-// socket for the events that are currently enabled, records them with
-// Winsock's rules (see winsock.h) and signals the selected event.
+// Event selection on top of epoll: one background thread waits for the
+// events each selected socket has enabled now, records them with Winsock's
+// rules (see winsock.h) and signals the selected event. A socket is armed
+// one-shot with what it waits for; the poller re-arms it after handling
+// an event, and a call that enables an event again (a recv, a blocked send,
+// an accept) re-arms it itself, so nothing has to wake the poller thread.
 #include <fcntl.h>
 #include <poll.h>
-#include <sys/eventfd.h>
+#include <sys/epoll.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -18,21 +21,15 @@
 namespace plat::net::detail {
 namespace {
 
-struct Poller {
-    int wakeFd = -1;
-    std::vector<std::weak_ptr<SocketState>> selected;  // guarded by TableMutex
-};
+void PollerLoop(int epoll_fd);
 
-void PollerLoop(Poller& p);
-
-Poller& ThePoller() {
-    static Poller* poller = [] {
-        auto* p = new Poller;
-        p->wakeFd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-        std::thread([p] { PollerLoop(*p); }).detach();
-        return p;
+int EpollFd() {
+    static const int fd = [] {
+        const int e = epoll_create1(EPOLL_CLOEXEC);
+        std::thread([e] { PollerLoop(e); }).detach();
+        return e;
     }();
-    return *poller;
+    return fd;
 }
 
 int PendingBytes(int fd) {
@@ -111,38 +108,21 @@ void HandleLocked(SocketState& s, short revents) {
     if ((revents & POLLOUT) && s.writeEnabled) RecordLocked(s, FD_WRITE_BIT, 0);
 }
 
-void DrainWake(int fd) {
-    eventfd_t value = 0;
-    eventfd_read(fd, &value);
-}
-
-void PollerLoop(Poller& p) {
-    std::vector<pollfd> fds;
-    std::vector<SocketPtr> polled;
+void PollerLoop(int epoll_fd) {
+    epoll_event events[64];
     for (;;) {
-        fds.assign(1, pollfd{p.wakeFd, POLLIN, 0});
-        polled.clear();
-        {
-            std::lock_guard lock(TableMutex());
-            std::erase_if(p.selected, [](const auto& w) { return w.expired(); });
-            for (const auto& w : p.selected) {
-                SocketPtr s = w.lock();
-                const short events = s ? InterestLocked(*s) : 0;
-                if (events == 0) continue;
-                fds.push_back(pollfd{s->fd, events, 0});
-                polled.push_back(std::move(s));
-            }
-        }
-        if (::poll(fds.data(), fds.size(), -1) < 0) continue;
-        if (fds[0].revents) DrainWake(p.wakeFd);
+        const int n = epoll_wait(epoll_fd, events, 64, -1);
+        if (n < 0) continue;
         std::lock_guard lock(TableMutex());
-        for (std::size_t i = 1; i < fds.size(); ++i) {
-            SocketState& s = *polled[i - 1];
-            if (fds[i].revents && !s.closed) HandleLocked(s, fds[i].revents);
+        for (int i = 0; i < n; ++i) {
+            SocketPtr s = FindSocketLocked(static_cast<SOCKET>(events[i].data.u64));
+            if (!s || s->closed) continue;
+            s->armed = 0;  // one-shot: disarmed by the event
+            HandleLocked(*s, static_cast<short>(events[i].events));
+            RearmLocked(*s);
         }
     }
 }
-
 }  // namespace
 
 void RecordLocked(SocketState& s, int bit, int error) {
@@ -162,9 +142,32 @@ void RecordLocked(SocketState& s, int bit, int error) {
 void AfterReceiveLocked(SocketState& s) {
     s.readEnabled = true;
     if (s.peerClosed) EvaluatePeerCloseLocked(s);
+    RearmLocked(s);
 }
 
-void WakePoller() { eventfd_write(ThePoller().wakeFd, 1); }
+// A socket that waits for nothing is not in the set at all: epoll would
+// still report a hang-up (which a socket not yet connected shows).
+void RearmLocked(SocketState& s) {
+    if (s.closed) return;
+    const short interest = InterestLocked(s);
+    if (interest == 0) {
+        UnregisterLocked(s);
+        return;
+    }
+    if (s.registered && interest == s.armed) return;
+    epoll_event e{};
+    e.events = static_cast<std::uint32_t>(interest) | EPOLLONESHOT;
+    e.data.u64 = s.key;
+    if (epoll_ctl(EpollFd(), s.registered ? EPOLL_CTL_MOD : EPOLL_CTL_ADD, s.fd, &e) != 0) return;
+    s.registered = true;
+    s.armed = interest;
+}
+
+void UnregisterLocked(SocketState& s) {
+    if (s.registered) epoll_ctl(EpollFd(), EPOLL_CTL_DEL, s.fd, nullptr);
+    s.registered = false;
+    s.armed = 0;
+}
 
 }  // namespace plat::net::detail
 
@@ -181,23 +184,16 @@ int WSAEventSelect(SOCKET s, WSAEVENT event, long network_events) {
     SocketPtr state = FindSocket(s);
     if (!state) return SOCKET_ERROR;
     if (network_events != 0 && !event) return Fail(WSAEINVAL);
-    Poller& poller = ThePoller();
-    {
-        std::lock_guard lock(TableMutex());
-        // A new selection replaces the old one and clears the record.
-        state->event = network_events ? event : nullptr;
-        state->mask = network_events;
-        state->recorded = 0;
-        state->readEnabled = state->acceptEnabled = true;
-        state->writeEnabled = state->connected;
-        if (network_events) {
-            if (!state->polled) poller.selected.push_back(state);
-            state->polled = true;
-            if (state->peerClosed) EvaluatePeerCloseLocked(*state);
-        }
-    }
     if (network_events) fcntl(state->fd, F_SETFL, fcntl(state->fd, F_GETFL) | O_NONBLOCK);
-    WakePoller();
+    std::lock_guard lock(TableMutex());
+    // A new selection replaces the old one and clears the record.
+    state->event = network_events ? event : nullptr;
+    state->mask = network_events;
+    state->recorded = 0;
+    state->readEnabled = state->acceptEnabled = true;
+    state->writeEnabled = state->connected;
+    if (network_events && state->peerClosed) EvaluatePeerCloseLocked(*state);
+    RearmLocked(*state);
     return 0;
 }
 

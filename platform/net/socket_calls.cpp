@@ -76,10 +76,9 @@ SOCKET WSASocketW(int af, int type, int protocol, const WSAPROTOCOL_INFOW* info,
 }
 
 int closesocket(SOCKET s) {
-    SocketPtr state = RemoveSocket(s);
-    if (!state) return SOCKET_ERROR;
-    WakePoller();  // the poller drops its reference, and the descriptor closes
-    return 0;
+    // The poller's set forgets it, and the descriptor closes with the last
+    // reference to its state.
+    return RemoveSocket(s) ? 0 : SOCKET_ERROR;
 }
 
 int bind(SOCKET s, const sockaddr* name, int namelen) {
@@ -98,11 +97,9 @@ int listen(SOCKET s, int backlog) {
     SocketPtr state = FindSocket(s);
     if (!state) return SOCKET_ERROR;
     if (::listen(state->fd, std::clamp(backlog, 1, SOMAXCONN)) != 0) return FailFromErrno();
-    {
-        std::lock_guard lock(TableMutex());
-        state->listening = true;
-    }
-    WakePoller();
+    std::lock_guard lock(TableMutex());
+    state->listening = true;
+    RearmLocked(*state);
     return 0;
 }
 
@@ -119,8 +116,8 @@ SOCKET WSAAccept(SOCKET s, sockaddr* addr, int* addrlen, void* condition, DWORD_
     {
         std::lock_guard lock(TableMutex());
         listener->acceptEnabled = true;
+        RearmLocked(*listener);
     }
-    WakePoller();
     if (fd < 0) {
         Fail(WsaErrorFromErrno(saved));
         return INVALID_SOCKET;
@@ -154,8 +151,8 @@ int WSAConnect(SOCKET s, const sockaddr* name, int namelen) {
         // Also after an immediate success, so that FD_CONNECT is recorded.
         std::lock_guard lock(TableMutex());
         state->connecting = true;
+        RearmLocked(*state);
     }
-    WakePoller();
     return r == 0 ? 0 : Fail(WSAEWOULDBLOCK);
 }
 
@@ -167,11 +164,9 @@ int send(SOCKET s, const char* buf, int len, int flags) {
     if (n >= 0) return static_cast<int>(n);
     const int saved = errno;
     if (saved == EAGAIN || saved == EWOULDBLOCK) {
-        {
-            std::lock_guard lock(TableMutex());
-            state->writeEnabled = true;
-        }
-        WakePoller();
+        std::lock_guard lock(TableMutex());
+        state->writeEnabled = true;
+        RearmLocked(*state);
     }
     return Fail(WsaErrorFromErrno(saved));
 }
@@ -186,7 +181,6 @@ int recv(SOCKET s, char* buf, int len, int flags) {
         std::lock_guard lock(TableMutex());
         AfterReceiveLocked(*state);
     }
-    WakePoller();
     return n >= 0 ? static_cast<int>(n) : Fail(WsaErrorFromErrno(saved));
 }
 
@@ -248,12 +242,16 @@ int WSAPoll(WSAPOLLFD* fds, ULONG count, INT timeout_ms) {
         if (!keep[i]) return SOCKET_ERROR;
         pfds[i] = pollfd{keep[i]->fd, fds[i].events, 0};
     }
-    // Short real-time slices, each checked against the process clock, so a
-    // test's manual clock decides when the time-out has passed.
+    // On the system clock one poll waits the whole time-out. Another clock
+    // (a test's manual one) decides when the time-out has passed, so the
+    // wait is cut into short real-time slices, each checked against it.
     plat::Clock& clock = plat::CurrentClock();
+    const bool real_time = dynamic_cast<plat::SystemClock*>(&clock) != nullptr;
     const std::uint64_t deadline = timeout_ms < 0 ? UINT64_MAX : clock.TickMs() + std::uint64_t(timeout_ms);
     for (;;) {
-        const int r = ::poll(pfds.data(), count, 10);
+        const std::uint64_t left = deadline == UINT64_MAX ? UINT64_MAX : deadline - std::min(deadline, clock.TickMs());
+        const int slice = !real_time ? 10 : left > INT32_MAX ? -1 : static_cast<int>(left);
+        const int r = ::poll(pfds.data(), count, slice);
         if (r < 0 && errno != EINTR) return FailFromErrno();
         if (r > 0 || clock.TickMs() >= deadline) {
             for (ULONG i = 0; i < count; ++i) fds[i].revents = pfds[i].revents;

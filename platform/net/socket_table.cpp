@@ -83,6 +83,7 @@ SOCKET AddSocket(SocketPtr state) {
     Table& t = TheTable();
     const SOCKET value = t.next;
     t.next += 4;
+    state->key = value;
     t.sockets.emplace(value, std::move(state));
     return value;
 }
@@ -103,6 +104,7 @@ SocketPtr Lookup(SOCKET s, bool remove) {
     if (remove) {
         t.sockets.erase(it);
         state->closed = true;
+        UnregisterLocked(*state);
     }
     return state;
 }
@@ -110,6 +112,12 @@ SocketPtr Lookup(SOCKET s, bool remove) {
 }  // namespace
 
 SocketPtr FindSocket(SOCKET s) { return Lookup(s, false); }
+
+SocketPtr FindSocketLocked(SOCKET s) {
+    const Table& t = TheTable();
+    const auto it = t.sockets.find(s);
+    return it == t.sockets.end() ? nullptr : it->second;
+}
 SocketPtr RemoveSocket(SOCKET s) { return Lookup(s, true); }
 
 DWORD WsaErrorFromErrno(int err) {

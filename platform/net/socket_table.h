@@ -17,11 +17,13 @@ struct SocketState {
     SocketState& operator=(const SocketState&) = delete;
 
     const int fd;
+    SOCKET key = 0;  // its value in the table
     WSAPROTOCOL_INFOW info{};
 
     // Guarded by TableMutex().
     bool closed = false;
-    bool polled = false;  // in the poller's list
+    bool registered = false;  // in the poller's epoll set
+    short armed = 0;          // the events it is armed with (one-shot)
     HANDLE event = nullptr;
     long mask = 0;
     long recorded = 0;
@@ -43,6 +45,8 @@ std::mutex& TableMutex();
 SOCKET AddSocket(SocketPtr state);
 // The state, or nullptr with WSAENOTSOCK as last error.
 SocketPtr FindSocket(SOCKET s);
+// The same with TableMutex held, and without touching the last error.
+SocketPtr FindSocketLocked(SOCKET s);
 SocketPtr RemoveSocket(SOCKET s);
 
 // Winsock's error for an errno value.
@@ -54,7 +58,11 @@ int Fail(DWORD wsa_error);
 // Event selection (event_select.cpp), with TableMutex held.
 void RecordLocked(SocketState& s, int bit, int error);
 void AfterReceiveLocked(SocketState& s);
-void WakePoller();
+// Arms the socket with the events it waits for now, after a change of
+// its state (listening, connecting, an event enabled again).
+void RearmLocked(SocketState& s);
+// Takes a closed socket out of the poller's set.
+void UnregisterLocked(SocketState& s);
 
 bool LibraryStarted();
 

@@ -44,18 +44,43 @@ std::string FileSafe(const std::string& name) {
     return out;
 }
 
-// The command line with a leading Windows-form path turned into a Linux one.
-std::string ExecLine(std::string command) {
+// A path quoted as one Exec argument of the Desktop Entry format: '"', '`',
+// '$' and '\\' are escaped inside the quotes, and that escape is doubled
+// because the format undoes string escapes before it parses the quoting.
+std::string Quoted(const std::string& path) {
+    std::string quoted = "\"";
+    for (char c : path) {
+        if (c == '"' || c == '`' || c == '$' || c == '\\') quoted += "\\\\";
+        quoted += c;
+    }
+    return quoted + "\"";
+}
+
+// Quoted only when it holds characters the format reserves.
+std::string ExecArgument(const std::string& path) {
+    return path.find_first_of(" \t\n\"'\\><~|&;$*?#()`") == std::string::npos ? path : Quoted(path);
+}
+
+std::string LinuxPath(std::string path) {
+    std::replace(path.begin(), path.end(), '\\', '/');
+    return path;
+}
+
+// The command line with its leading Windows-form path turned into a Linux
+// one. An unquoted command that names an existing program as a whole is that
+// program's path (the GUI writes its own path bare, which may hold spaces);
+// otherwise the path ends at the first space.
+std::string ExecLine(const std::string& command) {
     if (!command.empty() && command.front() == '"') {
         const std::size_t end = command.find('"', 1);
-        std::string path = command.substr(1, end == std::string::npos ? std::string::npos : end - 1);
-        std::replace(path.begin(), path.end(), '\\', '/');
-        return "\"" + path + "\"" + (end == std::string::npos ? "" : command.substr(end + 1));
+        const std::string path = LinuxPath(command.substr(1, end == std::string::npos ? std::string::npos : end - 1));
+        return Quoted(path) + (end == std::string::npos ? "" : command.substr(end + 1));
     }
+    if (std::error_code ec; std::filesystem::is_regular_file(LinuxPath(command), ec))
+        return ExecArgument(LinuxPath(command));
     const std::size_t space = command.find(' ');
-    std::string path = command.substr(0, space);
-    std::replace(path.begin(), path.end(), '\\', '/');
-    return path + (space == std::string::npos ? "" : command.substr(space));
+    return ExecArgument(LinuxPath(command.substr(0, space))) +
+           (space == std::string::npos ? "" : command.substr(space));
 }
 
 bool WriteEntry(const std::filesystem::path& file, const std::string& name, const std::string& command) {

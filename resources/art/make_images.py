@@ -683,6 +683,17 @@ def icons():
     return normal, alert, off
 
 
+# The desktop's icon of the program: icon 138's design at the icon theme's
+# usual sizes (installed as hicolor/<n>x<n>/apps/zelmor-lumetra.png).
+DESKTOP_ICON_SIZES = (16, 22, 24, 32, 48, 64, 128, 256)
+
+
+def desktop_icon(size):
+    img = Image(size, size)
+    product_tile(img, 0, 0, size, [READ_TOP, WRITE_TOP])
+    return img
+
+
 def about_picture():
     img = Image(96, 104)
     product_tile(img, 0, 0, 96, [READ_TOP, WRITE_TOP, READ_TOP, grey(60)])
@@ -732,6 +743,8 @@ def draw_all():
     save("icon_alert.png", alert)
     save("icon_smart_off.png", off)
     save("about.png", about_picture())
+    for size in DESKTOP_ICON_SIZES:
+        save("desktop_icon_%d.png" % size, desktop_icon(size))
 
 
 if __name__ == "__main__":

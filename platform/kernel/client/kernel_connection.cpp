@@ -40,7 +40,7 @@ std::shared_ptr<KernelConnection> KernelConnection::Shared() {
     static std::shared_ptr<KernelConnection> shared;
     static std::string shared_path;
     std::lock_guard guard(lock);
-    const std::string path = kwire::DefaultSocketPath();
+    const std::string path = kwire::ClientSocketPath();
     if (!shared || !shared->Alive() || path != shared_path) {
         shared = Open(path);
         shared_path = path;

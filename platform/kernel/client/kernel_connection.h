@@ -22,7 +22,7 @@ namespace kclient {
 
 class KernelConnection {
 public:
-    // The process's shared connection to the socket of kwire::DefaultSocketPath,
+    // The process's shared connection to the socket of kwire::ClientSocketPath,
     // made on first use and again after the previous one broke or the path
     // changed. Null when no kernel host answers.
     static std::shared_ptr<KernelConnection> Shared();

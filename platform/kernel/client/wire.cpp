@@ -157,4 +157,13 @@ std::string DefaultSocketPath() {
     return plat::RuntimeDirectory() + "/kernel.sock";
 }
 
+std::string ClientSocketPath() {
+    const std::string own = DefaultSocketPath();
+    const char* env = std::getenv("LUMETRA_KERNEL_SOCKET");
+    if ((env && *env) || !plat::StateRoot().empty() || geteuid() == 0) return own;
+    static constexpr const char* kMachineSocket = "/run/zelmor-lumetra/kernel.sock";
+    if (::access(own.c_str(), F_OK) != 0 && ::access(kMachineSocket, F_OK) == 0) return kMachineSocket;
+    return own;
+}
+
 }  // namespace kwire

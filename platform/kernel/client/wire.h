@@ -82,5 +82,10 @@ private:
 // The socket a kernel host listens on: $LUMETRA_KERNEL_SOCKET when set, else
 // "kernel.sock" in the runtime directory.
 std::string DefaultSocketPath();
+// The socket a client connects to: the same, except that a user without a
+// kernel host of their own (no socket in their runtime directory, no
+// LUMETRA_ROOT) reaches the machine's host, /run/zelmor-lumetra/kernel.sock,
+// which an installed system runs for its desktop users.
+std::string ClientSocketPath();
 
 }  // namespace kwire

@@ -40,6 +40,10 @@ std::string DefaultDriverDirectory(const char* argv0) {
     std::error_code ec;
     std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
     if (ec) exe = std::filesystem::absolute(argv0);
+    // Installed, the modules sit in "drivers" beside the host; in the build
+    // tree in lib/drivers beside bin/.
+    const std::filesystem::path beside = exe.parent_path() / "drivers";
+    if (std::filesystem::is_directory(beside, ec)) return beside.string();
     return (exe.parent_path().parent_path() / "lib" / "drivers").string();
 }
 

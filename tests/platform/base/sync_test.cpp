@@ -83,6 +83,37 @@ TEST(Waits, SetFromAnotherThreadWakesAnInfiniteWait) {
     CloseHandle(e);
 }
 
+// Each waiter sleeps on its own wake-up: a Set that lands while the other
+// thread is between its check and its sleep must still wake it, at once
+// and not through a time-out (the players' waits have none; only the
+// referee's has, so a lost wake-up fails the test instead of hanging it).
+TEST(Waits, PingPongOfInfiniteWaitsNeverLosesAWakeUp) {
+    constexpr int kRounds = 20000;
+    const HANDLE ping = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    const HANDLE pong = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    const HANDLE never = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    const auto player = [&](HANDLE mine, HANDLE theirs, bool serves) {
+        // A wait on several objects, one of which never fires.
+        const HANDLE waits[] = {never, mine};
+        for (int i = 0; i < kRounds; ++i) {
+            if (serves) SetEvent(theirs);
+            if (WaitForMultipleObjects(2, waits, FALSE, INFINITE) != WAIT_OBJECT_0 + 1) return DWORD{1};
+            if (!serves) SetEvent(theirs);
+        }
+        return DWORD{0};
+    };
+    const HANDLE players[] = {plat::StartThread([&] { return player(pong, ping, true); }),
+                              plat::StartThread([&] { return player(ping, pong, false); })};
+    ASSERT_EQ(WaitForMultipleObjects(2, players, TRUE, 60000), WAIT_OBJECT_0) << "a wake-up was lost";
+    for (HANDLE t : players) {
+        DWORD code = 9;
+        ASSERT_TRUE(GetExitCodeThread(t, &code));
+        EXPECT_EQ(code, 0u);
+        CloseHandle(t);
+    }
+    for (HANDLE h : {ping, pong, never}) CloseHandle(h);
+}
+
 TEST(Threads, HandleSignalsAtExitWithTheExitCode) {
     static DWORD exitValue = 77;
     DWORD id = 0;

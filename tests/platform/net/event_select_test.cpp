@@ -94,6 +94,21 @@ TEST_F(EventSelection, ReadIsRecordedAgainAfterARecvThatLeavesData) {
     EXPECT_EQ(ws::WSAGetLastError(), WSAEWOULDBLOCK);
 }
 
+// The socket is armed one-shot: bytes that arrive after FD_READ was
+// recorded and before the recv that re-enables it are announced again.
+TEST_F(EventSelection, DataArrivingBeforeTheRecvThatReenablesReadIsAnnouncedAgain) {
+    Connect();
+    for (int round = 0; round < 200; ++round) {
+        Send(client, "a");
+        ASSERT_TRUE(WaitFor(accepted, listenEvent, FD_READ).lNetworkEvents & FD_READ) << "round " << round;
+        Send(client, "b");  // while read is disabled
+        char buf[4] = {};
+        ASSERT_EQ(ws::recv(accepted, buf, 1, 0), 1);
+        ASSERT_TRUE(WaitFor(accepted, listenEvent, FD_READ).lNetworkEvents & FD_READ) << "round " << round;
+        ASSERT_EQ(ws::recv(accepted, buf, sizeof buf, 0), 1);
+    }
+}
+
 TEST_F(EventSelection, GracefulCloseIsRecordedOnceAllDataHasBeenRead) {
     Connect();
     Send(client, "last words");

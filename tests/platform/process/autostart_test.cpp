@@ -63,3 +63,20 @@ TEST_F(AutostartTest, RunValuesBecomeEntriesAndGoAwayWithThem) {
     EXPECT_FALSE(std::filesystem::exists(m_root + "/autostart/zelmor-lumetra-Zelmor_Lumetra.desktop"));
     EXPECT_TRUE(std::filesystem::exists(m_root + "/autostart/other.desktop")) << "other programs' entries stay";
 }
+
+TEST_F(AutostartTest, AProgramPathWithSpacesStaysOneArgument) {
+    const std::string dir = m_root + "/My Programs";
+    std::filesystem::create_directories(dir);
+    std::ofstream(dir + "/lumex") << "";
+    const std::u16string path(dir.begin(), dir.end());
+    SetRun(u"Zelmor Lumetra", path + u"/lumex");
+    ASSERT_TRUE(MirrorAutostart());
+    const std::string entry = Entry("zelmor-lumetra-Zelmor_Lumetra.desktop");
+    EXPECT_NE(entry.find("Exec=\"" + dir + "/lumex\"\n"), std::string::npos) << entry;
+
+    SetRun(u"Zelmor Lumetra", u"\"C:\\Cost $5\\lumex\" -x");
+    ASSERT_TRUE(MirrorAutostart());
+    EXPECT_NE(Entry("zelmor-lumetra-Zelmor_Lumetra.desktop").find("Exec=\"C:/Cost \\\\$5/lumex\" -x\n"),
+              std::string::npos)
+        << Entry("zelmor-lumetra-Zelmor_Lumetra.desktop");
+}

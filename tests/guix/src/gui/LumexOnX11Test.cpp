@@ -1,6 +1,8 @@
 // lumex as a person starts it on an X11 desktop (a private Xvfb): its
-// window appears with the product's title, and without its resource
-// library the error box shows instead.
+// window appears with the product's title and its skin's size, without its
+// resource library the error box shows instead, and a termination signal
+// ends it as its exit command does, with the settings stored.
+#include "registry/registry.h"
 #include "xvfb_support.h"
 
 // Xlib after the test framework: its macros (None, Bool) would clash.
@@ -96,10 +98,10 @@ private:
     }
 
     std::string m_dir;
-    pid_t m_program = -1;
 
 protected:
     const std::string& Dir() const { return m_dir; }
+    pid_t m_program = -1;
 };
 
 }  // namespace
@@ -109,6 +111,7 @@ TEST_F(LumexOnX11, ShowsItsWindowWithTheProductsTitle) {
     const auto window = WaitForWindow("Zelmor Lumetra");
     ASSERT_TRUE(window) << "no window titled Zelmor Lumetra";
     EXPECT_EQ(window->height, 32) << "the LED window's height";
+    EXPECT_EQ(window->width, 120 + 25) << "the row tile and the window buttons";
     EXPECT_EQ(window->redPixels, 0) << "no error box";
 }
 
@@ -120,4 +123,25 @@ TEST_F(LumexOnX11, WithoutItsLibraryTheErrorBoxShows) {
     ASSERT_TRUE(box) << "no box titled Zelmor Lumetra";
     EXPECT_GT(box->height, 32) << "a message box, not the LED window";
     EXPECT_GT(box->redPixels, 50) << "the error icon";
+}
+
+TEST_F(LumexOnX11, ATerminationSignalEndsItWithTheSettingsStored) {
+    Start(LUMEX_PATH);
+    ASSERT_TRUE(WaitForWindow("Zelmor Lumetra"));
+    ASSERT_EQ(kill(m_program, SIGTERM), 0);
+    int status = -1;
+    ASSERT_EQ(waitpid(m_program, &status, 0), m_program);
+    m_program = -1;
+    ASSERT_TRUE(WIFEXITED(status)) << "ended by the signal itself";
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+
+    setenv("LUMETRA_ROOT", Dir().c_str(), 1);
+    HKEY key = nullptr;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, u"SOFTWARE\\Zelmor\\Zelmor Lumetra\\3.1\\Settings", 0, KEY_READ, &key),
+              ERROR_SUCCESS);
+    DWORD size = 0, type = 0, bytes = sizeof size;
+    EXPECT_EQ(RegQueryValueExW(key, u"size", nullptr, &type, reinterpret_cast<BYTE*>(&size), &bytes), ERROR_SUCCESS);
+    EXPECT_EQ(size, 74u);
+    RegCloseKey(key);
+    unsetenv("LUMETRA_ROOT");
 }

@@ -1,0 +1,297 @@
+// The LED window on the headless backend, against the real driver: start and
+// its failures, the layout's geometry, the LEDs, used-space bars, S.M.A.R.T.
+// boxes and the alert as the pixels show them, drives that go, tooltips, the
+// stacked arrangement and the stored settings.
+#include "LedWindowFixture.h"
+#include "SettingsStore.h"
+#include "base/text.h"
+#include "base/clock_advancer.h"
+#include "registry/registry.h"
+
+namespace ledtest {
+namespace {
+
+// Layout values of the product's library: LED 20 x 24, spacing 2, margin 2.
+constexpr int kRowHeight = 32;
+constexpr int kFixedButtons = 25;
+constexpr int kOptionsStrip = 162;
+// A row of n letters: 98 + 22 n with its S.M.A.R.T. box, 58 less without.
+constexpr int RowWidth(int letters, bool box) { return 98 + 22 * letters - (box ? 0 : 58); }
+
+SmartDevice Disk(DWORD number, BYTE health = 1, BYTE temperature = 40) {
+    SmartDevice d;
+    d.deviceType = kTypeDisk;
+    d.deviceNumber = number;
+    d.flags = SMART_FLAG_SUPPORTED;
+    d.health = health;
+    d.counters.temperature = temperature;
+    return d;
+}
+
+using LedWindow = LedWindowTest;
+
+std::string skintest_boxes(const std::vector<std::u16string>& boxes) {
+    std::string all;
+    for (const auto& b : boxes) all += plat::Utf16ToUtf8(b) + " | ";
+    return all;
+}
+
+TEST_F(LedWindow, StartsWithItsRowsLaidOutAndItsThreadsRunning) {
+    Build(UsualMachine());
+    Open();
+    EXPECT_TRUE(m_dlg->IsInitialised());
+    EXPECT_FALSE(m_dlg->IsClosing());
+    EXPECT_TRUE(m_boxes.empty());
+    EXPECT_EQ(m_dlg->LaidOutRows(), 2);
+    EXPECT_EQ(WindowWidth(), RowWidth(2, false) + RowWidth(1, false) + kFixedButtons);
+    EXPECT_EQ(WindowHeight(), kRowHeight);
+    EXPECT_TRUE(m_dlg->Threads().IsPolling());
+    EXPECT_TRUE(m_dlg->Threads().IsWatching());
+    EXPECT_FALSE(m_dlg->Threads().IsSmartPolling());
+    EXPECT_EQ(m_tray->IconOf(m_dlg->m_hWnd), m_dlg->WindowIcon(CLUMEXGUIDlg::kIconNormal));
+    EXPECT_TRUE(Logged("CGDLG::OIU: <-"));
+}
+
+TEST_F(LedWindow, WithoutTheDriverItShowsString151AndCloses) {
+    Build(UsualMachine(), false);
+    Open();
+    ASSERT_EQ(m_boxes.size(), 1u) << skintest_boxes(m_boxes);
+    EXPECT_NE(m_boxes[0].find(u"driver Blinkor"), std::u16string::npos);
+    EXPECT_TRUE(Logged("CRI") && Logged("CGDLG::OIU: PrepareDriver() FAILED"));
+    EXPECT_FALSE(m_dlg->Threads().IsPolling());
+    EXPECT_EQ(m_dlg->m_hWnd, nullptr) << "destroyed at its next paint";
+}
+
+TEST_F(LedWindow, WithoutDrivesItShowsString150AndCloses) {
+    Build(Scenario(DiskVolume(1, 0, 0), R"("\\??\\C:": "\\Device\\HarddiskVolume1")"));
+    Open();
+    ASSERT_EQ(m_boxes.size(), 1u);
+    EXPECT_NE(m_boxes[0].find(u"No drives"), std::u16string::npos);
+    EXPECT_EQ(m_dlg->m_hWnd, nullptr);
+}
+
+TEST_F(LedWindow, RemovingTheLastDriveEndsItWithString150) {
+    Build(Scenario(DiskVolume(1, 0, 1), R"("\\??\\C:": "\\Device\\HarddiskVolume1")"));
+    Open();
+    Run("delete C:");
+    m_dlg->PostMessage(CLUMEXGUIDlg::WM_DRIVES_CHANGED);
+    {
+        plat::ClockAdvancer advance(*m_clock, 50);  // the closing window joins its threads
+        Pump();
+    }
+    ASSERT_EQ(m_boxes.size(), 1u);
+    EXPECT_NE(m_boxes[0].find(u"No drives"), std::u16string::npos);
+    EXPECT_EQ(m_dlg->m_hWnd, nullptr);
+}
+
+TEST_F(LedWindow, RowsAreAsWideAsTheirLettersWithTheBoxOrItsCut) {
+    Build(Scenario(DiskVolume(1, 0, 1) + "," + DiskVolume(2, 0, 2) + "," + DiskVolume(3, 0, 3),
+                   R"("\\??\\C:": "\\Device\\HarddiskVolume1", "\\??\\D:": "\\Device\\HarddiskVolume2",
+                      "\\??\\F:": "\\Device\\HarddiskVolume3")"));
+    Open();
+    EXPECT_EQ(WindowWidth(), RowWidth(3, false) + kFixedButtons);
+    SmartDevice disk = Disk(0);
+    m_dlg->DriverLink().Groups().AttachSmart(&disk);
+    m_dlg->m_Settings.SmartDisplay = 1;
+    m_dlg->Relayout(m_dlg->DriverLink().Groups().RowCount(), 1);
+    EXPECT_EQ(WindowWidth(), RowWidth(3, true) + kFixedButtons);
+    EXPECT_EQ(RowWidth(3, true) - RowWidth(3, false), 58);
+    EXPECT_NE(m_dlg->FindButton(u"BUTTON_SMART"), nullptr);
+    m_dlg->m_Settings.OptionsPanelOpen = 1;
+    m_dlg->Relayout(m_dlg->DriverLink().Groups().RowCount(), 1);
+    EXPECT_EQ(WindowWidth(), RowWidth(3, true) + kOptionsStrip + kFixedButtons);
+    EXPECT_NE(m_dlg->FindButton(u"BUTTON_CD"), nullptr);
+    EXPECT_NE(m_dlg->FindSlider(u"SLIDER_COLOR"), nullptr);
+    EXPECT_EQ(m_dlg->FindSlider(u"SLIDER_ALPHA") != nullptr, m_dlg->m_Settings.TransparencyAvailable != 0);
+}
+
+TEST_F(LedWindow, WithNoVisibleRowOnlyTheStripAndTheButtonsRemain) {
+    Build(Scenario(R"({"name": "\\Device\\CdRom0", "type": "cdrom", "removable": true,
+                       "device_number": {"type": 2, "disk": 0}, "volume": {"file_system": "Cdfs"}})",
+                   R"("\\??\\E:": "\\Device\\CdRom0")"));
+    GuiSettings s = TestSettings();
+    s.ShowCD = 0;
+    Open(s);
+    EXPECT_EQ(WindowWidth(), kFixedButtons);
+    m_dlg->m_Settings.OptionsPanelOpen = 1;
+    m_dlg->Relayout(m_dlg->DriverLink().Groups().RowCount(), 1);
+    EXPECT_EQ(WindowWidth(), kOptionsStrip + kFixedButtons);
+}
+
+TEST_F(LedWindow, ARefreshWithFewerRowsStretchesWithTheShrinkValues) {
+    Build(UsualMachine());
+    Open();
+    EXPECT_FALSE(m_dlg->LastLayoutShrank()) << "the first layout";
+    m_dlg->m_Settings.ShowCD = 0;
+    m_dlg->RefreshLayout();
+    EXPECT_FALSE(m_dlg->LastLayoutShrank()) << "as many rows: hidden ones still count";
+    Run("delete E:");
+    m_dlg->DriverLink().GetLocalDrives();
+    m_dlg->RefreshLayout();
+    EXPECT_TRUE(m_dlg->LastLayoutShrank());
+    m_dlg->Relayout(m_dlg->DriverLink().Groups().RowCount(), 1);
+    EXPECT_FALSE(m_dlg->LastLayoutShrank()) << "the options button";
+}
+
+TEST_F(LedWindow, ALetterReadingAndWritingShowsImageTwoThenIdleImageThree) {
+    Build(UsualMachine());
+    Open();
+    Frame();
+    const RECT c = Led('C').rect;
+    EXPECT_EQ(Led('C').image, CLUMEXGUIDlg::kLedIdle);
+    Run("hold C: read 1");
+    Run("hold C: write 1");
+    Run("hold D: write 1");
+    Frame();
+    EXPECT_EQ(Led('C').image, CLUMEXGUIDlg::kLedBoth);
+    EXPECT_EQ(Shown(c.left + 17, c.top + 3), ImagePixel(259, 20, CLUMEXGUIDlg::kLedBoth, 17, 3));
+    EXPECT_EQ(Shown(c.left + 16, c.top + 12), ImagePixel(259, 20, CLUMEXGUIDlg::kLedBoth, 16, 12));
+    EXPECT_EQ(Led('D').image, CLUMEXGUIDlg::kLedWriting);
+    Run("complete C: all");
+    Run("complete D: all");
+    Frame();
+    EXPECT_EQ(Led('C').image, CLUMEXGUIDlg::kLedIdle);
+    EXPECT_EQ(Shown(c.left + 16, c.top + 12), ImagePixel(259, 20, CLUMEXGUIDlg::kLedIdle, 16, 12));
+}
+
+TEST_F(LedWindow, TheUsedSpaceBarCoversTheUsedPartOfTheLed) {
+    Build(Scenario(DiskVolume(1, 0, 1, "", 25) + "," + DiskVolume(2, 1, 1, "", 50),
+                   R"("\\??\\D:": "\\Device\\HarddiskVolume1", "\\??\\A:": "\\Device\\HarddiskVolume2")"));
+    Open();
+    Frame();
+    const RECT d = Led('D').rect;
+    EXPECT_EQ(Led('D').freePercent, 25);
+    // 25 % free: the bar is 20 - 20 x 25 / 100 = 15 pixels wide.
+    EXPECT_EQ(Shown(d.left + 14, d.top + 20), ImagePixel(259, 20, CLUMEXGUIDlg::kLedUsedBar, 14, 20));
+    EXPECT_EQ(Shown(d.left + 16, d.top + 20), ImagePixel(259, 20, CLUMEXGUIDlg::kLedIdle, 16, 20));
+    // A: is never asked: no bar although its volume is half full.
+    const RECT a = Led('A').rect;
+    EXPECT_EQ(Led('A').freePercent, 100);
+    EXPECT_EQ(Shown(a.left + 5, a.top + 20), ImagePixel(259, 20, CLUMEXGUIDlg::kLedIdle, 5, 20));
+}
+
+TEST_F(LedWindow, AFailingDiskShowsTheFailingBoxRaisesTheAlertAndSwapsTheTrayIcon) {
+    Build(UsualMachine());
+    Open();
+    SmartDevice disk = Disk(0, 1, 40);
+    m_dlg->DriverLink().Groups().AttachSmart(&disk);
+    m_dlg->m_Settings.SmartDisplay = 1;
+    m_dlg->RefreshLayout();
+    Frame();
+    EXPECT_FALSE(m_dlg->IsAlertActive());
+    const RECT area = m_dlg->Row(0).smartArea;
+    const int box_left = area.left + 4, box_top = area.top - 1;
+    EXPECT_EQ(Shown(box_left + 5, box_top + 13), ImagePixel(260, 53, 0, 5, 13));
+    disk.health = 0;
+    Frame();
+    EXPECT_TRUE(m_dlg->IsAlertActive());
+    EXPECT_EQ(Shown(box_left + 5, box_top + 13), ImagePixel(260, 53, 2, 5, 13));
+    EXPECT_EQ(m_tray->IconOf(m_dlg->m_hWnd), m_dlg->WindowIcon(CLUMEXGUIDlg::kIconAlert));
+    disk.health = 1;
+    Frame();
+    EXPECT_TRUE(m_dlg->IsAlertActive()) << "until the user resets it";
+    m_dlg->ResetAlert();
+    EXPECT_EQ(m_tray->IconOf(m_dlg->m_hWnd), m_dlg->WindowIcon(CLUMEXGUIDlg::kIconNormal));
+}
+
+TEST_F(LedWindow, AHotDiskRaisesTheAlertAfterTheRedraw) {
+    Build(UsualMachine());
+    GuiSettings s = TestSettings();
+    s.MaxTemp = 45;
+    Open(s);
+    SmartDevice disk = Disk(0, 1, 44);
+    disk.counters.secondTemperature = 55;
+    m_dlg->DriverLink().Groups().AttachSmart(&disk);
+    m_dlg->m_Settings.SmartDisplay = 1;
+    m_dlg->RefreshLayout();
+    Frame();
+    EXPECT_FALSE(m_dlg->IsAlertActive());
+    disk.counters.temperature = 50;
+    Frame();
+    EXPECT_TRUE(m_dlg->IsAlertActive()) << "MaxTemp 45 over the drive's 55";
+    EXPECT_EQ(disk.counters.secondTemperature, 55) << "the record itself is left alone";
+}
+
+TEST_F(LedWindow, AnEjectedCdLeavesItsRow) {
+    Build(UsualMachine());
+    Open();
+    Frame();
+    ASSERT_NE(RowOf('E'), -1);
+    Run("eject E:");
+    m_dlg->DriverLink().GetLocalDrives();
+    for (int i = 0; i < 45 && RowOf('E') != -1; ++i) Frame();
+    EXPECT_EQ(RowOf('E'), -1);
+    EXPECT_NE(RowOf('C'), -1);
+}
+
+TEST_F(LedWindow, TooltipsNameTheGroupsLabelsAndFreeSpaceAndFollowHiddenGroups) {
+    Build(UsualMachine());
+    Open();
+    Frame();
+    m_dlg->Invalidate(TRUE);
+    Pump();
+    EXPECT_NE(m_dlg->Row(0).tool, -1);
+    EXPECT_NE(m_dlg->Row(1).tool, -1);
+    EXPECT_NE(Led('C').upperTool, -1);
+    EXPECT_NE(Led('C').lowerTool, -1);
+    EXPECT_NE(Led('E').upperTool, -1) << "the CD's label";
+    EXPECT_EQ(Led('E').lowerTool, -1);
+    EXPECT_DOUBLE_EQ(Led('D').freeGigabytes, 2.5);
+    m_dlg->m_Settings.ShowCD = 0;
+    m_dlg->RefreshLayout();
+    EXPECT_EQ(m_dlg->Row(1).tool, -1);
+    EXPECT_EQ(m_dlg->Row(1).leds[0].upperTool, -1);
+}
+
+TEST_F(LedWindow, StackedRowsFollowEachOtherDownTheWindow) {
+    Build(UsualMachine());
+    GuiSettings s = TestSettings();
+    s.Horizontal = 0;
+    Open(s);
+    EXPECT_EQ(WindowWidth(), RowWidth(2, false) + kFixedButtons);
+    EXPECT_EQ(WindowHeight(), 2 * kRowHeight);
+    Run("hold E: read 1");
+    Frame();
+    const RECT c = Led('C').rect, e = Led('E').rect;
+    EXPECT_EQ(e.left, c.left);
+    EXPECT_EQ(e.top, c.top + kRowHeight);
+    EXPECT_EQ(Shown(e.left + 16, e.top + 12), ImagePixel(259, 20, CLUMEXGUIDlg::kLedReading, 16, 12));
+    EXPECT_EQ(m_dlg->HitTestRow(POINT{e.left - 30, e.top + 5}), 1) << "the row icon's box";
+    int row = -1, letter = -1;
+    EXPECT_TRUE(m_dlg->HitTestLetter(POINT{c.left + 3, c.top + 3}, &row, &letter));
+    EXPECT_EQ(row, 0);
+    EXPECT_EQ(letter, 0);
+}
+
+TEST_F(LedWindow, MouseMovesStoreTheSettingsOnlyWhenTheyChanged) {
+    Build(UsualMachine());
+    Open();
+    const POINT inside{10, 10};
+    SendMessageW(m_dlg->m_hWnd, WM_MOUSEMOVE, 0, MAKELPARAM(inside.x, inside.y));
+    HKEY key = nullptr;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, settings::kSettingsKey, 0, KEY_ALL_ACCESS, &key), ERROR_SUCCESS);
+    ASSERT_EQ(RegDeleteValueW(key, u"bin"), ERROR_SUCCESS);
+    SendMessageW(m_dlg->m_hWnd, WM_MOUSEMOVE, 0, MAKELPARAM(inside.x, inside.y));
+    EXPECT_NE(RegQueryValueExW(key, u"bin", nullptr, nullptr, nullptr, nullptr), ERROR_SUCCESS) << "nothing written";
+    m_dlg->m_Settings.Fahrenheit = 1;
+    SendMessageW(m_dlg->m_hWnd, WM_MOUSEMOVE, 0, MAKELPARAM(inside.x, inside.y));
+    EXPECT_EQ(RegQueryValueExW(key, u"bin", nullptr, nullptr, nullptr, nullptr), ERROR_SUCCESS);
+    RegCloseKey(key);
+}
+
+TEST_F(LedWindow, DestructionStoresThePlacementWithTheTrayBitsAndStopsTheThreads) {
+    Build(UsualMachine());
+    Open();
+    m_dlg->m_Settings.MinimizedToTray = 1;
+    {
+        plat::ClockAdvancer advance(*m_clock, 50);
+        m_dlg->DestroyWindow();
+    }
+    EXPECT_EQ(m_dlg->m_Settings.Placement.showCmd & 6, 6u);
+    EXPECT_FALSE(m_dlg->Threads().IsPolling());
+    EXPECT_FALSE(m_dlg->DriverLink().IsOpen());
+    EXPECT_TRUE(Logged("CGDLG::ODEST: <-"));
+}
+
+}  // namespace
+}  // namespace ledtest
