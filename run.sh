@@ -51,12 +51,15 @@ trap stop_all EXIT
 trap 'echo; echo "Stopping."; exit 0' INT TERM
 
 # Starts a program in the background and waits (at most 10 s) until its
-# output holds the line that says it is ready ("" waits for nothing).
+# output holds the line that says it is ready ("" waits for nothing). Each
+# program runs in a session of its own, so a Ctrl-C reaches only this
+# script, which then stops them in order (a display that went first would
+# end the window before it stored its settings).
 start() {
   local name="$1" ready="$2"
   shift 2
   local log="$LUMETRA_ROOT/$name.log"
-  "$bin/$name" "$@" >"$log" 2>&1 &
+  setsid "$bin/$name" "$@" >"$log" 2>&1 </dev/null &
   pids+=($!)
   [ -z "$ready" ] && return 0
   for _ in $(seq 100); do
@@ -76,7 +79,7 @@ if [ -z "${DISPLAY:-}" ]; then
   command -v Xvfb >/dev/null || { echo "No DISPLAY and no Xvfb (package xvfb)." >&2; exit 1; }
   number_file="$LUMETRA_ROOT/Xvfb.display"
   rm -f "$number_file"
-  Xvfb -displayfd 3 -nolisten tcp -noreset -screen 0 1024x600x24 3>"$number_file" >"$LUMETRA_ROOT/Xvfb.log" 2>&1 &
+  setsid Xvfb -displayfd 3 -nolisten tcp -noreset -screen 0 1024x600x24 3>"$number_file" >"$LUMETRA_ROOT/Xvfb.log" 2>&1 &
   pids+=($!)
   number=""
   for _ in $(seq 100); do
@@ -87,7 +90,7 @@ if [ -z "${DISPLAY:-}" ]; then
   [ -n "$number" ] || { echo "Xvfb did not start:" >&2; cat "$LUMETRA_ROOT/Xvfb.log" >&2; exit 1; }
   export DISPLAY=":$number"
   private_display="$DISPLAY"
-  command -v openbox >/dev/null && { openbox >/dev/null 2>&1 & pids+=($!); }
+  command -v openbox >/dev/null && { setsid openbox >/dev/null 2>&1 </dev/null & pids+=($!); }
 fi
 
 # What an installer would do: the product's machine key, below which the

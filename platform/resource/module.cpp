@@ -16,6 +16,7 @@
 #include "base/text.h"
 #include "base/win_errors.h"
 #include "resource/resource_blob.h"
+#include "resource/system_modules.h"
 
 namespace plat::resource {
 namespace {
@@ -129,6 +130,12 @@ std::u16string WindowsPath(const std::string& linux_path) {
     return path;
 }
 
+void* LibrarySymbol(HMODULE module, const char* name) {
+    std::lock_guard lock(ModulesMutex());
+    const Module* m = LookupLocked(module);
+    return m && name ? dlsym(m->library, name) : nullptr;
+}
+
 std::optional<std::span<const std::uint8_t>> FindResourceData(HMODULE module, std::uint32_t type, std::uint32_t id) {
     std::lock_guard lock(ModulesMutex());
     const Module* m = LookupLocked(module);
@@ -148,6 +155,7 @@ HMODULE LoadLibraryW(LPCWSTR file_name) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return nullptr;
     }
+    if (HMODULE system = SystemModuleHandle(file_name)) return system;
     const auto found = Locate(LinuxPath(file_name));
     if (!found) {
         SetLastError(ERROR_MOD_NOT_FOUND);
@@ -173,6 +181,7 @@ HMODULE LoadLibraryW(LPCWSTR file_name) {
 }
 
 BOOL FreeLibrary(HMODULE module) {
+    if (IsSystemModule(module)) return TRUE;  // loaded for the life of the process
     void* library = nullptr;
     {
         std::lock_guard lock(ModulesMutex());
@@ -191,6 +200,7 @@ BOOL FreeLibrary(HMODULE module) {
 
 HMODULE GetModuleHandleW(LPCWSTR module_name) {
     if (!module_name) return reinterpret_cast<HMODULE>(std::uintptr_t(0x400000));  // the program itself
+    if (HMODULE system = SystemModuleHandle(module_name)) return system;
     const auto found = Locate(LinuxPath(module_name));
     std::error_code ec;
     const std::string path = found ? std::filesystem::canonical(*found, ec).string() : std::string();

@@ -10,7 +10,8 @@
 // Search order for a bare name (no separator): the directory of the program's
 // own executable, then the current directory, then each directory of PATH.
 // Names match exactly first and then without regard to ASCII case, since
-// Windows file names do not distinguish case. Loading the same file twice
+// Windows file names do not distinguish case. The system libraries' names
+// (system_modules.h) are answered without a file. Loading the same file twice
 // returns the same handle and counts references, as Windows does.
 #pragma once
 
@@ -25,6 +26,9 @@ namespace plat::resource {
 
 // The bytes of resource (type, id) in module; nothing when either is absent.
 std::optional<std::span<const std::uint8_t>> FindResourceData(HMODULE module, std::uint32_t type, std::uint32_t id);
+
+// The exported symbol `name` of a loaded library, or null.
+void* LibrarySymbol(HMODULE module, const char* name);
 
 // Windows-form path <-> Linux path.
 std::string LinuxPath(std::u16string_view windows_path);

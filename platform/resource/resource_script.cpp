@@ -10,6 +10,7 @@
 
 #include "base/format.h"
 #include "base/text.h"
+#include "resource/avi_builder.h"
 #include "resource/resource_types.h"
 #include "resource/templates.h"
 #include "resource/version_info.h"
@@ -173,7 +174,7 @@ private:
         } else if (Accept("ICON")) {
             FileResource(RT_ICON);
         } else if (Accept("AVI")) {
-            FileResource(RT_AVI);
+            Clip(line);
         } else if (Accept("MENU")) {
             const WORD id = Id();
             Add(RT_MENU, id, SerializeMenu(MenuBlock(0)), line);
@@ -196,9 +197,7 @@ private:
         }
     }
 
-    void FileResource(std::uint32_t type) {
-        const int line = Peek().line;
-        const WORD id = Id();
+    std::vector<std::uint8_t> ReadFile(int line) {
         const std::filesystem::path path = m_base / Text();
         // Only a regular file of bounded size: a device or a pipe named here
         // (/dev/zero, /dev/stdin) would never end or never arrive.
@@ -210,7 +209,30 @@ private:
             throw ScriptError(line, "larger than 64 MiB: " + path.string());
         std::ifstream in(path, std::ios::binary);
         if (!in) throw ScriptError(line, "cannot read " + path.string());
-        Add(type, id, {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()}, line);
+        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    }
+
+    void FileResource(std::uint32_t type) {
+        const int line = Peek().line;
+        const WORD id = Id();
+        Add(type, id, ReadFile(line), line);
+    }
+
+    // A clip file, or a clip built from PNG frames at a frame rate.
+    void Clip(int line) {
+        const WORD id = Id();
+        if (!Accept("RATE")) {
+            Add(RT_AVI, id, ReadFile(line), line);
+            return;
+        }
+        const std::uint32_t fps = Value();
+        Expect("BEGIN");
+        std::vector<std::vector<std::uint8_t>> frames;
+        while (!Accept("END")) frames.push_back(ReadFile(Peek().line));
+        std::string error;
+        auto clip = BuildAviFromPngFrames(frames, fps, &error);
+        if (!clip) throw ScriptError(line, "AVI " + std::to_string(id) + ": " + error);
+        Add(RT_AVI, id, std::move(*clip), line);
     }
 
     std::vector<MenuItemTemplate> MenuBlock(int depth) {

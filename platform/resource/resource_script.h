@@ -6,6 +6,8 @@
 //   BITMAP 200 "face.png"                   BMP or PNG file, kept as is
 //   ICON 1 "app.png"
 //   AVI 300 "busy.avi"                      uncompressed RIFF AVI clip
+//   AVI 301 RATE 10 BEGIN "f1.png" "f2.png" END   a clip built from PNG frames
+//                                           (frames per second, avi_builder.h)
 //   MENU 400 BEGIN
 //     POPUP "&Options" BEGIN
 //       MENUITEM "Always on &top" 32771 CHECKED

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "ui/bitmap.h"
+#include "ui/icon.h"
 #include "ui/region.h"
 
 namespace plat::ui {
@@ -32,10 +33,12 @@ struct NativeWindowState {
     bool topmost = false;
     bool popup = false;      // menus and tooltips: not managed by a window manager
     bool decorated = false;  // has a caption the window manager may draw
+    bool tool = false;       // WS_EX_TOOLWINDOW: kept out of task bars and pagers
     std::optional<Region> shape;  // window coordinates
     BYTE alpha = 255;             // applies when layered
     bool layered = false;
     std::u16string title;
+    std::shared_ptr<const Icon> icon;  // WM_SETICON's (the big one when both are set)
     std::shared_ptr<Bitmap> surface;
 };
 
@@ -46,6 +49,7 @@ enum ChangeBits : unsigned {
     kChangeOpacity = 8,
     kChangeTitle = 16,
     kChangeTopmost = 32,
+    kChangeIcon = 64,
 };
 
 class Backend {
@@ -58,6 +62,11 @@ public:
     virtual void Changed(const NativeWindowState& state, unsigned change_bits) = 0;
     // Visible top-level windows, top of the z-order first.
     virtual void Restack(const std::vector<HWND>& top_to_bottom) = 0;
+    // The window went to the bottom (HWND_BOTTOM): below the other programs'
+    // windows too, where the display has any.
+    virtual void Lower(HWND hwnd) { (void)hwnd; }
+    // The program asks for the window to be active (SetForegroundWindow).
+    virtual void Activate(HWND hwnd) { (void)hwnd; }
     // Shows `area` (window coordinates) of the window's surface.
     virtual void Present(HWND hwnd, const std::shared_ptr<Bitmap>& surface, const RECT& area) = 0;
     // Whether window opacity has a visible effect (a compositor runs).
@@ -72,6 +81,10 @@ public:
         (void)screen;
         return false;
     }
+    // While a window of the program holds the mouse capture, the display
+    // sends the pointer's events outside the program's windows to `top` (its
+    // top-level window); null ends that.
+    virtual void GrabPointer(HWND top) { (void)top; }
     // What the screen shows now (the primary monitor), or null.
     virtual std::shared_ptr<Bitmap> CaptureScreen() = 0;
     // The character the digit key `vk` types with or without Shift on the

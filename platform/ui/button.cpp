@@ -3,7 +3,9 @@
 // states; a plain one draws a face, a frame, its centred text and, when
 // focused, a focus rectangle. A click is a press and a release inside the
 // button, or Space pressed and released while it has the focus, reported as
-// BN_CLICKED. Push buttons tell the dialog so in WM_GETDLGCODE, the default
+// BN_CLICKED. The second press of a double-click is BN_DOUBLECLICKED for
+// owner-drawn, radio and BS_NOTIFY buttons and a press for the others, as on
+// Windows. Push buttons tell the dialog so in WM_GETDLGCODE, the default
 // one apart (owner-drawn buttons are plain buttons to the dialog).
 #include <utility>
 
@@ -98,6 +100,12 @@ LRESULT DialogCode(HWND hwnd) {
     }
 }
 
+bool ReportsDoubleClicks(HWND hwnd) {
+    const DWORD type = Style(hwnd) & BS_TYPEMASK;
+    return (Style(hwnd) & BS_NOTIFY) || type == BS_OWNERDRAW || type == BS_RADIOBUTTON || type == BS_USERBUTTON ||
+           type == BS_AUTORADIOBUTTON;
+}
+
 bool Inside(HWND hwnd, LPARAM lp) {
     RECT rc;
     GetClientRect(hwnd, &rc);
@@ -115,8 +123,13 @@ LRESULT ButtonProc(HWND hwnd, UINT message, WPARAM wp, LPARAM lp) {
     switch (message) {
         case WM_PAINT: Paint(hwnd, *state); return 0;
         case WM_ERASEBKGND: return 1;  // painted whole in WM_PAINT
-        case WM_LBUTTONDOWN:
         case WM_LBUTTONDBLCLK:
+            if (ReportsDoubleClicks(hwnd)) {
+                NotifyParentCommand(hwnd, BN_DOUBLECLICKED);
+                return 0;
+            }
+            [[fallthrough]];
+        case WM_LBUTTONDOWN:
             state->tracking = true;
             SetCapture(hwnd);
             SetFocus(hwnd);

@@ -96,8 +96,9 @@ int LineHeight(HWND hwnd, HFONT font) {
 
 void InitCommonControls() {
     using namespace plat::ui;
-    RegisterControlClass(WC_DIALOG, &DefDlgProcW);
-    RegisterControlClass(WC_BUTTON, &ButtonProc);
+    // As on Windows, dialogs and buttons hear double-clicks.
+    RegisterControlClass(WC_DIALOG, &DefDlgProcW, CS_DBLCLKS);
+    RegisterControlClass(WC_BUTTON, &ButtonProc, CS_DBLCLKS);
     RegisterControlClass(WC_STATIC, &StaticProc);
     RegisterControlClass(WC_EDIT, &EditProc);
     RegisterControlClass(WC_LISTBOX, &ListBoxProc, CS_DBLCLKS);

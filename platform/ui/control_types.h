@@ -45,9 +45,15 @@ constexpr UINT ODS_DEFAULT = 0x0020;
 // Buttons.
 constexpr DWORD BS_PUSHBUTTON = 0x0;
 constexpr DWORD BS_DEFPUSHBUTTON = 0x1;
+constexpr DWORD BS_RADIOBUTTON = 0x4;
+constexpr DWORD BS_USERBUTTON = 0x8;
+constexpr DWORD BS_AUTORADIOBUTTON = 0x9;
 constexpr DWORD BS_OWNERDRAW = 0xB;
 constexpr DWORD BS_TYPEMASK = 0xF;
+constexpr DWORD BS_NOTIFY = 0x4000;
 constexpr WORD BN_CLICKED = 0;
+constexpr WORD BN_DOUBLECLICKED = 5;
+constexpr WORD BN_DBLCLK = BN_DOUBLECLICKED;
 constexpr UINT BM_GETSTATE = 0x00F2;
 constexpr UINT BM_SETSTATE = 0x00F3;
 constexpr UINT BM_SETSTYLE = 0x00F4;
@@ -92,6 +98,8 @@ constexpr WORD LBN_SETFOCUS = 4;
 constexpr WORD LBN_KILLFOCUS = 5;
 
 // Trackbar.
+constexpr DWORD TBS_HORZ = 0x0000;
+constexpr DWORD TBS_VERT = 0x0002;
 constexpr UINT TBM_GETPOS = WM_USER;
 constexpr UINT TBM_GETRANGEMIN = WM_USER + 1;
 constexpr UINT TBM_GETRANGEMAX = WM_USER + 2;

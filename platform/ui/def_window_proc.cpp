@@ -71,10 +71,29 @@ void PositionChanged(HWND hwnd, const WINDOWPOS& wp) {
 HWND ParentOfChild(HWND hwnd) { return (GetWindowLongPtrW(hwnd, GWL_STYLE) & WS_CHILD) ? GetParent(hwnd) : nullptr; }
 
 LRESULT SetIcon(HWND hwnd, WPARAM big, HICON icon) {
-    std::lock_guard lock(WindowsMutex());
-    auto w = Lookup<Window>(hwnd);
-    if (!w) return 0;
-    return reinterpret_cast<LRESULT>(std::exchange(big ? w->iconBig : w->iconSmall, icon));
+    HICON previous;
+    {
+        std::lock_guard lock(WindowsMutex());
+        auto w = Lookup<Window>(hwnd);
+        if (!w) return 0;
+        previous = std::exchange(big ? w->iconBig : w->iconSmall, icon);
+    }
+    NotifyBackend(hwnd, kChangeIcon);
+    return reinterpret_cast<LRESULT>(previous);
+}
+
+LRESULT SendHelp(HWND hwnd) {
+    HELPINFO info;
+    info.iCtrlId = GetDlgCtrlID(hwnd);
+    info.hItemHandle = hwnd;
+    GetCursorPos(&info.MousePos);
+    return SendMessageW(hwnd, WM_HELP, 0, reinterpret_cast<LPARAM>(&info));
+}
+
+// A child's help goes to its parent, a top-level window's to its owner.
+HWND HelpTarget(HWND hwnd) {
+    if (HWND parent = ParentOfChild(hwnd)) return parent;
+    return GetWindow(hwnd, GW_OWNER);
 }
 
 constexpr WPARAM SC_MINIMIZE = 0xF020;
@@ -126,6 +145,10 @@ LRESULT DefWindowProcW(HWND hwnd, UINT message, WPARAM wp, LPARAM lp) {
         case WM_SYSKEYDOWN:
             if (wp == WPARAM(VK_F10) && (GetKeyState(VK_SHIFT) & 0x8000))
                 SendMessageW(hwnd, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(hwnd), MAKELPARAM(-1, -1));
+            return 0;
+        case WM_KEYF1: return SendHelp(hwnd);
+        case WM_HELP:
+            if (HWND target = HelpTarget(hwnd)) return SendMessageW(target, WM_HELP, wp, lp);
             return 0;
         case WM_CONTEXTMENU:
         case WM_MOUSEWHEEL:

@@ -13,6 +13,7 @@
 #include "ui/gdi_objects.h"
 #include "ui/input.h"
 #include "ui/message_queue.h"
+#include "ui/modal_loop.h"
 #include "ui/window.h"
 #include "ui/window_pos.h"
 
@@ -21,6 +22,7 @@ namespace {
 struct DialogState {
     DLGPROC proc = nullptr;
     INT_PTR result = 0;
+    bool ended = false;  // EndDialog was called
     HFONT font = nullptr;
     WORD defaultId = 0;  // the template's default push button, or set by DM_SETDEFID
     HWND lastFocus = nullptr;  // the focused control when the dialog was deactivated
@@ -166,8 +168,31 @@ BOOL EndDialog(HWND dialog, INT_PTR result) {
         return FALSE;
     }
     state->result = result;
+    state->ended = true;
     ShowWindow(dialog, SW_HIDE);
     return TRUE;
+}
+
+INT_PTR RunDialogModal(HWND dialog, HWND owner, HWND focus_before) {
+    if (!dialog) return -1;
+    auto state = Dialogs().Find(dialog);
+    if (!state) return -1;
+    ShowWindow(dialog, SW_SHOWNORMAL);
+    plat::ui::RunModalDialog(dialog, owner, focus_before, [&] { return state->ended; });
+    return state->result;
+}
+
+INT_PTR DialogBoxIndirectParamW(HINSTANCE instance, const plat::resource::DialogTemplate& dialog, HWND parent,
+                                DLGPROC proc, LPARAM param) {
+    HWND focus = GetFocus();
+    HWND owner = parent ? GetAncestor(parent, GA_ROOT) : nullptr;
+    return RunDialogModal(CreateDialogIndirectParamW(instance, dialog, owner, proc, param), owner, focus);
+}
+
+INT_PTR DialogBoxParamW(HINSTANCE instance, LPCWSTR template_name, HWND parent, DLGPROC proc, LPARAM param) {
+    HWND focus = GetFocus();
+    HWND owner = parent ? GetAncestor(parent, GA_ROOT) : nullptr;
+    return RunDialogModal(CreateDialogParamW(instance, template_name, owner, proc, param), owner, focus);
 }
 
 BOOL SetDlgItemTextW(HWND dialog, int id, LPCWSTR text) {

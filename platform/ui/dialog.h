@@ -33,7 +33,20 @@ HWND GetNextDlgTabItem(HWND dialog, HWND control, BOOL previous);
 // The next (or previous) visible, enabled control of `control`'s group,
 // wrapping around within the group; `control` itself when there is no other.
 HWND GetNextDlgGroupItem(HWND dialog, HWND control, BOOL previous);
-// Modeless dialogs are hidden; the owner destroys them.
+// Modal dialogs: the dialog is shown (WS_VISIBLE or not), its owner (the
+// parent's top-level window) disabled, and this thread's messages pumped
+// until EndDialog; then the dialog is destroyed, the owner enabled and the
+// focus given back. The result is EndDialog's value, 0 when the dialog went
+// away without it (WM_QUIT, which is posted again, or DestroyWindow), and -1
+// when the dialog could not be created.
+INT_PTR DialogBoxParamW(HINSTANCE instance, LPCWSTR template_name, HWND parent, DLGPROC proc, LPARAM param);
+INT_PTR DialogBoxIndirectParamW(HINSTANCE instance, const plat::resource::DialogTemplate& dialog, HWND parent,
+                                DLGPROC proc, LPARAM param);
+// Runs an already created dialog modally, as DialogBoxParamW does after
+// creating it (CDialog::DoModal); -1 for a null dialog.
+INT_PTR RunDialogModal(HWND dialog, HWND owner, HWND focus_before);
+// Modeless dialogs are hidden; the owner destroys them. A modal dialog's
+// loop ends.
 BOOL EndDialog(HWND dialog, INT_PTR result);
 BOOL SetDlgItemTextW(HWND dialog, int id, LPCWSTR text);
 UINT GetDlgItemTextW(HWND dialog, int id, LPWSTR buffer, int capacity);

@@ -1,3 +1,4 @@
+#include "ui/session_end.h"
 #include "ui/framework_app.h"
 
 #include "resource/module.h"
@@ -71,5 +72,6 @@ int AfxWinMain() {
     CWinApp* app = AfxGetApp();
     if (!app) return -1;
     if (!app->InitInstance()) return app->ExitInstance();
+    plat::ui::EndSessionOnSignals();  // a signal closes the windows as a log-off would
     return app->Run();
 }

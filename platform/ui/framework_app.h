@@ -1,7 +1,9 @@
 // The framework's application object: one per process, made by the program
 // as a global or in main. AfxWinMain runs InitInstance, then the message
 // loop until WM_QUIT (posted when the main window is destroyed), then
-// ExitInstance, whose result is the exit code.
+// ExitInstance, whose result is the exit code. From the loop's start the
+// session's end (SIGTERM, SIGINT, SIGHUP, a lost display) reaches the
+// windows as on Windows (session_end.h).
 //
 // The loop offers every message first to the PreTranslateMessage of the
 // framework windows from its target up to the top-level window (dialogs turn

@@ -3,15 +3,27 @@
 #include "resource/resource_types.h"
 #include "ui/dialog.h"
 #include "ui/framework_app.h"
+#include "ui/input.h"
+
+HWND CDialog::CreateFromTemplate(HWND owner) {
+    AfxHookWindowCreate(this);
+    HWND hwnd =
+        CreateDialogParamW(AfxGetResourceHandle(), MAKEINTRESOURCEW(m_nIDTemplate), owner, &CDialog::DialogProc, 0);
+    AfxUnhookWindowCreate();
+    return hwnd;
+}
 
 BOOL CDialog::Create(UINT template_id, CWnd* parent) {
     if (template_id) m_nIDTemplate = template_id;
     if (parent) m_pParentWnd = parent;
-    AfxHookWindowCreate(this);
-    HWND hwnd = CreateDialogParamW(AfxGetResourceHandle(), MAKEINTRESOURCEW(m_nIDTemplate),
-                                   m_pParentWnd ? m_pParentWnd->m_hWnd : nullptr, &CDialog::DialogProc, 0);
-    AfxUnhookWindowCreate();
-    return hwnd != nullptr;
+    return CreateFromTemplate(m_pParentWnd ? m_pParentWnd->m_hWnd : nullptr) != nullptr;
+}
+
+INT_PTR CDialog::DoModal() {
+    HWND focus = GetFocus();
+    HWND owner = m_pParentWnd && m_pParentWnd->m_hWnd ? GetAncestor(m_pParentWnd->m_hWnd, GA_ROOT) : nullptr;
+    if (!owner) owner = GetActiveWindow();
+    return RunDialogModal(CreateFromTemplate(owner), owner, focus);
 }
 
 // The dialog is bound to its object as it is created; everything runs

@@ -7,6 +7,9 @@
 
 #include "base/clock.h"
 #include "base/thread.h"
+#include "base/last_error.h"
+#include "base/win_errors.h"
+#include "ui/backend.h"
 #include "ui/message_queue.h"
 #include "ui/monitor.h"
 #include "ui/window_internal.h"
@@ -36,6 +39,7 @@ struct InputState {
     std::mutex mutex;
     POINT cursor;
     HWND capture = nullptr;
+    HWND leaveTracked = nullptr;  // asked for WM_MOUSELEAVE (TrackMouseEvent)
     HWND focus = nullptr;
     HWND active = nullptr;
     Drag drag;
@@ -104,6 +108,18 @@ HWND MouseTarget(POINT pt) {
         capture = State().capture;
     }
     return capture ? capture : WindowFromPoint(pt);
+}
+
+// WM_MOUSELEAVE for the tracked window once the pointer is over another
+// window (`under`), or over none of the program's.
+void NoteWindowUnderPointer(HWND under) {
+    HWND left = nullptr;
+    {
+        std::lock_guard lock(State().mutex);
+        HWND& tracked = State().leaveTracked;
+        if (tracked && tracked != under) left = std::exchange(tracked, nullptr);
+    }
+    if (left) Post(left, WM_MOUSELEAVE, 0, 0, MessagePoint());
 }
 
 void PostMouse(HWND target, UINT message, POINT screen) {
@@ -221,12 +237,16 @@ void ForgetWindowInput(HWND hwnd) {
         std::lock_guard lock(s.mutex);
         auto involves = [&](HWND h) { return h && (h == hwnd || IsChild(hwnd, h)); };
         if (involves(s.capture)) lostCapture = std::exchange(s.capture, nullptr);
+        if (involves(s.leaveTracked)) s.leaveTracked = nullptr;
         if (involves(s.focus)) lostFocus = std::exchange(s.focus, nullptr);
         if (involves(s.active)) s.active = nullptr;
         if (involves(s.drag.hwnd)) s.drag = Drag{};
         if (involves(s.lastClick.hwnd)) s.lastClick = LastClick{};
     }
-    if (lostCapture) SendMessageW(lostCapture, WM_CAPTURECHANGED, 0, 0);
+    if (lostCapture) {
+        CurrentBackend().GrabPointer(nullptr);
+        SendMessageW(lostCapture, WM_CAPTURECHANGED, 0, 0);
+    }
     if (lostFocus) SendMessageW(lostFocus, WM_KILLFOCUS, 0, 0);
 }
 
@@ -235,7 +255,29 @@ void InjectMouseMove(POINT screen) {
         std::lock_guard lock(State().mutex);
         State().cursor = screen;
     }
+    NoteWindowUnderPointer(WindowFromPoint(screen));
     if (HWND target = MouseTarget(screen)) PostMouse(target, WM_MOUSEMOVE, screen);
+}
+
+void InjectPointerLeft(POINT screen) {
+    HWND capture;
+    {
+        std::lock_guard lock(State().mutex);
+        State().cursor = screen;
+        capture = State().capture;
+    }
+    NoteWindowUnderPointer(nullptr);
+    if (capture) PostMouse(capture, WM_MOUSEMOVE, screen);
+}
+
+void NotePointer(POINT screen) {
+    std::lock_guard lock(State().mutex);
+    State().cursor = screen;
+}
+
+POINT MessagePoint() {
+    std::lock_guard lock(State().mutex);
+    return State().cursor;
 }
 
 void InjectMouseButton(MouseButton button, bool down) {
@@ -331,7 +373,7 @@ void ResetInput() {
     InputState& s = State();
     std::lock_guard lock(s.mutex);
     s.cursor = POINT{};
-    s.capture = s.focus = s.active = nullptr;
+    s.capture = s.focus = s.active = s.leaveTracked = nullptr;
     s.drag = Drag{};
     s.lastClick = LastClick{};
     s.down.fill(false);
@@ -378,12 +420,16 @@ BOOL SetCursorPos(int x, int y) {
 }
 
 HWND SetCapture(HWND hwnd) {
+    if (hwnd && !IsWindow(hwnd)) return nullptr;
     HWND previous;
     {
         std::lock_guard lock(State().mutex);
         previous = State().capture;
         State().capture = hwnd;
     }
+    // The display sends the pointer's moves and clicks outside the
+    // program's windows to the capture as well.
+    if (previous != hwnd) CurrentBackend().GrabPointer(hwnd ? GetAncestor(hwnd, GA_ROOT) : nullptr);
     if (previous && previous != hwnd) SendMessageW(previous, WM_CAPTURECHANGED, 0, reinterpret_cast<LPARAM>(hwnd));
     return previous;
 }
@@ -396,7 +442,42 @@ BOOL ReleaseCapture() {
         // Losing the capture ends a drag.
         if (previous && previous == State().drag.hwnd) State().drag = Drag{};
     }
-    if (previous) SendMessageW(previous, WM_CAPTURECHANGED, 0, 0);
+    if (previous) {
+        CurrentBackend().GrabPointer(nullptr);
+        SendMessageW(previous, WM_CAPTURECHANGED, 0, 0);
+    }
+    return TRUE;
+}
+
+BOOL TrackMouseEvent(TRACKMOUSEEVENT* track) {
+    if (!track || track->cbSize != sizeof(TRACKMOUSEEVENT) || (track->dwFlags & TME_HOVER)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    if (track->dwFlags & TME_QUERY) {
+        std::lock_guard lock(State().mutex);
+        const HWND tracked = State().leaveTracked;
+        *track = TRACKMOUSEEVENT{sizeof(TRACKMOUSEEVENT), tracked ? TME_LEAVE : 0, tracked, 0};
+        return TRUE;
+    }
+    if (!(track->dwFlags & TME_LEAVE)) return TRUE;
+    if (!IsWindow(track->hwndTrack)) {
+        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+        return FALSE;
+    }
+    POINT cursor;
+    {
+        std::lock_guard lock(State().mutex);
+        HWND& tracked = State().leaveTracked;
+        if (track->dwFlags & TME_CANCEL) {
+            if (tracked == track->hwndTrack) tracked = nullptr;
+            return TRUE;
+        }
+        tracked = track->hwndTrack;
+        cursor = State().cursor;
+    }
+    // A pointer that is not over the window has left it already.
+    NoteWindowUnderPointer(WindowFromPoint(cursor));
     return TRUE;
 }
 
@@ -437,6 +518,7 @@ HWND GetActiveWindow() {
 BOOL SetForegroundWindow(HWND hwnd) {
     if (!IsWindow(hwnd)) return FALSE;
     SetActiveWindow(hwnd);
+    CurrentBackend().Activate(GetAncestor(hwnd, GA_ROOT));  // the display's focus follows
     return TRUE;
 }
 

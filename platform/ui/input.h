@@ -28,6 +28,16 @@ void InjectKey(int vk, bool down);
 // here (punctuation, accented letters): WM_CHAR to the focus, as
 // TranslateMessage would give it.
 void InjectChar(char16_t c);
+// The pointer went from the program's windows to another program's (the X
+// display's LeaveNotify): WM_MOUSELEAVE for a tracked window, and a move for
+// the capture, which hears the pointer wherever it is.
+void InjectPointerLeft(POINT screen);
+// Where the pointer is, learnt without a move for a window (a tray icon's
+// event): messages posted from now on carry it.
+void NotePointer(POINT screen);
+// The pointer position that a message posted now carries (MSG::pt, which
+// GetMessagePos reports for the message being handled).
+POINT MessagePoint();
 
 // Starts dragging a top-level window with the mouse (DefWindowProc).
 void BeginWindowDrag(HWND hwnd);
@@ -49,6 +59,21 @@ BOOL SetCursorPos(int x, int y);
 HWND SetCapture(HWND hwnd);
 BOOL ReleaseCapture();
 HWND GetCapture();
+
+// TME_LEAVE: WM_MOUSELEAVE is posted once the pointer leaves the window (at
+// once when it is not over it); TME_CANCEL ends that, TME_QUERY tells which
+// window is tracked. Hover tracking (TME_HOVER) is not provided.
+struct TRACKMOUSEEVENT {
+    DWORD cbSize = sizeof(TRACKMOUSEEVENT);
+    DWORD dwFlags = 0;
+    HWND hwndTrack = nullptr;
+    DWORD dwHoverTime = 0;
+};
+constexpr DWORD TME_HOVER = 0x00000001;
+constexpr DWORD TME_LEAVE = 0x00000002;
+constexpr DWORD TME_QUERY = 0x40000000;
+constexpr DWORD TME_CANCEL = 0x80000000;
+BOOL TrackMouseEvent(TRACKMOUSEEVENT* track);
 HWND SetFocus(HWND hwnd);
 HWND GetFocus();
 HWND SetActiveWindow(HWND hwnd);

@@ -10,7 +10,9 @@
 #include "base/thread.h"
 #include "base/win_errors.h"
 #include "ui/backend.h"
+#include "ui/def_window_proc.h"
 #include "ui/input.h"
+#include "ui/present_queue.h"
 #include "ui/window.h"
 
 namespace plat::ui {
@@ -149,10 +151,11 @@ bool Matches(const MSG& m, HWND filter, UINT min, UINT max) {
 
 bool PaintCandidate(DWORD thread, HWND filter, UINT min, UINT max, MSG* out) {
     if (!InRange(WM_PAINT, min, max)) return false;
+    const POINT pt = MessagePoint();  // the input lock comes before the window lock
     std::lock_guard lock(WindowsMutex());
     for (const auto& w : AllWindows()) {
         if (w->thread != thread || w->destroying || w->update.IsEmpty() || !IsShown(*w)) continue;
-        MSG m{w->handle, WM_PAINT, 0, 0, DWORD(GetTickCount()), {}};
+        MSG m{w->handle, WM_PAINT, 0, 0, DWORD(GetTickCount()), pt};
         if (!Matches(m, filter, min, max)) continue;
         *out = m;
         return true;
@@ -179,18 +182,30 @@ bool Retrieve(MSG* out, HWND filter, UINT min, UINT max, UINT remove, bool wait)
                 lock.unlock();
                 auto hook = g_hook.load();
                 if ((remove & PM_REMOVE) && hook && hook(m)) continue;
+                EndPaintRun();
                 *out = m;
                 q->last = m;
                 if (remove & PM_REMOVE) NoteRetrievedKey(m);
+                // F1 asks for help however the window handles the key.
+                if ((remove & PM_REMOVE) && m.message == WM_KEYDOWN && m.wParam == WPARAM(VK_F1) && m.hwnd)
+                    PostMessageW(m.hwnd, WM_KEYF1, 0, 0);
                 return true;
             }
             if (q->quit) {
                 *out = MSG{nullptr, WM_QUIT, WPARAM(q->quitCode), 0, DWORD(GetTickCount()), {}};
                 if (remove & PM_REMOVE) q->quit = false;
+                lock.unlock();
+                EndPaintRun();
                 return true;
             }
         }
-        if (PaintCandidate(q->thread, filter, min, max, out)) return true;
+        if (PaintCandidate(q->thread, filter, min, max, out)) {
+            // A window's paint and its controls' are shown together.
+            if (remove & PM_REMOVE) BeginPaintRun();
+            return true;
+        }
+        EndPaintRun();
+        const POINT pt = MessagePoint();
         std::unique_lock lock(q->mutex);
         const std::uint64_t now = CurrentClock().TickMs();
         Timer* next = nullptr;
@@ -199,7 +214,7 @@ bool Retrieve(MSG* out, HWND filter, UINT min, UINT max, UINT remove, bool wait)
             if (Matches(m, filter, min, max) && (!next || t.due < next->due)) next = &t;
         }
         if (next && next->due <= now) {
-            *out = MSG{next->hwnd, WM_TIMER, next->id, reinterpret_cast<LPARAM>(next->proc), DWORD(now), {}};
+            *out = MSG{next->hwnd, WM_TIMER, next->id, reinterpret_cast<LPARAM>(next->proc), DWORD(now), pt};
             if (remove & PM_REMOVE) next->due = now + next->interval;
             q->last = *out;
             return true;
@@ -327,7 +342,7 @@ LRESULT DispatchMessageW(const MSG* msg) {
 }
 
 BOOL PostMessageW(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
-    MSG m{hwnd, message, wparam, lparam, DWORD(GetTickCount()), {}};
+    MSG m{hwnd, message, wparam, lparam, DWORD(GetTickCount()), MessagePoint()};
     if (!hwnd) return PostToThread(GetCurrentThreadId(), m);
     if (hwnd == HWND_BROADCAST) {
         std::vector<HWND> targets;
@@ -349,7 +364,7 @@ BOOL PostMessageW(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
 }
 
 BOOL PostThreadMessageW(DWORD thread, UINT message, WPARAM wparam, LPARAM lparam) {
-    if (PostToThread(thread, MSG{nullptr, message, wparam, lparam, DWORD(GetTickCount()), {}})) return TRUE;
+    if (PostToThread(thread, MSG{nullptr, message, wparam, lparam, DWORD(GetTickCount()), MessagePoint()})) return TRUE;
     SetLastError(ERROR_INVALID_PARAMETER);  // no such thread, or it has no queue
     return FALSE;
 }

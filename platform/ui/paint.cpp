@@ -5,6 +5,7 @@
 #include "base/win_errors.h"
 #include "ui/device_context.h"
 #include "ui/message_queue.h"
+#include "ui/present_queue.h"
 #include "ui/window_internal.h"
 
 namespace plat::ui {
@@ -208,16 +209,13 @@ int ReleaseDC(HWND, HDC hdc) {
     RemoveObject(hdc);
     if (Empty(dc->dirty)) return 1;
     HWND top;
-    bool shown;
     {
         std::lock_guard lock(WindowsMutex());
         top = TopLevelOf(dc->window);
-        auto w = Lookup<Window>(top);
-        // A window resized since the DC was made draws into its old surface;
-        // that drawing is not shown.
-        shown = w && IsShown(*w) && w->surface == dc->target;
     }
-    if (shown) CurrentBackend().Present(top, dc->target, dc->dirty);
+    // A window resized since the DC was made draws into its old surface;
+    // that drawing is not shown.
+    PresentArea(top, dc->target, dc->dirty);
     return 1;
 }
 

@@ -2,11 +2,14 @@
 // (window, id), each with a text. The owner relays its mouse messages
 // (TTM_RELAYEVENT); when the pointer rests over a tool for the initial delay
 // (500 ms) the tip appears below and right of the pointer, and it goes away
-// when the pointer leaves the tool, a button is pressed, the auto-pop delay
-// (5 s) passes or the control is deactivated. Moving onto another tool while
+// when the pointer leaves the tool (or the window: WM_MOUSELEAVE), a button
+// is pressed, the auto-pop delay (5 s) passes or the control is deactivated. Moving onto another tool while
 // a tip shows switches the tip at once. The tip window is the control itself,
-// a top-level popup.
+// a top-level popup. A tool added with TTF_SUBCLASS needs no relaying: the
+// control subclasses the tool's window and relays its mouse messages itself.
 #include <algorithm>
+#include <map>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -34,6 +37,7 @@ constexpr UINT_PTR kPopTimer = 2;
 struct Tool {
     HWND hwnd = nullptr;
     UINT_PTR id = 0;
+    HWND window = nullptr;  // whose mouse messages it covers: the id's window with TTF_IDISHWND
     RECT rect{};
     std::u16string text;
 };
@@ -61,7 +65,7 @@ int FindTool(const TooltipState& s, HWND hwnd, UINT_PTR id) {
 
 int ToolAt(const TooltipState& s, HWND hwnd, POINT client) {
     for (std::size_t i = 0; i < s.tools.size(); ++i)
-        if (s.tools[i].hwnd == hwnd && PtInRect(&s.tools[i].rect, client)) return int(i);
+        if (s.tools[i].window == hwnd && PtInRect(&s.tools[i].rect, client)) return int(i);
     return -1;
 }
 
@@ -88,7 +92,7 @@ void Show(HWND tip, TooltipState& s) {
 void Relay(HWND tip, TooltipState& s, const MSG& msg) {
     if (!s.active) return;
     if (msg.message != WM_MOUSEMOVE) {
-        if (msg.message >= WM_LBUTTONDOWN && msg.message <= WM_MBUTTONDBLCLK) {
+        if ((msg.message >= WM_LBUTTONDOWN && msg.message <= WM_MBUTTONDBLCLK) || msg.message == WM_MOUSELEAVE) {
             Hide(tip, s);
             s.hover = -1;
         }
@@ -109,9 +113,73 @@ void Relay(HWND tip, TooltipState& s, const MSG& msg) {
     }
 }
 
-void AddTool(TooltipState& s, const TTTOOLINFOW& info) {
-    Tool tool{info.hwnd, info.uId, info.rect, info.lpszText ? std::u16string(info.lpszText) : std::u16string()};
-    if (info.uFlags & TTF_IDISHWND) GetClientRect(reinterpret_cast<HWND>(info.uId), &tool.rect);
+// The windows whose mouse messages tooltips relay themselves (TTF_SUBCLASS):
+// the procedure they had and the tooltips listening. Guarded by its mutex,
+// which is never held while a message is sent.
+struct Subclassed {
+    WNDPROC previous = nullptr;
+    std::vector<HWND> tips;
+};
+
+std::mutex& SubclassMutex() {
+    static std::mutex m;
+    return m;
+}
+
+std::map<HWND, Subclassed>& SubclassedWindows() {
+    static std::map<HWND, Subclassed> windows;
+    return windows;
+}
+
+bool IsRelayed(UINT message) {
+    return message == WM_MOUSEMOVE || message == WM_MOUSELEAVE ||
+           (message >= WM_LBUTTONDOWN && message <= WM_MBUTTONDBLCLK);
+}
+
+LRESULT RelayingProc(HWND hwnd, UINT message, WPARAM wp, LPARAM lp) {
+    Subclassed entry;
+    {
+        std::lock_guard lock(SubclassMutex());
+        auto it = SubclassedWindows().find(hwnd);
+        if (it == SubclassedWindows().end()) return DefWindowProcW(hwnd, message, wp, lp);
+        entry = it->second;
+        if (message == WM_NCDESTROY) SubclassedWindows().erase(it);
+    }
+    if (IsRelayed(message)) {
+        if (message == WM_MOUSEMOVE) {
+            // So the tip goes when the pointer leaves the window.
+            TRACKMOUSEEVENT track{sizeof(TRACKMOUSEEVENT), TME_LEAVE, hwnd, 0};
+            TrackMouseEvent(&track);
+        }
+        const DWORD pos = GetMessagePos();
+        const MSG msg{hwnd, message, wp, lp, DWORD(GetMessageTime()), POINT{GET_X_LPARAM(pos), GET_Y_LPARAM(pos)}};
+        for (HWND tip : entry.tips) SendMessageW(tip, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&msg));
+    }
+    return CallWindowProcW(entry.previous, hwnd, message, wp, lp);
+}
+
+void RelayFrom(HWND tip, HWND tool_window) {
+    if (!IsWindow(tool_window)) return;
+    std::lock_guard lock(SubclassMutex());
+    auto [it, added] = SubclassedWindows().try_emplace(tool_window);
+    if (added) {
+        it->second.previous = reinterpret_cast<WNDPROC>(
+            SetWindowLongPtrW(tool_window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&RelayingProc)));
+    }
+    if (std::find(it->second.tips.begin(), it->second.tips.end(), tip) == it->second.tips.end())
+        it->second.tips.push_back(tip);
+}
+
+void StopRelaying(HWND tip) {
+    std::lock_guard lock(SubclassMutex());
+    for (auto& [window, entry] : SubclassedWindows()) std::erase(entry.tips, tip);
+}
+
+void AddTool(HWND tip, TooltipState& s, const TTTOOLINFOW& info) {
+    const HWND window = info.uFlags & TTF_IDISHWND ? reinterpret_cast<HWND>(info.uId) : info.hwnd;
+    Tool tool{info.hwnd, info.uId, window, info.rect, info.lpszText ? std::u16string(info.lpszText) : std::u16string()};
+    if (info.uFlags & TTF_IDISHWND) GetClientRect(window, &tool.rect);
+    if (info.uFlags & TTF_SUBCLASS) RelayFrom(tip, window);
     const int existing = FindTool(s, info.hwnd, info.uId);
     if (existing >= 0) s.tools[std::size_t(existing)] = std::move(tool);
     else s.tools.push_back(std::move(tool));
@@ -144,13 +212,14 @@ void Paint(HWND tip) {
 
 LRESULT TooltipProc(HWND hwnd, UINT message, WPARAM wp, LPARAM lp) {
     if (message == WM_NCDESTROY) {
+        StopRelaying(hwnd);
         Tooltips().Drop(hwnd);
         return DefWindowProcW(hwnd, message, wp, lp);
     }
     auto s = Tooltips().Of(hwnd);
     const auto* info = reinterpret_cast<const TTTOOLINFOW*>(lp);
     switch (message) {
-        case TTM_ADDTOOLW: AddTool(*s, *info); return TRUE;
+        case TTM_ADDTOOLW: AddTool(hwnd, *s, *info); return TRUE;
         case TTM_DELTOOLW: DeleteTool(hwnd, *s, *info); return 0;
         case TTM_NEWTOOLRECTW:
             if (int i = FindTool(*s, info->hwnd, info->uId); i >= 0) s->tools[std::size_t(i)].rect = info->rect;

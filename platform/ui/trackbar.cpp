@@ -1,9 +1,9 @@
-// The trackbar (horizontal): a range, default 0 to 100, a position, a
-// channel and a thumb. The thumb is dragged with the mouse; a click beside
+// The trackbar, horizontal or, with TBS_VERT, vertical (the start at the
+// top): a range, default 0 to 100, a position, a channel and a thumb. The thumb is dragged with the mouse; a click beside
 // it pages towards the click; arrows, Page Up/Down, Home/End and the wheel
 // move it; the trackbar keeps the arrow keys from the dialog and draws a
 // focus rectangle while it has the focus. Every change made by the user is
-// reported to the parent with WM_HSCROLL (TB_THUMBTRACK with the position
+// reported to the parent with WM_HSCROLL, or WM_VSCROLL when vertical (TB_THUMBTRACK with the position
 // while dragging, TB_LINE*, TB_PAGE*, TB_TOP/TB_BOTTOM), and the end of each
 // action with TB_ENDTRACK. Positions set by the program are not reported.
 #include <algorithm>
@@ -42,37 +42,55 @@ ControlStates<TrackbarState>& Trackbars() {
     return states;
 }
 
+bool Vertical(HWND hwnd) { return GetWindowLongW(hwnd, GWL_STYLE) & TBS_VERT; }
+
+// The coordinate of `pt` along the trackbar's axis.
+int Along(HWND hwnd, POINT pt) { return Vertical(hwnd) ? pt.y : pt.x; }
+
 RECT ChannelRect(HWND hwnd) {
     RECT rc;
     GetClientRect(hwnd, &rc);
+    if (Vertical(hwnd)) {
+        const int mid = (rc.left + rc.right) / 2;
+        return RECT{mid - 2, rc.top + kMargin, mid + 2, std::max(rc.top + kMargin, rc.bottom - kMargin)};
+    }
     const int mid = (rc.top + rc.bottom) / 2;
     return RECT{rc.left + kMargin, mid - 2, std::max(rc.left + kMargin, rc.right - kMargin), mid + 2};
 }
 
-int XOfPosition(HWND hwnd, const TrackbarState& s) {
+// The channel's extent along the axis: [first, last].
+std::pair<int, int> ChannelSpan(HWND hwnd) {
     const RECT ch = ChannelRect(hwnd);
-    if (s.max <= s.min) return ch.left;
-    return ch.left + int((std::int64_t(s.pos - s.min) * (ch.right - ch.left)) / (s.max - s.min));
+    return Vertical(hwnd) ? std::pair{int(ch.top), int(ch.bottom)} : std::pair{int(ch.left), int(ch.right)};
 }
 
-LONG PositionOfX(HWND hwnd, const TrackbarState& s, int x) {
-    const RECT ch = ChannelRect(hwnd);
-    const int width = std::max(1, int(ch.right - ch.left));
-    const std::int64_t offset = std::clamp<std::int64_t>(x - ch.left, 0, width);
+int OffsetOfPosition(HWND hwnd, const TrackbarState& s) {
+    const auto [first, last] = ChannelSpan(hwnd);
+    if (s.max <= s.min) return first;
+    return first + int((std::int64_t(s.pos - s.min) * (last - first)) / (s.max - s.min));
+}
+
+LONG PositionOfOffset(HWND hwnd, const TrackbarState& s, int along) {
+    const auto [first, last] = ChannelSpan(hwnd);
+    const int length = std::max(1, last - first);
+    const std::int64_t offset = std::clamp<std::int64_t>(along - first, 0, length);
     // Round to the nearest position so the thumb lands where it was dropped.
-    return s.min + LONG((offset * (s.max - s.min) + width / 2) / width);
+    return s.min + LONG((offset * (s.max - s.min) + length / 2) / length);
 }
 
 RECT ThumbRect(HWND hwnd, const TrackbarState& s) {
     RECT rc;
     GetClientRect(hwnd, &rc);
-    const int x = XOfPosition(hwnd, s);
-    return RECT{x - kThumbWidth / 2, rc.top + 2, x - kThumbWidth / 2 + kThumbWidth, std::max(rc.top + 2, rc.bottom - 2)};
+    const int start = OffsetOfPosition(hwnd, s) - kThumbWidth / 2;
+    if (Vertical(hwnd)) return RECT{rc.left + 2, start, std::max(rc.left + 2, rc.right - 2), start + kThumbWidth};
+    return RECT{start, rc.top + 2, start + kThumbWidth, std::max(rc.top + 2, rc.bottom - 2)};
 }
 
 void Notify(HWND hwnd, WORD code, LONG pos) {
     HWND parent = GetParent(hwnd);
-    if (parent) SendMessageW(parent, WM_HSCROLL, MAKEWPARAM(code, WORD(pos)), reinterpret_cast<LPARAM>(hwnd));
+    if (parent)
+        SendMessageW(parent, Vertical(hwnd) ? WM_VSCROLL : WM_HSCROLL, MAKEWPARAM(code, WORD(pos)),
+                     reinterpret_cast<LPARAM>(hwnd));
 }
 
 void SetPosition(HWND hwnd, TrackbarState& s, LONG pos, bool redraw) {
@@ -115,17 +133,17 @@ void ButtonDown(HWND hwnd, TrackbarState& s, POINT pt) {
     const RECT thumb = ThumbRect(hwnd, s);
     if (PtInRect(&thumb, pt)) {
         s.dragging = true;
-        s.dragOffset = pt.x - XOfPosition(hwnd, s);
+        s.dragOffset = Along(hwnd, pt) - OffsetOfPosition(hwnd, s);
         InvalidateRect(hwnd, nullptr, TRUE);
         return;
     }
     s.paging = true;
-    if (pt.x < thumb.left) UserMove(hwnd, s, TB_PAGEUP, s.pos - s.page);
+    if (Along(hwnd, pt) < Along(hwnd, POINT{thumb.left, thumb.top})) UserMove(hwnd, s, TB_PAGEUP, s.pos - s.page);
     else UserMove(hwnd, s, TB_PAGEDOWN, s.pos + s.page);
 }
 
 void Drag(HWND hwnd, TrackbarState& s, POINT pt) {
-    const LONG pos = PositionOfX(hwnd, s, pt.x - s.dragOffset);
+    const LONG pos = PositionOfOffset(hwnd, s, Along(hwnd, pt) - s.dragOffset);
     if (pos == s.pos) return;
     SetPosition(hwnd, s, pos, true);
     Notify(hwnd, TB_THUMBTRACK, s.pos);

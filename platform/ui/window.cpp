@@ -115,6 +115,8 @@ NativeWindowState NativeState(const Window& w) {
     s.topmost = (w.exStyle & WS_EX_TOPMOST) != 0;
     s.popup = w.popup;
     s.decorated = (w.style & WS_CAPTION) == WS_CAPTION;
+    s.tool = (w.exStyle & WS_EX_TOOLWINDOW) != 0;
+    s.icon = Lookup<Icon>(w.iconBig ? w.iconBig : w.iconSmall);
     s.shape = w.shape;
     s.layered = (w.exStyle & WS_EX_LAYERED) != 0;
     s.alpha = s.layered && (w.layeredFlags & LWA_ALPHA) ? w.alpha : 255;

@@ -187,6 +187,7 @@ BOOL SetWindowPos(HWND hwnd, HWND insert_after, int x, int y, int width, int hei
         if (out.topmostChanged) changes |= kChangeTopmost;
         if (changes) NotifyBackend(hwnd, changes);
         if (out.restacked) NotifyRestack();
+        if (!(wp.flags & SWP_NOZORDER) && wp.hwndInsertAfter == HWND_BOTTOM) CurrentBackend().Lower(hwnd);
     }
     SendMessageW(hwnd, WM_WINDOWPOSCHANGED, 0, reinterpret_cast<LPARAM>(&wp));
     return TRUE;

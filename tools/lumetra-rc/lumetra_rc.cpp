@@ -1,11 +1,17 @@
 // lumetra-rc: compiles a resource script into a C source that exports the
-// resource table; built as a shared object it is a resource library.
+// resource table; built as a shared object it is a resource library. It also
+// makes an uncompressed AVI clip from PNG frames at a frame rate.
 //   lumetra-rc script.rcs out.c
+//   lumetra-rc --avi FPS out.avi frame1.png frame2.png ...
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <string>
 
+#include "resource/avi_builder.h"
 #include "resource/resource_script.h"
 
 namespace {
@@ -20,11 +26,49 @@ bool WriteSource(const std::string& path, const std::vector<std::uint8_t>& block
     return bool(out);
 }
 
+std::optional<std::vector<std::uint8_t>> ReadBytes(const char* path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return std::nullopt;
+    return std::vector<std::uint8_t>{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+int MakeClip(int argc, char** argv) {
+    char* end = nullptr;
+    const unsigned long fps = std::strtoul(argv[2], &end, 10);
+    if (!*argv[2] || *end) {
+        std::fprintf(stderr, "lumetra-rc: the frame rate must be a number, not %s\n", argv[2]);
+        return 2;
+    }
+    std::vector<std::vector<std::uint8_t>> frames;
+    for (int i = 4; i < argc; ++i) {
+        auto bytes = ReadBytes(argv[i]);
+        if (!bytes) {
+            std::fprintf(stderr, "lumetra-rc: cannot read %s\n", argv[i]);
+            return 1;
+        }
+        frames.push_back(std::move(*bytes));
+    }
+    std::string error;
+    const auto clip = plat::resource::BuildAviFromPngFrames(frames, unsigned(std::min(fps, 100000ul)), &error);
+    if (!clip) {
+        std::fprintf(stderr, "lumetra-rc: %s\n", error.c_str());
+        return 1;
+    }
+    std::ofstream out(argv[3], std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(clip->data()), std::streamsize(clip->size()));
+    if (!out) {
+        std::fprintf(stderr, "lumetra-rc: cannot write %s\n", argv[3]);
+        return 1;
+    }
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc >= 5 && std::string(argv[1]) == "--avi") return MakeClip(argc, argv);
     if (argc != 3) {
-        std::fprintf(stderr, "usage: lumetra-rc SCRIPT OUTPUT.c\n");
+        std::fprintf(stderr, "usage: lumetra-rc SCRIPT OUTPUT.c\n       lumetra-rc --avi FPS OUTPUT.avi FRAME.png...\n");
         return 2;
     }
     std::ifstream in(argv[1], std::ios::binary);

@@ -145,9 +145,10 @@ bool RunMachineCommand(const std::vector<std::string>& words, NTSTATUS* status, 
 
 using namespace kclient;
 
-HANDLE CreateFileW(LPCWSTR name, DWORD access, DWORD, SECURITY_ATTRIBUTES*, DWORD, DWORD, HANDLE) {
+HANDLE CreateFileW(LPCWSTR name, DWORD access, DWORD, SECURITY_ATTRIBUTES*, DWORD disposition, DWORD, HANDLE) {
     const std::u16string path = name ? std::u16string(name) : std::u16string();
-    if (!plat::StartsWithNoCase(path, u"\\\\.\\") || path.size() <= 4) {
+    if (!plat::StartsWithNoCase(path, u"\\\\.\\")) return plat::CreateOrdinaryFile(name, access, disposition);
+    if (path.size() <= 4) {
         SetLastError(ERROR_PATH_NOT_FOUND);
         return INVALID_HANDLE_VALUE;
     }

@@ -12,23 +12,15 @@
 #include <string>
 #include <vector>
 
+#include "base/file_io.h"
 #include "base/handle.h"
 #include "base/nt_types.h"
 #include "base/wintypes.h"
 #include "kernel/drive_types.h"
 
-struct SECURITY_ATTRIBUTES;
-struct OVERLAPPED;
-
-constexpr DWORD FILE_SHARE_READ = 0x00000001;
-constexpr DWORD FILE_SHARE_WRITE = 0x00000002;
-constexpr DWORD OPEN_EXISTING = 3;
-constexpr DWORD FILE_ATTRIBUTE_NORMAL = 0x00000080;
-
-
-// Only "\\.\Name" paths (a device or "X:" volume) are served; others fail
-// with ERROR_PATH_NOT_FOUND. ERROR_FILE_NOT_FOUND when no kernel host runs
-// or the name does not exist.
+// "\\.\Name" paths (a device or "X:" volume) reach the kernel host:
+// ERROR_FILE_NOT_FOUND when no kernel host runs or the name does not exist.
+// Every other path is an ordinary file (base/file_io.h).
 HANDLE CreateFileW(LPCWSTR name, DWORD access, DWORD share, SECURITY_ATTRIBUTES* security, DWORD disposition,
                    DWORD flags, HANDLE template_file);
 // Synchronous only (overlapped must be null). A partial answer

@@ -69,6 +69,16 @@ bool HeadlessBackend::OpacitySupported() {
     return m_opacity;
 }
 
+void HeadlessBackend::GrabPointer(HWND top) {
+    std::lock_guard lock(m_mutex);
+    m_grab = top;
+}
+
+HWND HeadlessBackend::PointerGrab() {
+    std::lock_guard lock(m_mutex);
+    return m_grab;
+}
+
 bool HeadlessBackend::ScrollLock() {
     std::lock_guard lock(m_mutex);
     return m_scrollLock;

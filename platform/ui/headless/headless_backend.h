@@ -24,6 +24,7 @@ public:
     bool OpacitySupported() override;
     bool ScrollLock() override;
     bool SetScrollLock(bool on) override;
+    void GrabPointer(HWND top) override;
 
     void SetMonitors(std::vector<MonitorDesc> monitors);
     void SetOpacitySupported(bool supported);
@@ -35,6 +36,8 @@ public:
     std::shared_ptr<Bitmap> CaptureScreen(COLORREF background);
     std::shared_ptr<Bitmap> CaptureScreen() override { return CaptureScreen(RGB(0, 0, 0)); }
     std::vector<HWND> StackingOrder();
+    // The window the pointer is grabbed for (the capture's top level), or null.
+    HWND PointerGrab();
 
 private:
     struct Entry {
@@ -48,6 +51,7 @@ private:
     std::vector<HWND> m_order;  // top first
     bool m_opacity = true;
     bool m_scrollLock = false;
+    HWND m_grab = nullptr;
 };
 
 // The headless backend in force, or null when another one runs.

@@ -2,21 +2,40 @@
 
 #include <X11/XKBlib.h>
 #include <X11/Xatom.h>
+#include <X11/extensions/Xrandr.h>
 #include <X11/extensions/shape.h>
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cstring>
+#include <filesystem>
 
+#include "base/executable_path.h"
 #include "base/text.h"
+#include "ui/session_end.h"
 #include "ui/x11/x11_backend_impl.h"
 #include "ui/x11/x11_pixels.h"
 
 namespace plat::ui {
 namespace {
 
+// The smallest area (in pixels, 128 x 128) presented through shared memory.
+constexpr std::int64_t kSharedMinPixels = 128 * 128;
+
 std::mutex g_instanceMutex;
 X11Backend* g_instance = nullptr;
+// The backend told of a lost connection; read without g_instanceMutex, as
+// Xlib calls the handler with the backend's own lock held.
+std::atomic<X11Backend*> g_connected{nullptr};
+
+// The running program's file name ("lumex"); "lumetra" when it cannot be read.
+std::string ProgramName() {
+    const std::string path = Utf16ToUtf8(plat::ExecutablePath());
+    const std::string name = std::filesystem::path(path).filename().string();
+    return name.empty() ? "lumetra" : name;
+}
 
 // _MOTIF_WM_HINTS asking for no decorations: skinned windows draw their own.
 struct MotifHints {
@@ -37,18 +56,37 @@ int IgnoreVanishedWindows(Display* display, XErrorEvent* error) {
     return g_previousErrorHandler ? g_previousErrorHandler(display, error) : 0;
 }
 
+// A lost display connection ends the session like a log-off (when the
+// program asked for that, session_end.h) instead of ending the process in
+// the middle of whatever it did. Called on the thread whose Xlib call
+// failed, which holds the backend's lock.
+// Xlib's own I/O error handler ends the process before the exit handler
+// below is asked; this one leaves the decision to the connection's exit
+// handler (Xlib's default one still ends the process).
+int ReportConnectionLost(Display*) { return 0; }
+
+void ConnectionLost(Display*, void*) {
+    if (X11Backend* backend = g_connected.load()) backend->MarkConnectionLost();
+    if (!RequestSessionEnd()) _exit(1);  // the program asked for nothing: it ends, as with Xlib's own handler
+}
+
 }  // namespace
 
 std::unique_ptr<Backend> MakeX11Backend() {
     XInitThreads();
     static std::once_flag handler;
-    std::call_once(handler, [] { g_previousErrorHandler = XSetErrorHandler(&IgnoreVanishedWindows); });
+    std::call_once(handler, [] {
+        g_previousErrorHandler = XSetErrorHandler(&IgnoreVanishedWindows);
+        XSetIOErrorHandler(&ReportConnectionLost);
+    });
     Display* display = XOpenDisplay(nullptr);
     if (!display) return nullptr;
+    XSetIOErrorExitHandler(display, &ConnectionLost, nullptr);
     auto backend = std::make_unique<X11Backend>(display);
     backend->InstallTray();
     std::lock_guard lock(g_instanceMutex);
     g_instance = backend.get();
+    g_connected.store(backend.get());
     return backend;
 }
 
@@ -85,12 +123,18 @@ void X11Backend::Wake() {
     (void)!write(m_wake[1], &byte, 1);
 }
 
+void X11Backend::MarkConnectionLost() {
+    m_closed = true;  // the caller holds m_x
+    m_lost.store(true);
+}
+
 void X11Backend::Shutdown() {
     if (m_stop.exchange(true)) return;
-    RemoveTray();
+    if (!m_lost.load()) RemoveTray();
     Wake();
     if (m_events.joinable()) m_events.join();
     Locked lock(*this);
+    if (m_closed) return;
     m_tray->Close();
     XCloseDisplay(m_display);
     m_closed = true;
@@ -122,10 +166,35 @@ bool X11Backend::HasWindowManager() {
     return present;
 }
 
+// The monitors RandR reports (1.5), else the whole screen as one. Each
+// monitor's work area is the part of the window manager's work area on it
+// (_NET_WORKAREA names one rectangle for the whole desktop), or the whole
+// monitor when there is none or it lies elsewhere.
 std::vector<MonitorDesc> X11Backend::Monitors() {
     Locked lock(*this);
     if (m_closed) return {};
     const RECT screen{0, 0, DisplayWidth(m_display, m_screen), DisplayHeight(m_display, m_screen)};
+    const RECT work = WorkAreaLocked(screen);
+    std::vector<MonitorDesc> monitors;
+    int event = 0, error = 0, major = 0, minor = 0;
+    if (XRRQueryExtension(m_display, &event, &error) && XRRQueryVersion(m_display, &major, &minor) &&
+        (major > 1 || (major == 1 && minor >= 5))) {
+        int count = 0;
+        XRRMonitorInfo* info = XRRGetMonitors(m_display, m_root, True, &count);
+        for (int i = 0; info && i < count; ++i) {
+            const RECT area{info[i].x, info[i].y, info[i].x + info[i].width, info[i].y + info[i].height};
+            const RECT own = Intersect(work, area);
+            monitors.push_back(MonitorDesc{area, Empty(own) ? area : own, info[i].primary != 0});
+        }
+        if (info) XRRFreeMonitors(info);
+    }
+    if (monitors.empty()) return {MonitorDesc{screen, work, true}};
+    if (std::none_of(monitors.begin(), monitors.end(), [](const MonitorDesc& m) { return m.primary; }))
+        monitors.front().primary = true;
+    return monitors;
+}
+
+RECT X11Backend::WorkAreaLocked(const RECT& screen) {
     RECT work = screen;
     // The window manager's work area of the first desktop, when there is one.
     Atom type;
@@ -140,7 +209,7 @@ std::vector<MonitorDesc> X11Backend::Monitors() {
         if (!Empty(candidate)) work = candidate;
     }
     if (data) XFree(data);
-    return {MonitorDesc{screen, work, true}};
+    return work;
 }
 
 void X11Backend::Created(const NativeWindowState& state) {
@@ -149,8 +218,8 @@ void X11Backend::Created(const NativeWindowState& state) {
     XSetWindowAttributes attrs;
     attrs.background_pixmap = None;  // never cleared by the server: no flicker
     attrs.override_redirect = state.popup ? True : False;
-    attrs.event_mask = ExposureMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask | KeyPressMask |
-                       KeyReleaseMask | StructureNotifyMask | VisibilityChangeMask;
+    attrs.event_mask = ExposureMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask | EnterWindowMask |
+                       LeaveWindowMask | KeyPressMask | KeyReleaseMask | StructureNotifyMask | VisibilityChangeMask;
     Native n;
     n.state = state;
     n.xid = XCreateWindow(m_display, m_root, state.rect.left, state.rect.top, unsigned(std::max(1L, long(Width(state.rect)))),
@@ -170,9 +239,11 @@ void X11Backend::Created(const NativeWindowState& state) {
                         reinterpret_cast<unsigned char*>(&motif), 5);
     }
     ApplyTitle(n);
+    ApplyClass(n);
+    ApplyIcon(n);
     ApplyShape(n);
     ApplyOpacity(n);
-    ApplyAbove(n);
+    ApplyWmState(n, NativeWindowState{});
     m_byXid[n.xid] = state.hwnd;
     m_windows[state.hwnd] = n;
     ApplyVisibility(m_windows[state.hwnd]);
@@ -197,6 +268,7 @@ void X11Backend::Changed(const NativeWindowState& state, unsigned bits) {
     auto it = m_windows.find(state.hwnd);
     if (it == m_windows.end() || m_closed) return;
     Native& n = it->second;
+    const NativeWindowState before = n.state;
     n.state = state;
     if (bits & kChangeGeometry)
         XMoveResizeWindow(m_display, n.xid, state.rect.left, state.rect.top, unsigned(std::max(1L, long(Width(state.rect)))),
@@ -204,7 +276,8 @@ void X11Backend::Changed(const NativeWindowState& state, unsigned bits) {
     if (bits & kChangeShape) ApplyShape(n);
     if (bits & kChangeOpacity) ApplyOpacity(n);
     if (bits & kChangeTitle) ApplyTitle(n);
-    if (bits & kChangeTopmost) ApplyAbove(n);
+    if (bits & kChangeTopmost) ApplyWmState(n, before);
+    if (bits & kChangeIcon) ApplyIcon(n);
     if (bits & kChangeVisibility) ApplyVisibility(n);
     XFlush(m_display);
 }
@@ -253,18 +326,53 @@ void X11Backend::SendWmState(Native& n, bool add, Atom state) {
     XSendEvent(m_display, m_root, False, SubstructureRedirectMask | SubstructureNotifyMask, &ev);
 }
 
-void X11Backend::ApplyAbove(Native& n) {
+void X11Backend::ApplyWmState(Native& n, const NativeWindowState& before) {
     // The property is what a window manager reads when the window is mapped;
-    // a mapped window asks it with a client message. Without a window
-    // manager the stacking is kept by RestackLocked.
-    const Atom above = A("_NET_WM_STATE_ABOVE");
-    if (n.state.topmost) {
-        XChangeProperty(m_display, n.xid, A("_NET_WM_STATE"), XA_ATOM, 32, PropModeReplace,
-                        reinterpret_cast<const unsigned char*>(&above), 1);
-    } else {
-        XDeleteProperty(m_display, n.xid, A("_NET_WM_STATE"));
+    // a mapped window asks it with client messages. Without a window
+    // manager the stacking is kept by RestackLocked. Tool windows stay out
+    // of task bars and pagers.
+    std::vector<Atom> states;
+    if (n.state.topmost) states.push_back(A("_NET_WM_STATE_ABOVE"));
+    if (n.state.tool) {
+        states.push_back(A("_NET_WM_STATE_SKIP_TASKBAR"));
+        states.push_back(A("_NET_WM_STATE_SKIP_PAGER"));
     }
-    if (n.mapped && HasWindowManager()) SendWmState(n, n.state.topmost, above);
+    if (states.empty()) {
+        XDeleteProperty(m_display, n.xid, A("_NET_WM_STATE"));
+    } else {
+        XChangeProperty(m_display, n.xid, A("_NET_WM_STATE"), XA_ATOM, 32, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(states.data()), int(states.size()));
+    }
+    if (n.mapped && n.state.topmost != before.topmost && HasWindowManager())
+        SendWmState(n, n.state.topmost, A("_NET_WM_STATE_ABOVE"));
+}
+
+// _NET_WM_ICON: width, height and straight-alpha ARGB pixels, each in a long.
+void X11Backend::ApplyIcon(Native& n) {
+    if (!n.state.icon || !n.state.icon->color) {
+        XDeleteProperty(m_display, n.xid, A("_NET_WM_ICON"));
+        return;
+    }
+    const int w = n.state.icon->color->Width(), h = n.state.icon->color->Height();
+    const auto pixels = ScaledIconPixels(*n.state.icon, w, h);
+    if (!pixels) return;
+    std::vector<unsigned long> data{static_cast<unsigned long>(w), static_cast<unsigned long>(h)};
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) data.push_back(pixels->Get(x, y));
+    XChangeProperty(m_display, n.xid, A("_NET_WM_ICON"), XA_CARDINAL, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(data.data()), int(data.size()));
+}
+
+// WM_CLASS: the program's name, and it capitalised as the class, as desktops
+// group a program's windows by it.
+void X11Backend::ApplyClass(Native& n) {
+    std::string name = ProgramName();
+    std::string cls = name;
+    if (!cls.empty()) cls[0] = char(std::toupper(static_cast<unsigned char>(cls[0])));
+    XClassHint hint;
+    hint.res_name = name.data();
+    hint.res_class = cls.data();
+    XSetClassHint(m_display, n.xid, &hint);
 }
 
 void X11Backend::ApplyVisibility(Native& n) {
@@ -288,11 +396,47 @@ void X11Backend::Restack(const std::vector<HWND>& top_to_bottom) {
     XFlush(m_display);
 }
 
+void X11Backend::Lower(HWND hwnd) {
+    Locked lock(*this);
+    auto it = m_windows.find(hwnd);
+    if (it == m_windows.end() || m_closed) return;
+    // A managed window's request goes to the window manager, which lowers
+    // it among all windows; without one the server does it.
+    XLowerWindow(m_display, it->second.xid);
+    m_lowered = hwnd;
+    XFlush(m_display);
+}
+
+void X11Backend::Activate(HWND hwnd) {
+    Locked lock(*this);
+    auto it = m_windows.find(hwnd);
+    if (it == m_windows.end() || m_closed || !it->second.mapped) return;
+    if (HasWindowManager()) {
+        XEvent ev{};
+        ev.xclient.type = ClientMessage;
+        ev.xclient.window = it->second.xid;
+        ev.xclient.message_type = A("_NET_ACTIVE_WINDOW");
+        ev.xclient.format = 32;
+        ev.xclient.data.l[0] = 1;  // a normal application
+        ev.xclient.data.l[1] = CurrentTime;
+        XSendEvent(m_display, m_root, False, SubstructureRedirectMask | SubstructureNotifyMask, &ev);
+    } else {
+        XRaiseWindow(m_display, it->second.xid);
+        XSetInputFocus(m_display, it->second.xid, RevertToParent, CurrentTime);
+        if (m_lowered == hwnd) m_lowered = nullptr;
+        RestackLocked();
+    }
+    XFlush(m_display);
+}
+
 void X11Backend::RestackLocked() {
     // With a window manager, stacking among applications is its business
-    // (topmost windows carry _NET_WM_STATE_ABOVE). Without one the program
-    // keeps its own order: its top window raised, the rest below it.
+    // (topmost windows carry _NET_WM_STATE_ABOVE, lowering is a request to
+    // it). Without one the program keeps its own order: its top window
+    // raised, the rest below it, and a window sent to the bottom below
+    // everything.
     if (HasWindowManager()) return;
+    if (m_lowered && (m_order.empty() || m_order.back() != m_lowered)) m_lowered = nullptr;  // raised since
     // Popups (menus, tooltips) stay above everything; each window is listed
     // once, as the server refuses a window stacked against itself.
     std::vector<::Window> xids;
@@ -305,6 +449,8 @@ void X11Backend::RestackLocked() {
     if (xids.empty()) return;
     XRaiseWindow(m_display, xids.front());
     XRestackWindows(m_display, xids.data(), int(xids.size()));
+    if (auto it = m_windows.find(m_lowered); m_lowered && it != m_windows.end() && it->second.mapped)
+        XLowerWindow(m_display, it->second.xid);
 }
 
 // Copies the area into the window's segment and has the server take it from
@@ -328,7 +474,9 @@ bool X11Backend::PutShared(Native& n, const Bitmap& surface, const RECT& r) {
 void X11Backend::PutImage(Native& n, const Bitmap& surface, const RECT& area) {
     const RECT r = Intersect(area, surface.Bounds());
     if (Empty(r)) return;
-    if (m_shm && PutShared(n, surface, r)) return;
+    // Shared memory pays a round trip per put (the sync); a small area is
+    // cheaper to send through the socket, which needs none.
+    if (m_shm && std::int64_t(Width(r)) * Height(r) >= kSharedMinPixels && PutShared(n, surface, r)) return;
     if (m_directPixels) {
         XImage* image = XCreateImage(m_display, m_visual, unsigned(m_depth), ZPixmap, 0,
                                      reinterpret_cast<char*>(const_cast<std::uint8_t*>(surface.Bits())),
@@ -373,6 +521,23 @@ bool X11Backend::PointerPosition(POINT* screen) {
     if (!XQueryPointer(m_display, DefaultRootWindow(m_display), &root, &child, &x, &y, &wx, &wy, &mask)) return false;
     *screen = POINT{x, y};
     return true;
+}
+
+// The events reach the program's own windows as before (owner events); the
+// ones elsewhere on the screen go to the grabbing window. Another client's
+// grab (a window manager's menu) makes this fail: the capture then hears
+// the pointer over the program's windows only.
+void X11Backend::GrabPointer(HWND top) {
+    Locked lock(*this);
+    if (m_closed) return;
+    auto it = top ? m_windows.find(top) : m_windows.end();
+    if (it != m_windows.end() && it->second.mapped) {
+        constexpr unsigned kMask = ButtonPressMask | ButtonReleaseMask | PointerMotionMask | EnterWindowMask | LeaveWindowMask;
+        XGrabPointer(m_display, it->second.xid, True, kMask, GrabModeAsync, GrabModeAsync, None, None, CurrentTime);
+    } else {
+        XUngrabPointer(m_display, CurrentTime);
+    }
+    XFlush(m_display);
 }
 
 bool X11Backend::ScrollLock() {

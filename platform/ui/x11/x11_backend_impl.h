@@ -32,17 +32,23 @@ public:
     void Destroyed(HWND hwnd) override;
     void Changed(const NativeWindowState& state, unsigned change_bits) override;
     void Restack(const std::vector<HWND>& top_to_bottom) override;
+    void Lower(HWND hwnd) override;
+    void Activate(HWND hwnd) override;
     void Present(HWND hwnd, const std::shared_ptr<Bitmap>& surface, const RECT& area) override;
     bool OpacitySupported() override;
     bool ScrollLock() override;
     bool SetScrollLock(bool on) override;
     void Flush() override;
     bool PointerPosition(POINT* screen) override;
+    void GrabPointer(HWND top) override;
     std::shared_ptr<Bitmap> CaptureScreen() override;
     char16_t DigitKeyCharacter(int vk, bool shift) override;
     void Shutdown() override;
 
     ::Window NativeId(HWND hwnd);
+    // The display connection broke (Xlib's I/O error): nothing more is sent
+    // and the event thread stops. Called with m_x held.
+    void MarkConnectionLost();
 
     // The notification area (x11_backend_tray.cpp): installed as the tray
     // host once the backend runs, removed at shutdown.
@@ -79,10 +85,13 @@ private:
     // Under m_x.
     Atom A(const char* name);
     bool HasWindowManager();
+    RECT WorkAreaLocked(const RECT& screen);
     void ApplyShape(Native& n);
     void ApplyOpacity(Native& n);
     void ApplyTitle(Native& n);
-    void ApplyAbove(Native& n);
+    void ApplyWmState(Native& n, const NativeWindowState& before);
+    void ApplyIcon(Native& n);
+    void ApplyClass(Native& n);
     void ApplyVisibility(Native& n);
     void RestackLocked();
     void PutImage(Native& n, const Bitmap& surface, const RECT& area);
@@ -105,12 +114,14 @@ private:
     std::map<HWND, Native> m_windows;
     std::map<::Window, HWND> m_byXid;
     std::vector<HWND> m_order;
+    HWND m_lowered = nullptr;  // sent to the bottom, until the program raises it
     std::map<std::string, Atom> m_atoms;
     std::unique_ptr<X11Tray> m_tray;
     bool m_trayInstalled = false;
     std::thread m_events;
     int m_wake[2] = {-1, -1};
     std::atomic<bool> m_stop{false};
+    std::atomic<bool> m_lost{false};
     bool m_closed = false;
 };
 

@@ -62,7 +62,7 @@ char16_t TypedCharacter(XKeyEvent& key) {
 
 // Input taken from the X queue, handed on once the display lock is free.
 struct Input {
-    enum class Kind { Move, Button, Wheel, Key, Char, Close, Moved } kind;
+    enum class Kind { Move, Left, Button, Wheel, Key, Char, Close, Moved } kind;
     HWND hwnd = nullptr;
     POINT pt;
     MouseButton button = MouseButton::Left;
@@ -84,6 +84,7 @@ Input MakeInput(Input::Kind kind, HWND hwnd, POINT pt = {}, MouseButton button =
 void Deliver(const Input& in) {
     switch (in.kind) {
         case Input::Kind::Move: InjectMouseMove(in.pt); break;
+        case Input::Kind::Left: InjectPointerLeft(in.pt); break;
         case Input::Kind::Button:
             InjectMouseMove(in.pt);
             InjectMouseButton(in.button, in.down);
@@ -114,7 +115,7 @@ char16_t X11Backend::DigitKeyCharacter(int vk, bool shift) {
 
 void X11Backend::EventLoop() {
     const int fd = ConnectionNumber(m_display);
-    while (!m_stop.load()) {
+    while (!m_stop.load() && !m_lost.load()) {
         HandleEvents();
         pollfd fds[2] = {{fd, POLLIN, 0}, {m_wake[0], POLLIN, 0}};
         poll(fds, 2, -1);
@@ -155,6 +156,18 @@ void X11Backend::HandleEvents() {
                     if (!inputs.empty() && inputs.back().kind == Input::Kind::Move) inputs.pop_back();
                     inputs.push_back(MakeInput(Input::Kind::Move, hwnd, POINT{ev.xmotion.x_root, ev.xmotion.y_root}));
                     break;
+                case EnterNotify:
+                case LeaveNotify: {
+                    // A pointer entering is a move; one leaving has left the
+                    // program, until it enters one of its other windows.
+                    // Crossings made by grabs and into a window's parts are
+                    // no news.
+                    const XCrossingEvent& c = ev.xcrossing;
+                    if (c.detail == NotifyInferior || c.mode != NotifyNormal) break;
+                    const POINT pt{c.x_root, c.y_root};
+                    inputs.push_back(MakeInput(ev.type == LeaveNotify ? Input::Kind::Left : Input::Kind::Move, hwnd, pt));
+                    break;
+                }
                 case ButtonPress:
                 case ButtonRelease: {
                     const POINT pt{ev.xbutton.x_root, ev.xbutton.y_root};
@@ -196,7 +209,10 @@ void X11Backend::HandleEvents() {
         tray_stopped = had_tray && !m_tray->Available();
     }
     for (const Input& in : inputs) Deliver(in);
-    for (const TrayMouse& m : tray) TrayIconEvent(m.owner, m.id, m.message);
+    for (const TrayMouse& m : tray) {
+        NotePointer(m.pt);  // the callback message carries where the icon was clicked
+        TrayIconEvent(m.owner, m.id, m.message);
+    }
     if (tray_started) NotifyTrayStarted();
     if (tray_stopped) NotifyTrayStopped();
 }

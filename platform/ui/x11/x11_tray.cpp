@@ -310,13 +310,16 @@ void X11Tray::HandleIcon(Entry& e, const XEvent& ev, std::vector<TrayMouse>& mou
             break;
         case ButtonPress: Press(e, ev.xbutton, mouse); break;
         case ButtonRelease:
-            if (ev.xbutton.button <= Button3) mouse.push_back({e.owner, e.id, ButtonMessage(ev.xbutton.button, false, false)});
+            if (ev.xbutton.button <= Button3)
+                mouse.push_back({e.owner, e.id, ButtonMessage(ev.xbutton.button, false, false),
+                                 POINT{ev.xbutton.x_root, ev.xbutton.y_root}});
             break;
         case MotionNotify:
             // Only the latest position matters.
-            if (mouse.empty() || mouse.back().message != WM_MOUSEMOVE || mouse.back().owner != e.owner ||
-                mouse.back().id != e.id)
-                mouse.push_back({e.owner, e.id, WM_MOUSEMOVE});
+            if (!mouse.empty() && mouse.back().message == WM_MOUSEMOVE && mouse.back().owner == e.owner &&
+                mouse.back().id == e.id)
+                mouse.pop_back();
+            mouse.push_back({e.owner, e.id, WM_MOUSEMOVE, POINT{ev.xmotion.x_root, ev.xmotion.y_root}});
             break;
         case EnterNotify:
             if (e.tipImage) {
@@ -340,7 +343,7 @@ void X11Tray::Press(Entry& e, const XButtonEvent& ev, std::vector<TrayMouse>& mo
     e.pressed = !double_click;  // a third press starts anew
     e.lastButton = ev.button;
     e.lastPress = ev.time;
-    mouse.push_back({e.owner, e.id, ButtonMessage(ev.button, true, double_click)});
+    mouse.push_back({e.owner, e.id, ButtonMessage(ev.button, true, double_click), POINT{ev.x_root, ev.y_root}});
 }
 
 void X11Tray::Close() {

@@ -31,6 +31,7 @@ struct TrayMouse {
     HWND owner = nullptr;
     UINT id = 0;
     UINT message = 0;  // WM_LBUTTONUP, WM_MOUSEMOVE, ...
+    POINT pt;          // the pointer on the screen
 };
 
 class X11Tray {

@@ -1,5 +1,8 @@
 #include "ui/dialog.h"
 
+#include "base/clock.h"
+#include "ui/modal_loop.h"
+
 #include "sample_library.h"
 
 using namespace uitest;
@@ -124,6 +127,9 @@ constexpr int kApply = 10, kTrackbar = 20, kOne = 31, kTwo = 32, kThree = 33, kH
 
 struct NavigationLog {
     std::vector<WORD> commands;
+    std::vector<std::pair<WORD, WORD>> notifications;  // (control, code)
+    int doubleClicks = 0;                              // WM_LBUTTONDBLCLK on the dialog
+    std::vector<int> helpFor;                          // the control of each WM_HELP
     std::vector<UINT> skinStates;  // itemState of each WM_DRAWITEM for the owner-drawn button
     int focusOnInit = 0;           // a control the procedure focuses itself on WM_INITDIALOG
 };
@@ -134,7 +140,15 @@ INT_PTR NavigationProc(HWND hwnd, UINT message, WPARAM wp, LPARAM lp) {
         SetFocus(GetDlgItem(hwnd, g_nav.focusOnInit));
         return FALSE;
     }
-    if (message == WM_COMMAND) g_nav.commands.push_back(LOWORD(DWORD(wp)));
+    if (message == WM_COMMAND) {
+        g_nav.commands.push_back(LOWORD(DWORD(wp)));
+        g_nav.notifications.emplace_back(LOWORD(DWORD(wp)), HIWORD(DWORD(wp)));
+    }
+    if (message == WM_LBUTTONDBLCLK) ++g_nav.doubleClicks;
+    if (message == WM_HELP) {
+        const auto* info = reinterpret_cast<const HELPINFO*>(lp);
+        g_nav.helpFor.push_back(info->hItemHandle == GetDlgItem(hwnd, info->iCtrlId) ? info->iCtrlId : -1);
+    }
     if (message == WM_DRAWITEM && wp == WPARAM(kSkin))
         g_nav.skinStates.push_back(reinterpret_cast<const DRAWITEMSTRUCT*>(lp)->itemState);
     return message == WM_COMMAND || message == WM_DRAWITEM;
@@ -314,4 +328,79 @@ TEST_F(DialogNavigationTest, MnemonicsChooseControlsUnlessTheFocusedOneWantsChar
     plat::ui::InjectKey(VK_MENU, false);
     PumpDialog();
     EXPECT_EQ(g_nav.commands, (std::vector<WORD>{kApply, kApply})) << "Alt+A works from any control";
+}
+
+TEST_F(DialogNavigationTest, DoubleClicksReachTheDialogAndItsButtons) {
+    plat::ScopedManualClock clock;
+    Create();
+    auto doubleClick = [&](POINT pt) {
+        Click(pt);
+        Click(pt);
+        PumpDialog();
+    };
+    RECT rc;
+    GetWindowRect(m_dialog, &rc);
+    doubleClick(POINT{rc.right - 5, rc.bottom - 5});  // the dialog's own background
+    EXPECT_EQ(g_nav.doubleClicks, 1);
+
+    // An owner-drawn button reports the second press as a double-click; a
+    // push button takes it as another click.
+    doubleClick(CentreOf(GetDlgItem(m_dialog, kSkin)));
+    doubleClick(CentreOf(GetDlgItem(m_dialog, kOne)));
+    using N = std::pair<WORD, WORD>;
+    EXPECT_EQ(g_nav.notifications, (std::vector<N>{{WORD(kSkin), BN_CLICKED}, {WORD(kSkin), BN_DOUBLECLICKED},
+                                                   {WORD(kOne), BN_CLICKED}, {WORD(kOne), BN_CLICKED}}));
+    EXPECT_EQ(GetCapture(), nullptr) << "no press is left tracking";
+    EXPECT_EQ(g_nav.doubleClicks, 1) << "the buttons' double-clicks stay theirs";
+}
+
+namespace {
+
+INT_PTR ModalProc(HWND hwnd, UINT message, WPARAM wp, LPARAM param) {
+    if (message == WM_INITDIALOG) SetWindowLongPtrW(hwnd, GWLP_USERDATA, param);
+    if (message == WM_COMMAND && LOWORD(DWORD(wp)) == IDOK) {
+        EndDialog(hwnd, INT_PTR(GetWindowLongPtrW(hwnd, GWLP_USERDATA)));
+        return TRUE;
+    }
+    return FALSE;
+}
+
+}  // namespace
+
+TEST_F(DialogTest, ModalDialogAnswersWithEndDialogsValue) {
+    HWND owner = Make(WS_POPUP | WS_VISIBLE, RECT{0, 0, 300, 300});
+    HWND child = Make(WS_CHILD | WS_VISIBLE, RECT{0, 0, 10, 10}, owner);
+    SetFocus(child);
+    HWND modal = nullptr;
+    plat::ui::SetModalShownHook([&](HWND shown) {
+        modal = shown;
+        EXPECT_TRUE(IsWindowVisible(shown));
+        EXPECT_FALSE(IsWindowEnabled(owner)) << "the parent's top-level window is the owner";
+        PressKey(VK_RETURN);
+    });
+    EXPECT_EQ(DialogBoxParamW(m_library, MAKEINTRESOURCEW(600), child, &ModalProc, 42), 42);
+    EXPECT_FALSE(IsWindow(modal));
+    EXPECT_TRUE(IsWindowEnabled(owner));
+    EXPECT_EQ(GetFocus(), child) << "the focus comes back";
+
+    // A quit request ends the dialog with 0 and stays for the outer loop.
+    plat::ui::SetModalShownHook([](HWND) { PostQuitMessage(3); });
+    EXPECT_EQ(DialogBoxParamW(m_library, MAKEINTRESOURCEW(600), owner, &ModalProc, 42), 0);
+    plat::ui::SetModalShownHook(nullptr);
+    MSG msg;
+    ASSERT_TRUE(PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE));
+    EXPECT_EQ(msg.message, UINT(WM_QUIT));
+    EXPECT_EQ(msg.wParam, 3u);
+
+    EXPECT_EQ(DialogBoxParamW(m_library, MAKEINTRESOURCEW(601), owner, &ModalProc, 0), -1);
+}
+
+TEST_F(DialogNavigationTest, F1AsksForHelpAboutTheFocusedControl) {
+    Create();
+    Focus(kOne);  // a button, whose procedure keeps its keys to itself
+    Type(VK_F1);
+    Focus(kTrackbar);
+    Type(VK_F1);
+    EXPECT_EQ(g_nav.helpFor, (std::vector<int>{kOne, kTrackbar}));
+    EXPECT_EQ(Focused(), kTrackbar) << "F1 moves nothing";
 }

@@ -2,6 +2,7 @@
 #include "ui/framework_controls.h"
 #include "ui/framework_dialog.h"
 #include "ui/input.h"
+#include "ui/modal_loop.h"
 
 #include "base/format.h"
 #include "sample_library.h"
@@ -207,4 +208,40 @@ TEST_F(FrameworkTest, TheParentColoursItsLabels) {
         for (int x = 10; x < 50; ++x) red_text |= (Pixel(*shot, x, y) & 0xFF0000u) > 0x800000u;
     EXPECT_TRUE(red_text) << "the label's text takes the parent's colour";
     EXPECT_EQ(Pixel(*shot, 12, 12), Pixel(*shot, 195, 45)) << "other controls keep the button face";
+}
+
+namespace {
+
+class AboutBox : public CDialog {
+public:
+    explicit AboutBox(CWnd* parent) : CDialog(600, parent) {}
+    int inits = 0;
+    BOOL OnInitDialog() override {
+        ++inits;
+        return TRUE;
+    }
+};
+
+}  // namespace
+
+TEST_F(FrameworkTest, ModalDialogRunsUntilItEndsWithItsOwnerDisabled) {
+    AboutBox about(&m_dialog);
+    HWND shown = nullptr;
+    bool ownerDisabled = false;
+    plat::ui::SetModalShownHook([&](HWND modal) {
+        shown = modal;
+        ownerDisabled = !IsWindowEnabled(m_dialog.m_hWnd);
+        Key(VK_ESCAPE);
+    });
+    EXPECT_EQ(about.DoModal(), IDCANCEL);
+    plat::ui::SetModalShownHook(nullptr);
+    EXPECT_EQ(about.inits, 1);
+    EXPECT_TRUE(ownerDisabled);
+    EXPECT_TRUE(IsWindowEnabled(m_dialog.m_hWnd)) << "enabled again";
+    EXPECT_FALSE(IsWindow(shown)) << "the window is gone";
+    EXPECT_EQ(about.m_hWnd, nullptr);
+    EXPECT_EQ(m_dialog.log, (std::vector<std::string>{"init with controls"})) << "the owner heard nothing";
+
+    CDialog missing(601);
+    EXPECT_EQ(missing.DoModal(), -1);
 }

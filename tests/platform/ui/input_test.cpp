@@ -1,6 +1,8 @@
 #include "ui/input.h"
 
 #include "base/clock.h"
+#include "base/last_error.h"
+#include "base/win_errors.h"
 #include "ui_test_support.h"
 
 namespace {
@@ -194,4 +196,100 @@ TEST_F(InputTest, KeysHandledLateStillSeeTheModifiersOfTheirTime) {
     EXPECT_EQ(seen.chars[1], std::make_pair(WPARAM('b'), false));
     EXPECT_EQ(seen.chars[2], std::make_pair(WPARAM('C'), false));
     EXPECT_TRUE(GetKeyState(VK_CAPITAL) & 1);
+}
+
+TEST_F(InputTest, CaptureGrabsThePointerForItsTopLevelWindow) {
+    HWND top = Make(WS_POPUP | WS_VISIBLE, RECT{0, 0, 100, 100});
+    HWND child = Make(WS_CHILD | WS_VISIBLE, RECT{10, 10, 50, 50}, top);
+    SetCapture(child);
+    EXPECT_EQ(Headless().PointerGrab(), top);
+    InjectMouseMove(POINT{900, 700});  // far outside the program's windows
+    Pump();
+    ASSERT_EQ(SeenOf(WM_MOUSEMOVE, child).size(), 1u);
+    EXPECT_EQ(SeenOf(WM_MOUSEMOVE, child)[0].lparam, MAKELPARAM(890, 690));
+    ReleaseCapture();
+    EXPECT_EQ(Headless().PointerGrab(), nullptr);
+
+    SetCapture(child);
+    DestroyWindow(top);
+    EXPECT_EQ(GetCapture(), nullptr);
+    EXPECT_EQ(Headless().PointerGrab(), nullptr) << "a destroyed capture lets the pointer go";
+    EXPECT_EQ(SetCapture(reinterpret_cast<HWND>(0x7777)), nullptr);
+    EXPECT_EQ(GetCapture(), nullptr) << "no window, no capture";
+}
+
+TEST_F(InputTest, TrackedWindowsHearThePointerLeave) {
+    HWND a = Make(WS_POPUP | WS_VISIBLE, RECT{0, 0, 100, 100});
+    HWND b = Make(WS_POPUP | WS_VISIBLE, RECT{200, 0, 300, 100});
+    InjectMouseMove(POINT{50, 50});
+    TRACKMOUSEEVENT track{sizeof track, TME_LEAVE, a, 0};
+    ASSERT_TRUE(TrackMouseEvent(&track));
+    TRACKMOUSEEVENT query{sizeof query, TME_QUERY, nullptr, 0};
+    ASSERT_TRUE(TrackMouseEvent(&query));
+    EXPECT_EQ(query.hwndTrack, a);
+    InjectMouseMove(POINT{60, 50});
+    Pump();
+    EXPECT_TRUE(SeenOf(WM_MOUSELEAVE).empty()) << "still over the window";
+    InjectMouseMove(POINT{250, 50});
+    InjectMouseMove(POINT{50, 50});
+    Pump();
+    EXPECT_EQ(SeenOf(WM_MOUSELEAVE, a).size(), 1u) << "once per request";
+
+    // Leaving the program's windows altogether (the display's crossing).
+    ASSERT_TRUE(TrackMouseEvent(&track));
+    plat::ui::InjectPointerLeft(POINT{50, 120});
+    Pump();
+    EXPECT_EQ(SeenOf(WM_MOUSELEAVE, a).size(), 2u);
+
+    // Asked while not over the window: it has left already. Cancelled: never.
+    track.hwndTrack = b;
+    ASSERT_TRUE(TrackMouseEvent(&track));
+    Pump();
+    EXPECT_EQ(SeenOf(WM_MOUSELEAVE, b).size(), 1u);
+    InjectMouseMove(POINT{250, 50});
+    ASSERT_TRUE(TrackMouseEvent(&track));
+    track.dwFlags = TME_LEAVE | TME_CANCEL;
+    ASSERT_TRUE(TrackMouseEvent(&track));
+    InjectMouseMove(POINT{50, 50});
+    Pump();
+    EXPECT_EQ(SeenOf(WM_MOUSELEAVE, b).size(), 1u);
+    track.cbSize = 4;
+    EXPECT_FALSE(TrackMouseEvent(&track));
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+}
+
+TEST_F(InputTest, PointerThatLeavesReachesOnlyTheCapture) {
+    HWND a = Make(WS_POPUP | WS_VISIBLE, RECT{0, 0, 100, 100});
+    HWND b = Make(WS_POPUP | WS_VISIBLE, RECT{0, 100, 100, 200});
+    plat::ui::InjectPointerLeft(POINT{50, 150});  // over b by our geometry, yet another program's window is there
+    Pump();
+    EXPECT_TRUE(SeenOf(WM_MOUSEMOVE).empty());
+    SetCapture(a);
+    plat::ui::InjectPointerLeft(POINT{50, 150});
+    Pump();
+    ASSERT_EQ(SeenOf(WM_MOUSEMOVE, a).size(), 1u) << "a hovering button hears the pointer go";
+    EXPECT_EQ(SeenOf(WM_MOUSEMOVE, a)[0].lparam, MAKELPARAM(50, 150));
+    EXPECT_TRUE(SeenOf(WM_MOUSEMOVE, b).empty());
+    ReleaseCapture();
+}
+
+TEST_F(InputTest, MessagesCarryThePointerPositionOfTheirTime) {
+    HWND h = Make(WS_POPUP | WS_VISIBLE, RECT{0, 0, 100, 100});
+    DWORD posted = 0, timer = 0;
+    On(h, [&](HWND, UINT m, WPARAM, LPARAM) -> std::optional<LRESULT> {
+        if (m == WM_USER) posted = GetMessagePos();
+        if (m == WM_TIMER) timer = GetMessagePos();
+        return std::nullopt;
+    });
+    InjectMouseMove(POINT{40, 30});
+    PostMessageW(h, WM_USER, 0, 0);
+    plat::ui::NotePointer(POINT{700, 500});  // a click on a tray icon, say
+    Pump();
+    EXPECT_EQ(posted, DWORD(MAKELPARAM(40, 30))) << "where the pointer was when it was posted";
+    plat::ScopedManualClock clock;
+    SetTimer(h, 1, 10, nullptr);
+    clock->Advance(20);
+    Pump();
+    KillTimer(h, 1);
+    EXPECT_EQ(timer, DWORD(MAKELPARAM(700, 500)));
 }

@@ -154,3 +154,41 @@ TEST_F(PaintTest, LayeredWindowsNeedTheStyleAndAPlatformThatShowsOpacity) {
 }
 
 }  // namespace
+
+TEST_F(PaintTest, AWindowAndItsControlsPaintedTogetherArePresentedOnce) {
+    HWND top = Make(WS_POPUP | WS_VISIBLE, RECT{0, 0, 200, 100});
+    PaintWith(top, kBlue);
+    std::vector<HWND> controls;
+    for (int i = 0; i < 5; ++i) {
+        controls.push_back(Make(WS_CHILD | WS_VISIBLE, RECT{10 + 30 * i, 10, 30 + 30 * i, 30}, top));
+        PaintWith(controls.back(), kRed);
+    }
+    Pump();
+    const auto before = Headless().PresentCount(top);
+    InvalidateRect(controls[1], nullptr, FALSE);
+    InvalidateRect(controls[3], nullptr, FALSE);
+    Pump();
+    EXPECT_EQ(Headless().PresentCount(top), before + 1) << "one presentation for both controls";
+    auto shot = Headless().Capture(top);
+    EXPECT_EQ(Pixel(*shot, 45, 15), 0xFF0000u);
+    EXPECT_EQ(Pixel(*shot, 105, 15), 0xFF0000u);
+    EXPECT_EQ(Pixel(*shot, 5, 5), 0x0000FFu);
+
+    // Drawing outside a paint shows at once.
+    HDC dc = GetDC(top);
+    RECT corner{190, 90, 200, 100};
+    FillRect(dc, &corner, reinterpret_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    ReleaseDC(top, dc);
+    EXPECT_EQ(Headless().PresentCount(top), before + 2);
+    EXPECT_EQ(Pixel(*Headless().Capture(top), 195, 95), 0xFFFFFFu);
+
+    // A paint taken alone is held until the thread takes its next message.
+    InvalidateRect(top, nullptr, FALSE);
+    MSG msg;
+    ASSERT_TRUE(PeekMessageW(&msg, top, WM_PAINT, WM_PAINT, PM_REMOVE));
+    DispatchMessageW(&msg);
+    const auto drawn = Headless().PresentCount(top);
+    EXPECT_EQ(drawn, before + 2) << "held until the run ends";
+    Pump();
+    EXPECT_EQ(Headless().PresentCount(top), drawn + 1);
+}

@@ -1,5 +1,7 @@
 #include "ui/save_file_dialog.h"
 
+#include "ui/framework_file_dialog.h"
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -51,4 +53,30 @@ TEST_F(SaveFileDialogTest, CancelAndShortBufferAreToldApart) {
     ofn.nMaxFile = 8;
     EXPECT_FALSE(GetSaveFileNameW(&ofn));
     EXPECT_EQ(CommDlgExtendedError(), FNERR_BUFFERTOOSMALL);
+}
+
+TEST_F(SaveFileDialogTest, TheFrameworkDialogTakesBarSeparatedFilters) {
+    plat::ui::SaveRequest seen;
+    plat::ui::SetFileChooser([&](const plat::ui::SaveRequest& r) {
+        seen = r;
+        return std::optional<std::string>("/home/me/Lumetra SMART");
+    });
+    CFileDialog dialog(FALSE, u"txt", u"Lumetra SMART.txt", OFN_OVERWRITEPROMPT,
+                       u"Text files (*.txt)|*.txt|All files (*.*)|*.*||");
+    ASSERT_EQ(dialog.DoModal(), IDOK);
+    EXPECT_EQ(dialog.GetPathName(), u"/home/me/Lumetra SMART.txt");
+    EXPECT_EQ(dialog.GetFileName(), u"Lumetra SMART.txt");
+    const std::vector<std::pair<std::string, std::string>> filters = {{"Text files (*.txt)", "*.txt"},
+                                                                      {"All files (*.*)", "*.*"}};
+    EXPECT_EQ(seen.filters, filters);
+    EXPECT_EQ(seen.defaultName, "Lumetra SMART.txt");
+    EXPECT_TRUE(seen.overwritePrompt);
+
+    // Without the closing bars the list still ends; a cancel is IDCANCEL.
+    EXPECT_EQ(CFileDialog::FilterFromFramework(u"Logs|*.log"), std::u16string(u"Logs\0*.log\0\0", 12));
+    plat::ui::SetFileChooser([](const plat::ui::SaveRequest&) { return std::optional<std::string>(); });
+    CFileDialog cancelled(FALSE, u"txt", nullptr, 0, u"Logs|*.log");
+    EXPECT_EQ(cancelled.DoModal(), IDCANCEL);
+    EXPECT_TRUE(cancelled.GetPathName().empty());
+    EXPECT_EQ(CFileDialog(TRUE).DoModal(), -1) << "only saving is provided";
 }

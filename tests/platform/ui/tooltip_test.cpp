@@ -102,3 +102,31 @@ TEST_F(TooltipTest, DeactivatedTipStaysHidden) {
     Wait(500);
     EXPECT_EQ(Shown(), u"one");
 }
+
+TEST_F(TooltipTest, SubclassingToolsRelayTheirOwnMouseAndHideWhenThePointerLeaves) {
+    HWND button = Make(WS_CHILD | WS_VISIBLE, RECT{200, 50, 260, 90}, m_owner);
+    TTTOOLINFOW info;
+    info.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    info.hwnd = m_owner;
+    info.uId = reinterpret_cast<UINT_PTR>(button);
+    info.lpszText = const_cast<LPWSTR>(u"subclassed");
+    SendMessageW(m_tip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&info));
+
+    plat::ui::InjectMouseMove(POINT{310, 160});  // over the button, nothing relayed by hand
+    Pump();
+    Wait(500);
+    EXPECT_EQ(Shown(), u"subclassed");
+    EXPECT_EQ(SeenOf(WM_MOUSEMOVE, button).size(), 1u) << "the button still hears its messages";
+    plat::ui::InjectPointerLeft(POINT{310, 260});
+    Pump();
+    EXPECT_EQ(Shown(), u"") << "gone with the pointer";
+
+    plat::ui::InjectMouseMove(POINT{310, 160});
+    Pump();
+    Wait(500);
+    plat::ui::InjectMouseButton(plat::ui::MouseButton::Left, true);
+    Pump();
+    EXPECT_EQ(Shown(), u"") << "a press hides it";
+    plat::ui::InjectMouseButton(plat::ui::MouseButton::Left, false);
+    Pump();
+}

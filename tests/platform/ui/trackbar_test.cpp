@@ -97,3 +97,40 @@ TEST_F(TrackbarTest, KeysAndWheelMoveAndEndEachAction) {
     SendMessageW(m_bar, WM_MOUSEWHEEL, MAKEWPARAM(0, -2 * WHEEL_DELTA), 0);
     EXPECT_EQ(Notifications(), (Notes{{TB_LINEDOWN, 82}, {TB_ENDTRACK, 82}}));
 }
+
+TEST_F(TrackbarTest, VerticalTrackbarRunsDownwardsAndReportsWithVScroll) {
+    // Channel from y=8 to y=208 of a bar at (250, 0) in the parent.
+    HWND bar = CreateWindowExW(0, TRACKBAR_CLASSW, nullptr, WS_CHILD | WS_VISIBLE | TBS_VERT, 250, 0, 30, 216,
+                               m_parent, reinterpret_cast<HMENU>(8), nullptr, nullptr);
+    ASSERT_NE(bar, nullptr);
+    SendMessageW(bar, TBM_SETPOS, TRUE, 10);
+    RECT thumb, channel;
+    SendMessageW(bar, TBM_GETTHUMBRECT, 0, reinterpret_cast<LPARAM>(&thumb));
+    SendMessageW(bar, TBM_GETCHANNELRECT, 0, reinterpret_cast<LPARAM>(&channel));
+    EXPECT_EQ((thumb.top + thumb.bottom) / 2, 28);
+    EXPECT_GT(thumb.right - thumb.left, thumb.bottom - thumb.top) << "a thumb lying across the channel";
+    EXPECT_EQ(channel.top, 8);
+    EXPECT_EQ(channel.bottom, 208);
+    EXPECT_LT(channel.right - channel.left, 10);
+
+    // Drag the thumb from y=28 to y=68 (position 30), then page below it.
+    for (POINT pt : {POINT{365, 128}, POINT{365, 168}}) {
+        InjectMouseMove(pt);
+        Pump();
+        if (pt.y == 128) {
+            InjectMouseButton(MouseButton::Left, true);
+            Pump();
+        }
+    }
+    InjectMouseButton(MouseButton::Left, false);
+    Pump();
+    InjectMouseMove(POINT{365, 190});  // below the thumb
+    InjectMouseButton(MouseButton::Left, true);
+    InjectMouseButton(MouseButton::Left, false);
+    Pump();
+    Notes seen;
+    for (const Seen& s : SeenOf(WM_VSCROLL, m_parent)) seen.emplace_back(LOWORD(DWORD(s.wparam)), HIWORD(DWORD(s.wparam)));
+    EXPECT_EQ(seen, (Notes{{TB_THUMBTRACK, 30}, {TB_ENDTRACK, 30}, {TB_PAGEDOWN, 50}, {TB_ENDTRACK, 50}}));
+    EXPECT_TRUE(Notifications().empty()) << "nothing horizontal";
+    DestroyWindow(bar);
+}
