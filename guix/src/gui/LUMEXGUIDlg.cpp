@@ -342,6 +342,19 @@ void CLUMEXGUIDlg::OnTimer(UINT_PTR id) {
 
 HCURSOR CLUMEXGUIDlg::OnQueryDragIcon() { return reinterpret_cast<HCURSOR>(m_iconNormal); }
 
+void CLUMEXGUIDlg::OnSkinButton(const std::u16string& name) {
+    if (name == u"BUTTON_EXIT") {
+        DestroyWindow();
+    } else if (name == u"BUTTON_OPTIONS") {
+        m_Settings.OptionsPanelOpen = !m_Settings.OptionsPanelOpen;
+        Relayout(m_driver.Groups().RowCount(), 1);
+        Invalidate(TRUE);
+    } else if (name == u"BUTTON_MINIMIZE") {
+        m_Settings.MinimizedToTray = 1;
+        m_tray.MinimiseToTray(this);
+    }
+}
+
 void CLUMEXGUIDlg::OnCancel() {
     gui::Trace("USER: OnCancel() Status: %d\n", 0);
     DestroyWindow();

@@ -81,6 +81,8 @@ public:
 
     BOOL OnInitDialog() override;
     void OnCancel() override;
+    // The fixed buttons: exit, the options strip, minimise to the tray.
+    void OnSkinButton(const std::u16string& name) override;
 
     // Layout (LedWindowLayout.cpp). `bias` 1 for the start and the options
     // button, 0 for the refresh.
