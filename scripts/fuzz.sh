@@ -8,7 +8,7 @@
 set -uo pipefail
 cd "$(dirname "$0")/.."
 
-dir=build-fuzz
+dir="$PWD/build-fuzz"  # absolute: some targets work in a directory of their own
 seconds="${1:-5}"
 shift || true
 names=("$@")
@@ -20,7 +20,7 @@ fi
 
 failed=0
 for name in "${names[@]}"; do
-  src="tests/fuzz/$name"
+  src="$PWD/tests/fuzz/$name"
   binary="$dir/bin/fuzz/fuzz_$name"
   corpus="$dir/corpus/$name"
   crashes="$dir/crashes/$name"

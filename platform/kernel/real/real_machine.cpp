@@ -415,7 +415,8 @@ void RealMachine::RefreshVolumes(const std::vector<MountEntry>& mounts) {
     // Unmounted first, so that their letters are free for what comes.
     for (auto& [key, volume] : m_volumes) {
         if (volume->network || !volume->mounted) continue;
-        const bool still = std::any_of(wanted.begin(), wanted.end(), [&](const auto& w) { return w.first == volume->storage; });
+        const Storage* storage = volume->storage;  // a structured binding cannot be captured before clang 16
+        const bool still = std::any_of(wanted.begin(), wanted.end(), [&](const auto& w) { return w.first == storage; });
         if (!still) Dismount(*volume);
     }
     LetterMask in_use = LettersInUse();

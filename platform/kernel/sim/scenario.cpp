@@ -1,8 +1,11 @@
 #include "kernel/sim/scenario.h"
 
+#include <cstdint>
 #include <fstream>
+#include <limits>
 #include <map>
 #include <sstream>
+#include <type_traits>
 
 #include <nlohmann/json.hpp>
 
@@ -19,9 +22,26 @@ struct ScenarioError : std::runtime_error {
 
 std::u16string U16(const std::string& s) { return plat::Utf8ToUtf16(s); }
 
+// A whole number within T's range: a fraction, a number beyond the range
+// (which a conversion would wrap, or for floating point leave undefined) or
+// a boolean is refused rather than turned into some other number.
+template <typename T>
+T WholeNumber(const json& value, const std::string& field) {
+    const bool whole = value.is_number_unsigned()
+                           ? value.get<std::uint64_t>() <= std::uint64_t(std::numeric_limits<T>::max())
+                           : value.is_number_integer() && value.get<std::int64_t>() >= 0 &&
+                                 std::uint64_t(value.get<std::int64_t>()) <= std::uint64_t(std::numeric_limits<T>::max());
+    if (!whole)
+        throw ScenarioError(field + ": must be a whole number from 0 to " + std::to_string(std::numeric_limits<T>::max()));
+    return value.is_number_unsigned() ? T(value.get<std::uint64_t>()) : T(value.get<std::int64_t>());
+}
+
 template <typename T>
 T Get(const json& object, const char* key, T fallback, const std::string& where) {
     if (!object.contains(key)) return fallback;
+    if constexpr (std::is_integral_v<T> && !std::is_same_v<T, bool>) {
+        return WholeNumber<T>(object.at(key), where + "." + key);
+    }
     try {
         return object.at(key).get<T>();
     } catch (const json::exception&) {

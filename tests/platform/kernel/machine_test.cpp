@@ -76,6 +76,12 @@ TEST(ScenarioTest, BadScenariosNameTheirFault) {
          "free_bytes"},
         {R"({"links": ["\\??\\C:"]})", "links"},
         {R"({"modules": [{"name": "\\FileSystem\\X"}]})", "modules[0].path"},
+        // Numbers that a conversion would wrap or that have no integer value.
+        {R"({"version": {"build": 5.5e45}})", "version.build: must be a whole number from 0 to 4294967295"},
+        {R"({"version": {"major": 4294967296}})", "version.major: must be a whole number"},
+        {R"({"version": {"minor": -1}})", "version.minor: must be a whole number"},
+        {R"({"version": {"minor": 1.5}})", "version.minor: must be a whole number"},
+        {R"({"file_systems": [{"name": "X", "fast_io_size": true}]})", "file_systems[0].fast_io_size: must be"},
     };
     for (const Case& c : cases) {
         MachineSpec spec;
