@@ -74,6 +74,7 @@ int CLUMEXGUIDlg::ShowMessage(UINT text_id, UINT flags) {
 
 BOOL CLUMEXGUIDlg::OnInitDialog() {
     gui::Trace("CGDLG::OIU: ->");
+    m_commands = std::make_unique<cmd::LedWindowCommands>(*this, m_commandSite, m_Settings, cmd::ThisSystem());
     LOGFONTW font{};
     HGDIOBJ list_font = GetStockObject(DEFAULT_GUI_FONT);
     if (!list_font || !GetObjectW(list_font, sizeof font, &font)) GetObjectW(GetStockObject(ANSI_VAR_FONT), sizeof font, &font);
@@ -223,8 +224,6 @@ LRESULT CLUMEXGUIDlg::WindowProc(UINT message, WPARAM wp, LPARAM lp) {
         case WM_ALERT_RAISED:
             if (m_alert) m_tray.SetIcon(m_iconAlert);
             return 0;
-        case WM_TRAY_NOTIFY:
-            return m_tray.OnTrayNotification(wp, lp);
         case WM_TOOLS_STALE:
             RebuildTooltips();
             return 0;
@@ -232,6 +231,8 @@ LRESULT CLUMEXGUIDlg::WindowProc(UINT message, WPARAM wp, LPARAM lp) {
             m_tray.MinimiseToTray(this);
             return 0;
         default:
+            // Button messages 5030 to 5130 and the tray icon's notifications.
+            if (m_commands && m_commands->OnWindowMessage(message, wp, lp)) return 0;
             return CSkinDialog::WindowProc(message, wp, lp);
     }
 }
@@ -341,19 +342,6 @@ void CLUMEXGUIDlg::OnTimer(UINT_PTR id) {
 }
 
 HCURSOR CLUMEXGUIDlg::OnQueryDragIcon() { return reinterpret_cast<HCURSOR>(m_iconNormal); }
-
-void CLUMEXGUIDlg::OnSkinButton(const std::u16string& name) {
-    if (name == u"BUTTON_EXIT") {
-        DestroyWindow();
-    } else if (name == u"BUTTON_OPTIONS") {
-        m_Settings.OptionsPanelOpen = !m_Settings.OptionsPanelOpen;
-        Relayout(m_driver.Groups().RowCount(), 1);
-        Invalidate(TRUE);
-    } else if (name == u"BUTTON_MINIMIZE") {
-        m_Settings.MinimizedToTray = 1;
-        m_tray.MinimiseToTray(this);
-    }
-}
 
 void CLUMEXGUIDlg::OnCancel() {
     gui::Trace("USER: OnCancel() Status: %d\n", 0);

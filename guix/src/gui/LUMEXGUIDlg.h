@@ -37,12 +37,15 @@
 
 #include "DriverLink.h"
 #include "LedLayoutValues.h"
+#include "LedWindowCommandSite.h"
 #include "LedThreads.h"
 #include "SMARTDetailDialog.h"
 #include "SMARTSelfTestDialog.h"
 #include "Settings.h"
 #include "SmartHandler.h"
 #include "TintedImageList.h"
+#include "commands/CommandIds.h"
+#include "commands/LedWindowCommands.h"
 #include "skin/Skin.h"
 #include "ui/framework_controls.h"
 #include "ui/framework_tray_icon.h"
@@ -54,7 +57,7 @@ public:
     // Posted by RaiseAlert so the tray icon changes on the GUI thread.
     static constexpr UINT WM_ALERT_RAISED = WM_APP + 0x51;
     // Mouse events on the tray icon.
-    static constexpr UINT WM_TRAY_NOTIFY = WM_APP + 0x52;
+    static constexpr UINT WM_TRAY_NOTIFY = cmd::kMsgTrayNotify;
     // Posted by the poll thread when a drive's LED went away, so the
     // tooltips follow on the GUI thread.
     static constexpr UINT WM_TOOLS_STALE = WM_APP + 0x53;
@@ -81,8 +84,6 @@ public:
 
     BOOL OnInitDialog() override;
     void OnCancel() override;
-    // The fixed buttons: exit, the options strip, minimise to the tray.
-    void OnSkinButton(const std::u16string& name) override;
 
     // Layout (LedWindowLayout.cpp). `bias` 1 for the start and the options
     // button, 0 for the refresh.
@@ -163,8 +164,17 @@ public:
     };
     std::vector<SmartDialogs>& SmartDialogSlots() { return m_smartDialogs; }
 
+    // Everything the user does with the window (LedWindowCommandRouting.cpp
+    // forwards the commands, menus, buttons, sliders and double-clicks).
+    cmd::LedWindowCommands& Commands() { return *m_commands; }
+    BOOL OnCmdMsg(UINT id, int code, CCmdUI* ui) override;
+    void OnSkinButton(const std::u16string& name) override;
+    void OnSkinSlider(const std::u16string& name, int code, int position) override;
+
 protected:
     LRESULT WindowProc(UINT message, WPARAM wp, LPARAM lp) override;
+    void OnContextMenu(HWND hwnd, POINT point) override;
+    void OnLButtonDblClk(UINT flags, POINT point) override;
     BOOL OnEraseBkgnd(HDC dc) override;
     void OnPaint() override;
     void OnShowWindow(BOOL show, UINT status) override;
@@ -257,4 +267,7 @@ private:
     bool m_lastLayoutShrank = false;
 
     std::vector<BYTE> m_lastSaved;  // the stored form of the last save
+
+    CLedWindowCommandSite m_commandSite{*this};
+    std::unique_ptr<cmd::LedWindowCommands> m_commands;
 };

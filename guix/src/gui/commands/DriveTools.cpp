@@ -24,6 +24,8 @@ RowBoxAction Start(ProgramCall call) { return {RowBoxAction::Start, std::move(ca
 
 }  // namespace
 
+SystemFacts ThisSystem() { return {u"C:\\WINDOWS\\system32\\", 5}; }
+
 RowBoxAction ChooseRowBoxAction(std::optional<DWORD> smart_device_type, std::optional<DWORD> first_record_type,
                                 const SystemFacts& system) {
     if (smart_device_type) {
