@@ -4,6 +4,7 @@
 #include "base/handle.h"
 #include "base/last_error.h"
 #include "process/create_process.h"
+#include "process/system_info.h"
 
 namespace cmd {
 namespace {
@@ -24,7 +25,15 @@ RowBoxAction Start(ProgramCall call) { return {RowBoxAction::Start, std::move(ca
 
 }  // namespace
 
-SystemFacts ThisSystem() { return {u"C:\\WINDOWS\\system32\\", 5}; }
+SystemFacts ThisSystem() {
+    WCHAR folder[260] = {};
+    const UINT length = GetSystemDirectoryW(folder, UINT(std::size(folder)));
+    SystemFacts facts;
+    if (length > 0 && length < std::size(folder)) facts.systemPath = std::u16string(folder, length) + u"\\";
+    OSVERSIONINFOW version;
+    if (GetVersionExW(&version)) facts.majorVersion = version.dwMajorVersion;
+    return facts;
+}
 
 RowBoxAction ChooseRowBoxAction(std::optional<DWORD> smart_device_type, std::optional<DWORD> first_record_type,
                                 const SystemFacts& system) {

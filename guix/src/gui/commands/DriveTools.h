@@ -31,10 +31,8 @@ struct SystemFacts {
     DWORD majorVersion = 0;
 };
 
-// This machine as the tools' command lines see it. Linux has no system
-// folder of Windows tools: the platform maps the tools by name, so the
-// folder only completes the command lines; the version is that of the NT 5
-// tools (the disk management console).
+// This machine as the platform reports it: the system directory followed
+// by "\\" (GetSystemDirectoryW) and the major version (GetVersionExW).
 SystemFacts ThisSystem();
 
 // A row with a S.M.A.R.T. device of type 7 or 36 starts the disk utility

@@ -52,6 +52,14 @@ TEST(FileManagerCalls, RealLettersAndTheNetworkCatchAll) {
     EXPECT_EQ(cmd::FileManagerCall(u'[', 7), std::nullopt) << "a volume without a letter";
 }
 
+TEST(RowBoxActions, ThisSystemEndsItsFolderWithABackslash) {
+    const cmd::SystemFacts system = cmd::ThisSystem();
+    ASSERT_FALSE(system.systemPath.empty());
+    EXPECT_EQ(system.systemPath.back(), u'\\');
+    EXPECT_NE(system.systemPath.substr(system.systemPath.size() - 2), u"\\\\") << "one backslash, not two";
+    EXPECT_GE(system.majorVersion, 5u) << "the disk management console, not windisk";
+}
+
 class StartProgramTest : public ::testing::Test {
 protected:
     void SetUp() override {
