@@ -43,6 +43,10 @@ void Stop(pid_t& pid) {
     pid = -1;
 }
 
+// Windows come and go while the window manager starts: a request about one
+// that has just gone is no reason to end the process.
+int IgnoreXErrors(Display*, XErrorEvent*) { return 0; }
+
 bool Exists(const std::string& path) { return access(path.c_str(), X_OK) == 0; }
 
 // The top-level client window titled `title`, at any depth below `parent`
@@ -122,6 +126,7 @@ bool LumexDesktop::Start(std::string* error) {
     if (m_xvfb <= 0) return *error = "Xvfb did not start", false;
     m_dpy = XOpenDisplay(m_display.c_str());
     if (!m_dpy) return *error = "cannot open " + m_display, false;
+    XSetErrorHandler(IgnoreXErrors);
     if (Exists("/usr/bin/openbox")) {
         m_wm = Spawn({"/usr/bin/openbox"}, "openbox.log");
         const Atom check = XInternAtom(m_dpy, "_NET_SUPPORTING_WM_CHECK", False);
