@@ -78,11 +78,11 @@ private_display=""
 if [ -z "${DISPLAY:-}" ]; then
   command -v Xvfb >/dev/null || { echo "No DISPLAY and no Xvfb (package xvfb)." >&2; exit 1; }
   number_file="$LUMETRA_ROOT/Xvfb.display"
-  rm -f "$number_file"
+  : >"$number_file"   # exists before Xvfb writes it, so the wait below can read it at once
   setsid Xvfb -displayfd 3 -nolisten tcp -noreset -screen 0 1024x600x24 3>"$number_file" >"$LUMETRA_ROOT/Xvfb.log" 2>&1 &
   pids+=($!)
   number=""
-  for _ in $(seq 100); do
+  for _ in $(seq 300); do   # up to 30 s: a busy machine starts Xvfb slowly
     number="$(tr -dc 0-9 <"$number_file")"
     [ -n "$number" ] && break
     sleep 0.1

@@ -61,11 +61,19 @@ bool RopFunction(DWORD rop, std::uint32_t (**fn)(std::uint32_t, std::uint32_t, s
 
 bool UsesSource(DWORD rop) { return rop != PATCOPY && rop != BLACKNESS && rop != WHITENESS; }
 
+// The snapshot's storage, kept per thread: a control's paint blits several
+// times a frame, and none of them needs a fresh allocation.
+std::vector<std::uint32_t>& SnapshotBuffer() {
+    thread_local std::vector<std::uint32_t> buffer;
+    return buffer;
+}
+
 // A snapshot of the source pixels a blit reads, so that copying within one
-// surface works and only one surface lock is held at a time.
+// surface works and only one surface lock is held at a time. One per thread
+// at a time (blits do not nest).
 struct SourcePixels {
     int left = 0, top = 0, width = 0, height = 0;
-    std::vector<std::uint32_t> pixels;  // 0xAARRGGBB; outside the source bounds reads as 0
+    std::vector<std::uint32_t>& pixels = SnapshotBuffer();  // 0xAARRGGBB; outside the source bounds reads as 0
     std::uint32_t At(int x, int y) const {
         x -= left;
         y -= top;
@@ -82,10 +90,12 @@ bool ReadSource(HDC src, const RECT& logical, SourcePixels* out) {
     out->top = area.top;
     out->width = Width(area);
     out->height = Height(area);
-    out->pixels.assign(std::size_t(std::max(out->width, 0)) * std::max(out->height, 0), 0);
     Bitmap& bmp = *dc->target;
     std::lock_guard lock(bmp.Mutex());
     const RECT inside = Intersect(area, bmp.Bounds());
+    const std::size_t count = std::size_t(std::max(out->width, 0)) * std::max(out->height, 0);
+    if (inside == area) out->pixels.resize(count);  // every pixel is copied below
+    else out->pixels.assign(count, 0);
     for (int y = inside.top; y < inside.bottom; ++y) {
         std::uint32_t* row = &out->pixels[std::size_t(y - area.top) * out->width + (inside.left - area.left)];
         if (bmp.BitsPerPixel() == 32) {

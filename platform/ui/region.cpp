@@ -113,10 +113,18 @@ Region Region::FromRects(std::span<const RECT> rects) {
 
 Region Region::Combine(const Region& a, const Region& b, int mode) {
     if (mode == RGN_COPY) return a;
-    // Clipping is mostly one rectangle against another.
+    // Clipping is mostly one rectangle against another, or a control's
+    // rectangle against the shape of the window it lies inside.
     if (mode == RGN_AND && a.m_rects.size() <= 1 && b.m_rects.size() <= 1) {
         if (a.m_rects.empty() || b.m_rects.empty()) return Region();
         return Region(Intersect(a.m_rects[0], b.m_rects[0]));
+    }
+    if (mode == RGN_AND && (a.m_rects.size() == 1 || b.m_rects.size() == 1)) {
+        const Region& single = a.m_rects.size() == 1 ? a : b;
+        const Region& other = a.m_rects.size() == 1 ? b : a;
+        if (other.Covers(single.m_rects[0])) return single;
+        const RECT bounds = other.Bounds();
+        if (Intersect(bounds, single.m_rects[0]) == bounds) return other;
     }
     Region region;
     region.m_rects = Sweep(a.m_rects, b.m_rects, mode);
@@ -127,6 +135,19 @@ RECT Region::Bounds() const {
     RECT bounds{};
     for (const RECT& r : m_rects) bounds = Union(bounds, r);
     return bounds;
+}
+
+bool Region::Covers(const RECT& r) const {
+    if (Empty(r)) return false;
+    LONG covered = r.top;  // rows above this one are covered
+    for (const RECT& band : m_rects) {
+        if (band.bottom <= covered || band.right <= r.left || band.left > r.left) continue;
+        if (band.top > covered) return false;  // a gap between bands
+        if (band.right < r.right) return false;
+        covered = band.bottom;
+        if (covered >= r.bottom) return true;
+    }
+    return false;
 }
 
 bool Region::Contains(POINT p) const {

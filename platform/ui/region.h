@@ -23,6 +23,8 @@ public:
     RECT Bounds() const;
     bool Contains(POINT p) const;
     bool Intersects(const RECT& r) const;
+    // Whether every pixel of `r` (not empty) is in the region.
+    bool Covers(const RECT& r) const;
     // NULLREGION, SIMPLEREGION or COMPLEXREGION.
     int Kind() const;
     void Offset(int dx, int dy);

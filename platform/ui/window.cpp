@@ -90,13 +90,26 @@ Region OwnArea(const Window& w) {
     return area;
 }
 
+// `visible` cut to what of `parent` shows. A control lying wholly inside its
+// parent's rectangle and shape, as most do, is left as it is without
+// building the parent's area: this runs for every control on every paint.
+Region ClipToParent(const Region& visible, const Window& parent) {
+    if (visible.Rects().size() == 1) {
+        const RECT v = visible.Rects()[0];
+        const POINT o = SurfaceOrigin(parent);
+        const RECT area{o.x, o.y, o.x + Width(parent.rect), o.y + Height(parent.rect)};
+        if (Intersect(v, area) == v && (!parent.shape || parent.shape->Covers(Offset(v, -o.x, -o.y)))) return visible;
+    }
+    return Region::Combine(visible, OwnArea(parent), RGN_AND);
+}
+
 }  // namespace
 
 Region VisibleRegion(const Window& w, bool clip_children) {
     Region visible = OwnArea(w);
     for (auto parent = w.IsChild() ? Lookup<Window>(w.parent) : nullptr; parent && !visible.IsEmpty();
          parent = parent->IsChild() ? Lookup<Window>(parent->parent) : nullptr)
-        visible = Region::Combine(visible, OwnArea(*parent), RGN_AND);
+        visible = ClipToParent(visible, *parent);
     if (clip_children) {
         for (HWND c : w.children) {
             auto child = Lookup<Window>(c);

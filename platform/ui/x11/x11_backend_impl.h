@@ -62,6 +62,7 @@ private:
         ::Window xid = 0;
         GC gc = nullptr;
         ShmImage shm;
+        bool shmBusy = false;  // the server may still read the segment (no ShmCompletion yet)
         NativeWindowState state;
         bool mapped = false;
     };
@@ -110,6 +111,7 @@ private:
     int m_depth;
     bool m_directPixels;  // the visual takes our 0xXXRRGGBB words as they are
     bool m_shm = false;   // present through MIT-SHM (with direct pixels only)
+    int m_shmCompletion = -1;  // the event type telling that the server has read a segment
     std::mutex m_x;
     std::map<HWND, Native> m_windows;
     std::map<::Window, HWND> m_byXid;

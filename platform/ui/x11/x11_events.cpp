@@ -142,6 +142,10 @@ void X11Backend::HandleEvents() {
             const HWND hwnd = it == m_byXid.end() ? nullptr : it->second;
             if (!hwnd) continue;
             Native& n = m_windows[hwnd];
+            if (ev.type == m_shmCompletion) {
+                n.shmBusy = false;
+                continue;
+            }
             switch (ev.type) {
                 case Expose: {
                     const RECT area{ev.xexpose.x, ev.xexpose.y, ev.xexpose.x + ev.xexpose.width, ev.xexpose.y + ev.xexpose.height};

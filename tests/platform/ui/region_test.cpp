@@ -106,3 +106,32 @@ TEST(RegionHandles, CombineRgnAndEmptyRegions) {
 }
 
 }  // namespace
+
+TEST(RegionCombine, RectanglesAgainstAShapeMatchThePixels) {
+    // A rounded shape, as a skinned window has, and rectangles inside it,
+    // across its corner, outside it and holding all of it.
+    HRGN round = CreateRoundRectRgn(0, 0, 101, 61, 24, 24);
+    const DWORD size = GetRegionData(round, 0, nullptr);
+    std::vector<std::uint8_t> data(size);
+    GetRegionData(round, size, reinterpret_cast<RGNDATA*>(data.data()));
+    const auto* rd = reinterpret_cast<const RGNDATA*>(data.data());
+    const auto* rects = reinterpret_cast<const RECT*>(rd->Buffer);
+    const Region shape = Region::FromRects(std::span(rects, rd->rdh.nCount));
+    DeleteObject(round);
+    for (const RECT r : {RECT{20, 20, 60, 40}, RECT{0, 0, 10, 10}, RECT{90, 50, 130, 80}, RECT{200, 0, 210, 5},
+                         RECT{-5, -5, 120, 70}, RECT{10, 0, 90, 61}}) {
+        const Region single(r);
+        for (const Region& result : {Region::Combine(single, shape, RGN_AND), Region::Combine(shape, single, RGN_AND)}) {
+            for (int y = -6; y < 72; ++y)
+                for (int x = -6; x < 131; ++x) {
+                    const POINT p{x, y};
+                    ASSERT_EQ(result.Contains(p), shape.Contains(p) && plat::ui::Contains(r, p))
+                        << x << "," << y << " in " << r.left << "," << r.top << "," << r.right << "," << r.bottom;
+                }
+        }
+        bool covered = true;
+        for (int y = r.top; y < r.bottom && covered; ++y)
+            for (int x = r.left; x < r.right && covered; ++x) covered = shape.Contains(POINT{x, y});
+        EXPECT_EQ(shape.Covers(r), covered) << r.left << "," << r.top;
+    }
+}
