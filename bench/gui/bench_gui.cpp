@@ -8,7 +8,7 @@
 //      core and its peak resident memory, beside the goals.
 //   3. The latency from a held read request to the lit LED on the screen.
 //
-// Usage: bench_gui [seconds]   (default 60, the length of part 2)
+// Usage: bench_gui [seconds]   (default 60, the length of measurement 2)
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -39,7 +39,7 @@ using Clock = std::chrono::steady_clock;
 
 double Micros(Clock::duration d) { return std::chrono::duration<double, std::micro>(d).count(); }
 
-// Part 1, in this process on the headless backend.
+// Measurement 1, in this process on the headless backend.
 void RedrawCost() {
     const std::string dir = std::filesystem::temp_directory_path() / ("bench-gui-" + std::to_string(getpid()));
     std::filesystem::create_directories(dir);
@@ -129,7 +129,7 @@ double LitLatencyMs(desktop::LumexDesktop& d, int x, int y) {
     return ms;
 }
 
-// Parts 2 and 3, with lumex as its own process on Xvfb.
+// Measurements 2 and 3, with lumex as its own process on Xvfb.
 void OnTheDesktop(int seconds) {
     if (!xvfbtest::HaveXvfb()) {
         std::printf("lumex on Xvfb: skipped, Xvfb is not installed\n");
