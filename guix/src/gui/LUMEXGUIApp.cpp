@@ -42,15 +42,15 @@ BOOL CLUMEXGUIApp::InitInstance() {
     if (!m_hResources) return StartFailed();
     AfxSetResourceHandle(m_hResources);
 
-    m_pLedWindow = std::make_unique<CLedWindowPlaceholder>();
+    m_pLedWindow = std::make_unique<CLUMEXGUIDlg>();
     m_pMainWnd = m_pLedWindow.get();
     gui::Trace("CGAPP::CGAPP: -> LoadSettings()");
     GuiSettings stored;
     const int loaded = LoadSettings(stored);
     gui::Trace("CGAPP::CGAPP: (b=%d)", loaded);
     m_pLedWindow->m_Settings = stored;
-    if (!m_pLedWindow->Create(CLedWindowPlaceholder::kTemplate)) {
-        gui::Fatal("CGAPP::CGAPP: Cannot create the window from template %u (err=%d)", CLedWindowPlaceholder::kTemplate,
+    if (!m_pLedWindow->Create(CLUMEXGUIDlg::kTemplate)) {
+        gui::Fatal("CGAPP::CGAPP: Cannot create the window from template %u (err=%d)", CLUMEXGUIDlg::kTemplate,
                    GetLastError());
         m_pMainWnd = nullptr;
         m_pLedWindow.reset();

@@ -16,7 +16,7 @@
 
 #include <memory>
 
-#include "LedWindowPlaceholder.h"
+#include "LUMEXGUIDlg.h"
 #include "ResourceLibrary.h"
 #include "Settings.h"
 #include "SettingsStore.h"
@@ -46,7 +46,7 @@ public:
     void ShowHelp();
 
     HMODULE ResourceLibrary() const { return m_hResources; }
-    CLedWindowPlaceholder* LedWindow() const { return m_pLedWindow.get(); }
+    CLUMEXGUIDlg* LedWindow() const { return m_pLedWindow.get(); }
 
 private:
     BOOL StartFailed();
@@ -54,7 +54,7 @@ private:
     ResourceLibrarySearch m_search;
     HMODULE m_hResources = nullptr;
     settings::SettingsWriter m_settingsWriter;
-    std::unique_ptr<CLedWindowPlaceholder> m_pLedWindow;
+    std::unique_ptr<CLUMEXGUIDlg> m_pLedWindow;
 };
 
 // The running application object.

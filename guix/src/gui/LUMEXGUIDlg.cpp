@@ -227,6 +227,9 @@ LRESULT CLUMEXGUIDlg::WindowProc(UINT message, WPARAM wp, LPARAM lp) {
         case WM_TOOLS_STALE:
             RebuildTooltips();
             return 0;
+        case WM_BACK_TO_TRAY:
+            m_tray.MinimiseToTray(this);
+            return 0;
         default:
             // Button messages 5030 to 5130 and the tray icon's notifications.
             if (m_commands && m_commands->OnWindowMessage(message, wp, lp)) return 0;
@@ -257,7 +260,10 @@ void CLUMEXGUIDlg::OnShowWindow(BOOL show, UINT status) {
     // A window that failed its start closes at its next paint.
     if (!show || m_closing) return;
     gui::Trace("CGDLG: OSHWI(): -> (%d)", show);
-    if (!m_initialised) {
+    // Restoring the placement shows the window again; that show is part of
+    // this first one.
+    if (!m_initialised && !m_firstShowing) {
+        m_firstShowing = true;
         WINDOWPLACEMENT& placement = m_Settings.Placement;
         const RECT& normal = placement.rcNormalPosition;
         gui::Trace("CGDLG: OSHWI(): Setting pos=(%ld, %ld, 0, 0)", normal.left, normal.top);
@@ -271,12 +277,13 @@ void CLUMEXGUIDlg::OnShowWindow(BOOL show, UINT status) {
             SetWindowPlacement(m_hWnd, &restore);
             if (to_tray) {
                 m_Settings.MinimizedToTray = 1;
-                m_tray.MinimiseToTray(this);
+                PostMessage(WM_BACK_TO_TRAY);
             }
         }
         Invalidate(TRUE);
         RefreshLayout();
         m_initialised = true;
+        m_firstShowing = false;
     }
     gui::Trace("CGDLG: OSHWI(): <- (%d)", show);
 }
@@ -358,5 +365,6 @@ void CLUMEXGUIDlg::OnDestroy() {
     gui::Trace("CGDLG::ODEST: <-");
 }
 
-// Closing the only window ends the program.
-void CLUMEXGUIDlg::PostNcDestroy() { PostQuitMessage(0); }
+// Closing the only window ends the program; with exit code 1 when the start
+// or a refresh could not go on (no driver, no drives).
+void CLUMEXGUIDlg::PostNcDestroy() { PostQuitMessage(m_closing ? 1 : 0); }

@@ -61,6 +61,9 @@ public:
     // Posted by the poll thread when a drive's LED went away, so the
     // tooltips follow on the GUI thread.
     static constexpr UINT WM_TOOLS_STALE = WM_APP + 0x53;
+    // Posted by the first show of a window stored in the tray: it goes
+    // there once the show that is under way has finished.
+    static constexpr UINT WM_BACK_TO_TRAY = WM_APP + 0x54;
     static constexpr UINT_PTR kBackOnTopTimer = 43223;
     static constexpr UINT kBackOnTopMs = 5000;
 
@@ -257,6 +260,7 @@ private:
     bool m_smartAvailable = false;
     std::atomic<bool> m_initialised{false};
     bool m_closing = false;
+    bool m_firstShowing = false;  // the first show is under way
     std::atomic<bool> m_layoutBusy{false};
     std::atomic<bool> m_alert{false};
     std::atomic<bool> m_destroying{false};

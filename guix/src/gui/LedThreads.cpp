@@ -71,6 +71,9 @@ DWORD CLedThreads::WatchRoutine() {
     if (!event) return 1;
     for (;;) {
         ResetEvent(event);
+        // A stop that signalled the event before this reset must not be
+        // lost: the flag is cleared before the event is set.
+        if (!m_watching.load()) break;
         WaitForSingleObject(event, INFINITE);
         if (!m_watching.load()) break;
         m_watchDelaying = true;

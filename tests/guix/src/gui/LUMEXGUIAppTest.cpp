@@ -12,9 +12,11 @@
 #include <vector>
 
 #include "AppTestSupport.h"
+#include "KernelHostSupport.h"
 #include "ProcessAffinity.h"
 #include "SettingsStore.h"
 #include "base/text.h"
+#include "net/loopback_port.h"
 #include "process/create_process.h"
 #include "ui/ui.h"
 
@@ -40,8 +42,14 @@ protected:
             },
             plat::process::Desktop{[](const std::string& name) { return name == "xdg-open"; },
                                    [](char) { return std::optional<std::string>(); }});
+        // The machine lumetra-kernel runs by default, with the driver the
+        // window opens; no S.M.A.R.T. service answers.
+        std::string error;
+        ASSERT_TRUE(m_kernel.Build(kern::sim::DefaultScenario(), true, &error)) << error;
+        setenv("LUMETRA_SMART_PORT", std::to_string(plat::net::FreeLoopbackPort()).c_str(), 1);
     }
     void TearDown() override {
+        unsetenv("LUMETRA_SMART_PORT");
         plat::process::SetLauncher({});
         std::error_code ec;
         for (const auto& task : std::filesystem::directory_iterator("/proc/self/task", ec))
@@ -83,6 +91,7 @@ protected:
     cpu_set_t m_affinity;
     std::string m_log;
     std::vector<std::vector<std::string>> m_launched;
+    kerneltest::TestKernelHost m_kernel{m_root.Dir() + "/kernel.sock"};
 };
 
 }  // namespace
@@ -100,7 +109,7 @@ TEST_F(LumexAppTest, StartsTheWindowWithTheStoredSettingsAndStoresThemAtExit) {
     ASSERT_TRUE(app.InitInstance());
     ASSERT_NE(app.ResourceLibrary(), nullptr);
     EXPECT_EQ(AfxGetResourceHandle(), app.ResourceLibrary()) << "every resource comes from the library";
-    CLedWindowPlaceholder* window = app.LedWindow();
+    CLUMEXGUIDlg* window = app.LedWindow();
     ASSERT_NE(window, nullptr);
     EXPECT_EQ(app.m_pMainWnd, window);
     ASSERT_TRUE(IsWindow(window->m_hWnd));

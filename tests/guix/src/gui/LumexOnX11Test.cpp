@@ -2,12 +2,14 @@
 // window appears with the product's title and its skin's size, without its
 // resource library the error box shows instead, and a termination signal
 // ends it as its exit command does, with the settings stored.
+#include "net/loopback_port.h"
 #include "registry/registry.h"
 #include "xvfb_support.h"
 
 // Xlib after the test framework: its macros (None, Bool) would clash.
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -15,11 +17,19 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <optional>
 #include <string>
 #include <thread>
 
 namespace {
+
+// The LED window on lumetra-kernel's default machine without S.M.A.R.T.:
+// disks C: D:, the CD E:, the network row (its catch-all; Z: joins it once a
+// file on it is opened) and the floppy A:, each row 40 + 22 pixels per
+// letter, and the 25 of the buttons.
+constexpr int kDefaultMachineWidth = (40 + 44) + (40 + 22) + (40 + 22) + (40 + 22) + 25;
 
 struct Shown {
     int width = 0;
@@ -34,28 +44,54 @@ protected:
         if (IsSkipped() || HasFatalFailure()) return;
         char pattern[] = "/tmp/lumex-x11-XXXXXX";
         m_dir = mkdtemp(pattern);
+        m_port = std::to_string(plat::net::FreeLoopbackPort());
+        StartKernelHost();
     }
     void TearDown() override {
-        if (m_program > 0) {
-            kill(m_program, SIGKILL);
-            waitpid(m_program, nullptr, 0);
+        for (pid_t* pid : {&m_program, &m_kernel}) {
+            if (*pid <= 0) continue;
+            kill(*pid, SIGKILL);
+            waitpid(*pid, nullptr, 0);
         }
         if (!m_dir.empty()) std::filesystem::remove_all(m_dir);
         XvfbTest::TearDown();
     }
-    // Starts `program` in its own folder with a private state root.
+    // Starts `program` in its own folder with a private state root (and a
+    // S.M.A.R.T. port where no service answers).
     void Start(const std::string& program) {
-        m_program = fork();
-        if (m_program == 0) {
+        m_program = Spawn(program, "/dev/null");
+        ASSERT_GT(m_program, 0);
+    }
+    // lumetra-kernel with blinkor on its default machine, in the same root,
+    // so lumex finds the driver; waited for until it says it is ready.
+    void StartKernelHost() {
+        m_kernel = Spawn(LUMETRA_KERNEL_PATH, m_dir + "/kernel.log");
+        ASSERT_GT(m_kernel, 0);
+        for (int i = 0; i < 300; ++i) {
+            std::ifstream in(m_dir + "/kernel.log");
+            std::stringstream text;
+            text << in.rdbuf();
+            if (text.str().find("ready") != std::string::npos) return;
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+        FAIL() << "lumetra-kernel did not start";
+    }
+    pid_t Spawn(const std::string& program, const std::string& output) {
+        const pid_t pid = fork();
+        if (pid == 0) {
             setenv("DISPLAY", display.c_str(), 1);
             setenv("LUMETRA_ROOT", m_dir.c_str(), 1);
+            setenv("LUMETRA_SMART_PORT", m_port.c_str(), 1);
             setenv("PATH", "/usr/bin:/bin", 1);
             unsetenv("LUMETRA_UI_BACKEND");
+            unsetenv("LUMETRA_KERNEL_SOCKET");
+            const int out = open(output.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+            if (out >= 0) dup2(out, 1);
             if (chdir(m_dir.c_str()) != 0) _exit(126);
             execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
             _exit(127);
         }
-        ASSERT_GT(m_program, 0);
+        return pid;
     }
     // The first viewable top-level window titled `title`, waited for up to
     // 30 seconds (the program's start under a loaded machine).
@@ -98,6 +134,8 @@ private:
     }
 
     std::string m_dir;
+    std::string m_port;
+    pid_t m_kernel = -1;
 
 protected:
     const std::string& Dir() const { return m_dir; }
@@ -111,7 +149,7 @@ TEST_F(LumexOnX11, ShowsItsWindowWithTheProductsTitle) {
     const auto window = WaitForWindow("Zelmor Lumetra");
     ASSERT_TRUE(window) << "no window titled Zelmor Lumetra";
     EXPECT_EQ(window->height, 32) << "the LED window's height";
-    EXPECT_EQ(window->width, 120 + 25) << "the row tile and the window buttons";
+    EXPECT_EQ(window->width, kDefaultMachineWidth) << "the default machine's rows and the window buttons";
     EXPECT_EQ(window->redPixels, 0) << "no error box";
 }
 

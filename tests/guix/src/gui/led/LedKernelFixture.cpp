@@ -10,7 +10,6 @@
 #include "GuiLog.h"
 #include "base/text.h"
 #include "kernel/kernel.h"
-#include "kernel/sim/scenario.h"
 
 namespace ledtest {
 
@@ -45,44 +44,26 @@ void LedKernelTest::SetUp() {
     kern::SetBugCheckHandler([](ULONG code, const std::string& text) {
         ADD_FAILURE() << "bug check 0x" << std::hex << code << ": " << text;
     });
-    ::setenv("LUMETRA_KERNEL_SOCKET", (m_dir + "/kernel.sock").c_str(), 1);
+    m_host = std::make_unique<kerneltest::TestKernelHost>(m_dir + "/kernel.sock");
 }
 
 void LedKernelTest::TearDown() {
-    StopHost();
-    m_machine.reset();
-    ::unsetenv("LUMETRA_KERNEL_SOCKET");
+    m_host.reset();
     gui::Log().Close();
     std::filesystem::remove_all(m_dir);
 }
 
 void LedKernelTest::Build(const std::string& scenario, bool with_driver) {
-    kern::sim::MachineSpec spec;
     std::string error;
-    ASSERT_TRUE(kern::sim::ParseScenario(scenario, &spec, &error)) << error;
-    spec.modules.clear();
-    if (with_driver) spec.modules = {{BLINKOR_MODULE_PATH, u"\\FileSystem\\Blinkor"}};
-    StopHost();
-    m_machine = std::make_unique<kern::sim::Machine>();
-    ASSERT_EQ(m_machine->Build(spec, "", &error), STATUS_SUCCESS) << error;
-    m_server = std::make_unique<khost::KernelServer>(m_machine.get());
-    ASSERT_TRUE(m_server->Listen(m_dir + "/kernel.sock", &error)) << error;
-    m_server->Start();
+    ASSERT_TRUE(m_host->Build(scenario, with_driver, &error)) << error;
 }
 
 void LedKernelTest::Run(const std::string& command) {
-    std::istringstream in(command);
-    std::vector<std::string> words;
-    for (std::string w; in >> w;) words.push_back(w);
-    const kern::CommandResult result = m_machine->Execute(words);
+    const kern::CommandResult result = m_host->Run(command);
     ASSERT_EQ(result.status, STATUS_SUCCESS) << command << ": " << result.text;
 }
 
-void LedKernelTest::StopHost() {
-    if (!m_server) return;
-    m_server->Stop();
-    m_server.reset();
-}
+void LedKernelTest::StopHost() { m_host->Stop(); }
 
 std::vector<std::string> LedKernelTest::LogLines() const {
     std::ifstream in(m_logPath);

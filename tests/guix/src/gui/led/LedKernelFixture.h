@@ -11,8 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "kernel/host/kernel_server.h"
-#include "kernel/sim/machine.h"
+#include "KernelHostSupport.h"
 
 namespace ledtest {
 
@@ -44,9 +43,8 @@ protected:
     std::vector<std::string> LogLines() const;
     bool Logged(const std::string& text) const;
 
-    std::unique_ptr<kern::sim::Machine> m_machine;
-    std::unique_ptr<khost::KernelServer> m_server;
     std::string m_dir;
+    std::unique_ptr<kerneltest::TestKernelHost> m_host;
     std::string m_logPath;
 };
 

@@ -263,6 +263,22 @@ TEST_F(LedWindow, StackedRowsFollowEachOtherDownTheWindow) {
     EXPECT_EQ(letter, 0);
 }
 
+TEST_F(LedWindow, TheFirstShowRestoresTheStoredPlacementAndGoesToTheTrayWhenItWasThere) {
+    Build(UsualMachine());
+    GuiSettings s = TestSettings();
+    s.Placement.length = sizeof s.Placement;
+    s.Placement.showCmd = SW_SHOWNORMAL | 2;
+    s.Placement.rcNormalPosition = RECT{200, 150, 371, 182};
+    Open(s);
+    RECT r{};
+    GetWindowRect(m_dlg->m_hWnd, &r);
+    EXPECT_EQ(r.left, 200);
+    EXPECT_EQ(r.top, 150);
+    EXPECT_TRUE(m_dlg->IsInitialised());
+    EXPECT_EQ(m_dlg->m_Settings.MinimizedToTray, 1u);
+    EXPECT_FALSE(IsWindowVisible(m_dlg->m_hWnd)) << "hidden in the tray";
+}
+
 TEST_F(LedWindow, MouseMovesStoreTheSettingsOnlyWhenTheyChanged) {
     Build(UsualMachine());
     Open();
