@@ -9,39 +9,12 @@ namespace {
 
 using namespace sockettest;
 
-class MisbehavingPeer : public ::testing::Test {
+class MisbehavingPeer : public ServedClientTest<EchoServer> {
 protected:
-    void SetUp() override {
-        ASSERT_EQ(server.Init(), S_OK);
-        ASSERT_EQ(server.Start(), S_OK);
-        ASSERT_EQ(client.Create(FALSE), 0);
-        client.SetRegistrationTimeout(5000);
-        good = client.NewSocket();
-        ASSERT_EQ(good->Connect("localhost", port, FALSE), 0);
-        ASSERT_TRUE(server.WaitForConnections(1));
-    }
-    void TearDown() override {
-        client.Shutdown();
-        delete good;
-        server.Stop();
-    }
-    // The registered client is still answered.
-    void ExpectServed() {
-        const std::size_t before = client.messages.size();
-        ASSERT_EQ(good->SendMsg("\x2A", 1, nullptr, PACKET_MSG), 0);
-        ASSERT_TRUE(client.WaitForMessages(before + 1));
-        EXPECT_EQ(client.messages.back(), std::vector<BYTE>{0x2A});
-    }
     void Connect(RawPeer& peer) {
         ASSERT_TRUE(peer.Connect(port));
         ASSERT_TRUE(server.WaitForConnections(2));
     }
-
-    CapturedLog log;
-    WORD port = FreePort();
-    EchoServer server{port};
-    ClientManager client;
-    CEncryptSocket* good = nullptr;
 };
 
 TEST_F(MisbehavingPeer, AHeaderClaimingAHugePayloadClosesThatConnection) {

@@ -261,6 +261,40 @@ public:
     std::vector<std::vector<BYTE>> messages;
 };
 
+// A started server of type `Server` with one registered client beside it,
+// for tests of peers that misbehave while that client must still be served.
+template <class Server>
+class ServedClientTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(server.Init(), S_OK);
+        ASSERT_EQ(server.Start(), S_OK);
+        ASSERT_EQ(client.Create(FALSE), 0);
+        client.SetRegistrationTimeout(5000);
+        good = client.NewSocket();
+        ASSERT_EQ(good->Connect("localhost", port, FALSE), 0);
+        ASSERT_TRUE(server.WaitForConnections(1));
+    }
+    void TearDown() override {
+        client.Shutdown();
+        delete good;
+        server.Stop();
+    }
+    // The registered client is still answered.
+    void ExpectServed() {
+        const std::size_t before = client.messages.size();
+        ASSERT_EQ(good->SendMsg("\x2A", 1, nullptr, PACKET_MSG), 0);
+        ASSERT_TRUE(client.WaitForMessages(before + 1));
+        EXPECT_EQ(client.messages.back(), std::vector<BYTE>{0x2A});
+    }
+
+    CapturedLog log;
+    WORD port = FreePort();
+    Server server{port};
+    ClientManager client;
+    CEncryptSocket* good = nullptr;
+};
+
 // Starts the socket library for the test's lifetime.
 class LibraryScope {
 public:

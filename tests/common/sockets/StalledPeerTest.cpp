@@ -40,22 +40,10 @@ public:
     std::vector<CEncryptSocket*> accepted;
 };
 
-class StalledPeer : public ::testing::Test {
+// The process clock is the manual one from before the server starts (in
+// SetUp) until after it has stopped (in TearDown).
+class StalledPeer : public ServedClientTest<AnsweringServer> {
 protected:
-    void SetUp() override {
-        ASSERT_EQ(server.Init(), S_OK);
-        ASSERT_EQ(server.Start(), S_OK);
-        ASSERT_EQ(client.Create(FALSE), 0);
-        client.SetRegistrationTimeout(5000);
-        good = client.NewSocket();
-        ASSERT_EQ(good->Connect("localhost", port, FALSE), 0);
-        ASSERT_TRUE(server.WaitForConnections(1));
-    }
-    void TearDown() override {
-        client.Shutdown();
-        delete good;
-        server.Stop();
-    }
     // A raw peer, connected and registered, whose sends give up after the bound.
     void ConnectRegistered(RawPeer& peer, LONG connections) {
         ASSERT_TRUE(peer.Connect(port));
@@ -64,19 +52,8 @@ protected:
         const timeval bound{static_cast<time_t>(kBound.count()), 0};
         ws::setsockopt(peer.Handle(), SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&bound), sizeof bound);
     }
-    void ExpectServed() {
-        const std::size_t before = client.messages.size();
-        ASSERT_EQ(good->SendMsg("\x2A", 1, nullptr, PACKET_MSG), 0);
-        ASSERT_TRUE(client.WaitForMessages(before + 1));
-        EXPECT_EQ(client.messages.back(), std::vector<BYTE>{0x2A});
-    }
 
     plat::ScopedManualClock clock;
-    CapturedLog log;
-    WORD port = FreePort();
-    AnsweringServer server{port};
-    ClientManager client;
-    CEncryptSocket* good = nullptr;
 };
 
 TEST_F(StalledPeer, APeerThatNeverReadsIsClosedAtTheQueueLimitAndOthersAreServedMeanwhile) {
