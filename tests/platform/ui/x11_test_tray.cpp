@@ -6,6 +6,24 @@
 #include <algorithm>
 
 namespace xvfbtest {
+namespace {
+
+// A 32-bit client message to `window`: the current time, then l1 to l3.
+void SendClientMessage(Display* dpy, ::Window window, Atom type, long mask, long l1, long l2, long l3) {
+    XEvent ev{};
+    ev.xclient.type = ClientMessage;
+    ev.xclient.window = window;
+    ev.xclient.message_type = type;
+    ev.xclient.format = 32;
+    ev.xclient.data.l[0] = CurrentTime;
+    ev.xclient.data.l[1] = l1;
+    ev.xclient.data.l[2] = l2;
+    ev.xclient.data.l[3] = l3;
+    XSendEvent(dpy, window, False, mask, &ev);
+    XFlush(dpy);
+}
+
+}  // namespace
 
 TestTray::TestTray(Display* dpy, const Look& look) : m_dpy(dpy), m_embedSize(look.embedSize) {
     const ::Window root = DefaultRootWindow(dpy);
@@ -29,16 +47,7 @@ TestTray::TestTray(Display* dpy, const Look& look) : m_dpy(dpy), m_embedSize(loo
     XMapWindow(dpy, m_window);
     const Atom selection = Intern("_NET_SYSTEM_TRAY_S0");
     XSetSelectionOwner(dpy, selection, m_window, CurrentTime);
-    XEvent ev{};
-    ev.xclient.type = ClientMessage;
-    ev.xclient.window = root;
-    ev.xclient.message_type = Intern("MANAGER");
-    ev.xclient.format = 32;
-    ev.xclient.data.l[0] = CurrentTime;
-    ev.xclient.data.l[1] = long(selection);
-    ev.xclient.data.l[2] = long(m_window);
-    XSendEvent(dpy, root, False, StructureNotifyMask, &ev);
-    XFlush(dpy);
+    SendClientMessage(dpy, root, Intern("MANAGER"), StructureNotifyMask, long(selection), long(m_window), 0);
 }
 
 void TestTray::Quit() {
@@ -72,16 +81,8 @@ void TestTray::Dock(::Window icon) {
     XReparentWindow(m_dpy, icon, m_window, int(m_docked.size()) * 30, 4);
     if (m_embedSize) XResizeWindow(m_dpy, icon, unsigned(m_embedSize), unsigned(m_embedSize));
     XMapWindow(m_dpy, icon);
-    XEvent ev{};
-    ev.xclient.type = ClientMessage;
-    ev.xclient.window = icon;
-    ev.xclient.message_type = Intern("_XEMBED");
-    ev.xclient.format = 32;
-    ev.xclient.data.l[0] = CurrentTime;
-    ev.xclient.data.l[1] = 0;  // XEMBED_EMBEDDED_NOTIFY
-    ev.xclient.data.l[3] = long(m_window);
-    XSendEvent(m_dpy, icon, False, NoEventMask, &ev);
-    XFlush(m_dpy);
+    constexpr long kEmbeddedNotify = 0;  // XEMBED_EMBEDDED_NOTIFY
+    SendClientMessage(m_dpy, icon, Intern("_XEMBED"), NoEventMask, kEmbeddedNotify, 0, long(m_window));
     m_docked.push_back(icon);
 }
 
