@@ -91,8 +91,6 @@ public:
     Tray(const Tray&) = delete;
     Tray& operator=(const Tray&) = delete;
 
-    // Whether it owns the tray selection yet.
-    bool Ready() const { return m_ready.load(); }
     ::Window Window() const { return m_window.load(); }
     std::vector<::Window> Docked() const {
         std::lock_guard lock(m_lock);
@@ -115,7 +113,6 @@ private:
         }
         m_window = m_tray->Window();
         XSync(dpy, False);
-        m_ready = true;
         while (!m_stop.load()) {
             m_tray->Serve();
             pollfd fd{ConnectionNumber(dpy), POLLIN, 0};
@@ -129,7 +126,6 @@ private:
     }
 
     std::atomic<bool> m_stop{false};
-    std::atomic<bool> m_ready{false};
     std::atomic<::Window> m_window{0};
     mutable std::mutex m_lock;  // guards m_tray's existence
     std::unique_ptr<xvfbtest::TestTray> m_tray;
