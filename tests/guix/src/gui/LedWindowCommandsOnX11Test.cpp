@@ -68,6 +68,11 @@ protected:
 
 TEST_F(LedWindowCommandsOnX11, TheTrayMenuOpensAtTheIconAndPutsTheWindowAwayAndBack) {
     Start(GuiSettings{});
+    desktop::Placed icon;
+    ASSERT_TRUE(Eventually([&] { return m_desktop->TrayIcon(&icon); })) << "lumex's icon docks";
+    EXPECT_EQ(m_desktop->TitleOf(icon.window), "Zelmor Lumetra: disk activity and health") << "its tip";
+    EXPECT_FALSE(desktop::ShowsWarningBadge(m_desktop->Capture(icon.window).get())) << "the drives are healthy";
+
     Choose(cmd::kMinimizeToTray);
     // Right-aligned at the pointer, and above it: below a tray at the
     // bottom of the screen there is no room.

@@ -301,6 +301,14 @@ bool LumexDesktop::TrayIcon(Placed* icon) const {
     return XTranslateCoordinates(m_dpy, docked.front(), DefaultRootWindow(m_dpy), 0, 0, &icon->x, &icon->y, &child);
 }
 
+std::string LumexDesktop::TitleOf(unsigned long window) const {
+    char* name = nullptr;
+    XFetchName(m_dpy, window, &name);
+    const std::string title = name ? name : "";
+    if (name) XFree(name);
+    return title;
+}
+
 void LumexDesktop::Click(unsigned long window, int x, int y, unsigned button) const {
     const ::Window root = DefaultRootWindow(m_dpy);
     XWarpPointer(m_dpy, 0, root, 0, 0, 0, 0, x, y);
@@ -448,6 +456,18 @@ bool LooksIdle(std::uint32_t p) {
 bool LooksReading(std::uint32_t p) {
     const int r = (p >> 16) & 0xFF, g = (p >> 8) & 0xFF, b = p & 0xFF;
     return g > r + 60 && g > b;
+}
+
+bool ShowsWarningBadge(const plat::ui::Bitmap* icon) {
+    if (!icon) return false;
+    int red = 0;
+    for (int y = 0; y < icon->Height(); ++y)
+        for (int x = 0; x < icon->Width(); ++x) {
+            const std::uint32_t p = icon->Get(x, y);
+            const int r = (p >> 16) & 0xFF, g = (p >> 8) & 0xFF, b = p & 0xFF;
+            red += r > 180 && g < 110 && b < 90;
+        }
+    return red > icon->Width() * icon->Height() / 40;
 }
 
 }  // namespace desktop

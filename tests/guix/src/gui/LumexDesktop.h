@@ -93,6 +93,8 @@ public:
     // The window lumex docked into the notification area, with its place;
     // false while there is none.
     bool TrayIcon(Placed* icon) const;
+    // A window's name (WM_NAME); a tray icon's is its tip.
+    std::string TitleOf(unsigned long window) const;
     // What a click of a person does: the pointer moves to the root point
     // and `button` (1 left, 3 right) is pressed and released on `window`.
     void Click(unsigned long window, int x, int y, unsigned button) const;
@@ -149,5 +151,8 @@ inline constexpr int kFirstLedProbeY = 4 + 12;
 // grey, the read look green, the write look orange.
 bool LooksIdle(std::uint32_t pixel);
 bool LooksReading(std::uint32_t pixel);
+// Whether an icon shows the red warning badge of the alert icon (208);
+// the normal (138) and S.M.A.R.T.-off (277) icons have no red.
+bool ShowsWarningBadge(const plat::ui::Bitmap* icon);
 
 }  // namespace desktop

@@ -63,15 +63,17 @@ void ItemCentre(const Step& step, const Placed& level, int* x, int* y) {
     *y = level.y + (plat::ui::MenuItemTop(*m, step.item) + plat::ui::MenuItemTop(*m, step.item + 1)) / 2;
 }
 
-// The newest window as tall as `menu`'s level, other than `except`.
+// The newest window as tall as `menu`'s level, other than `except`, once
+// it has stood still between two looks (a window manager may still be
+// placing it).
 bool FindLevel(const LumexDesktop& d, HMENU menu, unsigned long except, Placed* level) {
     const int height = Height(menu);
     const std::vector<Placed> shown = d.OtherWindows();
     for (auto it = shown.rbegin(); it != shown.rend(); ++it) {
-        if (it->height == height && it->window != except) {
-            *level = *it;
-            return true;
-        }
+        if (it->height != height || it->window == except) continue;
+        const bool still = level->window == it->window && level->x == it->x && level->y == it->y;
+        *level = *it;
+        return still;
     }
     return false;
 }
@@ -95,7 +97,9 @@ bool ChooseFromTrayMenu(const LumexDesktop& d, unsigned command, TrayMenuShown* 
     shown->clickX = shown->icon.x + shown->icon.width / 2;
     shown->clickY = shown->icon.y + shown->icon.height / 2;
     d.Click(shown->icon.window, shown->clickX, shown->clickY, kRightButton);
-    if (!Within10s([&] { return FindLevel(d, popup, 0, &shown->menu); })) return *error = "the menu did not open: " + Seen(d, popup), false;
+    shown->menu = Placed{};
+    if (!Within10s([&] { return FindLevel(d, popup, 0, &shown->menu); }))
+        return *error = "the menu did not open: " + Seen(d, popup), false;
 
     Placed level = shown->menu;
     for (std::size_t i = 0; i < path.size(); ++i) {
@@ -104,6 +108,7 @@ bool ChooseFromTrayMenu(const LumexDesktop& d, unsigned command, TrayMenuShown* 
         d.Click(level.window, x, y, kLeftButton);
         if (i + 1 == path.size()) break;
         const unsigned long parent = level.window;
+        level = Placed{};
         if (!Within10s([&] { return FindLevel(d, path[i + 1].menu, parent, &level); }))
             return *error = "a submenu did not open: " + Seen(d, path[i + 1].menu), false;
     }
