@@ -31,6 +31,7 @@ TEST(LedWindowOnX11, ShowsTheDrivesOnTopAndLightsTheLedOfAHeldRead) {
     ASSERT_TRUE(d.Start(&error)) << error << "\n" << d.Logs();
     EXPECT_EQ(d.WindowHeight(), 32) << "one row of the LED window";
     EXPECT_GT(d.WindowWidth(), 187) << "rows beside the options and buttons";
+    EXPECT_TRUE(d.IsShaped()) << "the skin's mask shapes the window";
     if (d.HasWindowManager()) {
         EXPECT_TRUE(Eventually([&] { return d.IsAbove(); })) << "always on top";
     }

@@ -25,6 +25,7 @@
 #include <X11/Xlib.h>
 #include <X11/XKBlib.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/shape.h>
 #include <poll.h>
 
 #include "x11_test_tray.h"
@@ -429,6 +430,13 @@ bool LumexDesktop::IsAbove() const {
         XFree(data);
     }
     return found;
+}
+
+bool LumexDesktop::IsShaped() const {
+    Bool bounding = False, clip = False;
+    int x = 0, y = 0, cx = 0, cy = 0;
+    unsigned w = 0, h = 0, cw = 0, ch = 0;
+    return XShapeQueryExtents(m_dpy, m_window, &bounding, &x, &y, &w, &h, &clip, &cx, &cy, &cw, &ch) && bounding;
 }
 
 std::unique_ptr<plat::ui::Bitmap> LumexDesktop::Capture(unsigned long window) const {

@@ -77,6 +77,9 @@ public:
     bool WindowPlace(Placed* place) const;
     // Whether the window manager keeps lumex's window above the others.
     bool IsAbove() const;
+    // Whether lumex's window has a shape of its own (XShape bounding
+    // region), not the plain rectangle.
+    bool IsShaped() const;
     bool HasWindowManager() const { return m_wm > 0; }
     bool HasCompositor() const { return m_compositor > 0; }
     // The whole screen as a PNG.
