@@ -278,15 +278,15 @@ std::uint32_t LumexDesktop::PixelOf(unsigned long window, int x, int y) const {
 
 std::uint32_t LumexDesktop::ScreenPixel(int x, int y) const { return PixelOf(DefaultRootWindow(m_dpy), x, y); }
 
-bool LumexDesktop::WindowPlace(Placed* place) const {
+bool LumexDesktop::Place(unsigned long window, Placed* place) const {
     XWindowAttributes a;
-    if (!XGetWindowAttributes(m_dpy, m_window, &a) || a.map_state != IsViewable) return false;
     ::Window child = 0;
-    place->window = m_window;
-    place->width = a.width;
-    place->height = a.height;
-    return XTranslateCoordinates(m_dpy, m_window, DefaultRootWindow(m_dpy), 0, 0, &place->x, &place->y, &child);
+    if (!window || !XGetWindowAttributes(m_dpy, window, &a) || a.map_state != IsViewable) return false;
+    *place = Placed{window, 0, 0, a.width, a.height};
+    return XTranslateCoordinates(m_dpy, window, DefaultRootWindow(m_dpy), 0, 0, &place->x, &place->y, &child);
 }
+
+bool LumexDesktop::WindowPlace(Placed* place) const { return Place(m_window, place); }
 
 std::string LumexDesktop::LumexLibrary() const {
     return (std::filesystem::path(m_paths.lumex).parent_path() / "LUMEXRS.DLL").string();
@@ -294,13 +294,10 @@ std::string LumexDesktop::LumexLibrary() const {
 
 bool LumexDesktop::TrayIcon(Placed* icon) const {
     const std::vector<::Window> docked = m_tray ? m_tray->Docked() : std::vector<::Window>{};
-    if (docked.empty()) return false;
-    XWindowAttributes a;
-    ::Window child = 0;
-    if (!XGetWindowAttributes(m_dpy, docked.front(), &a) || a.map_state != IsViewable) return false;
-    *icon = Placed{docked.front(), 0, 0, a.width, a.height};
-    return XTranslateCoordinates(m_dpy, docked.front(), DefaultRootWindow(m_dpy), 0, 0, &icon->x, &icon->y, &child);
+    return !docked.empty() && Place(docked.front(), icon);
 }
+
+bool LumexDesktop::TrayPlace(Placed* tray) const { return m_tray && Place(m_tray->Window(), tray); }
 
 std::string LumexDesktop::TitleOf(unsigned long window) const {
     char* name = nullptr;
@@ -368,17 +365,8 @@ std::vector<Placed> LumexDesktop::OtherWindows() const {
         std::vector<::Window> shown;
         if (a.override_redirect) shown.push_back(children[i]);
         else Clients(m_dpy, children[i], 3, &shown);
-        for (const ::Window w : shown) {
-            XWindowAttributes c;
-            ::Window child = 0;
-            Placed p{w, 0, 0, 0, 0};
-            if (w == m_window || !XGetWindowAttributes(m_dpy, w, &c) || c.map_state != IsViewable ||
-                !XTranslateCoordinates(m_dpy, w, root, 0, 0, &p.x, &p.y, &child))
-                continue;
-            p.width = c.width;
-            p.height = c.height;
-            found.push_back(p);
-        }
+        for (const ::Window w : shown)
+            if (Placed p; w != m_window && Place(w, &p)) found.push_back(p);
     }
     if (children) XFree(children);
     return found;

@@ -98,6 +98,8 @@ public:
     bool TrayIcon(Placed* icon) const;
     // A window's name (WM_NAME); a tray icon's is its tip.
     std::string TitleOf(unsigned long window) const;
+    // Where the notification area lies; false without one.
+    bool TrayPlace(Placed* tray) const;
     // What a click of a person does: the pointer moves to the root point
     // and `button` (1 left, 3 right) is pressed and released on `window`.
     void Click(unsigned long window, int x, int y, unsigned button) const;
@@ -118,6 +120,7 @@ private:
     pid_t Spawn(const std::vector<std::string>& argv, const std::string& log) const;
     bool WaitForLine(const std::string& log, const std::string& text, pid_t pid) const;
     bool WaitForSelection(const char* name) const;
+    bool Place(unsigned long window, Placed* place) const;
     bool FindWindow();
 
     Paths m_paths;
