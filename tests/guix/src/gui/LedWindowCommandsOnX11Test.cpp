@@ -225,4 +225,33 @@ TEST_F(LedWindowCommandsOnX11, TheOpacityBlendsTheWindowAndItsDialogsWithWhatLie
     EXPECT_TRUE(d.Screenshot(Artifact("lumex-opaque.png")));
 }
 
+TEST_F(LedWindowCommandsOnX11, DraggingTheTransparencySliderMakesTheWindowTranslucent) {
+    if (access("/usr/bin/xcompmgr", X_OK) != 0) GTEST_SKIP() << "xcompmgr is not installed (package xcompmgr)";
+    GuiSettings settings;
+    settings.OptionsPanelOpen = 1;
+    Start(settings, true);
+    desktop::LumexDesktop& d = *m_desktop;
+    constexpr std::uint32_t kBeneath = 0x2060E0;
+    d.Underlay(kBeneath);
+    desktop::Placed w;
+    ASSERT_TRUE(Eventually([&] { return d.WindowPlace(&w); }));
+
+    // The transparency slider of the options strip: 70 x 10 pixels, 153
+    // pixels from the window's right end and 19 down. While the window is
+    // opaque its thumb sits at the start of the channel, 8 pixels in.
+    // Dragged half way, it makes the window about half transparent.
+    const int left = w.x + w.width - 153, y = w.y + 19 + 5;
+    d.Drag(w.window, left + 8, y, left + 35, y);
+    // The opacity the window asked for is what the screen shows.
+    int alpha = 255;
+    std::string seen;
+    EXPECT_TRUE(Eventually([&] {
+        alpha = d.Opacity();
+        return alpha < 255 && d.WindowPlace(&w) &&
+               ShowsBlended(d, w, desktop::kFirstLedProbeX, desktop::kFirstLedProbeY, kBeneath, alpha, &seen);
+    })) << "opacity " << alpha << ": " << seen;
+    EXPECT_GT(alpha, 60) << "not dragged to the end";
+    EXPECT_TRUE(d.Screenshot(Artifact("lumex-slider.png")));
+}
+
 }  // namespace

@@ -307,24 +307,36 @@ std::string LumexDesktop::TitleOf(unsigned long window) const {
     return title;
 }
 
-void LumexDesktop::Click(unsigned long window, int x, int y, unsigned button) const {
+void LumexDesktop::Send(unsigned long window, int type, int x, int y, unsigned button) const {
     const ::Window root = DefaultRootWindow(m_dpy);
     XWarpPointer(m_dpy, 0, root, 0, 0, 0, 0, x, y);
-    XSync(m_dpy, False);
-    for (const int type : {ButtonPress, ButtonRelease}) {
-        XEvent ev{};
-        ev.type = type;
-        ev.xbutton.window = window;
-        ev.xbutton.root = root;
-        ev.xbutton.x_root = x;
-        ev.xbutton.y_root = y;
-        ::Window child = 0;
-        XTranslateCoordinates(m_dpy, root, window, x, y, &ev.xbutton.x, &ev.xbutton.y, &child);
-        ev.xbutton.button = button;
-        ev.xbutton.same_screen = True;
-        XSendEvent(m_dpy, window, False, 0, &ev);
+    XEvent ev{};
+    ev.type = type;
+    ev.xany.window = window;
+    ::Window child = 0;
+    int wx = 0, wy = 0;
+    XTranslateCoordinates(m_dpy, root, window, x, y, &wx, &wy, &child);
+    if (type == MotionNotify) {
+        ev.xmotion = XMotionEvent{MotionNotify, 0, False, m_dpy, window, root, 0, CurrentTime, wx, wy, x, y,
+                                  button ? Button1Mask : 0u, NotifyNormal, True};
+    } else {
+        ev.xbutton = XButtonEvent{type, 0, False, m_dpy, window, root, 0, CurrentTime, wx, wy, x, y, 0, button, True};
     }
-    XFlush(m_dpy);
+    XSendEvent(m_dpy, window, False, 0, &ev);
+    XSync(m_dpy, False);
+}
+
+void LumexDesktop::Click(unsigned long window, int x, int y, unsigned button) const {
+    Send(window, ButtonPress, x, y, button);
+    Send(window, ButtonRelease, x, y, button);
+}
+
+void LumexDesktop::Drag(unsigned long window, int x0, int y0, int x1, int y1) const {
+    constexpr int kSteps = 5;
+    Send(window, ButtonPress, x0, y0, Button1);
+    for (int i = 1; i <= kSteps; ++i)
+        Send(window, MotionNotify, x0 + (x1 - x0) * i / kSteps, y0 + (y1 - y0) * i / kSteps, Button1);
+    Send(window, ButtonRelease, x1, y1, Button1);
 }
 
 namespace {
@@ -418,6 +430,20 @@ bool LumexDesktop::IsAbove() const {
         XFree(data);
     }
     return found;
+}
+
+int LumexDesktop::Opacity() const {
+    Atom type = 0;
+    int format = 0;
+    unsigned long n = 0, after = 0;
+    unsigned char* data = nullptr;
+    const Atom opacity = XInternAtom(m_dpy, "_NET_WM_WINDOW_OPACITY", False);
+    int alpha = 255;
+    if (XGetWindowProperty(m_dpy, m_window, opacity, 0, 1, False, XA_CARDINAL, &type, &format, &n, &after, &data) ==
+            Success && data && n == 1)
+        alpha = int((*reinterpret_cast<const unsigned long*>(data) & 0xFFFFFFFFul) >> 24);  // Xlib sign-extends
+    if (data) XFree(data);
+    return alpha;
 }
 
 bool LumexDesktop::IsShaped() const {

@@ -77,6 +77,9 @@ public:
     bool WindowPlace(Placed* place) const;
     // Whether the window manager keeps lumex's window above the others.
     bool IsAbove() const;
+    // The opacity lumex asked the compositor for (_NET_WM_WINDOW_OPACITY of
+    // its window, 0 to 255); 255 without one.
+    int Opacity() const;
     // Whether lumex's window has a shape of its own (XShape bounding
     // region), not the plain rectangle.
     bool IsShaped() const;
@@ -103,6 +106,8 @@ public:
     // What a click of a person does: the pointer moves to the root point
     // and `button` (1 left, 3 right) is pressed and released on `window`.
     void Click(unsigned long window, int x, int y, unsigned button) const;
+    // A drag with the left button from one root point to another.
+    void Drag(unsigned long window, int x0, int y0, int x1, int y1) const;
     // The windows shown besides lumex's LED window, the tray and the
     // underlay (menus, tips, dialogs), bottom to top: override-redirect
     // windows and the clients in the window manager's frames.
@@ -121,6 +126,10 @@ private:
     bool WaitForLine(const std::string& log, const std::string& text, pid_t pid) const;
     bool WaitForSelection(const char* name) const;
     bool Place(unsigned long window, Placed* place) const;
+    // Moves the pointer to a root point and sends `window` a ButtonPress or
+    // ButtonRelease of `button`, or a MotionNotify (with the left button
+    // held when `button` is not 0), there.
+    void Send(unsigned long window, int type, int x, int y, unsigned button) const;
     bool FindWindow();
 
     Paths m_paths;
