@@ -27,6 +27,9 @@ namespace desktop {
 namespace {
 
 constexpr auto kStartLimit = std::chrono::seconds(30);
+// A small laptop's screen: room for the demo machine's window with its
+// options strip open.
+constexpr char kScreen[] = "1024x600x24";
 
 void Stop(pid_t& pid) {
     if (pid <= 0) return;
@@ -87,7 +90,7 @@ pid_t LumexDesktop::Spawn(const std::vector<std::string>& argv, const std::strin
     prctl(PR_SET_PDEATHSIG, SIGTERM);
     setenv("DISPLAY", m_display.c_str(), 1);
     setenv("LUMETRA_ROOT", m_root.c_str(), 1);
-    setenv("LUMETRA_DEVICES", "default", 1);
+    setenv("LUMETRA_DEVICES", m_paths.devices.c_str(), 1);
     setenv("LUMETRA_SMART_PORT", m_port.c_str(), 1);
     unsetenv("LUMETRA_UI_BACKEND");
     unsetenv("LUMETRA_KERNEL_SOCKET");
@@ -122,7 +125,7 @@ bool LumexDesktop::Start(std::string* error) {
     if (!mkdtemp(pattern)) return *error = "no private folder", false;
     m_root = pattern;
     m_port = std::to_string(plat::net::FreeLoopbackPort());
-    m_xvfb = xvfbtest::StartXvfb(&m_display);
+    m_xvfb = xvfbtest::StartXvfb(&m_display, kScreen);
     if (m_xvfb <= 0) return *error = "Xvfb did not start", false;
     m_dpy = XOpenDisplay(m_display.c_str());
     if (!m_dpy) return *error = "cannot open " + m_display, false;
@@ -146,9 +149,26 @@ bool LumexDesktop::Start(std::string* error) {
     if (!WaitForLine("kernel.log", "ready", m_kernel)) return *error = "lumetra-kernel did not start", false;
     m_sentrak = Spawn({m_paths.sentrak}, "sentrak.log");
     if (!WaitForLine("sentrak.log", "listening on port", m_sentrak)) return *error = "sentrak did not start", false;
+    return StartLumex(error);
+}
+
+bool LumexDesktop::StartLumex(std::string* error) {
     m_lumex = Spawn({m_paths.lumex}, "lumex.log");
     if (!FindWindow()) return *error = "no window titled Zelmor Lumetra", false;
     return true;
+}
+
+int LumexDesktop::WaitForLumexExit() {
+    const auto deadline = std::chrono::steady_clock::now() + kStartLimit;
+    int status = 0;
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (waitpid(m_lumex, &status, WNOHANG) == m_lumex) {
+            m_lumex = -1;
+            return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return -1;
 }
 
 bool LumexDesktop::FindWindow() {

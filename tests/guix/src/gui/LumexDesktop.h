@@ -20,6 +20,9 @@ namespace desktop {
 
 struct Paths {
     std::string lumex, kernel, kctl, sentrak;
+    // The simulation profile of the drives the service and the kernel host
+    // see (LUMETRA_DEVICES).
+    std::string devices = "default";
 };
 
 class LumexDesktop {
@@ -32,6 +35,11 @@ public:
     // Starts the display, the window manager, the host, the service and
     // lumex, and waits (up to 30 s) for lumex's window. False with a reason.
     bool Start(std::string* error);
+    // Starts lumex again (after it ended) and waits for its window.
+    bool StartLumex(std::string* error);
+    // Waits (up to 30 s) for lumex to end; its exit status, -1 when it did
+    // not end by itself or was ended by a signal.
+    int WaitForLumexExit();
 
     // lumetra-kctl with `words` on this desktop's host; its exit status.
     int Kctl(const std::vector<std::string>& words) const;
@@ -47,6 +55,8 @@ public:
     int WindowHeight() const { return m_height; }
     pid_t LumexPid() const { return m_lumex; }
     const std::string& Root() const { return m_root; }
+    _XDisplay* XDisplay() const { return m_dpy; }
+    unsigned long WindowId() const { return m_window; }
 
 private:
     pid_t Spawn(const std::vector<std::string>& argv, const std::string& log) const;

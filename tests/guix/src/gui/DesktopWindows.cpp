@@ -1,0 +1,97 @@
+#include "DesktopWindows.h"
+
+#include <algorithm>
+
+#include "ui/bitmap.h"
+#include "ui/image_file.h"
+
+// Xlib last: its macros (None, Bool, Status) would clash with the headers above.
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+namespace desktop {
+namespace {
+
+std::vector<Window> Children(Display* dpy, Window parent) {
+    Window root = 0, up = 0, *children = nullptr;
+    unsigned count = 0;
+    std::vector<Window> all;
+    if (!XQueryTree(dpy, parent, &root, &up, &children, &count)) return all;
+    all.assign(children, children + count);
+    if (children) XFree(children);
+    return all;
+}
+
+bool Viewable(Display* dpy, Window w, XWindowAttributes* a) {
+    return XGetWindowAttributes(dpy, w, a) && a->map_state == IsViewable;
+}
+
+void CollectTitled(Display* dpy, Window parent, const std::string& title, std::vector<ShownWindow>* found) {
+    for (Window w : Children(dpy, parent)) {
+        XWindowAttributes a;
+        if (!Viewable(dpy, w, &a)) continue;
+        char* name = nullptr;
+        if (XFetchName(dpy, w, &name) && name && title == name) found->push_back(Locate(dpy, w));
+        if (name) XFree(name);
+        CollectTitled(dpy, w, title, found);
+    }
+}
+
+}  // namespace
+
+ShownWindow Locate(Display* dpy, unsigned long xid) {
+    XWindowAttributes a;
+    if (!Viewable(dpy, xid, &a)) return {};
+    int x = 0, y = 0;
+    Window child = 0;
+    XTranslateCoordinates(dpy, xid, DefaultRootWindow(dpy), 0, 0, &x, &y, &child);
+    return ShownWindow{xid, x, y, a.width, a.height};
+}
+
+std::vector<ShownWindow> WindowsTitled(Display* dpy, const std::string& title) {
+    std::vector<ShownWindow> found;
+    CollectTitled(dpy, DefaultRootWindow(dpy), title, &found);
+    return found;
+}
+
+std::vector<ShownWindow> Popups(Display* dpy) {
+    std::vector<ShownWindow> found;
+    for (Window w : Children(dpy, DefaultRootWindow(dpy))) {
+        XWindowAttributes a;
+        if (Viewable(dpy, w, &a) && a.override_redirect && a.width > 1 && a.height > 1)
+            found.push_back(ShownWindow{w, a.x, a.y, a.width, a.height});
+    }
+    return found;
+}
+
+ScreenArea Capture(Display* dpy, int x, int y, int width, int height) {
+    XWindowAttributes root;
+    XGetWindowAttributes(dpy, DefaultRootWindow(dpy), &root);
+    const int left = std::max(0, x), top = std::max(0, y);
+    const int right = std::min(root.width, x + width), bottom = std::min(root.height, y + height);
+    ScreenArea area;
+    if (right <= left || bottom <= top) return area;
+    XImage* image = XGetImage(dpy, DefaultRootWindow(dpy), left, top, unsigned(right - left), unsigned(bottom - top),
+                              AllPlanes, ZPixmap);
+    if (!image) return area;
+    area.width = right - left;
+    area.height = bottom - top;
+    area.pixels.reserve(std::size_t(area.width) * std::size_t(area.height));
+    for (int row = 0; row < area.height; ++row)
+        for (int col = 0; col < area.width; ++col)
+            area.pixels.push_back(std::uint32_t(XGetPixel(image, col, row) & 0xFFFFFF));
+    XDestroyImage(image);
+    return area;
+}
+
+ScreenArea Capture(Display* dpy, const ShownWindow& w) { return Capture(dpy, w.x, w.y, w.width, w.height); }
+
+bool WritePng(const std::string& path, const ScreenArea& area) {
+    if (area.pixels.empty()) return false;
+    plat::ui::Bitmap bitmap(area.width, area.height, 32);
+    for (int y = 0; y < area.height; ++y)
+        for (int x = 0; x < area.width; ++x) bitmap.Set(x, y, area.At(x, y) | 0xFF000000u);
+    return plat::ui::WritePng(path, bitmap);
+}
+
+}  // namespace desktop
