@@ -90,8 +90,9 @@ pid_t LumexDesktop::Spawn(const std::vector<std::string>& argv, const std::strin
     prctl(PR_SET_PDEATHSIG, SIGTERM);
     setenv("DISPLAY", m_display.c_str(), 1);
     setenv("LUMETRA_ROOT", m_root.c_str(), 1);
-    setenv("LUMETRA_DEVICES", m_paths.devices.c_str(), 1);
+    setenv("LUMETRA_DEVICES", m_options.devices.c_str(), 1);
     setenv("LUMETRA_SMART_PORT", m_port.c_str(), 1);
+    setenv("LUMETRA_FILE_CHOOSER", "builtin", 1);  // the same save dialog on every desktop
     unsetenv("LUMETRA_UI_BACKEND");
     unsetenv("LUMETRA_KERNEL_SOCKET");
     const int out = open((m_root + "/" + log).c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
@@ -120,7 +121,7 @@ bool LumexDesktop::WaitForLine(const std::string& log, const std::string& text, 
     return false;
 }
 
-bool LumexDesktop::Start(std::string* error) {
+bool LumexDesktop::StartServices(std::string* error) {
     char pattern[] = "/tmp/lumex-desktop-XXXXXX";
     if (!mkdtemp(pattern)) return *error = "no private folder", false;
     m_root = pattern;
@@ -145,11 +146,13 @@ bool LumexDesktop::Start(std::string* error) {
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }
     }
-    m_kernel = Spawn({m_paths.kernel}, "kernel.log");
+    std::vector<std::string> kernel{m_paths.kernel};
+    if (!m_options.scenario.empty()) kernel.insert(kernel.end(), {"--scenario", m_options.scenario});
+    m_kernel = Spawn(kernel, "kernel.log");
     if (!WaitForLine("kernel.log", "ready", m_kernel)) return *error = "lumetra-kernel did not start", false;
     m_sentrak = Spawn({m_paths.sentrak}, "sentrak.log");
     if (!WaitForLine("sentrak.log", "listening on port", m_sentrak)) return *error = "sentrak did not start", false;
-    return StartLumex(error);
+    return true;
 }
 
 bool LumexDesktop::StartLumex(std::string* error) {

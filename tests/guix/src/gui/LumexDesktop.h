@@ -20,22 +20,29 @@ namespace desktop {
 
 struct Paths {
     std::string lumex, kernel, kctl, sentrak;
-    // The simulation profile of the drives the service and the kernel host
-    // see (LUMETRA_DEVICES).
+};
+
+struct Options {
+    // LUMETRA_DEVICES of the service: "default" or a profile's path.
     std::string devices = "default";
+    // The kernel host's scenario file; empty: its built-in machine.
+    std::string scenario;
 };
 
 class LumexDesktop {
 public:
-    explicit LumexDesktop(Paths paths) : m_paths(std::move(paths)) {}
+    explicit LumexDesktop(Paths paths, Options options = {})
+        : m_paths(std::move(paths)), m_options(std::move(options)) {}
     ~LumexDesktop();
     LumexDesktop(const LumexDesktop&) = delete;
     LumexDesktop& operator=(const LumexDesktop&) = delete;
 
-    // Starts the display, the window manager, the host, the service and
-    // lumex, and waits (up to 30 s) for lumex's window. False with a reason.
-    bool Start(std::string* error);
-    // Starts lumex again (after it ended) and waits for its window.
+    // StartServices, then StartLumex. False with a reason.
+    bool Start(std::string* error) { return StartServices(error) && StartLumex(error); }
+    // The display, the window manager, the host and the service.
+    bool StartServices(std::string* error);
+    // lumex (again, after it ended), waited for (up to 30 s) until its
+    // window shows.
     bool StartLumex(std::string* error);
     // Waits (up to 30 s) for lumex to end; its exit status, -1 when it did
     // not end by itself or was ended by a signal.
@@ -64,6 +71,7 @@ private:
     bool FindWindow();
 
     Paths m_paths;
+    Options m_options;
     std::string m_root;
     std::string m_display;
     std::string m_port;

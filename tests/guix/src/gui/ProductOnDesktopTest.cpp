@@ -13,6 +13,7 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "DesktopInput.h"
 #include "DesktopWindows.h"
@@ -42,8 +43,15 @@ constexpr UINT kCmdDetails = 177;
 constexpr UINT kCmdShortSelfTest = 220;
 constexpr UINT kCmdSaveReport = 180;
 
+// The network drive of the demo machine.
+constexpr char kNetworkShare[] = "\\;Z:0000000000003e7\\server\\share";
 // The first disk of the demo machine, in row 0 with C: and D:.
 constexpr char kFirstDiskModel[] = "KORVANE KV7200-500G";
+// The widths of the first two rows with their S.M.A.R.T. boxes: spacing 2
+// before each LED and after the last, 20 pixels per LED (C: and D: in the
+// first, none in the second), two margins of 2, and 92 for the row's icon
+// and box.
+constexpr int kFirstRowWidth = 2 * 3 + 2 * 20 + 2 * 2 + 92, kSecondRowWidth = 2 + 2 * 2 + 92;
 // A point of row 0's row box (its icon, at the margin and spacing of 2).
 constexpr int kRowBoxX = 4 + 10, kRowBoxY = 4 + 10;
 // Controls of the LED window, counted from its right edge (the fixed
@@ -128,10 +136,16 @@ protected:
     void SetUp() override {
         if (!xvfbtest::HaveXvfb()) GTEST_SKIP() << "Xvfb is not installed (package xvfb)";
         std::filesystem::create_directories(ARTIFACT_DIR);
+        desktop::Options demo;
+        demo.devices = DEMO_DEVICES_PATH;
+        demo.scenario = DEMO_MACHINE_PATH;
         m_desktop = std::make_unique<desktop::LumexDesktop>(
-            desktop::Paths{LUMEX_PATH, LUMETRA_KERNEL_PATH, LUMETRA_KCTL_PATH, SENTRAK_PATH, DEMO_DEVICES_PATH});
+            desktop::Paths{LUMEX_PATH, LUMETRA_KERNEL_PATH, LUMETRA_KCTL_PATH, SENTRAK_PATH}, demo);
         std::string error;
-        ASSERT_TRUE(m_desktop->Start(&error)) << error << "\n" << Logs();
+        ASSERT_TRUE(m_desktop->StartServices(&error)) << error << "\n" << Logs();
+        // As run.sh --demo does: something on the network drive is open.
+        ASSERT_EQ(m_desktop->Kctl({"netcreate", kNetworkShare}), 0);
+        ASSERT_TRUE(m_desktop->StartLumex(&error)) << error << "\n" << Logs();
         m_dpy = m_desktop->XDisplay();
         m_input = std::make_unique<desktop::DesktopInput>(m_dpy);
         if (!m_input->Available()) GTEST_SKIP() << "the X server offers no XTEST extension";
@@ -249,12 +263,20 @@ TEST_F(ProductOnDesktop, TheWindowShowsOnTopAndItsLedsFollowHeldRequests) {
     ASSERT_TRUE(Eventually([&] { return desktop::LooksIdle(m_desktop->Pixel(x, y)); })) << std::hex << m_desktop->Pixel(x, y);
     Shoot("led-idle.png", Led());
 
-    ASSERT_EQ(m_desktop->Kctl({"hold", "C:", "read", "1"}), 0);
-    ASSERT_EQ(m_desktop->Kctl({"hold", "D:", "write", "1"}), 0);
+    // The first two rows: the hot disk, then the failing one.
+    ShownWindow row = Led();
+    row.width = kFirstRowWidth;
+    Shoot("led-hot-disk.png", row);
+    row.x += kFirstRowWidth;
+    row.width = kSecondRowWidth;
+    Shoot("led-failing-disk.png", row);
+
+    const std::vector<std::vector<std::string>> held = {
+        {"C:", "read"}, {"D:", "write"}, {"T:", "write"}, {"Z:", "read"}, {"E:", "read"}, {"E:", "write"}};
+    for (const auto& h : held) ASSERT_EQ(m_desktop->Kctl({"hold", h[0], h[1], "1"}), 0) << h[0] << " " << h[1];
     EXPECT_TRUE(Eventually([&] { return desktop::LooksReading(m_desktop->Pixel(x, y)); })) << std::hex << m_desktop->Pixel(x, y);
     Shoot("led-busy.png", Led());
-    ASSERT_EQ(m_desktop->Kctl({"complete", "C:"}), 0);
-    ASSERT_EQ(m_desktop->Kctl({"complete", "D:"}), 0);
+    for (const char* letter : {"C:", "D:", "T:", "Z:", "E:"}) ASSERT_EQ(m_desktop->Kctl({"complete", letter}), 0);
     EXPECT_TRUE(Eventually([&] { return desktop::LooksIdle(m_desktop->Pixel(x, y)); })) << std::hex << m_desktop->Pixel(x, y);
 }
 
