@@ -26,7 +26,7 @@ bool Viewable(Display* dpy, Window w, XWindowAttributes* a) {
     return XGetWindowAttributes(dpy, w, a) && a->map_state == IsViewable;
 }
 
-void CollectTitled(Display* dpy, Window parent, const std::string& title, std::vector<ShownWindow>* found) {
+void CollectTitled(Display* dpy, Window parent, const std::string& title, std::vector<Placed>* found) {
     for (Window w : Children(dpy, parent)) {
         XWindowAttributes a;
         if (!Viewable(dpy, w, &a)) continue;
@@ -39,36 +39,27 @@ void CollectTitled(Display* dpy, Window parent, const std::string& title, std::v
 
 }  // namespace
 
-ShownWindow Locate(Display* dpy, unsigned long xid) {
+Placed Locate(Display* dpy, unsigned long window) {
     XWindowAttributes a;
-    if (!Viewable(dpy, xid, &a)) return {};
+    if (!Viewable(dpy, window, &a)) return {};
     int x = 0, y = 0;
     Window child = 0;
-    XTranslateCoordinates(dpy, xid, DefaultRootWindow(dpy), 0, 0, &x, &y, &child);
-    return ShownWindow{xid, x, y, a.width, a.height};
+    XTranslateCoordinates(dpy, window, DefaultRootWindow(dpy), 0, 0, &x, &y, &child);
+    return Placed{window, x, y, a.width, a.height};
 }
 
-std::vector<ShownWindow> WindowsTitled(Display* dpy, const std::string& title) {
-    std::vector<ShownWindow> found;
+std::vector<Placed> WindowsTitled(Display* dpy, const std::string& title) {
+    std::vector<Placed> found;
     CollectTitled(dpy, DefaultRootWindow(dpy), title, &found);
     return found;
 }
 
-std::vector<ShownWindow> Popups(Display* dpy) {
-    std::vector<ShownWindow> found;
-    for (Window w : Children(dpy, DefaultRootWindow(dpy))) {
-        XWindowAttributes a;
-        if (Viewable(dpy, w, &a) && a.override_redirect && a.width > 1 && a.height > 1)
-            found.push_back(ShownWindow{w, a.x, a.y, a.width, a.height});
-    }
-    return found;
-}
-
-ScreenArea Capture(Display* dpy, int x, int y, int width, int height) {
+ScreenArea Capture(Display* dpy, const Placed& wanted) {
     XWindowAttributes root;
     XGetWindowAttributes(dpy, DefaultRootWindow(dpy), &root);
-    const int left = std::max(0, x), top = std::max(0, y);
-    const int right = std::min(root.width, x + width), bottom = std::min(root.height, y + height);
+    const int left = std::max(0, wanted.x), top = std::max(0, wanted.y);
+    const int right = std::min(root.width, wanted.x + wanted.width);
+    const int bottom = std::min(root.height, wanted.y + wanted.height);
     ScreenArea area;
     if (right <= left || bottom <= top) return area;
     XImage* image = XGetImage(dpy, DefaultRootWindow(dpy), left, top, unsigned(right - left), unsigned(bottom - top),
@@ -83,8 +74,6 @@ ScreenArea Capture(Display* dpy, int x, int y, int width, int height) {
     XDestroyImage(image);
     return area;
 }
-
-ScreenArea Capture(Display* dpy, const ShownWindow& w) { return Capture(dpy, w.x, w.y, w.width, w.height); }
 
 bool WritePng(const std::string& path, const ScreenArea& area) {
     if (area.pixels.empty()) return false;

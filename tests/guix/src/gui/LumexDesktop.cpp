@@ -8,9 +8,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
 #include <sstream>
 #include <thread>
 
@@ -21,7 +23,11 @@
 // Xlib last: its macros (None, Bool, Status) would clash with the headers above.
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
+#include <X11/XKBlib.h>
 #include <X11/Xutil.h>
+#include <poll.h>
+
+#include "x11_test_tray.h"
 
 namespace desktop {
 namespace {
@@ -74,11 +80,71 @@ Window FindByName(Display* dpy, Window parent, const char* title) {
 
 }  // namespace
 
+// The notification area at the bottom right of the screen, served by a
+// thread with a display connection of its own.
+class LumexDesktop::Tray {
+public:
+    static constexpr int kWidth = 200, kHeight = 40;
+
+    explicit Tray(const std::string& display) : m_thread([this, display] { Serve(display); }) {}
+    ~Tray() {
+        m_stop = true;
+        m_thread.join();
+    }
+    Tray(const Tray&) = delete;
+    Tray& operator=(const Tray&) = delete;
+
+    ::Window Window() const { return m_window.load(); }
+    std::vector<::Window> Docked() const {
+        std::lock_guard lock(m_lock);
+        return m_tray ? m_tray->Docked() : std::vector<::Window>{};
+    }
+
+private:
+    void Serve(const std::string& name) {
+        Display* dpy = XOpenDisplay(name.c_str());
+        if (!dpy) return;
+        xvfbtest::TestTray::Look look;
+        look.width = kWidth;
+        look.height = kHeight;
+        look.x = DisplayWidth(dpy, DefaultScreen(dpy)) - kWidth;
+        look.y = DisplayHeight(dpy, DefaultScreen(dpy)) - kHeight;
+        look.panel = true;
+        {
+            std::lock_guard lock(m_lock);
+            m_tray = std::make_unique<xvfbtest::TestTray>(dpy, look);
+        }
+        m_window = m_tray->Window();
+        XSync(dpy, False);
+        while (!m_stop.load()) {
+            m_tray->Serve();
+            pollfd fd{ConnectionNumber(dpy), POLLIN, 0};
+            poll(&fd, 1, 20);
+        }
+        {
+            std::lock_guard lock(m_lock);
+            m_tray.reset();
+        }
+        XCloseDisplay(dpy);
+    }
+
+    std::atomic<bool> m_stop{false};
+    std::atomic<::Window> m_window{0};
+    mutable std::mutex m_lock;  // guards m_tray's existence
+    std::unique_ptr<xvfbtest::TestTray> m_tray;
+    std::thread m_thread;
+};
+
+LumexDesktop::LumexDesktop(Paths paths, Options options)
+    : m_paths(std::move(paths)), m_options(std::move(options)) {}
+
 LumexDesktop::~LumexDesktop() {
     Stop(m_lumex);
     Stop(m_sentrak);
     Stop(m_kernel);
+    m_tray.reset();
     if (m_dpy) XCloseDisplay(m_dpy);
+    Stop(m_compositor);
     Stop(m_wm);
     Stop(m_xvfb);
     if (!m_root.empty()) std::filesystem::remove_all(m_root);
@@ -91,6 +157,8 @@ pid_t LumexDesktop::Spawn(const std::vector<std::string>& argv, const std::strin
     setenv("DISPLAY", m_display.c_str(), 1);
     setenv("LUMETRA_ROOT", m_root.c_str(), 1);
     setenv("LUMETRA_DEVICES", m_options.devices.c_str(), 1);
+    setenv("HOME", (m_root + "/home").c_str(), 1);
+    setenv("XDG_CONFIG_HOME", ConfigHome().c_str(), 1);
     setenv("LUMETRA_SMART_PORT", m_port.c_str(), 1);
     setenv("LUMETRA_FILE_CHOOSER", "builtin", 1);  // the same save dialog on every desktop
     unsetenv("LUMETRA_UI_BACKEND");
@@ -121,10 +189,21 @@ bool LumexDesktop::WaitForLine(const std::string& log, const std::string& text, 
     return false;
 }
 
+bool LumexDesktop::WaitForSelection(const char* name) const {
+    const Atom selection = XInternAtom(m_dpy, name, False);
+    const auto deadline = std::chrono::steady_clock::now() + kStartLimit;
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (XGetSelectionOwner(m_dpy, selection) != 0) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return false;
+}
+
 bool LumexDesktop::StartServices(std::string* error) {
     char pattern[] = "/tmp/lumex-desktop-XXXXXX";
     if (!mkdtemp(pattern)) return *error = "no private folder", false;
     m_root = pattern;
+    for (const char* dir : {"/home", "/config"}) std::filesystem::create_directories(m_root + dir);
     m_port = std::to_string(plat::net::FreeLoopbackPort());
     m_xvfb = xvfbtest::StartXvfb(&m_display, kScreen);
     if (m_xvfb <= 0) return *error = "Xvfb did not start", false;
@@ -145,6 +224,15 @@ bool LumexDesktop::StartServices(std::string* error) {
             if (n == 1) break;
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }
+    }
+    if (m_options.compositor) {
+        if (!Exists("/usr/bin/xcompmgr")) return *error = "xcompmgr is not installed (package xcompmgr)", false;
+        m_compositor = Spawn({"/usr/bin/xcompmgr"}, "xcompmgr.log");
+        if (!WaitForSelection("_NET_WM_CM_S0")) return *error = "xcompmgr did not take the screen", false;
+    }
+    if (m_options.tray) {
+        m_tray = std::make_unique<Tray>(m_display);
+        if (!WaitForSelection("_NET_SYSTEM_TRAY_S0")) return *error = "the test tray did not start", false;
     }
     std::vector<std::string> kernel{m_paths.kernel};
     if (!m_options.scenario.empty()) kernel.insert(kernel.end(), {"--scenario", m_options.scenario});
@@ -198,12 +286,143 @@ int LumexDesktop::Kctl(const std::vector<std::string>& words) const {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-std::uint32_t LumexDesktop::Pixel(int x, int y) const {
-    XImage* image = XGetImage(m_dpy, m_window, x, y, 1, 1, AllPlanes, ZPixmap);
+std::uint32_t LumexDesktop::PixelOf(unsigned long window, int x, int y) const {
+    XImage* image = XGetImage(m_dpy, window, x, y, 1, 1, AllPlanes, ZPixmap);
     if (!image) return 0xFFFFFFFF;
     const std::uint32_t pixel = XGetPixel(image, 0, 0) & 0xFFFFFF;
     XDestroyImage(image);
     return pixel;
+}
+
+std::uint32_t LumexDesktop::ScreenPixel(int x, int y) const { return PixelOf(DefaultRootWindow(m_dpy), x, y); }
+
+bool LumexDesktop::WindowPlace(Placed* place) const {
+    XWindowAttributes a;
+    if (!XGetWindowAttributes(m_dpy, m_window, &a) || a.map_state != IsViewable) return false;
+    ::Window child = 0;
+    place->window = m_window;
+    place->width = a.width;
+    place->height = a.height;
+    return XTranslateCoordinates(m_dpy, m_window, DefaultRootWindow(m_dpy), 0, 0, &place->x, &place->y, &child);
+}
+
+std::string LumexDesktop::LumexLibrary() const {
+    return (std::filesystem::path(m_paths.lumex).parent_path() / "LUMEXRS.DLL").string();
+}
+
+bool LumexDesktop::TrayIcon(Placed* icon) const {
+    const std::vector<::Window> docked = m_tray ? m_tray->Docked() : std::vector<::Window>{};
+    if (docked.empty()) return false;
+    XWindowAttributes a;
+    ::Window child = 0;
+    if (!XGetWindowAttributes(m_dpy, docked.front(), &a) || a.map_state != IsViewable) return false;
+    *icon = Placed{docked.front(), 0, 0, a.width, a.height};
+    return XTranslateCoordinates(m_dpy, docked.front(), DefaultRootWindow(m_dpy), 0, 0, &icon->x, &icon->y, &child);
+}
+
+void LumexDesktop::Click(unsigned long window, int x, int y, unsigned button) const {
+    const ::Window root = DefaultRootWindow(m_dpy);
+    XWarpPointer(m_dpy, 0, root, 0, 0, 0, 0, x, y);
+    XSync(m_dpy, False);
+    for (const int type : {ButtonPress, ButtonRelease}) {
+        XEvent ev{};
+        ev.type = type;
+        ev.xbutton.window = window;
+        ev.xbutton.root = root;
+        ev.xbutton.x_root = x;
+        ev.xbutton.y_root = y;
+        ::Window child = 0;
+        XTranslateCoordinates(m_dpy, root, window, x, y, &ev.xbutton.x, &ev.xbutton.y, &child);
+        ev.xbutton.button = button;
+        ev.xbutton.same_screen = True;
+        XSendEvent(m_dpy, window, False, 0, &ev);
+    }
+    XFlush(m_dpy);
+}
+
+namespace {
+
+// The clients below `parent` (a window manager's frame holds one): the
+// windows it marked with WM_STATE.
+void Clients(Display* dpy, ::Window parent, int depth, std::vector<::Window>* found) {
+    ::Window root = 0, up = 0, *children = nullptr;
+    unsigned count = 0;
+    if (depth == 0 || !XQueryTree(dpy, parent, &root, &up, &children, &count)) return;
+    const Atom wm_state = XInternAtom(dpy, "WM_STATE", False);
+    for (unsigned i = 0; i < count; ++i) {
+        Atom type = 0;
+        int format = 0;
+        unsigned long n = 0, after = 0;
+        unsigned char* data = nullptr;
+        XGetWindowProperty(dpy, children[i], wm_state, 0, 1, False, AnyPropertyType, &type, &format, &n, &after, &data);
+        if (data) XFree(data);
+        if (type != 0) found->push_back(children[i]);
+        else Clients(dpy, children[i], depth - 1, found);
+    }
+    if (children) XFree(children);
+}
+
+}  // namespace
+
+std::vector<Placed> LumexDesktop::OtherWindows() const {
+    std::vector<Placed> found;
+    ::Window root = 0, up = 0, *children = nullptr;
+    unsigned count = 0;
+    if (!XQueryTree(m_dpy, DefaultRootWindow(m_dpy), &root, &up, &children, &count)) return found;
+    const ::Window tray = m_tray ? m_tray->Window() : 0;
+    for (unsigned i = 0; i < count; ++i) {
+        XWindowAttributes a;
+        if (children[i] == tray || children[i] == m_underlay || !XGetWindowAttributes(m_dpy, children[i], &a) ||
+            a.map_state != IsViewable)
+            continue;
+        std::vector<::Window> shown;
+        if (a.override_redirect) shown.push_back(children[i]);
+        else Clients(m_dpy, children[i], 3, &shown);
+        for (const ::Window w : shown) {
+            XWindowAttributes c;
+            ::Window child = 0;
+            Placed p{w, 0, 0, 0, 0};
+            if (w == m_window || !XGetWindowAttributes(m_dpy, w, &c) || c.map_state != IsViewable ||
+                !XTranslateCoordinates(m_dpy, w, root, 0, 0, &p.x, &p.y, &child))
+                continue;
+            p.width = c.width;
+            p.height = c.height;
+            found.push_back(p);
+        }
+    }
+    if (children) XFree(children);
+    return found;
+}
+
+void LumexDesktop::Underlay(std::uint32_t rgb) {
+    const ::Window root = DefaultRootWindow(m_dpy);
+    XSetWindowAttributes attributes{};
+    attributes.override_redirect = True;
+    attributes.background_pixel = rgb;
+    m_underlay = XCreateWindow(m_dpy, root, 0, 0, unsigned(DisplayWidth(m_dpy, DefaultScreen(m_dpy))),
+                               unsigned(DisplayHeight(m_dpy, DefaultScreen(m_dpy))), 0, CopyFromParent, InputOutput,
+                               CopyFromParent, CWOverrideRedirect | CWBackPixel, &attributes);
+    XMapWindow(m_dpy, m_underlay);
+    XLowerWindow(m_dpy, m_underlay);
+    XSync(m_dpy, False);
+}
+
+std::string LumexDesktop::Logs() const {
+    std::string all;
+    for (const char* name : {"kernel.log", "sentrak.log", "lumex.log", "xcompmgr.log"}) {
+        std::ifstream in(m_root + "/" + name);
+        if (!in) continue;
+        std::stringstream text;
+        text << in.rdbuf();
+        all += std::string("--- ") + name + "\n" + text.str();
+    }
+    return all;
+}
+
+bool LumexDesktop::ScrollLock() const {
+    unsigned state = 0;
+    XkbGetIndicatorState(m_dpy, XkbUseCoreKbd, &state);
+    return (state & 0x4) != 0;
 }
 
 bool LumexDesktop::IsAbove() const {
@@ -223,17 +442,21 @@ bool LumexDesktop::IsAbove() const {
     return found;
 }
 
-bool LumexDesktop::Screenshot(const std::string& path) const {
-    const Window root = DefaultRootWindow(m_dpy);
+std::unique_ptr<plat::ui::Bitmap> LumexDesktop::Capture(unsigned long window) const {
     XWindowAttributes a;
-    XGetWindowAttributes(m_dpy, root, &a);
-    XImage* image = XGetImage(m_dpy, root, 0, 0, unsigned(a.width), unsigned(a.height), AllPlanes, ZPixmap);
-    if (!image) return false;
-    plat::ui::Bitmap bitmap(a.width, a.height, 32);
+    if (!XGetWindowAttributes(m_dpy, window, &a)) return nullptr;
+    XImage* image = XGetImage(m_dpy, window, 0, 0, unsigned(a.width), unsigned(a.height), AllPlanes, ZPixmap);
+    if (!image) return nullptr;
+    auto bitmap = std::make_unique<plat::ui::Bitmap>(a.width, a.height, 32);
     for (int y = 0; y < a.height; ++y)
-        for (int x = 0; x < a.width; ++x) bitmap.Set(x, y, std::uint32_t(XGetPixel(image, x, y) & 0xFFFFFF) | 0xFF000000u);
+        for (int x = 0; x < a.width; ++x) bitmap->Set(x, y, std::uint32_t(XGetPixel(image, x, y) & 0xFFFFFF) | 0xFF000000u);
     XDestroyImage(image);
-    return plat::ui::WritePng(path, bitmap);
+    return bitmap;
+}
+
+bool LumexDesktop::Screenshot(const std::string& path) const {
+    const auto screen = Capture(DefaultRootWindow(m_dpy));
+    return screen && plat::ui::WritePng(path, *screen);
 }
 
 bool LooksIdle(std::uint32_t p) {

@@ -1,18 +1,28 @@
 // lumex as a person runs it, on a private X11 desktop: a private Xvfb with
-// openbox as window manager (when installed), the kernel host lumetra-kernel
-// with blinkor on its simulated machine and the S.M.A.R.T. service sentrak on
-// its simulated drives (a free loopback port), all state under a private
-// LUMETRA_ROOT. Used by the X11 test and by bench_gui.
+// openbox as window manager (when installed), optionally a test notification
+// area and the xcompmgr compositor, the kernel host lumetra-kernel with
+// blinkor on its simulated machine and the S.M.A.R.T. service sentrak on
+// simulated drives (a free loopback port), all state under a private
+// LUMETRA_ROOT, with a private HOME and XDG_CONFIG_HOME beside it. Used by
+// the X11 tests and by bench_gui.
 //
 // Everything it starts ends with it (SIGTERM, then SIGKILL), and every
 // child also ends if this process dies first.
+//
+// Thread rule: one thread uses the object; the notification area is served
+// by a thread of its own.
 #pragma once
 
 #include <sys/types.h>
 
+#include <chrono>
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <thread>
 #include <vector>
+
+#include "ui/bitmap.h"
 
 struct _XDisplay;
 
@@ -23,23 +33,33 @@ struct Paths {
 };
 
 struct Options {
+    // A notification area at the bottom right of the screen, as a panel.
+    bool tray = false;
+    // xcompmgr, started before lumex so that its window can be translucent.
+    bool compositor = false;
     // LUMETRA_DEVICES of the service: "default" or a profile's path.
     std::string devices = "default";
     // The kernel host's scenario file; empty: its built-in machine.
     std::string scenario;
 };
 
+// A window on the screen: root coordinates and size.
+struct Placed {
+    unsigned long window = 0;
+    int x = 0, y = 0, width = 0, height = 0;
+};
+
 class LumexDesktop {
 public:
-    explicit LumexDesktop(Paths paths, Options options = {})
-        : m_paths(std::move(paths)), m_options(std::move(options)) {}
+    explicit LumexDesktop(Paths paths, Options options = {});
     ~LumexDesktop();
     LumexDesktop(const LumexDesktop&) = delete;
     LumexDesktop& operator=(const LumexDesktop&) = delete;
 
     // StartServices, then StartLumex. False with a reason.
     bool Start(std::string* error) { return StartServices(error) && StartLumex(error); }
-    // The display, the window manager, the host and the service.
+    // The display, the window manager, the tray and compositor asked for,
+    // the host and the service.
     bool StartServices(std::string* error);
     // lumex (again, after it ended), waited for (up to 30 s) until its
     // window shows.
@@ -52,10 +72,19 @@ public:
     int Kctl(const std::vector<std::string>& words) const;
     // The pixel (0x00RRGGBB) lumex's window shows at a point of its own;
     // 0xFFFFFFFF when it cannot be read.
-    std::uint32_t Pixel(int x, int y) const;
+    std::uint32_t Pixel(int x, int y) const { return PixelOf(m_window, x, y); }
+    // The same of any window's own content.
+    std::uint32_t PixelOf(unsigned long window, int x, int y) const;
+    // A window's whole content (0xFFRRGGBB); null when it cannot be read.
+    std::unique_ptr<plat::ui::Bitmap> Capture(unsigned long window) const;
+    // What the screen shows at a root point (after compositing).
+    std::uint32_t ScreenPixel(int x, int y) const;
+    // Where lumex's window lies on the screen; false while it is not shown.
+    bool WindowPlace(Placed* place) const;
     // Whether the window manager keeps lumex's window above the others.
     bool IsAbove() const;
     bool HasWindowManager() const { return m_wm > 0; }
+    bool HasCompositor() const { return m_compositor > 0; }
     // The whole screen as a PNG.
     bool Screenshot(const std::string& path) const;
     int WindowWidth() const { return m_width; }
@@ -64,10 +93,34 @@ public:
     const std::string& Root() const { return m_root; }
     _XDisplay* XDisplay() const { return m_dpy; }
     unsigned long WindowId() const { return m_window; }
+    // The private XDG_CONFIG_HOME of the programs.
+    std::string ConfigHome() const { return m_root + "/config"; }
+    // The resource library lumex loads (beside the program).
+    std::string LumexLibrary() const;
+
+    // The window lumex docked into the notification area, with its place;
+    // false while there is none.
+    bool TrayIcon(Placed* icon) const;
+    // What a click of a person does: the pointer moves to the root point
+    // and `button` (1 left, 3 right) is pressed and released on `window`.
+    void Click(unsigned long window, int x, int y, unsigned button) const;
+    // The windows shown besides lumex's LED window, the tray and the
+    // underlay (menus, tips, dialogs), bottom to top: override-redirect
+    // windows and the clients in the window manager's frames.
+    std::vector<Placed> OtherWindows() const;
+    // The Scroll Lock indicator, read back with XKB.
+    bool ScrollLock() const;
+    // Covers the screen beneath every other window with one colour
+    // (0x00RRGGBB), so that what shows through a window is known.
+    void Underlay(std::uint32_t rgb);
+    // The programs' logs, each under its name, for a failure's message.
+    std::string Logs() const;
 
 private:
+    class Tray;
     pid_t Spawn(const std::vector<std::string>& argv, const std::string& log) const;
     bool WaitForLine(const std::string& log, const std::string& text, pid_t pid) const;
+    bool WaitForSelection(const char* name) const;
     bool FindWindow();
 
     Paths m_paths;
@@ -76,10 +129,23 @@ private:
     std::string m_display;
     std::string m_port;
     _XDisplay* m_dpy = nullptr;
+    std::unique_ptr<Tray> m_tray;
     unsigned long m_window = 0;
+    unsigned long m_underlay = 0;
     int m_width = 0, m_height = 0;
-    pid_t m_xvfb = -1, m_wm = -1, m_kernel = -1, m_sentrak = -1, m_lumex = -1;
+    pid_t m_xvfb = -1, m_wm = -1, m_compositor = -1, m_kernel = -1, m_sentrak = -1, m_lumex = -1;
 };
+
+// Waits (real time, at most `limit`: a loaded machine) until `done` holds.
+template <typename Done>
+bool Eventually(Done done, std::chrono::seconds limit = std::chrono::seconds(10)) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return true;
+}
 
 // A point of the first LED of the first row (the disks' C: on the simulated
 // machine) that the letter does not cover: the LED starts at (38, 4) with the
