@@ -97,6 +97,7 @@ pids+=($!)
 wait_for "$work/sentrak.log" "listening on port" || fail "sentrak did not start"
 /usr/bin/lumetra-smart list >"$work/smart" 2>&1 || { cat "$work/smart"; fail "sentrak does not answer"; }
 
+shown=""
 if command -v Xvfb >/dev/null && command -v xwininfo >/dev/null; then
   : >"$work/display"
   Xvfb -displayfd 3 -nolisten tcp -noreset -screen 0 800x600x24 3>"$work/display" >/dev/null 2>&1 &
@@ -108,9 +109,8 @@ if command -v Xvfb >/dev/null && command -v xwininfo >/dev/null; then
   DISPLAY="$display" HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" LUMETRA_KERNEL_SOCKET="$socket" \
     /usr/bin/lumex >"$work/lumex.log" 2>&1 &
   pids+=($!)
-  shown=""
   for _ in $(seq 300); do
-    DISPLAY="$display" xwininfo -root -tree 2>/dev/null | grep -q '"Zelmor Lumetra": (' && { shown=yes; break; }
+    DISPLAY="$display" xwininfo -root -tree 2>/dev/null | grep -q '"Zelmor Lumetra": (' && { shown=shown; break; }
     sleep 0.1
   done
   [ -n "$shown" ] || { cat "$work/lumex.log"; fail "lumex showed no window"; }
@@ -120,7 +120,8 @@ for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
   wait "${pids[i]}" 2>/dev/null || true
 done
 pids=()
-echo "dpkg cycle: installed and ran $(basename "$deb")"
+echo "dpkg cycle: installed and ran $(basename "$deb"): $(grep -c '^[A-Z*] ' "$work/drives") drive records," \
+  "sentrak answering, lumex's window ${shown:-not tried (no Xvfb)}"
 
 # Removal: the programs and units go, the stored state stays.
 apt-get remove -y "$name" >"$work/remove.log" 2>&1 || { cat "$work/remove.log"; fail "apt-get remove failed"; }
