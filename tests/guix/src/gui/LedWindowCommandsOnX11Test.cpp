@@ -8,6 +8,7 @@
 // the screen composes. Screenshots go to build/artifacts/lumex.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -68,6 +69,11 @@ protected:
 
 TEST_F(LedWindowCommandsOnX11, TheTrayMenuOpensAtTheIconAndPutsTheWindowAwayAndBack) {
     Start(GuiSettings{});
+    desktop::Placed icon;
+    ASSERT_TRUE(Eventually([&] { return m_desktop->TrayIcon(&icon); })) << "lumex's icon docks";
+    EXPECT_EQ(m_desktop->TitleOf(icon.window), "Zelmor Lumetra: disk activity and health") << "its tip";
+    EXPECT_FALSE(desktop::ShowsWarningBadge(m_desktop->Capture(icon.window).get())) << "the drives are healthy";
+
     Choose(cmd::kMinimizeToTray);
     // Right-aligned at the pointer, and above it: below a tray at the
     // bottom of the screen there is no room.
@@ -142,21 +148,53 @@ int Blend(std::uint32_t over, std::uint32_t under, int alpha, int shift) {
     return (o * alpha + u * (255 - alpha)) / 255;
 }
 
-// Whether the screen at a point of the window shows its own pixel drawn with
-// `alpha` over `under`, each channel within 3.
-bool ShowsBlended(const desktop::LumexDesktop& d, int x, int y, std::uint32_t under, int alpha, std::string* seen) {
-    desktop::Placed place;
-    if (!d.WindowPlace(&place)) return false;
-    const std::uint32_t own = d.Pixel(x, y), screen = d.ScreenPixel(place.x + x, place.y + y);
+// Whether the screen at point (x, y) of `w` shows the window's own pixel
+// drawn with `alpha` over `under`, each channel within 3.
+bool ShowsBlended(const desktop::LumexDesktop& d, const desktop::Placed& w, int x, int y, std::uint32_t under,
+                  int alpha, std::string* seen) {
+    const std::uint32_t own = d.PixelOf(w.window, x, y), screen = d.ScreenPixel(w.x + x, w.y + y);
     std::ostringstream text;
-    text << std::hex << "window " << own << " screen " << screen;
+    text << "at " << x << "," << y << " of " << w.width << "x" << w.height << "+" << w.x << "+" << w.y << std::hex
+         << ": window " << own << ", screen " << screen;
     *seen = text.str();
     for (int shift : {16, 8, 0})
         if (std::abs(int(screen >> shift & 0xFF) - Blend(own, under, alpha, shift)) > 3) return false;
     return true;
 }
 
-TEST_F(LedWindowCommandsOnX11, TheWindowsOpacityBlendsItWithWhatLiesBeneath) {
+bool Covers(const desktop::Placed& w, int x, int y) {
+    return x >= w.x && x < w.x + w.width && y >= w.y && y < w.y + w.height;
+}
+
+// A details dialog and a point of it above nothing but the underlay; false
+// while no dialog shows. The dialogs open staggered 10 pixels apart, so the
+// points looked at are the middles of each dialog's sides, 5 pixels in (the
+// shape's corners are rounded), and its centre.
+bool DialogOverTheUnderlay(const desktop::LumexDesktop& d, desktop::Placed* dialog, int* x, int* y) {
+    std::vector<desktop::Placed> shown = d.OtherWindows();
+    std::erase_if(shown, [](const desktop::Placed& w) { return w.width < 100 || w.height < 100; });  // tips
+    std::vector<desktop::Placed> covering = shown;
+    for (desktop::Placed p; auto place : {&desktop::LumexDesktop::WindowPlace, &desktop::LumexDesktop::TrayPlace})
+        if ((d.*place)(&p)) covering.push_back(p);
+    for (const desktop::Placed& w : shown) {
+        const int points[][2] = {{5, w.height / 2}, {w.width - 6, w.height / 2}, {w.width / 2, 5},
+                                 {w.width / 2, w.height - 6}, {w.width / 2, w.height / 2}};
+        for (const auto& [px, py] : points) {
+            const auto covers = [&](const desktop::Placed& o) {
+                return o.window != w.window && Covers(o, w.x + px, w.y + py);
+            };
+            if (std::none_of(covering.begin(), covering.end(), covers)) {
+                *dialog = w;
+                *x = px;
+                *y = py;
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+TEST_F(LedWindowCommandsOnX11, TheOpacityBlendsTheWindowAndItsDialogsWithWhatLiesBeneath) {
     if (access("/usr/bin/xcompmgr", X_OK) != 0) GTEST_SKIP() << "xcompmgr is not installed (package xcompmgr)";
     GuiSettings settings;
     settings.Alpha = 128;  // 50 % transparent
@@ -166,12 +204,24 @@ TEST_F(LedWindowCommandsOnX11, TheWindowsOpacityBlendsItWithWhatLiesBeneath) {
     d.Underlay(kBeneath);
 
     const int x = desktop::kFirstLedProbeX, y = desktop::kFirstLedProbeY;
+    const auto led_window_shows = [&](int alpha, std::string* seen) {
+        desktop::Placed place;
+        return d.WindowPlace(&place) && ShowsBlended(d, place, x, y, kBeneath, alpha, seen);
+    };
+    const auto dialog_shows = [&](int alpha, std::string* seen) {
+        desktop::Placed dialog;
+        int dx = 0, dy = 0;
+        return DialogOverTheUnderlay(d, &dialog, &dx, &dy) && ShowsBlended(d, dialog, dx, dy, kBeneath, alpha, seen);
+    };
     std::string seen;
-    EXPECT_TRUE(Eventually([&] { return ShowsBlended(d, x, y, kBeneath, 128, &seen); })) << seen << "\n" << d.Logs();
+    EXPECT_TRUE(Eventually([&] { return led_window_shows(128, &seen); })) << seen << "\n" << d.Logs();
+    Choose(cmd::kSmartDetails);  // a details dialog for every disk
+    EXPECT_TRUE(Eventually([&] { return dialog_shows(128, &seen); })) << "a dialog opened translucent; " << seen;
     EXPECT_TRUE(d.Screenshot(Artifact("lumex-translucent.png")));
 
     Choose(cmd::kOpacity0);
-    EXPECT_TRUE(Eventually([&] { return ShowsBlended(d, x, y, kBeneath, 255, &seen); })) << "opaque again; " << seen;
+    EXPECT_TRUE(Eventually([&] { return led_window_shows(255, &seen); })) << "opaque again; " << seen;
+    EXPECT_TRUE(Eventually([&] { return dialog_shows(255, &seen); })) << "and its dialog; " << seen;
     EXPECT_TRUE(d.Screenshot(Artifact("lumex-opaque.png")));
 }
 

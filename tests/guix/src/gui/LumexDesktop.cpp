@@ -25,6 +25,7 @@
 #include <X11/Xlib.h>
 #include <X11/XKBlib.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/shape.h>
 #include <poll.h>
 
 #include "x11_test_tray.h"
@@ -296,15 +297,15 @@ std::uint32_t LumexDesktop::PixelOf(unsigned long window, int x, int y) const {
 
 std::uint32_t LumexDesktop::ScreenPixel(int x, int y) const { return PixelOf(DefaultRootWindow(m_dpy), x, y); }
 
-bool LumexDesktop::WindowPlace(Placed* place) const {
+bool LumexDesktop::Place(unsigned long window, Placed* place) const {
     XWindowAttributes a;
-    if (!XGetWindowAttributes(m_dpy, m_window, &a) || a.map_state != IsViewable) return false;
     ::Window child = 0;
-    place->window = m_window;
-    place->width = a.width;
-    place->height = a.height;
-    return XTranslateCoordinates(m_dpy, m_window, DefaultRootWindow(m_dpy), 0, 0, &place->x, &place->y, &child);
+    if (!window || !XGetWindowAttributes(m_dpy, window, &a) || a.map_state != IsViewable) return false;
+    *place = Placed{window, 0, 0, a.width, a.height};
+    return XTranslateCoordinates(m_dpy, window, DefaultRootWindow(m_dpy), 0, 0, &place->x, &place->y, &child);
 }
+
+bool LumexDesktop::WindowPlace(Placed* place) const { return Place(m_window, place); }
 
 std::string LumexDesktop::LumexLibrary() const {
     return (std::filesystem::path(m_paths.lumex).parent_path() / "LUMEXRS.DLL").string();
@@ -312,12 +313,17 @@ std::string LumexDesktop::LumexLibrary() const {
 
 bool LumexDesktop::TrayIcon(Placed* icon) const {
     const std::vector<::Window> docked = m_tray ? m_tray->Docked() : std::vector<::Window>{};
-    if (docked.empty()) return false;
-    XWindowAttributes a;
-    ::Window child = 0;
-    if (!XGetWindowAttributes(m_dpy, docked.front(), &a) || a.map_state != IsViewable) return false;
-    *icon = Placed{docked.front(), 0, 0, a.width, a.height};
-    return XTranslateCoordinates(m_dpy, docked.front(), DefaultRootWindow(m_dpy), 0, 0, &icon->x, &icon->y, &child);
+    return !docked.empty() && Place(docked.front(), icon);
+}
+
+bool LumexDesktop::TrayPlace(Placed* tray) const { return m_tray && Place(m_tray->Window(), tray); }
+
+std::string LumexDesktop::TitleOf(unsigned long window) const {
+    char* name = nullptr;
+    XFetchName(m_dpy, window, &name);
+    const std::string title = name ? name : "";
+    if (name) XFree(name);
+    return title;
 }
 
 void LumexDesktop::Click(unsigned long window, int x, int y, unsigned button) const {
@@ -378,17 +384,8 @@ std::vector<Placed> LumexDesktop::OtherWindows() const {
         std::vector<::Window> shown;
         if (a.override_redirect) shown.push_back(children[i]);
         else Clients(m_dpy, children[i], 3, &shown);
-        for (const ::Window w : shown) {
-            XWindowAttributes c;
-            ::Window child = 0;
-            Placed p{w, 0, 0, 0, 0};
-            if (w == m_window || !XGetWindowAttributes(m_dpy, w, &c) || c.map_state != IsViewable ||
-                !XTranslateCoordinates(m_dpy, w, root, 0, 0, &p.x, &p.y, &child))
-                continue;
-            p.width = c.width;
-            p.height = c.height;
-            found.push_back(p);
-        }
+        for (const ::Window w : shown)
+            if (Placed p; w != m_window && Place(w, &p)) found.push_back(p);
     }
     if (children) XFree(children);
     return found;
@@ -442,6 +439,13 @@ bool LumexDesktop::IsAbove() const {
     return found;
 }
 
+bool LumexDesktop::IsShaped() const {
+    Bool bounding = False, clip = False;
+    int x = 0, y = 0, cx = 0, cy = 0;
+    unsigned w = 0, h = 0, cw = 0, ch = 0;
+    return XShapeQueryExtents(m_dpy, m_window, &bounding, &x, &y, &w, &h, &clip, &cx, &cy, &cw, &ch) && bounding;
+}
+
 std::unique_ptr<plat::ui::Bitmap> LumexDesktop::Capture(unsigned long window) const {
     XWindowAttributes a;
     if (!XGetWindowAttributes(m_dpy, window, &a)) return nullptr;
@@ -467,6 +471,18 @@ bool LooksIdle(std::uint32_t p) {
 bool LooksReading(std::uint32_t p) {
     const int r = (p >> 16) & 0xFF, g = (p >> 8) & 0xFF, b = p & 0xFF;
     return g > r + 60 && g > b;
+}
+
+bool ShowsWarningBadge(const plat::ui::Bitmap* icon) {
+    if (!icon) return false;
+    int red = 0;
+    for (int y = 0; y < icon->Height(); ++y)
+        for (int x = 0; x < icon->Width(); ++x) {
+            const std::uint32_t p = icon->Get(x, y);
+            const int r = (p >> 16) & 0xFF, g = (p >> 8) & 0xFF, b = p & 0xFF;
+            red += r > 180 && g < 110 && b < 90;
+        }
+    return red > icon->Width() * icon->Height() / 40;
 }
 
 }  // namespace desktop

@@ -83,6 +83,9 @@ public:
     bool WindowPlace(Placed* place) const;
     // Whether the window manager keeps lumex's window above the others.
     bool IsAbove() const;
+    // Whether lumex's window has a shape of its own (XShape bounding
+    // region), not the plain rectangle.
+    bool IsShaped() const;
     bool HasWindowManager() const { return m_wm > 0; }
     bool HasCompositor() const { return m_compositor > 0; }
     // The whole screen as a PNG.
@@ -101,6 +104,10 @@ public:
     // The window lumex docked into the notification area, with its place;
     // false while there is none.
     bool TrayIcon(Placed* icon) const;
+    // A window's name (WM_NAME); a tray icon's is its tip.
+    std::string TitleOf(unsigned long window) const;
+    // Where the notification area lies; false without one.
+    bool TrayPlace(Placed* tray) const;
     // What a click of a person does: the pointer moves to the root point
     // and `button` (1 left, 3 right) is pressed and released on `window`.
     void Click(unsigned long window, int x, int y, unsigned button) const;
@@ -121,6 +128,7 @@ private:
     pid_t Spawn(const std::vector<std::string>& argv, const std::string& log) const;
     bool WaitForLine(const std::string& log, const std::string& text, pid_t pid) const;
     bool WaitForSelection(const char* name) const;
+    bool Place(unsigned long window, Placed* place) const;
     bool FindWindow();
 
     Paths m_paths;
@@ -157,5 +165,8 @@ inline constexpr int kFirstLedProbeY = 4 + 12;
 // grey, the read look green, the write look orange.
 bool LooksIdle(std::uint32_t pixel);
 bool LooksReading(std::uint32_t pixel);
+// Whether an icon shows the red warning badge of the alert icon (208);
+// the normal (138) and S.M.A.R.T.-off (277) icons have no red.
+bool ShowsWarningBadge(const plat::ui::Bitmap* icon);
 
 }  // namespace desktop

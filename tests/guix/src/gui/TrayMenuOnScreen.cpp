@@ -65,15 +65,17 @@ void ItemCentre(const Step& step, const Placed& level, int* x, int* y) {
     *y = level.y + (plat::ui::MenuItemTop(*m, step.item) + plat::ui::MenuItemTop(*m, step.item + 1)) / 2;
 }
 
-// The newest window as tall as `menu`'s level, other than `except`.
+// The newest window as tall as `menu`'s level, other than `except`, once
+// it has stood still between two looks (a window manager may still be
+// placing it).
 bool FindLevel(const LumexDesktop& d, HMENU menu, unsigned long except, Placed* level) {
     const int height = Height(menu);
     const std::vector<Placed> shown = d.OtherWindows();
     for (auto it = shown.rbegin(); it != shown.rend(); ++it) {
-        if (it->height == height && it->window != except) {
-            *level = *it;
-            return true;
-        }
+        if (it->height != height || it->window == except) continue;
+        const bool still = level->window == it->window && level->x == it->x && level->y == it->y;
+        *level = *it;
+        return still;
     }
     return false;
 }
@@ -95,7 +97,9 @@ bool Choose(const LumexDesktop& d, HMENU popup, unsigned long window, int x, int
     std::vector<Step> path;
     if (!popup || !PathTo(popup, command, &path)) return *error = "no such command in the menu", false;
     d.Click(window, x, y, kRightButton);
-    if (!Within10s([&] { return FindLevel(d, popup, 0, shown); })) return *error = "the menu did not open: " + Seen(d, popup), false;
+    *shown = Placed{};
+    if (!Within10s([&] { return FindLevel(d, popup, 0, shown); }))
+        return *error = "the menu did not open: " + Seen(d, popup), false;
     if (seen) seen(*shown);
 
     Placed level = *shown;
@@ -105,6 +109,7 @@ bool Choose(const LumexDesktop& d, HMENU popup, unsigned long window, int x, int
         d.Click(level.window, cx, cy, kLeftButton);
         if (i + 1 == path.size()) break;
         const unsigned long parent = level.window;
+        level = Placed{};
         if (!Within10s([&] { return FindLevel(d, path[i + 1].menu, parent, &level); }))
             return *error = "a submenu did not open: " + Seen(d, path[i + 1].menu), false;
     }
