@@ -371,7 +371,9 @@ BOOL TrackPopupMenu(HMENU menu, UINT flags, int x, int y, int, HWND owner, const
         return FALSE;
     }
     SendMessageW(owner, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(menu), 0);
-    RegisterControlClass(kMenuClass, &MenuProc);
+    // A save-bits class, as menus have: their windows are the program's own
+    // popups, which a window manager neither frames nor places.
+    RegisterControlClass(kMenuClass, &MenuProc, CS_SAVEBITS);
     Tracking tracking;
     tracking.owner = owner;
     tracking.flags = flags;

@@ -4,6 +4,7 @@
 
 #include "base/clock.h"
 #include "base/clock_advancer.h"
+#include "ui/headless/headless_backend.h"
 #include "ui/input.h"
 #include "ui/modal_loop.h"
 
@@ -110,6 +111,23 @@ TEST_F(PopupMenuTest, RightButtonReleaseChoosesTheItemUnderIt) {
     EXPECT_EQ(m_rects.at(0).top, 300);
     EXPECT_EQ(Commands(), (std::vector<WORD>{32772}));
     EXPECT_EQ(InitializedMenus(), (std::vector<HMENU>{m_popup})) << "the owner updates the items first";
+}
+
+TEST_F(PopupMenuTest, MenuWindowsShowWithoutTheWindowManager) {
+    // A window manager would frame a managed menu and could place it
+    // elsewhere; the menu shows where the program puts it, as a popup.
+    std::vector<bool> popups;
+    const auto note_popup = [&] { popups.push_back(plat::ui::Headless()->StateOf(m_shown.back())->popup); };
+    Answer({[&](RECT) {
+                note_popup();
+                Keys({VK_DOWN, VK_DOWN, VK_RIGHT});
+            },
+            [&](RECT) {
+                note_popup();
+                Keys({VK_ESCAPE, VK_ESCAPE});
+            }});
+    EXPECT_FALSE(TrackPopupMenu(m_menu, 0, 10, 10, 0, m_owner, nullptr));
+    EXPECT_EQ(popups, (std::vector<bool>{true, true})) << "the menu and its submenu";
 }
 
 TEST_F(PopupMenuTest, UpAndDownSkipSeparatorsAndGrayedItemsAndWrapAround) {

@@ -34,6 +34,9 @@ namespace desktop {
 namespace {
 
 constexpr auto kStartLimit = std::chrono::seconds(30);
+// A small laptop's screen: room for the demo machine's window with its
+// options strip open.
+constexpr char kScreen[] = "1024x600x24";
 
 void Stop(pid_t& pid) {
     if (pid <= 0) return;
@@ -158,6 +161,7 @@ pid_t LumexDesktop::Spawn(const std::vector<std::string>& argv, const std::strin
     setenv("HOME", (m_root + "/home").c_str(), 1);
     setenv("XDG_CONFIG_HOME", ConfigHome().c_str(), 1);
     setenv("LUMETRA_SMART_PORT", m_port.c_str(), 1);
+    setenv("LUMETRA_FILE_CHOOSER", "builtin", 1);  // the same save dialog on every desktop
     unsetenv("LUMETRA_UI_BACKEND");
     unsetenv("LUMETRA_KERNEL_SOCKET");
     const int out = open((m_root + "/" + log).c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
@@ -202,7 +206,7 @@ bool LumexDesktop::StartServices(std::string* error) {
     m_root = pattern;
     for (const char* dir : {"/home", "/config"}) std::filesystem::create_directories(m_root + dir);
     m_port = std::to_string(plat::net::FreeLoopbackPort());
-    m_xvfb = xvfbtest::StartXvfb(&m_display);
+    m_xvfb = xvfbtest::StartXvfb(&m_display, kScreen);
     if (m_xvfb <= 0) return *error = "Xvfb did not start", false;
     m_dpy = XOpenDisplay(m_display.c_str());
     if (!m_dpy) return *error = "cannot open " + m_display, false;
@@ -231,7 +235,9 @@ bool LumexDesktop::StartServices(std::string* error) {
         m_tray = std::make_unique<Tray>(m_display);
         if (!WaitForSelection("_NET_SYSTEM_TRAY_S0")) return *error = "the test tray did not start", false;
     }
-    m_kernel = Spawn({m_paths.kernel}, "kernel.log");
+    std::vector<std::string> kernel{m_paths.kernel};
+    if (!m_options.scenario.empty()) kernel.insert(kernel.end(), {"--scenario", m_options.scenario});
+    m_kernel = Spawn(kernel, "kernel.log");
     if (!WaitForLine("kernel.log", "ready", m_kernel)) return *error = "lumetra-kernel did not start", false;
     m_sentrak = Spawn({m_paths.sentrak}, "sentrak.log");
     if (!WaitForLine("sentrak.log", "listening on port", m_sentrak)) return *error = "sentrak did not start", false;
@@ -242,6 +248,19 @@ bool LumexDesktop::StartLumex(std::string* error) {
     m_lumex = Spawn({m_paths.lumex}, "lumex.log");
     if (!FindWindow()) return *error = "no window titled Zelmor Lumetra", false;
     return true;
+}
+
+int LumexDesktop::WaitForLumexExit() {
+    const auto deadline = std::chrono::steady_clock::now() + kStartLimit;
+    int status = 0;
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (waitpid(m_lumex, &status, WNOHANG) == m_lumex) {
+            m_lumex = -1;
+            return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return -1;
 }
 
 bool LumexDesktop::FindWindow() {

@@ -39,6 +39,8 @@ struct Options {
     bool compositor = false;
     // LUMETRA_DEVICES of the service: "default" or a profile's path.
     std::string devices = "default";
+    // The kernel host's scenario file; empty: its built-in machine.
+    std::string scenario;
 };
 
 // A window on the screen: root coordinates and size.
@@ -59,8 +61,12 @@ public:
     // The display, the window manager, the tray and compositor asked for,
     // the host and the service.
     bool StartServices(std::string* error);
-    // lumex, waited for (up to 30 s) until its window shows.
+    // lumex (again, after it ended), waited for (up to 30 s) until its
+    // window shows.
     bool StartLumex(std::string* error);
+    // Waits (up to 30 s) for lumex to end; its exit status, -1 when it did
+    // not end by itself or was ended by a signal.
+    int WaitForLumexExit();
 
     // lumetra-kctl with `words` on this desktop's host; its exit status.
     int Kctl(const std::vector<std::string>& words) const;
@@ -91,6 +97,8 @@ public:
     int WindowHeight() const { return m_height; }
     pid_t LumexPid() const { return m_lumex; }
     const std::string& Root() const { return m_root; }
+    _XDisplay* XDisplay() const { return m_dpy; }
+    unsigned long WindowId() const { return m_window; }
     // The private XDG_CONFIG_HOME of the programs.
     std::string ConfigHome() const { return m_root + "/config"; }
     // The resource library lumex loads (beside the program).

@@ -1,6 +1,7 @@
 #include "TrayMenuOnScreen.h"
 
 #include <chrono>
+#include <map>
 #include <thread>
 #include <vector>
 
@@ -25,13 +26,14 @@ bool Within10s(Found found) {
     return true;
 }
 
-// The first popup of the tray menu, loaded once from lumex's library.
-HMENU TrayPopup(const std::string& library) {
-    static HMENU popup = [&] {
-        HMODULE module = LoadLibraryW(plat::Utf8ToUtf16(library).c_str());
-        return module ? GetSubMenu(LoadMenuW(module, MAKEINTRESOURCEW(kTrayMenu)), 0) : nullptr;
-    }();
-    return popup;
+// The first popup of a menu of lumex's library, each loaded once.
+HMENU FirstPopup(const std::string& library, unsigned menu) {
+    static std::map<unsigned, HMENU> loaded;
+    auto it = loaded.find(menu);
+    if (it != loaded.end()) return it->second;
+    static HMODULE module = LoadLibraryW(plat::Utf8ToUtf16(library).c_str());
+    HMENU popup = module ? GetSubMenu(LoadMenuW(module, MAKEINTRESOURCEW(menu)), 0) : nullptr;
+    return loaded[menu] = popup;
 }
 
 // The menus from `menu` down to the one holding `command`, each with the
@@ -87,32 +89,31 @@ std::string Seen(const LumexDesktop& d, HMENU menu) {
     return text;
 }
 
-}  // namespace
-
-bool ChooseFromTrayMenu(const LumexDesktop& d, unsigned command, TrayMenuShown* shown, std::string* error) {
-    HMENU popup = TrayPopup(d.LumexLibrary());
+// Opens `popup` with a right click at a root point of `window`, tells
+// `seen`, and clicks its way down to `command`; the menu's first level goes
+// to `shown`.
+bool Choose(const LumexDesktop& d, HMENU popup, unsigned long window, int x, int y, unsigned command,
+            const std::function<void(const Placed&)>& seen, Placed* shown, std::string* error) {
     std::vector<Step> path;
-    if (!popup || !PathTo(popup, command, &path)) return *error = "no such command in the tray menu", false;
-    if (!Within10s([&] { return d.TrayIcon(&shown->icon); })) return *error = "no icon docked", false;
-    shown->clickX = shown->icon.x + shown->icon.width / 2;
-    shown->clickY = shown->icon.y + shown->icon.height / 2;
-    d.Click(shown->icon.window, shown->clickX, shown->clickY, kRightButton);
-    shown->menu = Placed{};
-    if (!Within10s([&] { return FindLevel(d, popup, 0, &shown->menu); }))
+    if (!popup || !PathTo(popup, command, &path)) return *error = "no such command in the menu", false;
+    d.Click(window, x, y, kRightButton);
+    *shown = Placed{};
+    if (!Within10s([&] { return FindLevel(d, popup, 0, shown); }))
         return *error = "the menu did not open: " + Seen(d, popup), false;
+    if (seen) seen(*shown);
 
-    Placed level = shown->menu;
+    Placed level = *shown;
     for (std::size_t i = 0; i < path.size(); ++i) {
-        int x = 0, y = 0;
-        ItemCentre(path[i], level, &x, &y);
-        d.Click(level.window, x, y, kLeftButton);
+        int cx = 0, cy = 0;
+        ItemCentre(path[i], level, &cx, &cy);
+        d.Click(level.window, cx, cy, kLeftButton);
         if (i + 1 == path.size()) break;
         const unsigned long parent = level.window;
         level = Placed{};
         if (!Within10s([&] { return FindLevel(d, path[i + 1].menu, parent, &level); }))
             return *error = "a submenu did not open: " + Seen(d, path[i + 1].menu), false;
     }
-    const unsigned long first = shown->menu.window;
+    const unsigned long first = shown->window;
     if (!Within10s([&] {
             for (const Placed& p : d.OtherWindows())
                 if (p.window == first) return false;
@@ -120,6 +121,22 @@ bool ChooseFromTrayMenu(const LumexDesktop& d, unsigned command, TrayMenuShown* 
         }))
         return *error = "the menu stayed open", false;
     return true;
+}
+
+}  // namespace
+
+bool ChooseFromTrayMenu(const LumexDesktop& d, unsigned command, TrayMenuShown* shown, std::string* error) {
+    if (!Within10s([&] { return d.TrayIcon(&shown->icon); })) return *error = "no icon docked", false;
+    shown->clickX = shown->icon.x + shown->icon.width / 2;
+    shown->clickY = shown->icon.y + shown->icon.height / 2;
+    return Choose(d, FirstPopup(d.LumexLibrary(), kTrayMenu), shown->icon.window, shown->clickX, shown->clickY,
+                  command, nullptr, &shown->menu, error);
+}
+
+bool ChooseFromMenuAt(const LumexDesktop& d, unsigned menu, unsigned long window, int x, int y, unsigned command,
+                      const std::function<void(const Placed&)>& seen, std::string* error) {
+    Placed shown;
+    return Choose(d, FirstPopup(d.LumexLibrary(), menu), window, x, y, command, seen, &shown, error);
 }
 
 }  // namespace desktop

@@ -1,10 +1,12 @@
-// Choosing a command from lumex's tray menu on a LumexDesktop as a person
-// does: a right click on the docked icon opens the menu, a left press on an
-// item opens its submenu, a left click on the command chooses it. Where the
-// items lie comes from the menu's own resource (menu 145 of lumex's library)
-// and the platform's menu geometry, so the clicks follow both.
+// Choosing a command from one of lumex's menus on a LumexDesktop as a
+// person does: a right click opens the menu (on the docked icon for the
+// tray menu), a left press on an item opens its submenu, a left click on
+// the command chooses it. Where the items lie comes from the menu's own
+// resource (the first submenu of a menu of lumex's library, as the program
+// shows it) and the platform's menu geometry, so the clicks follow both.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "LumexDesktop.h"
@@ -21,5 +23,11 @@ struct TrayMenuShown {
 // Waits (up to 10 s per step) for the icon, the menu and each submenu.
 // False with a reason.
 bool ChooseFromTrayMenu(const LumexDesktop& d, unsigned command, TrayMenuShown* shown, std::string* error);
+
+// The same for menu `menu` of the library opened by a right click at a root
+// point of `window`. `seen`, when given, hears of the menu's first level as
+// soon as it shows, before anything is chosen (to photograph it, say).
+bool ChooseFromMenuAt(const LumexDesktop& d, unsigned menu, unsigned long window, int x, int y, unsigned command,
+                      const std::function<void(const Placed&)>& seen, std::string* error);
 
 }  // namespace desktop
