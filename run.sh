@@ -6,7 +6,8 @@
 #
 #   ./run.sh          this machine: its real volumes and disk activity, its
 #                     real drives (S.M.A.R.T. needs root or CAP_SYS_RAWIO)
-#   ./run.sh --demo   the simulated machine and drives, with scripted disk
+#   ./run.sh --demo   the simulated machine (disks, CD, tape, network and
+#                     floppy letters) and drives, with scripted disk
 #                     activity on every drive group, a disk running hot and
 #                     one predicting a failure
 #
@@ -22,7 +23,7 @@ mode=real
 case "${1:-}" in
   "") ;;
   --demo) mode=demo ;;
-  -h|--help) sed -n '2,17p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+  -h|--help) sed -n '2,18p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
   *) echo "usage: ./run.sh [--demo]" >&2; exit 2 ;;
 esac
 
@@ -99,7 +100,9 @@ fi
 
 if [ "$mode" = demo ]; then
   export LUMETRA_DEVICES="$PWD/scripts/demo-devices.json"
-  start lumetra-kernel "ready on"
+  start lumetra-kernel "ready on" --scenario scripts/demo-machine.json
+  # A network drive joins the list once something on it is opened.
+  "$bin/lumetra-kctl" netcreate '\;Z:0000000000003e7\server\share' >/dev/null
 else
   unset LUMETRA_DEVICES
   start lumetra-kernel "ready on" --real

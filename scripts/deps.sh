@@ -8,7 +8,7 @@ LUMETRA_PACKAGES=(
   libsqlite3-dev sqlite3
   nlohmann-json3-dev
   libfreetype-dev libfontconfig-dev fonts-dejavu-core libpng-dev
-  libx11-dev libxext-dev libxrandr-dev xvfb x11-utils openbox xcompmgr
+  libx11-dev libxext-dev libxrandr-dev libxtst-dev xvfb x11-utils openbox xcompmgr xdg-utils
   libsystemd-dev
   clang libclang-rt-14-dev
   locales

@@ -262,6 +262,10 @@ int CEncryptSocket::ConnectFail(DWORD error, long event_bit) {
 }
 
 int CEncryptSocket::Escape(bool locked) {
+    // The socket lock goes first: the manager's threads take the list lock
+    // before a socket's lock, so removing the socket while holding its own
+    // lock could deadlock against them.
+    if (locked) m_lock.unlock();
     SockTrace("(%s) ESCAPE PHASE 1", m_name);
     OnError(ERROR_CANCELLED, FD_CONNECT, nullptr);
     SockTrace("(%s) ESCAPE PHASE 2", m_name);
@@ -272,7 +276,6 @@ int CEncryptSocket::Escape(bool locked) {
     SockTrace("(%s) ESCAPE PHASE 4", m_name);
     CloseWaitConnectHandle();
     SockTrace("(%s) ESCAPE PHASE 5", m_name);
-    if (locked) m_lock.unlock();
     SockTrace("(%s) ESCAPE PHASE 6", m_name);
     SockTrace("(%s) ESCAPE CANCEL", m_name);
     SetLastError(ERROR_CANCELLED);

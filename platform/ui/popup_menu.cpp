@@ -1,7 +1,9 @@
 // TrackPopupMenu: the menu shows as a top-level popup at the point (left
 // aligned, or right aligned with TPM_RIGHTALIGN; below the point, or above it
 // with TPM_BOTTOMALIGN) after the owner has had WM_INITMENUPOPUP to update
-// its items.
+// its items. Where the monitor's work area has no room on the side asked
+// for, the menu shows on the point's other side, and it never leaves the
+// work area.
 //
 // Submenus open beside their item (on the left when the monitor's work area
 // has no room on the right) after the pointer has rested on the item for
@@ -127,6 +129,24 @@ POINT SubmenuOrigin(const RECT& parent, int top, SIZE size) {
     if (origin.x + size.cx > work.right) origin.x = std::max<LONG>(work.left, parent.left - size.cx);
     if (origin.y + size.cy > work.bottom) origin.y = std::max<LONG>(work.top, work.bottom - size.cy);
     return origin;
+}
+
+// One axis of a menu's place: the extent before or after `at`, on the
+// other side of it when the work area (low to high) has no room, and kept
+// inside the work area when neither side has.
+int Along(int at, int extent, bool before, int low, int high) {
+    int start = before ? at - extent : at;
+    if (start + extent > high) start = at - extent;
+    if (start < low) start = at;
+    return std::max(low, std::min(start, high - extent));
+}
+
+// Where the menu shows for a point: aligned as `flags` ask, and on screen
+// (a tray icon at the bottom of the screen opens its menu above itself).
+POINT MenuOrigin(UINT flags, int x, int y, SIZE size) {
+    const RECT work = WorkAreaNear(RECT{x, y, x + 1, y + 1});
+    return POINT{Along(x, int(size.cx), (flags & TPM_RIGHTALIGN) != 0, int(work.left), int(work.right)),
+                 Along(y, int(size.cy), (flags & TPM_BOTTOMALIGN) != 0, int(work.top), int(work.bottom))};
 }
 
 void Step(Level& level, int direction);
@@ -351,7 +371,9 @@ BOOL TrackPopupMenu(HMENU menu, UINT flags, int x, int y, int, HWND owner, const
         return FALSE;
     }
     SendMessageW(owner, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(menu), 0);
-    RegisterControlClass(kMenuClass, &MenuProc);
+    // A save-bits class, as menus have: their windows are the program's own
+    // popups, which a window manager neither frames nor places.
+    RegisterControlClass(kMenuClass, &MenuProc, CS_SAVEBITS);
     Tracking tracking;
     tracking.owner = owner;
     tracking.flags = flags;
@@ -359,9 +381,8 @@ BOOL TrackPopupMenu(HMENU menu, UINT flags, int x, int y, int, HWND owner, const
     if (!popup) return FALSE;
     tracking.levels.push_back(Level{menu, popup});
     const SIZE size = MenuWindowSize(popup, *object);
-    const int left = (flags & TPM_RIGHTALIGN) ? x - size.cx : x;
-    const int top = (flags & TPM_BOTTOMALIGN) ? y - size.cy : y;
-    SetWindowPos(popup, HWND_TOPMOST, left, top, size.cx, size.cy, SWP_NOACTIVATE | SWP_SHOWWINDOW);
+    const POINT origin = MenuOrigin(flags, x, y, size);
+    SetWindowPos(popup, HWND_TOPMOST, origin.x, origin.y, size.cx, size.cy, SWP_NOACTIVATE | SWP_SHOWWINDOW);
     SetCapture(popup);
     SetFocus(popup);
     NotifyModalShown(popup);

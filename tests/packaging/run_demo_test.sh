@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # usage: run_demo_test.sh SOURCE_DIR
 # ./run.sh --demo as a person runs it on a machine without a display: it
-# starts everything on a private Xvfb, prints both drive lists (the failing
-# disk among them), writes a screenshot of the LED window, and stops every
+# starts everything on a private Xvfb, prints both drive lists (the tape and
+# network letters and the failing disk among them), writes a screenshot of the LED window, and stops every
 # program, which store the window's settings and the drives' history.
 set -euo pipefail
 source_dir="$1"
@@ -13,6 +13,8 @@ fail() { echo "run.sh --demo: $*" >&2; cat "$work/out" >&2; exit 1; }
 env -u DISPLAY LUMETRA_ROOT="$work/state" LUMETRA_SMART_PORT=$((20000 + $$ % 20000)) \
   "$source_dir/run.sh" --demo </dev/null >"$work/out" 2>&1 || fail "failed"
 grep -q "^C  type" "$work/out" || fail "no drive list of the driver"
+grep -q "^T  type 0x1f" "$work/out" || fail "no tape drive letter"
+grep -q "^Z  type 0x12" "$work/out" || fail "no network drive letter"
 grep -q "health FAILING" "$work/out" || fail "no failing disk"
 shot="$(sed -n 's/^Screenshot of the private display: //p' "$work/out")"
 [ -s "$shot" ] || fail "no screenshot"

@@ -1,5 +1,6 @@
 // A client and a server built on the socket stack, on loopback: connect,
 // register, exchange messages, close; permission masks and refusals.
+#include <future>
 #include <thread>
 
 #include "SocketTestSupport.h"
@@ -194,6 +195,30 @@ TEST_F(Connection, ConnectFailuresLeaveTheManagerEmpty) {
     ws::closesocket(listener);
     EXPECT_EQ(result, -1);
     EXPECT_EQ(error, WAIT_TIMEOUT);
+    EXPECT_EQ(client.SocketCount(), 0);
+}
+
+// A cancelled connect removes its socket while the Event thread, woken by
+// the socket's arrival, walks the list and takes each socket's lock. Both
+// must take the locks in the same order, or the two threads deadlock.
+TEST_F(Connection, CancelledConnectsNeverDeadlockWithTheEventThread) {
+    std::vector<CEncryptSocket*> cancelled(2000);
+    for (CEncryptSocket*& s : cancelled) {
+        s = client.NewSocket();
+        sockets.push_back(s);
+    }
+    auto connects = std::async(std::launch::async, [&] {
+        for (CEncryptSocket* s : cancelled) {
+            s->Cancel();
+            if (s->Connect("localhost", port, FALSE) != -1) return false;
+        }
+        return true;
+    });
+    if (connects.wait_for(std::chrono::seconds(60)) != std::future_status::ready) {
+        ADD_FAILURE() << "a cancelled connect deadlocked";
+        std::_Exit(1);  // the stuck threads can never be joined
+    }
+    EXPECT_TRUE(connects.get());
     EXPECT_EQ(client.SocketCount(), 0);
 }
 

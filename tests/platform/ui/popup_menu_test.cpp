@@ -4,6 +4,7 @@
 
 #include "base/clock.h"
 #include "base/clock_advancer.h"
+#include "ui/headless/headless_backend.h"
 #include "ui/input.h"
 #include "ui/modal_loop.h"
 
@@ -112,6 +113,23 @@ TEST_F(PopupMenuTest, RightButtonReleaseChoosesTheItemUnderIt) {
     EXPECT_EQ(InitializedMenus(), (std::vector<HMENU>{m_popup})) << "the owner updates the items first";
 }
 
+TEST_F(PopupMenuTest, MenuWindowsShowWithoutTheWindowManager) {
+    // A window manager would frame a managed menu and could place it
+    // elsewhere; the menu shows where the program puts it, as a popup.
+    std::vector<bool> popups;
+    const auto note_popup = [&] { popups.push_back(plat::ui::Headless()->StateOf(m_shown.back())->popup); };
+    Answer({[&](RECT) {
+                note_popup();
+                Keys({VK_DOWN, VK_DOWN, VK_RIGHT});
+            },
+            [&](RECT) {
+                note_popup();
+                Keys({VK_ESCAPE, VK_ESCAPE});
+            }});
+    EXPECT_FALSE(TrackPopupMenu(m_menu, 0, 10, 10, 0, m_owner, nullptr));
+    EXPECT_EQ(popups, (std::vector<bool>{true, true})) << "the menu and its submenu";
+}
+
 TEST_F(PopupMenuTest, UpAndDownSkipSeparatorsAndGrayedItemsAndWrapAround) {
     EnableMenuItem(m_popup, 32771, MF_BYCOMMAND | MF_GRAYED);
     // Always on top, More, Exit, then round to Always on top again.
@@ -211,12 +229,41 @@ TEST_F(PopupMenuTest, AltOrAClickOutsideEveryMenuClosesTheChain) {
 }
 
 TEST_F(PopupMenuTest, SubmenusFlipLeftAndMoveUpAtTheWorkAreaEdges) {
-    // The default monitor's work area ends at x 1920 and y 1040.
+    // The default monitor's work area ends at x 1920 and y 1040; the menu
+    // (72 pixels high) just fits below the point, its submenu does not.
     Answer({[](RECT) { Keys({'T'}); }, [](RECT) { Keys({VK_ESCAPE, VK_ESCAPE}); }});
-    Track(0, 1800, 980);
+    Track(0, 1800, 960);
     ASSERT_EQ(m_rects.size(), 2u);
     EXPECT_EQ(m_rects[1].right, m_rects[0].left) << "no room on the right";
     EXPECT_EQ(m_rects[1].bottom, 1040) << "no room below";
+}
+
+TEST_F(PopupMenuTest, AMenuWithoutRoomOnOneSideOfThePointShowsOnTheOther) {
+    // Each case: the point, the alignment asked for, and where the 72-pixel
+    // high menu's corner nearest the point lands. The work area is 1920 x
+    // 1040.
+    struct Case {
+        POINT at;
+        UINT flags;
+        bool expectRightAligned, expectAbove;
+    };
+    const Case cases[] = {
+        {{1900, 1030}, 0, true, true},                         // a tray at the bottom right
+        {{1900, 1030}, TPM_RIGHTALIGN, true, true},
+        {{5, 1030}, TPM_RIGHTALIGN, false, true},              // no room on the left
+        {{5, 5}, TPM_RIGHTALIGN | TPM_BOTTOMALIGN, false, false},  // nor above
+        {{500, 500}, 0, false, false},                         // room as asked
+    };
+    for (const Case& c : cases) {
+        Answer({[](RECT) { Keys({VK_ESCAPE}); }});
+        Track(c.flags, c.at.x, c.at.y);
+        ASSERT_FALSE(m_rects.empty());
+        const RECT r = m_rects.back();
+        SCOPED_TRACE(testing::Message() << "at " << c.at.x << "," << c.at.y << " flags " << c.flags);
+        EXPECT_EQ(c.expectRightAligned ? r.right : r.left, c.at.x);
+        EXPECT_EQ(c.expectAbove ? r.bottom : r.top, c.at.y);
+        EXPECT_EQ(r.bottom - r.top, 72);
+    }
 }
 
 TEST_F(PopupMenuTest, TheDefaultItemIsDrawnBold) {

@@ -1,7 +1,5 @@
-// The X11 notification area against a private Xvfb server and a small tray
-// manager written here with raw Xlib: it owns _NET_SYSTEM_TRAY_S0, answers
-// dock requests by reparenting the icon window into its own window and
-// tells the icon it is embedded. Skipped when Xvfb is not installed.
+// The X11 notification area against a private Xvfb server and the test
+// tray manager (x11_test_tray.h). Skipped when Xvfb is not installed.
 #include <gtest/gtest.h>
 
 #include "ui/icon.h"
@@ -16,7 +14,10 @@
 #include <X11/Xutil.h>
 #include <poll.h>
 
+#include "x11_test_tray.h"
+
 #include <functional>
+#include <memory>
 #include <vector>
 
 namespace {
@@ -37,88 +38,18 @@ LRESULT OwnerProc(HWND hwnd, UINT m, WPARAM w, LPARAM l) {
     return DefWindowProcW(hwnd, m, w, l);
 }
 
-// A tray manager: one window holding the docked icons side by side.
-class FakeTray {
-public:
-    // `icon_size`: the size it announces (0: none); `embed_size`: the size it
-    // gives docked icons (0: leaves them as they come).
-    FakeTray(Display* dpy, long icon_size, int embed_size, bool offer_alpha_visual)
-        : m_dpy(dpy), m_embedSize(embed_size) {
-        const ::Window root = DefaultRootWindow(dpy);
-        m_window = XCreateSimpleWindow(dpy, root, 300, 0, 200, 40, 0, 0, kTrayBackground);
-        XSelectInput(dpy, m_window, SubstructureNotifyMask);
-        if (icon_size)
-            XChangeProperty(dpy, m_window, Intern("_NET_SYSTEM_TRAY_ICON_SIZE"), XA_CARDINAL, 32, PropModeReplace,
-                            reinterpret_cast<const unsigned char*>(&icon_size), 1);
-        XVisualInfo argb;
-        if (offer_alpha_visual && XMatchVisualInfo(dpy, DefaultScreen(dpy), 32, TrueColor, &argb)) {
-            const long id = long(argb.visualid);
-            XChangeProperty(dpy, m_window, Intern("_NET_SYSTEM_TRAY_VISUAL"), XA_VISUALID, 32, PropModeReplace,
-                            reinterpret_cast<const unsigned char*>(&id), 1);
-            offersAlpha = true;
-        }
-        XMapWindow(dpy, m_window);
-        const Atom selection = Intern("_NET_SYSTEM_TRAY_S0");
-        XSetSelectionOwner(dpy, selection, m_window, CurrentTime);
-        XEvent ev{};
-        ev.xclient.type = ClientMessage;
-        ev.xclient.window = root;
-        ev.xclient.message_type = Intern("MANAGER");
-        ev.xclient.format = 32;
-        ev.xclient.data.l[0] = CurrentTime;
-        ev.xclient.data.l[1] = long(selection);
-        ev.xclient.data.l[2] = long(m_window);
-        XSendEvent(dpy, root, False, StructureNotifyMask, &ev);
-        XFlush(dpy);
-    }
-    ~FakeTray() { Quit(); }
+using xvfbtest::TestTray;
 
-    void Quit() {
-        if (!m_window) return;
-        XDestroyWindow(m_dpy, m_window);
-        XFlush(m_dpy);
-        m_window = 0;
-    }
-
-    // Answers what arrived.
-    void Serve() {
-        while (XPending(m_dpy)) {
-            XEvent ev;
-            XNextEvent(m_dpy, &ev);
-            if (ev.type == ClientMessage && ev.xclient.window == m_window &&
-                ev.xclient.message_type == Intern("_NET_SYSTEM_TRAY_OPCODE") && ev.xclient.data.l[1] == 0)
-                Dock(::Window(ev.xclient.data.l[2]));
-            if (ev.type == DestroyNotify) std::erase(docked, ev.xdestroywindow.window);
-        }
-    }
-
-    std::vector<::Window> docked;
-    bool offersAlpha = false;
-
-private:
-    Atom Intern(const char* name) { return XInternAtom(m_dpy, name, False); }
-
-    void Dock(::Window icon) {
-        XReparentWindow(m_dpy, icon, m_window, int(docked.size()) * 30, 4);
-        if (m_embedSize) XResizeWindow(m_dpy, icon, unsigned(m_embedSize), unsigned(m_embedSize));
-        XMapWindow(m_dpy, icon);
-        XEvent ev{};
-        ev.xclient.type = ClientMessage;
-        ev.xclient.window = icon;
-        ev.xclient.message_type = Intern("_XEMBED");
-        ev.xclient.format = 32;
-        ev.xclient.data.l[0] = CurrentTime;
-        ev.xclient.data.l[1] = 0;  // XEMBED_EMBEDDED_NOTIFY
-        ev.xclient.data.l[3] = long(m_window);
-        XSendEvent(m_dpy, icon, False, NoEventMask, &ev);
-        XFlush(m_dpy);
-        docked.push_back(icon);
-    }
-
-    Display* m_dpy;
-    int m_embedSize;
-    ::Window m_window = 0;
-};
+// A manager that gives icons `embed_size` pixels (0: leaves them as they
+// come) and announces `icon_size` (0: none).
+std::unique_ptr<TestTray> MakeTray(Display* dpy, long icon_size, int embed_size, bool offer_alpha_visual) {
+    TestTray::Look look;
+    look.background = kTrayBackground;
+    look.iconSize = icon_size;
+    look.embedSize = embed_size;
+    look.offerAlphaVisual = offer_alpha_visual;
+    return std::make_unique<TestTray>(dpy, look);
+}
 
 // A 16 x 16 icon: the left half `rgb`, the right half transparent through
 // the mask.
@@ -179,7 +110,7 @@ protected:
 
     // Serves the tray and dispatches the owner's messages until `done`
     // holds, waiting for X events in between; false after about ten seconds.
-    bool WaitFor(FakeTray* tray, const std::function<bool()>& done) {
+    bool WaitFor(TestTray* tray, const std::function<bool()>& done) {
         for (int round = 0; round < 1000; ++round) {
             if (tray) tray->Serve();
             MSG msg;
@@ -256,12 +187,12 @@ TEST_F(X11Tray, IconsDockPaintReportClicksAndComeBackWithANewManager) {
     EXPECT_TRUE(plat::ui::TrayIcons().empty());
 
     // A manager that gives icons 24 pixels without announcing a size.
-    auto first = std::make_unique<FakeTray>(dpy, 0, 24, false);
+    auto first = MakeTray(dpy, 0, 24, false);
     ASSERT_TRUE(WaitFor(first.get(), [] { return plat::ui::TrayAvailable(); }));
     EXPECT_TRUE(WaitFor(first.get(), [] { return g_taskbarsCreated == 1; })) << "windows are told the tray started";
     ASSERT_TRUE(Shell_NotifyIconW(NIM_ADD, &nid));
-    ASSERT_TRUE(WaitFor(first.get(), [&] { return !first->docked.empty(); })) << "no dock request";
-    const ::Window icon = first->docked[0];
+    ASSERT_TRUE(WaitFor(first.get(), [&] { return !first->Docked().empty(); })) << "no dock request";
+    const ::Window icon = first->Docked()[0];
     EXPECT_EQ(Name(icon), "Zelmor Lumetra");
     ASSERT_TRUE(WaitFor(first.get(), [&] { return Pixel(icon, 23, 23) == kTrayBackground && Pixel(icon, 0, 23) == kRed; }))
         << "the icon fills the 24 pixels: red left, the tray's background through the mask on the right; got "
@@ -306,12 +237,12 @@ TEST_F(X11Tray, IconsDockPaintReportClicksAndComeBackWithANewManager) {
     ASSERT_EQ(plat::ui::TrayIcons().size(), 1u);
 
     // The next manager announces 16-pixel icons and offers an alpha visual.
-    auto second = std::make_unique<FakeTray>(dpy, 16, 0, true);
-    ASSERT_TRUE(WaitFor(second.get(), [&] { return !second->docked.empty(); })) << "docked again";
-    const ::Window again = second->docked[0];
+    auto second = MakeTray(dpy, 16, 0, true);
+    ASSERT_TRUE(WaitFor(second.get(), [&] { return !second->Docked().empty(); })) << "docked again";
+    const ::Window again = second->Docked()[0];
     EXPECT_EQ(Attributes(again).width, 16);
     EXPECT_EQ(Name(again), "2 drives");
-    if (second->offersAlpha) {
+    if (second->OffersAlpha()) {
         EXPECT_EQ(Attributes(again).depth, 32);
         EXPECT_TRUE(WaitFor(second.get(), [&] { return Pixel(again, 0, 0) == (0xFF000000 | kBlue) && Pixel(again, 0, 15) == 0; }))
             << "premultiplied: opaque blue, clear below; got " << std::hex << Pixel(again, 0, 0) << " " << Pixel(again, 0, 15);
@@ -321,7 +252,7 @@ TEST_F(X11Tray, IconsDockPaintReportClicksAndComeBackWithANewManager) {
 
     // Deleting the icon destroys its window.
     ASSERT_TRUE(Shell_NotifyIconW(NIM_DELETE, &nid));
-    EXPECT_TRUE(WaitFor(second.get(), [&] { return second->docked.empty(); }));
+    EXPECT_TRUE(WaitFor(second.get(), [&] { return second->Docked().empty(); }));
     EXPECT_FALSE(Shell_NotifyIconW(NIM_MODIFY, &blue));
 }
 

@@ -21,7 +21,7 @@ bool HaveXvfb() {
     return false;
 }
 
-pid_t StartXvfb(std::string* display) {
+pid_t StartXvfb(std::string* display, const char* screen) {
     int fds[2];
     if (pipe(fds) != 0) return -1;
     const pid_t pid = fork();
@@ -29,8 +29,8 @@ pid_t StartXvfb(std::string* display) {
         prctl(PR_SET_PDEATHSIG, SIGTERM);  // the server ends with the test, whatever happens
         close(fds[0]);
         const std::string fd = std::to_string(fds[1]);
-        execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-noreset", "-nolisten", "tcp", "-br", "-screen", "0",
-               "640x480x24", static_cast<char*>(nullptr));
+        execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-noreset", "-nolisten", "tcp", "-br", "-screen", "0", screen,
+               static_cast<char*>(nullptr));
         _exit(127);
     }
     close(fds[1]);

@@ -10,8 +10,9 @@
 namespace xvfbtest {
 
 bool HaveXvfb();
-// Starts Xvfb on a display number it picks itself; -1 when it did not start.
-pid_t StartXvfb(std::string* display);
+// Starts Xvfb on a display number it picks itself, with one screen of
+// `screen` (WIDTHxHEIGHTxDEPTH); -1 when it did not start.
+pid_t StartXvfb(std::string* display, const char* screen = "640x480x24");
 
 // Each test has its own server, ended with the test.
 class XvfbTest : public ::testing::Test {

@@ -1,17 +1,22 @@
 // Each window's skin from LUMEXRS.DLL as the X server shows it (a private
-// Xvfb): the LED window as the program starts it, with its options strip
-// closed and open, and the details and self-test skins on their template
-// with sample texts. What the screen shows of each window is written as a
-// PNG test artefact; the pictures must show the skin's face wherever no
-// control sits and the screen behind the window outside its shape.
+// Xvfb): the LED window on a machine with one disk (the real blinkor driver
+// in an in-process kernel host), with its options strip closed and open,
+// and the details and self-test skins on their template with sample texts.
+// What the screen shows of each window is written as a PNG test artefact;
+// the pictures must show the skin's face wherever neither a control nor the
+// LED panel's drawing sits, and the screen behind the window outside its
+// shape.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
+#include <unistd.h>
 
-#include "LedWindowPlaceholder.h"
+#include "KernelHostSupport.h"
+#include "LUMEXGUIDlg.h"
 #include "base/format.h"
 #include "base/text.h"
 #include "resource/module.h"
@@ -27,6 +32,18 @@
 namespace {
 
 const std::string kArtifacts = ARTIFACT_DIR;
+
+// A machine with one disk, C: on partition 1 of disk 0, half free.
+constexpr char kOneDisk[] = R"({
+  "file_systems": [{"name": "Ntfs", "type": "disk"}],
+  "storage": [{"name": "\\Device\\HarddiskVolume1", "device_number": {"type": 7, "disk": 0, "partition": 1},
+               "volume": {"file_system": "Ntfs", "label": "SYSTEM", "total_bytes": 10737418240,
+                          "free_bytes": 5368709120}}],
+  "links": {"\\??\\C:": "\\Device\\HarddiskVolume1"}
+})";
+
+// A point the caller knows to be drawn by the window itself.
+using Drawn = std::function<bool(int x, int y)>;
 
 class SkinsOnX11 : public xvfbtest::XvfbTest {
 protected:
@@ -55,8 +72,9 @@ protected:
     }
 
     // Shows the window at (x, y), lets it paint, writes what the screen
-    // shows of it to the artefact `name` and checks it against the skin.
-    void Photograph(CSkinDialog& dialog, const std::string& name, int x, int y);
+    // shows of it to the artefact `name` and checks it against the skin
+    // wherever no control sits and `drawn` does not hold.
+    void Photograph(CSkinDialog& dialog, const std::string& name, int x, int y, const Drawn& drawn = nullptr);
 
     HMODULE m_library = nullptr;
 };
@@ -90,7 +108,7 @@ bool OnAControl(HWND dialog, int x, int y) {
     return false;
 }
 
-void SkinsOnX11::Photograph(CSkinDialog& dialog, const std::string& name, int x, int y) {
+void SkinsOnX11::Photograph(CSkinDialog& dialog, const std::string& name, int x, int y, const Drawn& drawn) {
     SetWindowPos(dialog.m_hWnd, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
     dialog.ShowWindow(SW_SHOW);
     dialog.Invalidate(TRUE);
@@ -117,7 +135,7 @@ void SkinsOnX11::Photograph(CSkinDialog& dialog, const std::string& name, int x,
             if ((mask.At(col, row) & 0xFFFFFF) == 0xFFFFFF) {
                 ++outside;
                 outside_black += shown == 0;  // the server's black root (-br)
-            } else if (!OnAControl(dialog.m_hWnd, col, row)) {
+            } else if (!OnAControl(dialog.m_hWnd, col, row) && !(drawn && drawn(col, row))) {
                 ++body;
                 body_as_face += shown == (face.At(col, row) & 0xFFFFFF);
             }
@@ -130,17 +148,48 @@ void SkinsOnX11::Photograph(CSkinDialog& dialog, const std::string& name, int x,
 
 }  // namespace
 
+bool Inside(const RECT& r, int x, int y) { return x >= r.left && x < r.right && y >= r.top && y < r.bottom; }
+
+// What the LED window's panel draws over its skin: each visible row's icon
+// (28 pixels square from its row box, one pixel up) and its LEDs.
+bool DrawnByThePanel(const CLUMEXGUIDlg& led, int x, int y) {
+    constexpr int kRowIcon = 28;
+    for (int row = 0; row < led.LaidOutRows(); ++row) {
+        if (!led.IsRowVisible(row)) continue;
+        const CLUMEXGUIDlg::RowState& state = led.Row(row);
+        const RECT icon{state.box.left, state.box.top - 1, state.box.left + kRowIcon, state.box.top - 1 + kRowIcon};
+        if (Inside(icon, x, y)) return true;
+        for (const CLUMEXGUIDlg::LedState& l : state.leds)
+            if (Inside(l.rect, x, y)) return true;
+    }
+    return false;
+}
+
 TEST_F(SkinsOnX11, EachWindowShowsItsSkin) {
     // The LED window as the program starts it, then with its options strip.
-    for (const bool options : {false, true}) {
-        CLedWindowPlaceholder led;
-        led.m_Settings.OptionsPanelOpen = options;
-        ASSERT_TRUE(led.Create(CLedWindowPlaceholder::kTemplate));
-        EXPECT_EQ(led.ButtonCount(), 3u) << "the window buttons";
-        Photograph(led, options ? "led-window-options" : "led-window", 20, 20);
-        led.DestroyWindow();
-        Pump();
+    const std::string folder = ::testing::TempDir() + "skins-" + std::to_string(::getpid());
+    std::filesystem::create_directories(folder);
+    setenv("LUMETRA_ROOT", folder.c_str(), 1);  // the window's registry reads stay private
+    {
+        kerneltest::TestKernelHost host(folder + "/kernel.sock");
+        std::string error;
+        ASSERT_TRUE(host.Build(kOneDisk, true, &error)) << error;
+        for (const bool options : {false, true}) {
+            auto led = std::make_unique<CLUMEXGUIDlg>();
+            led->m_Settings.OptionsPanelOpen = options;
+            led->m_Settings.SmartEnabled = 0;
+            ASSERT_TRUE(led->Create(CLUMEXGUIDlg::kTemplate));
+            ASSERT_FALSE(led->IsClosing()) << "the driver and the disk were found";
+            EXPECT_EQ(led->ButtonCount(), options ? 13u : 3u) << "the window buttons and the options strip's";
+            Photograph(*led, options ? "led-window-options" : "led-window", 20, 20,
+                       [&](int x, int y) { return DrawnByThePanel(*led, x, y); });
+            EXPECT_EQ(led->LaidOutRows(), 1);
+            led->DestroyWindow();
+            Pump();
+        }
     }
+    unsetenv("LUMETRA_ROOT");
+    std::filesystem::remove_all(folder);
 
     CSkinDialog details(103);
     ASSERT_TRUE(details.Create(103));
