@@ -1,8 +1,9 @@
 // bench_gui: what the LED window costs.
 //
-//   1. One activity redraw (the panel drawn into the frame bitmap and copied
-//      to the window) on the headless backend, against the real driver in an
-//      in-process kernel host, in microseconds.
+//   1. One activity redraw on the headless backend, against the real driver
+//      in an in-process kernel host, in microseconds: with one LED changed
+//      (its piece drawn into the frame bitmap and copied to the window) and
+//      without any change (nothing drawn).
 //   2. lumex left running on a private Xvfb (with lumetra-kernel and sentrak
 //      on their simulated defaults) at its 20 Hz redraw: its share of one
 //      core and its peak resident memory, beside the goals.
@@ -78,9 +79,20 @@ void RedrawCost() {
         const double poll = Micros(Clock::now() - start) / kFrames;
         start = Clock::now();
         for (int i = 0; i < kFrames; ++i) window.RedrawActivity();
-        const double redraw = Micros(Clock::now() - start) / kFrames;
-        std::printf("activity redraw (draw and present, %dx%d): %.1f us; activity request through the host: %.1f us\n",
-                    window.SkinWidth(), window.SkinHeight(), redraw, poll);
+        const double unchanged = Micros(Clock::now() - start) / kFrames;
+        // C: alternates between reading and idle: every frame redraws one LED.
+        Clock::duration changed{};
+        for (int i = 0; i < kFrames; ++i) {
+            if (i % 2) machine.Execute({"hold", "C:", "read", "1"});
+            else machine.Execute({"complete", "C:", "all"});
+            window.DriverLink().Poll();
+            const auto frame = Clock::now();
+            window.RedrawActivity();
+            changed += Clock::now() - frame;
+        }
+        std::printf("activity redraw (%dx%d window): %.1f us with one LED changed (drawn and presented), %.1f us "
+                    "without a change; activity request through the host: %.1f us\n",
+                    window.SkinWidth(), window.SkinHeight(), Micros(changed) / kFrames, unchanged, poll);
         machine.Execute({"complete", "C:", "all"});
         window.DestroyWindow();
     }

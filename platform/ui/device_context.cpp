@@ -181,6 +181,15 @@ int SelectClipRgn(HDC hdc, HRGN rgn) {
     return dc->Clip().Kind();
 }
 
+int GetClipRgn(HDC hdc, HRGN rgn) {
+    auto dc = LookupDC(hdc);
+    auto region = LookupRegion(rgn);
+    if (!dc || !region) return -1;
+    if (!dc->userClip) return 0;
+    region->region = *dc->userClip;
+    return 1;
+}
+
 int IntersectClipRect(HDC hdc, int left, int top, int right, int bottom) {
     auto dc = LookupDC(hdc);
     if (!dc) return ERROR_REGION;

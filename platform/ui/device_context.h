@@ -66,6 +66,9 @@ COLORREF GetBkColor(HDC hdc);
 int SetBkMode(HDC hdc, int mode);
 int GetBkMode(HDC hdc);
 int SelectClipRgn(HDC hdc, HRGN rgn);
+// Copies the DC's own clip (SelectClipRgn, IntersectClipRect) into `rgn`:
+// 1, or 0 when it has none (rgn untouched), -1 on bad handles.
+int GetClipRgn(HDC hdc, HRGN rgn);
 int IntersectClipRect(HDC hdc, int left, int top, int right, int bottom);
 int GetClipBox(HDC hdc, RECT* rect);
 BOOL SetViewportOrgEx(HDC hdc, int x, int y, POINT* previous);

@@ -48,6 +48,16 @@ std::vector<BYTE> StoredForm(const GuiSettings& s) {
 
 }  // namespace
 
+CLUMEXGUIDlg::LedState& CLUMEXGUIDlg::RowState::Led(int j) {
+    if (!m_leds) m_leds = std::make_unique<std::array<LedState, kRowsPerGroup>>();
+    return (*m_leds)[std::size_t(j)];
+}
+
+const CLUMEXGUIDlg::LedState& CLUMEXGUIDlg::RowState::Led(int j) const {
+    static const LedState kFresh;
+    return m_leds ? (*m_leds)[std::size_t(j)] : kFresh;
+}
+
 CLUMEXGUIDlg::CLUMEXGUIDlg() : CSkinDialog(kTemplate) {
     m_iconNormal = LoadResourceIcon(kIconNormal);
     m_iconSmartOff = LoadResourceIcon(kIconSmartOff);

@@ -39,6 +39,7 @@
 #include "LedLayoutValues.h"
 #include "LedWindowCommandSite.h"
 #include "LedThreads.h"
+#include "PanelPiece.h"
 #include "SMARTDetailDialog.h"
 #include "SMARTSelfTestDialog.h"
 #include "Settings.h"
@@ -147,7 +148,15 @@ public:
         RECT smartArea{};
         int redraws = 0;
         int tool = -1;
-        std::array<LedState, kRowsPerGroup> leds{};
+        // LED j (below kRowsPerGroup). The LEDs of a row are made when it is
+        // first laid out or drawn, so the window keeps state only for rows
+        // in use; before that every LED reads as a fresh one.
+        LedState& Led(int j);
+        const LedState& Led(int j) const;
+        std::size_t LedCount() const { return m_leds ? m_leds->size() : 0; }
+
+    private:
+        std::unique_ptr<std::array<LedState, kRowsPerGroup>> m_leds;
     };
     const RowState& Row(int row) const { return m_rows[row]; }
 
@@ -209,13 +218,23 @@ private:
     void PlaceWindow();
 
     // Drawing (LedWindowPaint.cpp); the drawing lock is held.
-    void DrawFrame(HDC window_dc);
-    void DrawPanel(HDC dc);
-    // Draws row `row` at (x, y) and returns its rectangle; letters whose
-    // drives went are added to `gone`.
-    RECT DrawRow(HDC dc, int row, int x, int y, std::vector<std::pair<int, int>>& gone);
-    void DrawLed(HDC dc, int row, int j, const DriveEntry& drive, const RECT& box);
-    void DrawSmartBox(HDC dc, const SmartDevice& device, const RECT& row_rect);
+    // Describes the panel and draws what differs from the frame on the
+    // screen into the frame bitmap and the window: everything with a paint's
+    // `paint_dc` or after a layout, resize or tint change; otherwise only the
+    // changed pieces, through a window DC taken only when there are any.
+    void DrawFrame(HDC paint_dc);
+    void DrawPiece(HDC dc, const PanelPiece& piece);
+    const TintedImageList& ImagesOf(PanelPiece::Images images) const;
+    PanelPiece ImagePiece(PanelPiece::Images images, int image, int x, int y) const;
+    // The panel's pieces in drawing order, with what a drawing does besides
+    // (free space every 39 drawings per row, rows and LED rectangles, gone
+    // drives removed, the alert raised, the keyboard LED).
+    PanelPieces DescribePanel();
+    // Row `row` at (x, y); returns its rectangle. Letters whose drives went
+    // are added to `gone`.
+    RECT DescribeRow(PanelPieces& pieces, int row, int x, int y, std::vector<std::pair<int, int>>& gone);
+    void DescribeLed(PanelPieces& pieces, int row, int j, const DriveEntry& drive, const RECT& box);
+    void DescribeSmartBox(PanelPieces& pieces, const SmartDevice& device, const RECT& row_rect);
     void DrawCentredText(HDC dc, const std::u16string& text, RECT rect, COLORREF colour);
     bool ReadFreeSpace(int row, int j, const DriveEntry& drive);
     void CheckAlert();
@@ -245,6 +264,8 @@ private:
     skin::OwnedFont m_boldFont;
     skin::OwnedBitmap m_frame;  // the memory bitmap every drawing goes into
     SIZE m_frameSize{};
+    PanelPieces m_shown;        // the pieces of the frame on the screen
+    bool m_shownValid = false;  // cleared by a layout: the next frame is drawn whole
     // GetDiskFreeSpaceExW is there (the kernel host always has it); without
     // it free space comes from cluster counts and no gigabytes are known.
     bool m_freeSpaceEx = true;

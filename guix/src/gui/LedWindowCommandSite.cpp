@@ -30,7 +30,7 @@ cmd::RowView CLedWindowCommandSite::Row(int row) const {
         const DriveEntry* drive = groups.Record(row, j);
         if (!drive) break;
         if (j == 0) view.firstRecordType = drive->record.DeviceType;
-        view.letters.push_back({drive->Letter(), drive->record.DeviceType, state.leds[std::size_t(j)].rect});
+        view.letters.push_back({drive->Letter(), drive->record.DeviceType, state.Led(j).rect});
     }
     return view;
 }

@@ -133,6 +133,10 @@ void CLUMEXGUIDlg::Relayout(int row_count, int bias) {
         }
     }
 
+    // The rows' LEDs are made here, on the GUI thread, before a drawing or a
+    // hit test reads them.
+    for (int row = 0; row < std::min(row_count, kMaxRows); ++row) m_rows[row].Led(0);
+    m_shownValid = false;
     m_previousRows = row_count;
     m_layoutBusy = false;
     LeaveCriticalSection(&m_drawingLock);

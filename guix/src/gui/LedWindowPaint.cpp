@@ -2,9 +2,12 @@
 // rows, LEDs, used-space bars and letters, the S.M.A.R.T. boxes, and the
 // alert check after every redraw.
 //
-// Every full drawing goes into one memory bitmap of the client size (kept
-// between frames) under the drawing lock and reaches the window in one copy,
-// so the LEDs never flicker; none runs while a layout rebuilds the skin.
+// Every drawing goes into one memory bitmap of the client size (kept between
+// frames) under the drawing lock and reaches the window in one copy, so the
+// LEDs never flicker; none runs while a layout rebuilds the skin. A frame
+// first describes the panel (PanelPiece.h); a paint, a layout, a resize or a
+// tint change draws it whole, an activity redraw only the pieces that look
+// different from the frame on the screen, and nothing when none does.
 #include <algorithm>
 #include <vector>
 
@@ -58,25 +61,29 @@ void CLUMEXGUIDlg::RedrawActivity() {
     if (!IsWindowVisible(m_hWnd) || m_layoutBusy) {
         UpdateKeyboardLed();
     } else if (m_initialised && !m_destroying) {
-        HDC dc = GetDC(m_hWnd);
-        if (dc) {
-            DrawFrame(dc);
-            ReleaseDC(m_hWnd, dc);
-        }
+        DrawFrame(nullptr);
     }
     LeaveCriticalSection(&m_drawingLock);
     CheckAlert();
 }
 
-void CLUMEXGUIDlg::DrawFrame(HDC window_dc) {
+void CLUMEXGUIDlg::DrawFrame(HDC paint_dc) {
     RECT client{};
     GetClientRect(&client);
     if (client.right <= 0 || client.bottom <= 0) return;
-    if (!m_frame || m_frameSize.cx != client.right || m_frameSize.cy != client.bottom) {
+    PanelPieces pieces = DescribePanel();
+    const int tint = GetColorIndex();
+    const bool resized = !m_frame || m_frameSize.cx != client.right || m_frameSize.cy != client.bottom;
+    bool whole = paint_dc || !m_shownValid || resized || tint != m_imagesTint;
+    RECT area = whole ? client : ChangedArea(m_shown, pieces, client);
+    m_shown = std::move(pieces);
+    if (IsRectEmpty(&area)) return;
+    HDC window_dc = paint_dc ? paint_dc : GetDC(m_hWnd);
+    if (!window_dc) return;
+    if (resized) {
         m_frame.Reset(CreateCompatibleBitmap(window_dc, client.right, client.bottom));
         m_frameSize = {client.right, client.bottom};
     }
-    const int tint = GetColorIndex();
     if (tint != m_imagesTint) {
         m_ledImages.Tint(tint);
         m_rowIcons.Tint(tint);
@@ -84,12 +91,53 @@ void CLUMEXGUIDlg::DrawFrame(HDC window_dc) {
         m_imagesTint = tint;
     }
     skin::MemoryDC memory(m_frame.Get());
-    DrawBackground(memory.Get());
-    DrawPanel(memory.Get());
-    BitBlt(window_dc, 0, 0, client.right, client.bottom, memory.Get(), 0, 0, SRCCOPY);
+    if (!whole) {
+        IntersectClipRect(memory.Get(), area.left, area.top, area.right, area.bottom);
+        if (DrawFace(memory.Get())) {  // the face itself changed: everything again
+            SelectClipRgn(memory.Get(), nullptr);
+            whole = true;
+            area = client;
+        }
+    }
+    if (whole) DrawBackground(memory.Get());
+    RECT overlap{};
+    for (const PanelPiece& piece : m_shown)
+        if (whole || IntersectRect(&overlap, &piece.bounds, &area)) DrawPiece(memory.Get(), piece);
+    BitBlt(window_dc, area.left, area.top, area.right - area.left, area.bottom - area.top, memory.Get(), area.left,
+           area.top, SRCCOPY);
+    if (!paint_dc) ReleaseDC(m_hWnd, window_dc);
+    m_shownValid = true;
 }
 
-void CLUMEXGUIDlg::DrawPanel(HDC dc) {
+void CLUMEXGUIDlg::DrawPiece(HDC dc, const PanelPiece& piece) {
+    const TintedImageList& images = ImagesOf(piece.images);
+    images.Draw(dc, piece.image, piece.x, piece.y);
+    if (piece.bar >= 0) images.DrawLeft(dc, piece.bar, piece.x, piece.y, piece.barWidth);
+    if (piece.overlay >= 0) images.Draw(dc, piece.overlay, piece.x, piece.y);
+    if (!piece.text.empty()) DrawCentredText(dc, piece.text, piece.textRect, piece.colour);
+}
+
+const TintedImageList& CLUMEXGUIDlg::ImagesOf(PanelPiece::Images images) const {
+    switch (images) {
+        case PanelPiece::Images::RowIcons: return m_rowIcons;
+        case PanelPiece::Images::Leds: return m_ledImages;
+        case PanelPiece::Images::SmartBoxes: break;
+    }
+    return m_smartImages;
+}
+
+PanelPiece CLUMEXGUIDlg::ImagePiece(PanelPiece::Images images, int image, int x, int y) const {
+    const TintedImageList& list = ImagesOf(images);
+    PanelPiece piece;
+    piece.images = images;
+    piece.image = image;
+    piece.x = x;
+    piece.y = y;
+    piece.bounds = RECT{x, y, x + list.Width(), y + list.Height()};
+    return piece;
+}
+
+PanelPieces CLUMEXGUIDlg::DescribePanel() {
     const DriveGroups& groups = m_driver.Groups();
     const int rows = std::min({m_previousRows, groups.RowCount(), kMaxRows});
     const bool horizontal = m_Settings.Horizontal != 0;
@@ -101,6 +149,7 @@ void CLUMEXGUIDlg::DrawPanel(HDC dc) {
         box_column = m_layout.Spacing() + m_layout.Margin() + kRowIconAdvance +
                      box_column * (m_layout.Spacing() + m_layout.LedWidth());
     }
+    PanelPieces pieces;
     std::vector<std::pair<int, int>> gone;  // row and letter of drives that went
     int x = 0, y = 0;
     for (int row = 0; row < rows; ++row) {
@@ -109,12 +158,12 @@ void CLUMEXGUIDlg::DrawPanel(HDC dc) {
             state.box = state.smartArea = RECT{};
             continue;
         }
-        const RECT r = DrawRow(dc, row, x, y, gone);
+        const RECT r = DescribeRow(pieces, row, x, y, gone);
         RECT box_base = r;
         if (!horizontal) box_base.right = std::max(r.right, box_column);
         SmartDevice* device = groups.Smart(row);
         const bool box = device && m_Settings.SmartDisplay;
-        if (box) DrawSmartBox(dc, SmartCopy(*device), box_base);
+        if (box) DescribeSmartBox(pieces, SmartCopy(*device), box_base);
         const int next = box_base.right + (box ? kSmartBoxAdvance : kPlainAdvance);
         state.smartArea = RECT{r.right, r.top, next, r.bottom};
         if (horizontal)
@@ -123,13 +172,14 @@ void CLUMEXGUIDlg::DrawPanel(HDC dc) {
             y += m_layout.RowHeight();
     }
     UpdateKeyboardLed();
-    if (gone.empty()) return;
+    if (gone.empty()) return pieces;
     // Last letters first, so the indexes still to remove stay valid.
     for (auto it = gone.rbegin(); it != gone.rend(); ++it) m_driver.Groups().RemoveRecord(it->first, it->second);
     if (m_hWnd) PostMessage(WM_TOOLS_STALE);
+    return pieces;
 }
 
-RECT CLUMEXGUIDlg::DrawRow(HDC dc, int row, int x, int y, std::vector<std::pair<int, int>>& gone) {
+RECT CLUMEXGUIDlg::DescribeRow(PanelPieces& pieces, int row, int x, int y, std::vector<std::pair<int, int>>& gone) {
     const int s = m_layout.Spacing(), led_w = m_layout.LedWidth(), led_h = m_layout.LedHeight();
     RowState& state = m_rows[row];
     const RECT first{x + s + m_layout.Margin(), y + s + m_layout.Margin(), x + s + m_layout.Margin() + led_w,
@@ -137,7 +187,7 @@ RECT CLUMEXGUIDlg::DrawRow(HDC dc, int row, int x, int y, std::vector<std::pair<
     RECT r = first;
     if (m_Settings.ShowBorder) {
         const DriveGroups& groups = m_driver.Groups();
-        m_rowIcons.Draw(dc, groups.GroupOf(row), first.left, first.top - 1);
+        pieces.push_back(ImagePiece(PanelPiece::Images::RowIcons, groups.GroupOf(row), first.left, first.top - 1));
         state.box = first;
         int left = first.left + s + kRowIconAdvance;
         const int letters = std::min(groups.LetterCount(row), kRowsPerGroup);
@@ -147,7 +197,7 @@ RECT CLUMEXGUIDlg::DrawRow(HDC dc, int row, int x, int y, std::vector<std::pair<
             const RECT led{left, first.top, left + led_w, first.top + led_h};
             const DriveEntry& drive = *groups.Record(row, j);
             if (read_space && !ReadFreeSpace(row, j, drive)) gone.emplace_back(row, j);
-            DrawLed(dc, row, j, drive, led);
+            DescribeLed(pieces, row, j, drive, led);
             r.right = led.right;
             left += s + led_w;
         }
@@ -157,20 +207,24 @@ RECT CLUMEXGUIDlg::DrawRow(HDC dc, int row, int x, int y, std::vector<std::pair<
     return r;
 }
 
-void CLUMEXGUIDlg::DrawLed(HDC dc, int row, int j, const DriveEntry& drive, const RECT& box) {
-    LedState& led = m_rows[row].leds[j];
+void CLUMEXGUIDlg::DescribeLed(PanelPieces& pieces, int row, int j, const DriveEntry& drive, const RECT& box) {
+    LedState& led = m_rows[row].Led(j);
     const bool read = m_driver.IsReading(drive.Letter()), write = m_driver.IsWriting(drive.Letter());
     led.image = read && write ? kLedBoth : read ? kLedReading : write ? kLedWriting : kLedIdle;
-    m_ledImages.Draw(dc, led.image, box.left, box.top);
     led.rect = box;
+    PanelPiece piece = ImagePiece(PanelPiece::Images::Leds, led.image, box.left, box.top);
     const int width = m_ledImages.Width();
-    m_ledImages.DrawLeft(dc, kLedUsedBar, box.left, box.top, width - width * led.freePercent / 100);
+    piece.bar = kLedUsedBar;
+    piece.barWidth = width - width * led.freePercent / 100;
     if (drive.Letter() < LED_LETTER_NONE) {
-        const RECT text{box.left - 2, box.top, box.right, box.bottom - 5};
-        DrawCentredText(dc, std::u16string(1, drive.Letter()), text, kLetterColour);
+        piece.text = std::u16string(1, drive.Letter());
+        piece.textRect = RECT{box.left - 2, box.top, box.right, box.bottom - 5};
+        piece.colour = kLetterColour;
+        UnionRect(&piece.bounds, &piece.bounds, &piece.textRect);
     } else if (drive.IsCatchAll()) {
-        m_ledImages.Draw(dc, kLedNetwork, box.left, box.top);
+        piece.overlay = kLedNetwork;
     }
+    pieces.push_back(std::move(piece));
 }
 
 // Stores the free space of letter j; false when the drive is gone: it
@@ -179,7 +233,7 @@ void CLUMEXGUIDlg::DrawLed(HDC dc, int row, int j, const DriveEntry& drive, cons
 bool CLUMEXGUIDlg::ReadFreeSpace(int row, int j, const DriveEntry& drive) {
     const DriveFreeSpace space = ReadDriveFreeSpace(drive.Letter(), m_freeSpaceEx);
     if (space.failed && drive.record.Dismounted) return false;
-    LedState& led = m_rows[row].leds[j];
+    LedState& led = m_rows[row].Led(j);
     led.freePercent = space.percent == -1 ? 100 : space.percent;
     led.freeGigabytes = space.gigabytes;
     return true;
@@ -187,19 +241,22 @@ bool CLUMEXGUIDlg::ReadFreeSpace(int row, int j, const DriveEntry& drive) {
 
 SmartDevice CLUMEXGUIDlg::SmartCopy(const SmartDevice& device) const { return m_pSmartHandler->CopyRecord(device); }
 
-void CLUMEXGUIDlg::DrawSmartBox(HDC dc, const SmartDevice& device, const RECT& r) {
+void CLUMEXGUIDlg::DescribeSmartBox(PanelPieces& pieces, const SmartDevice& device, const RECT& r) {
     if (!m_Settings.SmartDisplay || !(device.flags & SMART_FLAG_SUPPORTED)) return;
     const bool healthy = device.health != 0;
     if (!healthy) RaiseAlert();
     const int left = r.right + 4, top = r.top - 1;
-    m_smartImages.Draw(dc, healthy ? smartbox::kHealthyBox : smartbox::kFailingBox, left, top);
-    m_smartImages.DrawLeft(dc, healthy ? smartbox::kHealthyLife : smartbox::kFailingLife, left, top,
-                           m_smartImages.Width() * smartbox::LifePercent(device) / 100);
+    PanelPiece piece = ImagePiece(PanelPiece::Images::SmartBoxes,
+                                  healthy ? smartbox::kHealthyBox : smartbox::kFailingBox, left, top);
+    piece.bar = healthy ? smartbox::kHealthyLife : smartbox::kFailingLife;
+    piece.barWidth = m_smartImages.Width() * smartbox::LifePercent(device) / 100;
     if (smartbox::IsTooHot(device, m_Settings.MaxTemp)) RaiseAlert();
-    RECT text{left, top, r.right + kSmartBoxAdvance, r.bottom};
-    text.top += (text.bottom - text.top) / 4;
-    DrawCentredText(dc, smartbox::TemperatureText(device, m_Settings.Fahrenheit != 0), text,
-                    smartbox::TemperatureColour(device, m_Settings.MaxTemp));
+    piece.textRect = RECT{left, top, r.right + kSmartBoxAdvance, r.bottom};
+    piece.textRect.top += (piece.textRect.bottom - piece.textRect.top) / 4;
+    piece.text = smartbox::TemperatureText(device, m_Settings.Fahrenheit != 0);
+    piece.colour = smartbox::TemperatureColour(device, m_Settings.MaxTemp);
+    UnionRect(&piece.bounds, &piece.bounds, &piece.textRect);
+    pieces.push_back(std::move(piece));
 }
 
 void CLUMEXGUIDlg::DrawCentredText(HDC dc, const std::u16string& text, RECT rect, COLORREF colour) {
@@ -235,7 +292,7 @@ bool CLUMEXGUIDlg::HitTestLetter(POINT client, int* row, int* letter) const {
     const DriveGroups& groups = m_driver.Groups();
     for (int r = 0; r < std::min(m_previousRows, groups.RowCount()); ++r) {
         for (int j = 0; j < std::min(groups.LetterCount(r), kRowsPerGroup); ++j) {
-            if (!PtInRect(&m_rows[r].leds[j].rect, client)) continue;
+            if (!PtInRect(&m_rows[r].Led(j).rect, client)) continue;
             *row = r;
             *letter = j;
             return true;

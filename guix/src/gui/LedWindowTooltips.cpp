@@ -84,8 +84,8 @@ void CLUMEXGUIDlg::RebuildTooltips() {
             PlaceTool(state.tool, 1 + row, groups.Caption(groups.GroupOf(row)), state.box);
         else
             RemoveTool(state.tool);
-        for (int j = 0; j < kRowsPerGroup; ++j) {
-            LedState& led = state.leds[j];
+        for (int j = 0; j < int(state.LedCount()); ++j) {
+            LedState& led = state.Led(j);
             if (j >= letters) {
                 RemoveTool(led.upperTool);
                 RemoveTool(led.lowerTool);

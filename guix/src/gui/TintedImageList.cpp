@@ -40,7 +40,11 @@ void TintedImageList::Draw(HDC dc, int index, int x, int y) const {
 
 void TintedImageList::DrawLeft(HDC dc, int index, int x, int y, int visible_width) const {
     if (!m_working || visible_width <= 0 || m_height <= 0) return;
+    // The caller's own clip (a partial redraw's) is kept around the cut.
+    HRGN previous = CreateRectRgn(0, 0, 0, 0);
+    const bool clipped = GetClipRgn(dc, previous) == 1;
     IntersectClipRect(dc, x, y, x + visible_width, y + m_height);
     ImageList_Draw(m_working, index, dc, x, y, ILD_TRANSPARENT);
-    SelectClipRgn(dc, nullptr);
+    SelectClipRgn(dc, clipped ? previous : nullptr);
+    DeleteObject(previous);
 }

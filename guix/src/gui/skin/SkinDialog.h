@@ -129,6 +129,10 @@ public:
     // Stores the window rectangle, rebuilds the tint cache when needed, copies
     // the tinted face to `dc` and repaints the controls.
     void DrawBackground(HDC dc);
+    // DrawBackground without the controls' repaint, for a drawing that
+    // leaves them alone (the dialog clips its children out); true when the
+    // tint cache was rebuilt, so the controls' look changed too.
+    bool DrawFace(HDC dc);
 
     // Notifications, in this order of virtual slots. The index operations
     // are what the controls call; they pass the control's name to the name

@@ -61,18 +61,22 @@ void CSkinDialog::RebuildTintCache(int index) {
 }
 
 void CSkinDialog::DrawBackground(HDC dc) {
+    DrawFace(dc);
+    RepaintControls();
+}
+
+bool CSkinDialog::DrawFace(HDC dc) {
     StoreWindowRect();
     const int index = m_colorIndex;
     RECT client{};
     ::GetClientRect(m_hWnd, &client);
-    {
-        std::lock_guard lock(m_imagesMutex);
-        if (index != m_tintIndex || index == -1 || m_rebuildTint) {
-            m_rebuildTint = false;
-            RebuildTintCache(index);
-        }
-        skin::DrawBitmapPart(dc, 0, 0, client.right, client.bottom, m_tinted.Get(skin::SkinRole::Face));
-        m_tintIndex = index;
+    std::lock_guard lock(m_imagesMutex);
+    const bool rebuild = index != m_tintIndex || index == -1 || m_rebuildTint;
+    if (rebuild) {
+        m_rebuildTint = false;
+        RebuildTintCache(index);
     }
-    RepaintControls();
+    skin::DrawBitmapPart(dc, 0, 0, client.right, client.bottom, m_tinted.Get(skin::SkinRole::Face));
+    m_tintIndex = index;
+    return rebuild;
 }

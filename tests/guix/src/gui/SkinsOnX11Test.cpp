@@ -159,8 +159,8 @@ bool DrawnByThePanel(const CLUMEXGUIDlg& led, int x, int y) {
         const CLUMEXGUIDlg::RowState& state = led.Row(row);
         const RECT icon{state.box.left, state.box.top - 1, state.box.left + kRowIcon, state.box.top - 1 + kRowIcon};
         if (Inside(icon, x, y)) return true;
-        for (const CLUMEXGUIDlg::LedState& l : state.leds)
-            if (Inside(l.rect, x, y)) return true;
+        for (int j = 0; j < int(state.LedCount()); ++j)
+            if (Inside(state.Led(j).rect, x, y)) return true;
     }
     return false;
 }

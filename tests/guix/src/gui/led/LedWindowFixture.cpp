@@ -155,7 +155,7 @@ const CLUMEXGUIDlg::LedState& LedWindowTest::Led(WCHAR letter) const {
     const DriveGroups& groups = m_dlg->DriverLink().Groups();
     for (int row = 0; row < groups.RowCount(); ++row)
         for (int j = 0; j < groups.LetterCount(row); ++j)
-            if (groups.Record(row, j)->Letter() == letter) return m_dlg->Row(row).leds[j];
+            if (groups.Record(row, j)->Letter() == letter) return m_dlg->Row(row).Led(j);
     static const CLUMEXGUIDlg::LedState none;
     ADD_FAILURE() << "no LED for " << char(letter);
     return none;

@@ -7,6 +7,7 @@
 #include "base/text.h"
 #include "base/clock_advancer.h"
 #include "registry/registry.h"
+#include "ui/headless/headless_backend.h"
 
 namespace ledtest {
 namespace {
@@ -154,6 +155,45 @@ TEST_F(LedWindow, ALetterReadingAndWritingShowsImageTwoThenIdleImageThree) {
     EXPECT_EQ(Shown(c.left + 16, c.top + 12), ImagePixel(259, 20, CLUMEXGUIDlg::kLedIdle, 16, 12));
 }
 
+// What the window shows, every pixel (0x00RRGGBB inside its shape).
+std::vector<std::uint32_t> Pixels(HWND window) {
+    std::vector<std::uint32_t> pixels;
+    const auto shown = plat::ui::Headless()->Capture(window);
+    for (int y = 0; shown && y < shown->Height(); ++y)
+        for (int x = 0; x < shown->Width(); ++x) pixels.push_back(shown->Get(x, y) & 0xFFFFFF);
+    return pixels;
+}
+
+TEST_F(LedWindow, AnActivityRedrawShowsOnlyWhatChangedAndNothingWhenNothingDid) {
+    Build(UsualMachine());
+    Open();
+    Frame();
+    plat::ui::HeadlessBackend& screen = *plat::ui::Headless();
+    const std::size_t settled = screen.PresentCount(m_dlg->m_hWnd);
+    Frame();
+    Frame();
+    EXPECT_EQ(screen.PresentCount(m_dlg->m_hWnd), settled) << "frames without a change present nothing";
+
+    const RECT c = Led('C').rect;
+    Run("hold C: read 1");
+    Frame();
+    EXPECT_EQ(screen.PresentCount(m_dlg->m_hWnd), settled + 1) << "one presentation for the changed LED";
+    EXPECT_EQ(Shown(c.left + 16, c.top + 12), ImagePixel(259, 20, CLUMEXGUIDlg::kLedReading, 16, 12));
+    Frame();
+    EXPECT_EQ(screen.PresentCount(m_dlg->m_hWnd), settled + 1) << "a held request keeps its look";
+
+    Run("complete C: all");
+    Run("hold D: write 1");
+    Frame();
+    EXPECT_EQ(Shown(c.left + 16, c.top + 12), ImagePixel(259, 20, CLUMEXGUIDlg::kLedIdle, 16, 12));
+    // The pieces drawn one by one show exactly what a whole drawing shows.
+    const std::vector<std::uint32_t> partial = Pixels(m_dlg->m_hWnd);
+    m_dlg->Invalidate(TRUE);
+    Pump();
+    EXPECT_GT(screen.PresentCount(m_dlg->m_hWnd), settled + 2);
+    EXPECT_EQ(Pixels(m_dlg->m_hWnd), partial);
+}
+
 TEST_F(LedWindow, TheUsedSpaceBarCoversTheUsedPartOfTheLed) {
     Build(Scenario(DiskVolume(1, 0, 1, "", 25) + "," + DiskVolume(2, 1, 1, "", 50),
                    R"("\\??\\D:": "\\Device\\HarddiskVolume1", "\\??\\A:": "\\Device\\HarddiskVolume2")"));
@@ -240,7 +280,7 @@ TEST_F(LedWindow, TooltipsNameTheGroupsLabelsAndFreeSpaceAndFollowHiddenGroups) 
     m_dlg->m_Settings.ShowCD = 0;
     m_dlg->RefreshLayout();
     EXPECT_EQ(m_dlg->Row(1).tool, -1);
-    EXPECT_EQ(m_dlg->Row(1).leds[0].upperTool, -1);
+    EXPECT_EQ(m_dlg->Row(1).Led(0).upperTool, -1);
 }
 
 TEST_F(LedWindow, StackedRowsFollowEachOtherDownTheWindow) {
