@@ -165,7 +165,7 @@ void CEncryptSocket::OnInternalEvent(long event_bit) {
             m_dataSeen = true;
             Read(nullptr, 0);
             OnEvent(FD_READ);
-            if (!SetEvent(m_pSocketManager->NewPacketArrived()))
+            if (CutLeadingReplies() && !SetEvent(m_pSocketManager->NewPacketArrived()))
                 SockTrace("*** error: CEncryptSocket::OnInternalEvent() SetEvent(m_pSocketManager->m_hNewPacketArrived) "
                           "failed %i",
                           GetLastError());

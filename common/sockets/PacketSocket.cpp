@@ -137,6 +137,27 @@ int CPacketSocket::Packetize(zmsdk::queue* queue) {
     return 1;
 }
 
+CPacketSocket::Head CPacketSocket::HeadPacketLocked() {
+    if (!m_dataSeen || !m_pReceived) return Head::kIncomplete;
+    PacketHeader header;
+    if (!header.Decode(m_pReceived->Peek(), m_pReceived->Available())) return Head::kIncomplete;
+    if (header.length > kMaxPayload) return Head::kOther;
+    if (m_pReceived->Available() < header.Size() + header.length) return Head::kIncomplete;
+    return (header.flags & PACKET_REPLY) ? Head::kReply : Head::kOther;
+}
+
+bool CPacketSocket::CutLeadingReplies() {
+    std::lock_guard lock(m_lock);
+    if (CancelRequested()) return true;  // the Msg thread decides, as for every packet
+    for (;;) {
+        switch (HeadPacketLocked()) {
+            case Head::kIncomplete: return false;
+            case Head::kOther: return true;
+            case Head::kReply: Packetize(nullptr); break;
+        }
+    }
+}
+
 void CPacketSocket::Dispatch(const PacketHeader& header, BYTE* payload, zmsdk::queue* queue) {
     ReplyContext* context = nullptr;
     if (HasLongHeader(header.flags)) context = new ReplyContext{header.d, header.a, header.b, header.c, TRUE};

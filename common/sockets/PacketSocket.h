@@ -4,7 +4,8 @@
 // Threads: SendMsg may be called from any thread. SendAndWait holds the
 // request lock for the whole exchange (one outstanding request per socket)
 // and shares only the wait lock with Packetize, which runs in the manager's
-// message thread with the socket's lock held. The sequence counter changes
+// message thread (for replies also its Event thread) with the socket's lock
+// held. The sequence counter changes
 // only by interlocked increments.
 #pragma once
 
@@ -40,6 +41,11 @@ public:
     // handled, 0 when no whole packet is buffered, -1 when the peer announced
     // a payload beyond kMaxPayload (the connection must then be closed).
     int Packetize(zmsdk::queue* queue);
+    // Right after a receive, on the Event thread: hands the whole replies at
+    // the head of the received bytes to their waiters, so that a reply does
+    // not wait for the Msg thread as well. True when a whole packet of
+    // another kind (or one to refuse) is left for the Msg thread to cut.
+    bool CutLeadingReplies();
 
     LONG Sequence() const { return m_sequence; }
 
@@ -56,6 +62,9 @@ protected:
     int SendPacket(const PacketHeader& header, const void* payload);
     void DeliverReply(DWORD d, BYTE* payload, DWORD length);
     void Dispatch(const PacketHeader& header, BYTE* payload, zmsdk::queue* queue);
+    enum class Head { kIncomplete, kReply, kOther };
+    // What the received bytes begin with, with the socket's lock held.
+    Head HeadPacketLocked();
 
     volatile LONG m_sequence = 0;
     std::map<DWORD, HANDLE> m_replyEvents;

@@ -1,5 +1,6 @@
 #include "base/clock.h"
 
+#include <algorithm>
 #include <chrono>
 #include <ctime>
 #include <thread>
@@ -39,6 +40,17 @@ void SystemClock::WaitUntil(std::unique_lock<std::mutex>& lock, std::condition_v
     cv.wait_for(lock, std::chrono::milliseconds(deadline_tick - now));
 }
 
+std::uint64_t SystemClock::SleepSliceMs(std::uint64_t deadline_tick) const {
+    if (deadline_tick == kNoDeadline) return kNoDeadline;
+    const std::uint64_t now = TickMs();
+    return deadline_tick > now ? deadline_tick - now : 0;
+}
+
+int PollTimeoutMs(std::uint64_t slice_ms) {
+    if (slice_ms == Clock::kNoDeadline) return -1;
+    return static_cast<int>(std::min<std::uint64_t>(slice_ms, INT32_MAX));
+}
+
 ManualClock::ManualClock(std::uint64_t start_filetime, std::uint64_t start_tick)
     : m_fileTime(start_filetime), m_tick(start_tick) {}
 
@@ -64,6 +76,13 @@ void ManualClock::WaitUntil(std::unique_lock<std::mutex>& lock, std::condition_v
     // is cut into short real-time slices; each returns to the caller, which
     // re-reads the tick. Tests therefore never wait on real time passing.
     cv.wait_for(lock, std::chrono::milliseconds(1));
+}
+
+// Advance does not know the sleeping thread, so it sleeps in short
+// real-time slices and reads the tick after each (as WaitUntil does).
+std::uint64_t ManualClock::SleepSliceMs(std::uint64_t deadline_tick) const {
+    if (deadline_tick == kNoDeadline) return kNoDeadline;
+    return deadline_tick > m_tick.load() ? 1 : 0;
 }
 
 Clock& CurrentClock() { return *g_clockRaw.load(std::memory_order_acquire); }

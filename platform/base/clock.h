@@ -27,7 +27,16 @@ public:
     // allowed: callers re-check their condition and the tick.
     virtual void WaitUntil(std::unique_lock<std::mutex>& lock, std::condition_variable& cv,
                            std::uint64_t deadline_tick) = 0;
+    // For waits that sleep in the kernel (poll): how many real milliseconds
+    // a thread may sleep before it must read the tick again on its way to
+    // `deadline_tick`; 0 once the deadline has passed, kNoDeadline for none.
+    virtual std::uint64_t SleepSliceMs(std::uint64_t deadline_tick) const = 0;
+
+    static constexpr std::uint64_t kNoDeadline = UINT64_MAX;
 };
+
+// A slice of SleepSliceMs as poll()'s time-out (-1: none).
+int PollTimeoutMs(std::uint64_t slice_ms);
 
 // The real clock: CLOCK_REALTIME for the date, CLOCK_MONOTONIC for the tick.
 class SystemClock final : public Clock {
@@ -37,6 +46,7 @@ public:
     void Sleep(std::uint32_t ms) override;
     void WaitUntil(std::unique_lock<std::mutex>& lock, std::condition_variable& cv,
                    std::uint64_t deadline_tick) override;
+    std::uint64_t SleepSliceMs(std::uint64_t deadline_tick) const override;
 };
 
 // A clock that moves only when the test calls Advance. Sleeps and timed
@@ -50,6 +60,7 @@ public:
     void Sleep(std::uint32_t ms) override;
     void WaitUntil(std::unique_lock<std::mutex>& lock, std::condition_variable& cv,
                    std::uint64_t deadline_tick) override;
+    std::uint64_t SleepSliceMs(std::uint64_t deadline_tick) const override;
 
     void Advance(std::uint64_t ms);
     void SetFileTime(std::uint64_t filetime) { m_fileTime.store(filetime); }

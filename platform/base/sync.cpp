@@ -1,6 +1,11 @@
 #include "base/sync.h"
 
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cstdint>
 #include <vector>
 
 #include "base/clock.h"
@@ -24,7 +29,38 @@ void Unlist(std::vector<WaitBlock*>& list, WaitBlock* block) {
     }
 }
 
+// The calling thread's eventfd, by which a waiter sleeping in poll() is
+// woken; -1 when none could be made.
+int ThreadWakeFd() {
+    struct WakeFd {
+        const int fd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+        ~WakeFd() {
+            if (fd >= 0) ::close(fd);
+        }
+    };
+    thread_local WakeFd wake;
+    return wake.fd;
+}
+
+void DrainWakeFd(int fd) {
+    std::uint64_t count = 0;
+    [[maybe_unused]] const ssize_t n = ::read(fd, &count, sizeof count);
+}
+
 }  // namespace
+
+void WaitBlock::Wake() {
+    if (wakeFd < 0) {
+        cv.notify_one();
+        return;
+    }
+    // The owner sets an object while it collects its own sources: it is
+    // awake and checks its objects next, so it needs no wake-up (which would
+    // only end its next sleep at once).
+    if (owner == std::this_thread::get_id()) return;
+    const std::uint64_t one = 1;
+    [[maybe_unused]] const ssize_t n = ::write(wakeFd, &one, sizeof one);
+}
 
 std::mutex& SyncMutex() {
     static auto* mutex = new std::mutex;
@@ -32,14 +68,14 @@ std::mutex& SyncMutex() {
 }
 
 void WaitableObject::WakeWaitersLocked() {
-    for (WaitBlock* block : m_waiters) block->cv.notify_one();
+    for (WaitBlock* block : m_waiters) block->Wake();
 }
 
 void WaitableObject::RemoveWaiterLocked(WaitBlock* block) { Unlist(m_waiters, block); }
 
 void SignalChanged() {
     std::lock_guard lock(SyncMutex());
-    for (WaitBlock* block : AllWaiters()) block->cv.notify_one();
+    for (WaitBlock* block : AllWaiters()) block->Wake();
 }
 
 void Event::Set() {
@@ -58,6 +94,16 @@ bool Event::IsSet() const {
     return m_signaled;
 }
 
+std::shared_ptr<WaitSource> Event::Source() const {
+    std::lock_guard lock(SyncMutex());
+    return m_source;
+}
+
+void Event::AttachSource(std::shared_ptr<WaitSource> source) {
+    std::lock_guard lock(SyncMutex());
+    m_source = std::move(source);
+}
+
 }  // namespace plat
 
 namespace {
@@ -68,9 +114,15 @@ std::shared_ptr<plat::Event> LookupEvent(HANDLE handle) {
     return event;
 }
 
+using Objects = std::vector<std::shared_ptr<plat::WaitableObject>>;
+using Sources = std::vector<std::shared_ptr<plat::WaitSource>>;
+
+// A waiter without a wake-up descriptor looks at its objects this often.
+constexpr std::uint64_t kUnwakeableSliceMs = 10;
+
 // Index of the object that satisfies the wait, or -1. With wait_all every
 // object must be signalled; all are then acquired together.
-int SatisfiedIndex(const std::vector<std::shared_ptr<plat::WaitableObject>>& objects, bool wait_all) {
+int SatisfiedIndex(const Objects& objects, bool wait_all) {
     if (wait_all) {
         for (const auto& o : objects)
             if (!o->IsSignaledLocked()) return -1;
@@ -84,6 +136,52 @@ int SatisfiedIndex(const std::vector<std::shared_ptr<plat::WaitableObject>>& obj
         }
     }
     return -1;
+}
+
+Sources SourcesLocked(const Objects& objects) {
+    Sources sources;
+    for (const auto& o : objects) {
+        auto source = o->SourceLocked();
+        if (source && std::find(sources.begin(), sources.end(), source) == sources.end())
+            sources.push_back(std::move(source));
+    }
+    return sources;
+}
+
+// Sleeps on the block's condition variable until an object satisfies the
+// wait (its index) or the deadline passes (-1).
+int SleepOnCondition(std::unique_lock<std::mutex>& lock, plat::WaitBlock& block, const Objects& objects,
+                     bool wait_all, std::uint64_t deadline) {
+    plat::Clock& clock = plat::CurrentClock();
+    for (;;) {
+        if (deadline == plat::Clock::kNoDeadline) block.cv.wait(lock);
+        else clock.WaitUntil(lock, block.cv, deadline);
+        const int index = SatisfiedIndex(objects, wait_all);
+        if (index >= 0 || clock.TickMs() >= deadline) return index;
+    }
+}
+
+// Sleeps in poll() on the thread's wake-up and the sources' descriptors, so
+// that a source's readiness wakes this thread itself, not a thread between.
+// What the sources report is collected, then the objects are checked again.
+int SleepInPoll(std::unique_lock<std::mutex>& lock, plat::WaitBlock& block, const Sources& sources,
+                const Objects& objects, bool wait_all, std::uint64_t deadline) {
+    plat::Clock& clock = plat::CurrentClock();
+    std::vector<pollfd> fds{{block.wakeFd, POLLIN, 0}};
+    for (const auto& source : sources) fds.push_back({source->PollFd(), POLLIN, 0});
+    for (;;) {
+        std::uint64_t slice = clock.SleepSliceMs(deadline);
+        if (block.wakeFd < 0) slice = std::min(slice, kUnwakeableSliceMs);
+        lock.unlock();
+        if (::poll(fds.data(), fds.size(), plat::PollTimeoutMs(slice)) > 0) {
+            if (fds[0].revents) plat::DrainWakeFd(block.wakeFd);
+            for (std::size_t i = 1; i < fds.size(); ++i)
+                if (fds[i].revents) sources[i - 1]->Collect();
+        }
+        lock.lock();
+        const int index = SatisfiedIndex(objects, wait_all);
+        if (index >= 0 || clock.TickMs() >= deadline) return index;
+    }
 }
 
 }  // namespace
@@ -127,30 +225,26 @@ DWORD WaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL wait_all, 
     }
 
     plat::Clock& clock = plat::CurrentClock();
-    const std::uint64_t deadline = timeout_ms == INFINITE ? UINT64_MAX : clock.TickMs() + timeout_ms;
+    const std::uint64_t deadline = timeout_ms == INFINITE ? plat::Clock::kNoDeadline : clock.TickMs() + timeout_ms;
+    const bool all = wait_all != FALSE;
     std::unique_lock lock(plat::SyncMutex());
-    const int first = SatisfiedIndex(objects, wait_all != FALSE);
+    const int first = SatisfiedIndex(objects, all);
     if (first >= 0) return WAIT_OBJECT_0 + static_cast<DWORD>(first);
-    if (timeout_ms == 0) return WAIT_TIMEOUT;
+    // Objects with sources are looked at even without a time-out: what
+    // their descriptors report has not been collected yet.
+    const Sources sources = SourcesLocked(objects);
+    if (timeout_ms == 0 && sources.empty()) return WAIT_TIMEOUT;
     // Registered with each object (the notifier holds the lock, so the block
     // is never woken after it has left the lists), and woken only by them.
     plat::WaitBlock block;
+    if (!sources.empty()) block.wakeFd = plat::ThreadWakeFd();
     for (const auto& o : objects) o->AddWaiterLocked(&block);
     plat::AllWaiters().push_back(&block);
-    DWORD result = WAIT_TIMEOUT;
-    for (;;) {
-        if (deadline == UINT64_MAX) block.cv.wait(lock);
-        else clock.WaitUntil(lock, block.cv, deadline);
-        const int index = SatisfiedIndex(objects, wait_all != FALSE);
-        if (index >= 0) {
-            result = WAIT_OBJECT_0 + static_cast<DWORD>(index);
-            break;
-        }
-        if (clock.TickMs() >= deadline) break;
-    }
+    const int index = sources.empty() ? SleepOnCondition(lock, block, objects, all, deadline)
+                                      : SleepInPoll(lock, block, sources, objects, all, deadline);
     for (const auto& o : objects) o->RemoveWaiterLocked(&block);
     plat::Unlist(plat::AllWaiters(), &block);
-    return result;
+    return index >= 0 ? WAIT_OBJECT_0 + static_cast<DWORD>(index) : WAIT_TIMEOUT;
 }
 
 void InitializeCriticalSection(CRITICAL_SECTION*) {}

@@ -7,6 +7,7 @@
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 #include "base/handle.h"
@@ -14,11 +15,28 @@
 
 namespace plat {
 
-// One waiting thread: the condition variable it sleeps on. It is
-// registered with every object it waits for, so a change of one object
-// wakes only the threads waiting on that object. Guarded by SyncMutex.
+// One waiting thread. It sleeps on its condition variable, or, when its
+// wait has sources (WaitSource), in poll() on its thread's eventfd beside
+// the sources' descriptors. It is registered with every object it waits
+// for, so a change of one object wakes only the threads waiting on it.
+// Guarded by SyncMutex.
 struct WaitBlock {
     std::condition_variable cv;
+    int wakeFd = -1;
+    const std::thread::id owner = std::this_thread::get_id();
+    void Wake();
+};
+
+// Readiness that arrives from outside the process (a socket's network
+// events): a descriptor that a waiting thread polls while it sleeps, so
+// the kernel wakes the waiter itself, and the work that turns what the
+// descriptor reports into the state of waitable objects. Collect runs
+// without SyncMutex held and may set events.
+class WaitSource {
+public:
+    virtual ~WaitSource() = default;
+    virtual int PollFd() const = 0;
+    virtual void Collect() = 0;
 };
 
 // A handle object that can be waited on. Its signal state is guarded by the
@@ -32,6 +50,8 @@ public:
     // Called under the lock when a wait is satisfied by this object; an
     // auto-reset event resets itself here.
     virtual void AcquireLocked() {}
+    // What a waiter polls besides its own wake-up, if anything.
+    virtual std::shared_ptr<WaitSource> SourceLocked() const { return nullptr; }
 
     // With SyncMutex held: wakes the threads waiting on this object.
     void WakeWaitersLocked();
@@ -54,13 +74,18 @@ public:
     void AcquireLocked() override {
         if (!m_manualReset) m_signaled = false;
     }
+    std::shared_ptr<WaitSource> SourceLocked() const override { return m_source; }
     void Set();
     void Reset();
     bool IsSet() const;
+    // The source whose readiness sets this event (socket event selection).
+    std::shared_ptr<WaitSource> Source() const;
+    void AttachSource(std::shared_ptr<WaitSource> source);
 
 private:
     const bool m_manualReset;
     bool m_signaled;
+    std::shared_ptr<WaitSource> m_source;
 };
 
 }  // namespace plat

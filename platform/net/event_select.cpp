@@ -1,36 +1,22 @@
-// Event selection on top of epoll: one background thread waits for the
-// events each selected socket has enabled now, records them with Winsock's
-// rules (see winsock.h) and signals the selected event. A socket is armed
-// one-shot with what it waits for; the poller re-arms it after handling
-// an event, and a call that enables an event again (a recv, a blocked send,
-// an accept) re-arms it itself, so nothing has to wake the poller thread.
+// Event selection on epoll: each selected event has its own epoll set of
+// the sockets selected on it (EventSource), which the threads waiting on
+// the event poll themselves; what a set reports is recorded with Winsock's
+// rules (see winsock.h) and signals the event. A socket is armed one-shot
+// with what it waits for; it is re-armed after an event is recorded, and a
+// call that enables an event again (a recv, a blocked send, an accept)
+// re-arms it itself, so nobody has to wake the waiting thread for that.
 #include <fcntl.h>
 #include <poll.h>
-#include <sys/epoll.h>
 #include <sys/ioctl.h>
-#include <unistd.h>
-
-#include <thread>
-#include <vector>
 
 #include "base/last_error.h"
 #include "base/sync.h"
+#include "net/event_source.h"
 #include "net/socket_table.h"
 #include "net/winsock.h"
 
 namespace plat::net::detail {
 namespace {
-
-void PollerLoop(int epoll_fd);
-
-int EpollFd() {
-    static const int fd = [] {
-        const int e = epoll_create1(EPOLL_CLOEXEC);
-        std::thread([e] { PollerLoop(e); }).detach();
-        return e;
-    }();
-    return fd;
-}
 
 int PendingBytes(int fd) {
     int n = 0;
@@ -108,22 +94,31 @@ void HandleLocked(SocketState& s, short revents) {
     if ((revents & POLLOUT) && s.writeEnabled) RecordLocked(s, FD_WRITE_BIT, 0);
 }
 
-void PollerLoop(int epoll_fd) {
-    epoll_event events[64];
-    for (;;) {
-        const int n = epoll_wait(epoll_fd, events, 64, -1);
-        if (n < 0) continue;
-        std::lock_guard lock(TableMutex());
-        for (int i = 0; i < n; ++i) {
-            SocketPtr s = FindSocketLocked(static_cast<SOCKET>(events[i].data.u64));
-            if (!s || s->closed) continue;
-            s->armed = 0;  // one-shot: disarmed by the event
-            HandleLocked(*s, static_cast<short>(events[i].events));
-            RearmLocked(*s);
-        }
+// The readiness source of `event`, made and attached on its first
+// selection; nullptr with the last error set when there is none.
+std::shared_ptr<EventSource> SourceForLocked(WSAEVENT event) {
+    const auto e = plat::LookupHandleAs<plat::Event>(event);
+    if (!e) {
+        Fail(WSAEINVAL);
+        return nullptr;
     }
+    if (auto source = std::dynamic_pointer_cast<EventSource>(e->Source())) return source;
+    auto source = std::make_shared<EventSource>();
+    if (!source->Valid()) {
+        FailFromErrno();
+        return nullptr;
+    }
+    e->AttachSource(source);
+    return source;
 }
+
 }  // namespace
+
+void ReadinessLocked(SocketState& s, short poll_events) {
+    s.armed = 0;  // one-shot: disarmed by the event
+    HandleLocked(s, poll_events);
+    RearmLocked(s);
+}
 
 void RecordLocked(SocketState& s, int bit, int error) {
     const long flag = 1L << bit;
@@ -134,9 +129,15 @@ void RecordLocked(SocketState& s, int bit, int error) {
         default: break;
     }
     if (!(s.mask & flag) || !s.event) return;
+    if (!s.recorded && s.source) s.source->CountRecorded(1);
     s.recorded |= flag;
     s.errors[bit] = error;
     ::SetEvent(s.event);
+}
+
+void ClearRecordLocked(SocketState& s) {
+    if (s.recorded && s.source) s.source->CountRecorded(-1);
+    s.recorded = 0;
 }
 
 void AfterReceiveLocked(SocketState& s) {
@@ -148,23 +149,20 @@ void AfterReceiveLocked(SocketState& s) {
 // A socket that waits for nothing is not in the set at all: epoll would
 // still report a hang-up (which a socket not yet connected shows).
 void RearmLocked(SocketState& s) {
-    if (s.closed) return;
+    if (s.closed || !s.source) return;
     const short interest = InterestLocked(s);
     if (interest == 0) {
         UnregisterLocked(s);
         return;
     }
     if (s.registered && interest == s.armed) return;
-    epoll_event e{};
-    e.events = static_cast<std::uint32_t>(interest) | EPOLLONESHOT;
-    e.data.u64 = s.key;
-    if (epoll_ctl(EpollFd(), s.registered ? EPOLL_CTL_MOD : EPOLL_CTL_ADD, s.fd, &e) != 0) return;
+    if (!s.source->Arm(s.fd, s.key, interest, s.registered)) return;
     s.registered = true;
     s.armed = interest;
 }
 
 void UnregisterLocked(SocketState& s) {
-    if (s.registered) epoll_ctl(EpollFd(), EPOLL_CTL_DEL, s.fd, nullptr);
+    if (s.registered && s.source) s.source->Disarm(s.fd);
     s.registered = false;
     s.armed = 0;
 }
@@ -184,12 +182,16 @@ int WSAEventSelect(SOCKET s, WSAEVENT event, long network_events) {
     SocketPtr state = FindSocket(s);
     if (!state) return SOCKET_ERROR;
     if (network_events != 0 && !event) return Fail(WSAEINVAL);
-    if (network_events) fcntl(state->fd, F_SETFL, fcntl(state->fd, F_GETFL) | O_NONBLOCK);
     std::lock_guard lock(TableMutex());
+    std::shared_ptr<EventSource> source;
+    if (network_events && !(source = SourceForLocked(event))) return SOCKET_ERROR;
+    if (network_events) fcntl(state->fd, F_SETFL, fcntl(state->fd, F_GETFL) | O_NONBLOCK);
     // A new selection replaces the old one and clears the record.
+    ClearRecordLocked(*state);
+    UnregisterLocked(*state);
+    state->source = std::move(source);
     state->event = network_events ? event : nullptr;
     state->mask = network_events;
-    state->recorded = 0;
     state->readEnabled = state->acceptEnabled = true;
     state->writeEnabled = state->connected;
     if (network_events && state->peerClosed) EvaluatePeerCloseLocked(*state);
@@ -208,11 +210,24 @@ int WSAEnumNetworkEvents(SOCKET s, WSAEVENT event, WSANETWORKEVENTS* events) {
     if (!events) return Fail(WSAEFAULT);
     SocketPtr state = FindSocket(s);
     if (!state) return SOCKET_ERROR;
+    // Records happen in the background in Winsock: what the kernel reported
+    // and no waiter has collected yet is recorded first.
+    std::shared_ptr<EventSource> source;
+    {
+        std::lock_guard lock(TableMutex());
+        source = state->source;
+    }
+    if (source) source->Collect();
     std::lock_guard lock(TableMutex());
     events->lNetworkEvents = state->recorded;
     for (int i = 0; i < FD_MAX_EVENTS; ++i) events->iErrorCode[i] = state->errors[i];
-    state->recorded = 0;
-    if (event && !::ResetEvent(event)) return Fail(WSA_INVALID_HANDLE);
+    ClearRecordLocked(*state);
+    if (!event) return 0;
+    // An event that other sockets share stays signalled while one of them
+    // has events recorded: resetting it would leave those unseen, their
+    // sockets disarmed until they were enumerated for another reason.
+    const bool others_recorded = event == state->event && state->source && state->source->AnyRecorded();
+    if (!(others_recorded ? ::SetEvent(event) : ::ResetEvent(event))) return Fail(WSA_INVALID_HANDLE);
     return 0;
 }
 

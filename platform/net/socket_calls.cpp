@@ -242,15 +242,14 @@ int WSAPoll(WSAPOLLFD* fds, ULONG count, INT timeout_ms) {
         if (!keep[i]) return SOCKET_ERROR;
         pfds[i] = pollfd{keep[i]->fd, fds[i].events, 0};
     }
-    // On the system clock one poll waits the whole time-out. Another clock
-    // (a test's manual one) decides when the time-out has passed, so the
-    // wait is cut into short real-time slices, each checked against it.
+    // On the system clock one poll waits the whole time-out; on another (a
+    // test's manual clock) the wait is cut into slices, each checked
+    // against it.
     plat::Clock& clock = plat::CurrentClock();
-    const bool real_time = dynamic_cast<plat::SystemClock*>(&clock) != nullptr;
-    const std::uint64_t deadline = timeout_ms < 0 ? UINT64_MAX : clock.TickMs() + std::uint64_t(timeout_ms);
+    const std::uint64_t deadline =
+        timeout_ms < 0 ? plat::Clock::kNoDeadline : clock.TickMs() + std::uint64_t(timeout_ms);
     for (;;) {
-        const std::uint64_t left = deadline == UINT64_MAX ? UINT64_MAX : deadline - std::min(deadline, clock.TickMs());
-        const int slice = !real_time ? 10 : left > INT32_MAX ? -1 : static_cast<int>(left);
+        const int slice = plat::PollTimeoutMs(clock.SleepSliceMs(deadline));
         const int r = ::poll(pfds.data(), count, slice);
         if (r < 0 && errno != EINTR) return FailFromErrno();
         if (r > 0 || clock.TickMs() >= deadline) {

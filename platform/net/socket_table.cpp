@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "base/last_error.h"
+#include "net/event_source.h"
 
 namespace plat::net::detail {
 namespace {
@@ -104,7 +105,9 @@ SocketPtr Lookup(SOCKET s, bool remove) {
     if (remove) {
         t.sockets.erase(it);
         state->closed = true;
+        ClearRecordLocked(*state);
         UnregisterLocked(*state);
+        state->source.reset();
     }
     return state;
 }

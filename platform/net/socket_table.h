@@ -10,6 +10,8 @@
 
 namespace plat::net::detail {
 
+class EventSource;
+
 struct SocketState {
     explicit SocketState(int fd_) : fd(fd_) {}
     ~SocketState();  // closes the descriptor once nobody uses it any more
@@ -22,9 +24,10 @@ struct SocketState {
 
     // Guarded by TableMutex().
     bool closed = false;
-    bool registered = false;  // in the poller's epoll set
+    bool registered = false;  // in its event's epoll set
     short armed = 0;          // the events it is armed with (one-shot)
     HANDLE event = nullptr;
+    std::shared_ptr<EventSource> source;  // the selected event's set
     long mask = 0;
     long recorded = 0;
     int errors[FD_MAX_EVENTS] = {};
@@ -57,11 +60,15 @@ int Fail(DWORD wsa_error);
 
 // Event selection (event_select.cpp), with TableMutex held.
 void RecordLocked(SocketState& s, int bit, int error);
+// Forgets the recorded events (enumerated, or the socket closed).
+void ClearRecordLocked(SocketState& s);
+// Records what the socket's epoll entry reported and arms it again.
+void ReadinessLocked(SocketState& s, short poll_events);
 void AfterReceiveLocked(SocketState& s);
 // Arms the socket with the events it waits for now, after a change of
 // its state (listening, connecting, an event enabled again).
 void RearmLocked(SocketState& s);
-// Takes a closed socket out of the poller's set.
+// Takes the socket out of its event's set.
 void UnregisterLocked(SocketState& s);
 
 bool LibraryStarted();

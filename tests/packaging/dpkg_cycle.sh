@@ -68,33 +68,50 @@ if command -v systemd-analyze >/dev/null; then
 fi
 
 wait_for() {  # log, text
-  for _ in $(seq 300); do grep -q "$2" "$1" && return 0; sleep 0.1; done
+  for _ in $(seq 300); do grep -qs "$2" "$1" && return 0; sleep 0.1; done
   cat "$1" >&2
   return 1
 }
-# The programs, each as its unit starts it (systemd makes the runtime
-# folder of the kernel host's unit; without systemd it is made here), with
-# the machine's defaults for everything else; lumex as a desktop user of
-# the group would run it, with a private home.
+# The kernel host and sentrak as their units run them: under systemd the
+# install has started both services; without it each is started here with
+# its unit's command line (and the runtime folder systemd would make). The
+# rest is the machine's defaults; lumex runs as a desktop user of the group
+# would run it, with a private home.
 unit_command() {  # unit, key: the command line the unit gives for the key
   sed -n "s/^$2=//p" "/usr/lib/systemd/system/$1"
 }
-mkdir -p "$runtime"
+units=(zelmor-lumetra-kernel.service zelmor-lumetra-smart.service)
 kernel_command="$(unit_command zelmor-lumetra-kernel.service ExecStart)"
 [[ "$kernel_command" == /usr/* ]] || fail "the kernel unit starts $kernel_command"
-$kernel_command >"$work/kernel.log" 2>&1 &
-pids+=($!)
-wait_for "$work/kernel.log" "ready on" || fail "the kernel host did not start"
-socket="$(sed -n 's/.*ready on //p' "$work/kernel.log")"
+socket="$(sed -n 's/.*--socket \([^ ]*\).*/\1/p' <<<"$kernel_command")"
+active() {  # how many of the units run
+  local unit n=0
+  for unit in "${units[@]}"; do systemctl is-active --quiet "$unit" && n=$((n + 1)); done
+  echo "$n"
+}
+systemd=""
+if [ -d /run/systemd/system ]; then systemd=yes; fi
+if [ -n "$systemd" ]; then
+  for _ in $(seq 300); do
+    [ "$(active)" = "${#units[@]}" ] && [ -S "$socket" ] && break
+    sleep 0.1
+  done
+  [ "$(active)" = "${#units[@]}" ] || { systemctl status "${units[@]}" >&2 || true; fail "the services do not run"; }
+  port_note="the service's port"
+else
+  mkdir -p "$runtime"
+  $kernel_command >"$work/kernel.log" 2>&1 &
+  pids+=($!)
+  wait_for "$work/kernel.log" "ready on $socket" || fail "the kernel host did not start"
+  export LUMETRA_SMART_PORT=$((20000 + $$ % 20000))   # not the machine's own service port
+  $(unit_command zelmor-lumetra-smart.service ExecStart) >"$work/sentrak.log" 2>&1 &
+  pids+=($!)
+  wait_for "$work/sentrak.log" "listening on port" || fail "sentrak did not start"
+  port_note="port $LUMETRA_SMART_PORT"
+fi
 [ "$(stat -c %G "$socket")" = "$name" ] || fail "the kernel host's socket $socket is not the group's"
 LUMETRA_KERNEL_SOCKET="$socket" /usr/bin/lumetra-kctl ioctl Blinkor get_drives >"$work/drives" ||
   fail "the driver does not answer"
-
-export LUMETRA_SMART_PORT=$((20000 + $$ % 20000))   # not the machine's own service port
-sentrak_command="$(unit_command zelmor-lumetra-smart.service ExecStart)"
-$sentrak_command >"$work/sentrak.log" 2>&1 &
-pids+=($!)
-wait_for "$work/sentrak.log" "listening on port" || fail "sentrak did not start"
 /usr/bin/lumetra-smart list >"$work/smart" 2>&1 || { cat "$work/smart"; fail "sentrak does not answer"; }
 
 shown=""
@@ -120,13 +137,17 @@ for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
   wait "${pids[i]}" 2>/dev/null || true
 done
 pids=()
-echo "dpkg cycle: installed and ran $(basename "$deb"): $(grep -c '^[A-Z*] ' "$work/drives") drive records," \
-  "sentrak answering, lumex's window ${shown:-not tried (no Xvfb)}"
+echo "dpkg cycle: installed and ran $(basename "$deb")${systemd:+ (services under systemd)}:" \
+  "$(grep -c '^[A-Z*] ' "$work/drives") drive records, sentrak answering on $port_note," \
+  "lumex's window ${shown:-not tried (no Xvfb)}"
 
 # Removal: the programs and units go, the stored state stays.
 apt-get remove -y "$name" >"$work/remove.log" 2>&1 || { cat "$work/remove.log"; fail "apt-get remove failed"; }
 [ ! -e /usr/bin/lumex ] && [ ! -e /usr/lib/$name ] || fail "apt-get remove left the programs"
 [ -d "$state" ] || fail "apt-get remove took the stored state"
+if [ -n "$systemd" ]; then
+  [ "$(active)" = 0 ] || fail "apt-get remove left the services running"
+fi
 
 # Purge: nothing is left.
 dpkg --purge "$name" >"$work/purge.log" 2>&1 || { cat "$work/purge.log"; fail "dpkg --purge failed"; }

@@ -4,6 +4,8 @@
 #include <string>
 
 #include "base/last_error.h"
+#include "base/sync.h"
+#include "base/thread.h"
 #include "net/winsock.h"
 
 namespace {
@@ -71,6 +73,15 @@ protected:
         accepted = ws::WSAAccept(listener, nullptr, nullptr);
         ASSERT_NE(accepted, INVALID_SOCKET);
     }
+    // Another client, connected without selection, and its accepted socket
+    // (which shares the listener's event).
+    void ConnectAnother(SOCKET* other_client, SOCKET* other_accepted) {
+        *other_client = TcpSocket();
+        ASSERT_EQ(ws::WSAConnect(*other_client, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+        ASSERT_TRUE(WaitFor(listener, listenEvent, FD_ACCEPT).lNetworkEvents & FD_ACCEPT);
+        *other_accepted = ws::WSAAccept(listener, nullptr, nullptr);
+        ASSERT_NE(*other_accepted, INVALID_SOCKET);
+    }
     void Send(SOCKET s, const std::string& bytes) {
         ASSERT_EQ(ws::send(s, bytes.data(), static_cast<int>(bytes.size()), 0), static_cast<int>(bytes.size()));
     }
@@ -106,6 +117,65 @@ TEST_F(EventSelection, DataArrivingBeforeTheRecvThatReenablesReadIsAnnouncedAgai
         ASSERT_EQ(ws::recv(accepted, buf, 1, 0), 1);
         ASSERT_TRUE(WaitFor(accepted, listenEvent, FD_READ).lNetworkEvents & FD_READ) << "round " << round;
         ASSERT_EQ(ws::recv(accepted, buf, sizeof buf, 0), 1);
+    }
+}
+
+// Enumerating one socket of a shared event must not hide what another has
+// recorded: that socket's entry stays disarmed until it is enumerated, so
+// its data would wait unseen.
+TEST_F(EventSelection, ASharedEventStaysSignalledWhileAnotherSocketHasEventsRecorded) {
+    Connect();
+    SOCKET other_client = INVALID_SOCKET, other = INVALID_SOCKET;
+    ConnectAnother(&other_client, &other);
+    WSANETWORKEVENTS events{};
+    for (SOCKET s : {listener, accepted, other}) ASSERT_EQ(ws::WSAEnumNetworkEvents(s, listenEvent, &events), 0);
+    Send(client, "a");
+    Send(other_client, "b");
+    for (SOCKET s : {accepted, other}) {
+        WSAPOLLFD fd{s, POLLIN, 0};
+        ASSERT_EQ(ws::WSAPoll(&fd, 1, 5000), 1);
+    }
+    ASSERT_EQ(ws::WSAEnumNetworkEvents(accepted, listenEvent, &events), 0);
+    EXPECT_TRUE(events.lNetworkEvents & FD_READ);
+    EXPECT_EQ(WaitForSingleObject(listenEvent, 0), WAIT_OBJECT_0) << "the other socket's read was hidden";
+    ASSERT_EQ(ws::WSAEnumNetworkEvents(other, listenEvent, &events), 0);
+    EXPECT_TRUE(events.lNetworkEvents & FD_READ);
+    EXPECT_EQ(WaitForSingleObject(listenEvent, 0), WAIT_TIMEOUT) << "signalled with nothing recorded";
+    ws::closesocket(other);
+    ws::closesocket(other_client);
+}
+
+// Each side waits without a time-out for the other's byte and answers it.
+// A byte that arrives while its waiter is between its check and its sleep
+// must wake it at once; only the referee's wait is bounded, so a lost
+// wake-up fails the test instead of hanging it.
+TEST_F(EventSelection, PingPongOverSocketsNeverLosesAWakeUp) {
+    Connect();
+    constexpr int kRounds = 5000;
+    const auto player = [](SOCKET s, WSAEVENT event, bool serves) {
+        char byte = 'x';
+        for (int i = 0; i < kRounds; ++i) {
+            if (serves && ws::send(s, &byte, 1, 0) != 1) return DWORD{1};
+            for (WSANETWORKEVENTS events{}; !(events.lNetworkEvents & FD_READ);) {
+                if (ws::WSAWaitForMultipleEvents(1, &event, FALSE, WSA_INFINITE, FALSE) != WSA_WAIT_EVENT_0 ||
+                    ws::WSAEnumNetworkEvents(s, event, &events) != 0)
+                    return DWORD{2};
+            }
+            if (ws::recv(s, &byte, 1, 0) != 1) return DWORD{3};
+            if (!serves && ws::send(s, &byte, 1, 0) != 1) return DWORD{1};
+        }
+        return DWORD{0};
+    };
+    const SOCKET c = client, a = accepted;
+    const WSAEVENT ce = clientEvent, le = listenEvent;
+    const HANDLE players[] = {plat::StartThread([&] { return player(c, ce, true); }),
+                              plat::StartThread([&] { return player(a, le, false); })};
+    ASSERT_EQ(WaitForMultipleObjects(2, players, TRUE, 60000), WAIT_OBJECT_0) << "a wake-up was lost";
+    for (HANDLE t : players) {
+        DWORD code = 9;
+        ASSERT_TRUE(GetExitCodeThread(t, &code));
+        EXPECT_EQ(code, 0u);
+        CloseHandle(t);
     }
 }
 
