@@ -41,14 +41,17 @@ void SelectDefaults(DeviceContext& dc) {
     dc.font = Lookup<Font>(dc.fontHandle);
 }
 
-bool DrawOn(HDC hdc, const RECT& logical,
-            const std::function<void(DeviceContext&, Bitmap&, const Region&)>& draw) {
+bool DrawOn(HDC hdc, const RECT& logical, const std::function<void(DeviceContext&, Bitmap&, const Region&)>& draw,
+            const Bitmap* source) {
     auto dc = LookupDC(hdc);
     if (!dc || !dc->target) return false;
     const RECT area = Offset(logical, dc->origin.x, dc->origin.y);
     Region clip = dc->Clip().Intersected(area);
     if (clip.IsEmpty()) return true;
-    {
+    if (source && source != dc->target.get()) {
+        std::scoped_lock lock(dc->target->Mutex(), source->Mutex());
+        draw(*dc, *dc->target, clip);
+    } else {
         std::lock_guard lock(dc->target->Mutex());
         draw(*dc, *dc->target, clip);
     }

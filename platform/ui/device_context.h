@@ -50,8 +50,11 @@ void SelectDefaults(DeviceContext& dc);
 
 // Calls `draw` with the DC's target locked and the clip of `logical` (the
 // area the operation may touch, logical coordinates) in target coordinates.
-// Returns false when the DC is invalid; marks the drawn area dirty.
-bool DrawOn(HDC hdc, const RECT& logical, const std::function<void(DeviceContext&, Bitmap&, const Region&)>& draw);
+// Returns false when the DC is invalid; marks the drawn area dirty. With
+// `source`, that bitmap is locked too (both together, so two threads copying
+// between the same two surfaces in opposite directions cannot deadlock).
+bool DrawOn(HDC hdc, const RECT& logical, const std::function<void(DeviceContext&, Bitmap&, const Region&)>& draw,
+            const Bitmap* source = nullptr);
 
 }  // namespace plat::ui
 

@@ -1,5 +1,6 @@
 #include "ui/draw.h"
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -94,8 +95,10 @@ bool ReadSource(HDC src, const RECT& logical, SourcePixels* out) {
     std::lock_guard lock(bmp.Mutex());
     const RECT inside = Intersect(area, bmp.Bounds());
     const std::size_t count = std::size_t(std::max(out->width, 0)) * std::max(out->height, 0);
-    if (inside == area) out->pixels.resize(count);  // every pixel is copied below
-    else out->pixels.assign(count, 0);
+    // The buffer only grows: a resize after a smaller blit would zero the
+    // new tail although every pixel inside the source is copied below.
+    if (out->pixels.size() < count) out->pixels.resize(count);
+    if (inside != area) std::fill_n(out->pixels.begin(), count, 0u);
     for (int y = inside.top; y < inside.bottom; ++y) {
         std::uint32_t* row = &out->pixels[std::size_t(y - area.top) * out->width + (inside.left - area.left)];
         if (bmp.BitsPerPixel() == 32) {
@@ -133,8 +136,43 @@ BOOL Transfer(HDC dst, const RECT& dbox, HDC src, const RECT& sbox, bool needs_s
     });
 }
 
-// An unscaled SRCCOPY between 32-bit surfaces copies whole rows.
-BOOL CopyRows(HDC dst, const RECT& dbox, HDC src, const RECT& sbox) {
+// The bounds of what the destination DC's clip lets through of a box, in
+// the DC's logical coordinates. An unknown DC keeps the box (DrawOn reports it).
+RECT VisibleBox(HDC hdc, const RECT& logical) {
+    auto dc = LookupDC(hdc);
+    if (!dc || !dc->target) return logical;
+    const RECT device = dc->Clip().Intersected(Offset(logical, dc->origin.x, dc->origin.y)).Bounds();
+    if (Empty(device)) return RECT{logical.left, logical.top, logical.left, logical.top};
+    return Offset(device, -dc->origin.x, -dc->origin.y);
+}
+
+// The source surface of a copy when its rows can be read in place: another
+// surface than the destination's, 32 bits, holding the whole source box.
+std::shared_ptr<Bitmap> DirectSource(HDC dst, HDC src, const RECT& sbox) {
+    auto sdc = LookupDC(src);
+    auto ddc = LookupDC(dst);
+    if (!sdc || !sdc->target || !ddc || sdc->target == ddc->target || sdc->target->BitsPerPixel() != 32) return nullptr;
+    const RECT area = Offset(sbox, sdc->origin.x, sdc->origin.y);
+    if (Intersect(area, sdc->target->Bounds()) != area) return nullptr;
+    return sdc->target;
+}
+
+// An unscaled SRCCOPY between 32-bit surfaces copies whole rows: straight
+// from the source surface where it can, else from a snapshot. Only the source
+// pixels the destination's clip lets through are read: a window's paint
+// blits its whole face while its update area is often a small part.
+BOOL CopyRows(HDC dst, const RECT& whole_dbox, HDC src, const RECT& whole_sbox) {
+    const RECT dbox = VisibleBox(dst, whole_dbox);
+    const RECT sbox = Offset(dbox, whole_sbox.left - whole_dbox.left, whole_sbox.top - whole_dbox.top);
+    if (auto direct = DirectSource(dst, src, sbox)) {
+        const POINT from = LookupDC(src)->origin;
+        return DrawOn(dst, dbox, [&](DeviceContext& dc, Bitmap& bmp, const Region& clip) {
+            const int dx = sbox.left + from.x - dbox.left - dc.origin.x, dy = sbox.top + from.y - dbox.top - dc.origin.y;
+            for (const RECT& r : clip.Rects())
+                for (int y = r.top; y < r.bottom; ++y)
+                    std::memcpy(bmp.Row(y) + r.left * 4, direct->Row(y + dy) + (r.left + dx) * 4, std::size_t(Width(r)) * 4);
+        }, direct.get());
+    }
     SourcePixels source;
     if (!ReadSource(src, sbox, &source)) {
         SetLastError(ERROR_INVALID_HANDLE);

@@ -6,6 +6,8 @@
 
 #include <cstddef>
 #include <memory>
+#include <type_traits>
+#include <typeinfo>
 
 namespace plat::ui {
 
@@ -23,9 +25,15 @@ bool IsPermanentObject(const void* handle);
 bool RemoveObject(const void* handle);
 std::size_t ObjectCount();
 
+// Every handle class is final, so comparing the exact type is the whole
+// cast: it costs a pointer comparison where dynamic_cast walks the type
+// hierarchy, and look-ups happen hundreds of times a frame.
 template <typename T>
 std::shared_ptr<T> Lookup(const void* handle) {
-    return std::dynamic_pointer_cast<T>(LookupObject(handle));
+    static_assert(std::is_final_v<T>, "handle classes are final");
+    std::shared_ptr<UiObject> object = LookupObject(handle);
+    if (!object || typeid(*object) != typeid(T)) return nullptr;
+    return std::static_pointer_cast<T>(std::move(object));
 }
 
 }  // namespace plat::ui

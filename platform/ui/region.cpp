@@ -9,10 +9,20 @@ namespace {
 
 using Spans = std::vector<std::pair<LONG, LONG>>;
 
+// The buffers of one sweep, reused from band to band so that a sweep
+// allocates only while its bands grow.
+struct SweepScratch {
+    std::vector<std::pair<LONG, int>> edges;
+    std::vector<LONG> xs;
+    Spans a, b, combined, previous;
+};
+
 // How many rectangles of `rects` cover each x of the band [y0, y1), as spans
 // of non-zero coverage.
-Spans CoverageInBand(const std::vector<RECT>& rects, LONG y0, LONG y1) {
-    std::vector<std::pair<LONG, int>> edges;
+void CoverageInBand(const std::vector<RECT>& rects, LONG y0, LONG y1, SweepScratch& scratch, Spans& spans) {
+    auto& edges = scratch.edges;
+    edges.clear();
+    spans.clear();
     for (const RECT& r : rects) {
         if (r.top <= y0 && r.bottom >= y1) {
             edges.emplace_back(r.left, +1);
@@ -20,7 +30,6 @@ Spans CoverageInBand(const std::vector<RECT>& rects, LONG y0, LONG y1) {
         }
     }
     std::sort(edges.begin(), edges.end());
-    Spans spans;
     int depth = 0;
     LONG start = 0;
     for (const auto& [x, delta] : edges) {
@@ -31,7 +40,6 @@ Spans CoverageInBand(const std::vector<RECT>& rects, LONG y0, LONG y1) {
             else spans.emplace_back(start, x);
         }
     }
-    return spans;
 }
 
 bool Inside(const Spans& spans, LONG x) {
@@ -50,23 +58,24 @@ bool Apply(int mode, bool a, bool b) {
     }
 }
 
-Spans CombineSpans(const Spans& a, const Spans& b, int mode) {
-    std::vector<LONG> xs;
+void CombineSpans(const Spans& a, const Spans& b, int mode, SweepScratch& scratch, Spans& out) {
+    auto& xs = scratch.xs;
+    xs.clear();
+    out.clear();
     for (const auto& [l, r] : a) xs.insert(xs.end(), {l, r});
     for (const auto& [l, r] : b) xs.insert(xs.end(), {l, r});
     std::sort(xs.begin(), xs.end());
     xs.erase(std::unique(xs.begin(), xs.end()), xs.end());
-    Spans out;
     for (std::size_t i = 0; i + 1 < xs.size(); ++i) {
         if (!Apply(mode, Inside(a, xs[i]), Inside(b, xs[i]))) continue;
         if (!out.empty() && out.back().second == xs[i]) out.back().second = xs[i + 1];
         else out.emplace_back(xs[i], xs[i + 1]);
     }
-    return out;
 }
 
 // Sweeps the bands of both rectangle sets and keeps the pixels `mode` keeps.
 std::vector<RECT> Sweep(const std::vector<RECT>& a, const std::vector<RECT>& b, int mode) {
+    SweepScratch scratch;
     std::vector<LONG> ys;
     for (const auto* set : {&a, &b})
         for (const RECT& r : *set) ys.insert(ys.end(), {r.top, r.bottom});
@@ -74,12 +83,15 @@ std::vector<RECT> Sweep(const std::vector<RECT>& a, const std::vector<RECT>& b, 
     ys.erase(std::unique(ys.begin(), ys.end()), ys.end());
 
     std::vector<RECT> out;
-    Spans previous;
+    Spans& previous = scratch.previous;
     std::size_t previousStart = 0;
     LONG previousBottom = 0;
     for (std::size_t i = 0; i + 1 < ys.size(); ++i) {
         const LONG y0 = ys[i], y1 = ys[i + 1];
-        Spans spans = CombineSpans(CoverageInBand(a, y0, y1), CoverageInBand(b, y0, y1), mode);
+        CoverageInBand(a, y0, y1, scratch, scratch.a);
+        CoverageInBand(b, y0, y1, scratch, scratch.b);
+        Spans& spans = scratch.combined;
+        CombineSpans(scratch.a, scratch.b, mode, scratch, spans);
         if (spans.empty()) {
             previous.clear();
             continue;
@@ -89,11 +101,31 @@ std::vector<RECT> Sweep(const std::vector<RECT>& a, const std::vector<RECT>& b, 
         } else {
             previousStart = out.size();
             for (const auto& [l, r] : spans) out.push_back(RECT{l, y0, r, y1});
-            previous = std::move(spans);
+            std::swap(previous, spans);
         }
         previousBottom = y1;
     }
     return out;
+}
+
+// The result of combining when one side decides it alone: an empty side,
+// or sides whose bounds do not meet. Null when the bands must be swept.
+const Region* DecidedAlone(const Region& a, const Region& b, int mode, const Region& empty) {
+    const bool apart = a.IsEmpty() || b.IsEmpty() || Empty(Intersect(a.Bounds(), b.Bounds()));
+    switch (mode) {
+        case RGN_AND: return apart ? &empty : nullptr;
+        case RGN_DIFF: return apart ? &a : nullptr;
+        case RGN_OR:
+            // Update areas grow by rectangles that often lie inside them.
+            if (a.IsEmpty() || (b.Rects().size() == 1 && b.Covers(a.Bounds()))) return &b;
+            if (b.IsEmpty() || (a.Rects().size() == 1 && a.Covers(b.Bounds()))) return &a;
+            return nullptr;
+        case RGN_XOR:
+            if (a.IsEmpty()) return &b;
+            if (b.IsEmpty()) return &a;
+            return nullptr;
+        default: return nullptr;
+    }
 }
 
 }  // namespace
@@ -113,6 +145,8 @@ Region Region::FromRects(std::span<const RECT> rects) {
 
 Region Region::Combine(const Region& a, const Region& b, int mode) {
     if (mode == RGN_COPY) return a;
+    const Region empty;
+    if (const Region* decided = DecidedAlone(a, b, mode, empty)) return *decided;
     // Clipping is mostly one rectangle against another, or a control's
     // rectangle against the shape of the window it lies inside.
     if (mode == RGN_AND && a.m_rects.size() <= 1 && b.m_rects.size() <= 1) {

@@ -126,18 +126,26 @@ std::uint8_t Blend(unsigned dst, unsigned src, unsigned coverage) {
     return std::uint8_t((src * coverage + dst * (255 - coverage) + 127) / 255);
 }
 
+// The text colour laid over a pixel with the glyph's coverage; the pixel's
+// alpha byte is cleared, as for every other GDI drawing.
+std::uint32_t BlendPixel(std::uint32_t d, std::uint32_t color, unsigned cov) {
+    return (std::uint32_t(Blend((d >> 16) & 255, (color >> 16) & 255, cov)) << 16) |
+           (std::uint32_t(Blend((d >> 8) & 255, (color >> 8) & 255, cov)) << 8) | Blend(d & 255, color & 255, cov);
+}
+
 void DrawGlyph(Bitmap& bmp, const Region& clip, const Glyph& g, int penX, int baseline, std::uint32_t color) {
     const RECT box{penX + g.left, baseline - g.top, penX + g.left + g.width, baseline - g.top + g.height};
+    const bool direct = bmp.BitsPerPixel() == 32;  // whole rows of pixels, no per-pixel format checks
     for (const RECT& c : clip.Rects()) {
         const RECT r = Intersect(c, box);
         for (int y = r.top; y < r.bottom; ++y) {
+            const std::uint8_t* coverage = &g.coverage[std::size_t(y - box.top) * g.width];
+            auto* row = direct ? reinterpret_cast<std::uint32_t*>(bmp.Row(y)) : nullptr;
             for (int x = r.left; x < r.right; ++x) {
-                const unsigned cov = g.coverage[std::size_t(y - box.top) * g.width + (x - box.left)];
+                const unsigned cov = coverage[x - box.left];
                 if (!cov) continue;
-                const std::uint32_t d = bmp.Get(x, y);
-                bmp.Set(x, y, (std::uint32_t(Blend((d >> 16) & 255, (color >> 16) & 255, cov)) << 16) |
-                                  (std::uint32_t(Blend((d >> 8) & 255, (color >> 8) & 255, cov)) << 8) |
-                                  Blend(d & 255, color & 255, cov));
+                if (direct) row[x] = BlendPixel(row[x], color, cov);
+                else bmp.Set(x, y, BlendPixel(bmp.Get(x, y), color, cov));
             }
         }
     }

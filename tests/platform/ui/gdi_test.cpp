@@ -146,6 +146,48 @@ TEST(Blit, CopiesWithClippingAndRasterOperations) {
     DeleteObject(d.bitmap);
 }
 
+// Unscaled copies between two surfaces read the source rows in place; the
+// offsets of both viewport origins, the destination's clip and a source box
+// reaching past its surface (black there) must all land where a plain
+// pixel-by-pixel copy puts them, whichever way up the source is stored.
+TEST(Blit, CopiesBetweenSurfacesHonourOriginsClipAndSourceBounds) {
+    for (const int sourceHeight : {-6, 6}) {
+        HDC src = CreateCompatibleDC(nullptr), dst = CreateCompatibleDC(nullptr);
+        Dib s = MakeDib(8, sourceHeight, 32), d = MakeDib(8, -8, 32);
+        SelectObject(src, s.bitmap);
+        SelectObject(dst, d.bitmap);
+        for (int y = 0; y < 6; ++y)
+            for (int x = 0; x < 8; ++x) SetPixel(src, x, y, RGB(10 + x, 20 + y, 30));
+        SetViewportOrgEx(src, 1, 1, nullptr);
+        SetViewportOrgEx(dst, 2, 1, nullptr);
+        IntersectClipRect(dst, 0, 0, 4, 5);
+        struct Copy {
+            int x, y, w, h, sx, sy;
+        };
+        const Copy copies[] = {{0, 0, 6, 6, 1, 0}, {2, 3, 2, 2, 6, 3}};  // the second reads past the source's edges
+        COLORREF expected[8][8] = {};
+        for (const Copy& c : copies) {
+            ASSERT_TRUE(BitBlt(dst, c.x, c.y, c.w, c.h, src, c.sx, c.sy, SRCCOPY));
+            for (int ly = c.y; ly < c.y + c.h; ++ly) {
+                for (int lx = c.x; lx < c.x + c.w; ++lx) {
+                    if (lx >= 4 || ly >= 5) continue;  // the clip
+                    const int tx = c.sx + lx - c.x + 1, ty = c.sy + ly - c.y + 1;  // source surface point
+                    expected[ly + 1][lx + 2] = tx < 8 && ty < 6 ? RGB(10 + tx, 20 + ty, 30) : RGB(0, 0, 0);
+                }
+            }
+        }
+        SetViewportOrgEx(dst, 0, 0, nullptr);
+        SelectClipRgn(dst, nullptr);
+        for (int y = 0; y < 8; ++y)
+            for (int x = 0; x < 8; ++x)
+                EXPECT_EQ(GetPixel(dst, x, y), expected[y][x]) << "at " << x << "," << y << ", source height " << sourceHeight;
+        DeleteDC(src);
+        DeleteDC(dst);
+        DeleteObject(s.bitmap);
+        DeleteObject(d.bitmap);
+    }
+}
+
 TEST(ImageFiles, PngAndBmpCarryThePixels) {
     plat::ui::Bitmap b(3, 2, 32);
     b.Set(0, 0, 0x00112233);

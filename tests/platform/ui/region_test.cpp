@@ -107,6 +107,17 @@ TEST(RegionHandles, CombineRgnAndEmptyRegions) {
 
 }  // namespace
 
+const Region kEmpty;
+
+bool Keeps(int mode, bool a, bool b) {
+    switch (mode) {
+        case RGN_AND: return a && b;
+        case RGN_OR: return a || b;
+        case RGN_DIFF: return a && !b;
+        default: return a != b;
+    }
+}
+
 TEST(RegionCombine, RectanglesAgainstAShapeMatchThePixels) {
     // A rounded shape, as a skinned window has, and rectangles inside it,
     // across its corner, outside it and holding all of it.
@@ -121,13 +132,20 @@ TEST(RegionCombine, RectanglesAgainstAShapeMatchThePixels) {
     for (const RECT r : {RECT{20, 20, 60, 40}, RECT{0, 0, 10, 10}, RECT{90, 50, 130, 80}, RECT{200, 0, 210, 5},
                          RECT{-5, -5, 120, 70}, RECT{10, 0, 90, 61}}) {
         const Region single(r);
-        for (const Region& result : {Region::Combine(single, shape, RGN_AND), Region::Combine(shape, single, RGN_AND)}) {
-            for (int y = -6; y < 72; ++y)
-                for (int x = -6; x < 131; ++x) {
-                    const POINT p{x, y};
-                    ASSERT_EQ(result.Contains(p), shape.Contains(p) && plat::ui::Contains(r, p))
-                        << x << "," << y << " in " << r.left << "," << r.top << "," << r.right << "," << r.bottom;
-                }
+        // Every mode, both ways round, and against an empty region: the
+        // shortcuts for sides that decide alone must keep the pixels a sweep keeps.
+        for (const int mode : {RGN_AND, RGN_OR, RGN_DIFF, RGN_XOR}) {
+            for (const auto& [a, b] : {std::pair{&single, &shape}, std::pair{&shape, &single}, std::pair{&single, &kEmpty},
+                                       std::pair{&kEmpty, &shape}}) {
+                const Region result = Region::Combine(*a, *b, mode);
+                for (int y = -6; y < 72; ++y)
+                    for (int x = -6; x < 131; ++x) {
+                        const POINT p{x, y};
+                        ASSERT_EQ(result.Contains(p), Keeps(mode, a->Contains(p), b->Contains(p)))
+                            << x << "," << y << " mode " << mode << " in " << r.left << "," << r.top << "," << r.right
+                            << "," << r.bottom;
+                    }
+            }
         }
         bool covered = true;
         for (int y = r.top; y < r.bottom && covered; ++y)
