@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Installs what the build needs, builds, and runs the whole test suite.
 #   ./test.sh            the normal build (build/)
-#   ./test.sh asan       AddressSanitizer + UBSan (build-asan/)
+#   ./test.sh asan       AddressSanitizer + UBSan with clang (build-asan/);
+#                        the same build holds the libFuzzer programs
 #   ./test.sh tsan       ThreadSanitizer (build-tsan/)
 #   ./test.sh fuzz [SECONDS] [NAME...]
-#                        libFuzzer with clang (build-fuzz/): each fuzz target
-#                        of tests/fuzz for SECONDS (default 5), see
+#                        libFuzzer (build-asan/): each fuzz target of
+#                        tests/fuzz for SECONDS (default 5), see
 #                        docs/security.md
 # Extra arguments after the configuration go to ctest (for example -R Registry).
 set -euo pipefail
@@ -16,12 +17,14 @@ config="default"
 case "${1:-}" in
   asan|tsan|fuzz) config="$1"; shift ;;
 esac
+# The sanitizer build with clang carries libFuzzer's coverage as well
+# (cmake/Sanitizers.cmake), at -O1 as both are meant to run.
+asan_flags=(-DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DLUMETRA_SANITIZE=address
+            -DCMAKE_BUILD_TYPE=RelWithDebInfo "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O1 -g" "-DCMAKE_C_FLAGS_RELWITHDEBINFO=-O1 -g")
 case "$config" in
   default) dir=build; flags=() ;;
-  asan) dir=build-asan; flags=(-DCMAKE_BUILD_TYPE=Debug -DLUMETRA_SANITIZE=address) ;;
+  asan|fuzz) dir=build-asan; flags=("${asan_flags[@]}") ;;
   tsan) dir=build-tsan; flags=(-DCMAKE_BUILD_TYPE=Debug -DLUMETRA_SANITIZE=thread) ;;
-  fuzz) dir=build-fuzz
-        flags=(-DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DLUMETRA_SANITIZE=fuzzer) ;;
 esac
 
 lumetra_install_deps
@@ -33,7 +36,7 @@ export ASAN_OPTIONS="verify_asan_link_order=0${ASAN_OPTIONS:+:$ASAN_OPTIONS}"
 
 if [ "$config" = fuzz ]; then
   LUMETRA_BUILD_TARGET=fuzz_targets lumetra_build "$dir" "${flags[@]}"
-  exec scripts/fuzz.sh "$@"
+  exec scripts/fuzz.sh "$dir" "$@"
 fi
 lumetra_build "$dir" "${flags[@]}"
 

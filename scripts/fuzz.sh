@@ -1,14 +1,16 @@
 #!/usr/bin/env bash
-# The long fuzzing mode (./test.sh fuzz [SECONDS] [NAME...]): runs each
-# libFuzzer target of build-fuzz/ for SECONDS (default 5) and prints its
-# executions. Each target grows its own working corpus in
-# build-fuzz/corpus/NAME, seeded from tests/fuzz/NAME/corpus and
+# The coverage-guided fuzzing mode (./test.sh fuzz [SECONDS] [NAME...]):
+#   scripts/fuzz.sh BUILD_DIR [SECONDS] [NAME...]
+# runs each libFuzzer program of BUILD_DIR/bin/fuzz for SECONDS (default 5)
+# and prints its executions. Each target grows its own working corpus in
+# BUILD_DIR/corpus/NAME, seeded from tests/fuzz/NAME/corpus and
 # regressions; a crash, hang or over-allocation is written to
-# build-fuzz/crashes/NAME/ and makes the run fail.
+# BUILD_DIR/crashes/NAME/ and makes the run fail.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 
-dir="$PWD/build-fuzz"  # absolute: some targets work in a directory of their own
+dir="$(realpath "$1")"  # absolute: some targets work in a directory of their own
+shift
 seconds="${1:-5}"
 shift || true
 names=("$@")
@@ -21,7 +23,7 @@ fi
 failed=0
 for name in "${names[@]}"; do
   src="$PWD/tests/fuzz/$name"
-  binary="$dir/bin/fuzz/fuzz_$name"
+  binary="$dir/bin/fuzz/${name}_fuzzer"
   corpus="$dir/corpus/$name"
   crashes="$dir/crashes/$name"
   mkdir -p "$corpus" "$crashes"
