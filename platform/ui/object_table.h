@@ -32,7 +32,9 @@ template <typename T>
 std::shared_ptr<T> Lookup(const void* handle) {
     static_assert(std::is_final_v<T>, "handle classes are final");
     std::shared_ptr<UiObject> object = LookupObject(handle);
-    if (!object || typeid(*object) != typeid(T)) return nullptr;
+    if (!object) return nullptr;
+    const UiObject& found = *object;
+    if (typeid(found) != typeid(T)) return nullptr;
     return std::static_pointer_cast<T>(std::move(object));
 }
 
