@@ -82,7 +82,8 @@ HRGN ExtCreateRegion(const void* transform, DWORD size, const RGNDATA* data) {
         return nullptr;
     }
     std::vector<RECT> rects(data->rdh.nCount);
-    std::memcpy(rects.data(), reinterpret_cast<const char*>(data) + data->rdh.dwSize, rects.size() * sizeof(RECT));
+    if (!rects.empty())  // an empty list has no storage to copy into
+        std::memcpy(rects.data(), reinterpret_cast<const char*>(data) + data->rdh.dwSize, rects.size() * sizeof(RECT));
     for (RECT& r : rects) r = Normalized(r.left, r.top, r.right, r.bottom);
     return NewRegion(Region::FromRects(rects));
 }

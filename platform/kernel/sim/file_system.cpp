@@ -281,6 +281,19 @@ Volume* FileSystem::VolumeOf(PDEVICE_OBJECT storage) {
     return it == m_volumes.end() ? nullptr : it->second.get();
 }
 
+int FileSystem::CancelHeld() {
+    std::vector<Volume*> volumes;
+    {
+        std::lock_guard lock(m_volumesLock);
+        for (const auto& [storage, volume] : m_volumes) volumes.push_back(volume.get());
+        for (const auto& volume : m_retired) volumes.push_back(volume.get());
+        if (m_network) volumes.push_back(m_network.get());
+    }
+    int cancelled = 0;
+    for (Volume* volume : volumes) cancelled += volume->Engine().CompleteHeld(RequestClass::Other, STATUS_CANCELLED, true);
+    return cancelled;
+}
+
 NTSTATUS FileSystem::Dispatch(PDEVICE_OBJECT device, PIRP irp) {
     PIO_STACK_LOCATION location = IoGetCurrentIrpStackLocation(irp);
     if (location->MajorFunction == IRP_MJ_FILE_SYSTEM_CONTROL) {

@@ -95,6 +95,9 @@ public:
     bool IsNetwork() const { return m_spec.type == FILE_DEVICE_NETWORK_FILE_SYSTEM; }
     Volume* NetworkFiles() { return m_network.get(); }
     Volume* VolumeOf(PDEVICE_OBJECT storage);
+    // Completes every request its volumes hold with STATUS_CANCELLED, as
+    // pending I/O is cancelled when the machine goes; returns how many.
+    int CancelHeld();
     // How often each fast I/O entry was called on this file system's devices.
     int FastIoCalls(std::size_t index) const { return m_fastIoCalls.at(index); }
     void CountFastIo(std::size_t index) { ++m_fastIoCalls.at(index); }

@@ -109,6 +109,9 @@ std::string StatusText(NTSTATUS status) {
 Machine::Machine() = default;
 
 Machine::~Machine() {
+    // Requests still held go back up the stack as cancelled, so the filters
+    // above see them end and their packets are freed.
+    for (const auto& fs : m_fileSystems) fs->CancelHeld();
     for (auto& [letter, file] : m_heldFiles) ObfDereferenceObject(file);
 }
 

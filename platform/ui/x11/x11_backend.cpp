@@ -11,6 +11,8 @@
 #include <cctype>
 #include <cstring>
 #include <filesystem>
+#include <mutex>
+#include <vector>
 
 #include "base/executable_path.h"
 #include "base/text.h"
@@ -126,7 +128,14 @@ void X11Backend::Wake() {
 
 void X11Backend::MarkConnectionLost() {
     m_closed = true;  // the caller holds m_x
-    m_lost.store(true);
+    if (m_lost.exchange(true)) return;
+    // Xlib cannot close a lost connection (its own lock may be held by the
+    // call that failed, so XCloseDisplay would wait for ever): the display
+    // is kept for the process's life instead of being dropped.
+    static std::mutex lost_lock;
+    static auto* const lost = new std::vector<Display*>;  // never destroyed, as the displays are not
+    std::lock_guard lock(lost_lock);
+    lost->push_back(m_display);
 }
 
 void X11Backend::Shutdown() {

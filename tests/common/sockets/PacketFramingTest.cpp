@@ -25,7 +25,7 @@ public:
         std::free(payload);
     }
     void Attach(SOCKET s) { SetHandle(s); }
-    HANDLE Cancel() const { return m_hCancel; }
+    HANDLE CancelEvent() const { return m_hCancel; }
 
     struct Received {
         std::vector<BYTE> payload;
@@ -166,7 +166,7 @@ TEST_F(Framing, AReplyAfterItsWaiterGaveUpIsConsumedWithoutTouchingTheBuffer) {
 }
 
 TEST_F(Framing, ACancelledRequestFailsWithCancelled) {
-    SetEvent(socket.Cancel());
+    SetEvent(socket.CancelEvent());
     DWORD length = 0;
     BYTE buffer[4];
     EXPECT_EQ(socket.SendAndWait(nullptr, 0, buffer, 4, &length, 10000, PACKET_SYS | PACKET_REQUEST), -1);

@@ -179,7 +179,8 @@ bool DialogOverTheUnderlay(const desktop::LumexDesktop& d, desktop::Placed* dial
     for (const desktop::Placed& w : shown) {
         const int points[][2] = {{5, w.height / 2}, {w.width - 6, w.height / 2}, {w.width / 2, 5},
                                  {w.width / 2, w.height - 6}, {w.width / 2, w.height / 2}};
-        for (const auto& [px, py] : points) {
+        for (const auto& point : points) {
+            const int px = point[0], py = point[1];
             const auto covers = [&](const desktop::Placed& o) {
                 return o.window != w.window && Covers(o, w.x + px, w.y + py);
             };

@@ -163,4 +163,10 @@ const CLUMEXGUIDlg::LedState& LedWindowTest::Led(WCHAR letter) const {
 
 HICON LedWindowTest::LibraryIcon(UINT id) const { return LoadIconW(m_library, MAKEINTRESOURCEW(id)); }
 
+SmartDevice& LedWindowTest::AttachSmart(const SmartDevice& device) {
+    SmartDevice& kept = m_smart.emplace_back(device);
+    m_dlg->DriverLink().Groups().AttachSmart(&kept);
+    return kept;
+}
+
 }  // namespace ledtest

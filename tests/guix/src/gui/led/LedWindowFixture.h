@@ -5,6 +5,7 @@
 // draws its frames itself (one poll, one activity redraw).
 #pragma once
 
+#include <deque>
 #include <memory>
 #include <string>
 #include <vector>
@@ -58,10 +59,14 @@ protected:
     int RowOf(WCHAR letter) const;
     const CLUMEXGUIDlg::LedState& Led(WCHAR letter) const;
     HICON LibraryIcon(UINT id) const;
+    // Attaches a copy of `device` to its disk's row; the copy lives as long
+    // as the fixture, since the window's threads read it until it closes.
+    SmartDevice& AttachSmart(const SmartDevice& device);
 
     ScopedRoot m_root;
     plat::ScopedManualClock m_clock;
     std::shared_ptr<RecordingTray> m_tray = std::make_shared<RecordingTray>();
+    std::deque<SmartDevice> m_smart;  // before m_dlg: outlives the window
     std::unique_ptr<CLUMEXGUIDlg> m_dlg;
     std::vector<std::u16string> m_boxes;  // texts of the message boxes shown
     HMODULE m_library = nullptr;

@@ -91,8 +91,7 @@ TEST_F(LedWindow, RowsAreAsWideAsTheirLettersWithTheBoxOrItsCut) {
                       "\\??\\F:": "\\Device\\HarddiskVolume3")"));
     Open();
     EXPECT_EQ(WindowWidth(), RowWidth(3, false) + kFixedButtons);
-    SmartDevice disk = Disk(0);
-    m_dlg->DriverLink().Groups().AttachSmart(&disk);
+    AttachSmart(Disk(0));
     m_dlg->m_Settings.SmartDisplay = 1;
     m_dlg->Relayout(m_dlg->DriverLink().Groups().RowCount(), 1);
     EXPECT_EQ(WindowWidth(), RowWidth(3, true) + kFixedButtons);
@@ -213,8 +212,7 @@ TEST_F(LedWindow, TheUsedSpaceBarCoversTheUsedPartOfTheLed) {
 TEST_F(LedWindow, AFailingDiskShowsTheFailingBoxRaisesTheAlertAndSwapsTheTrayIcon) {
     Build(UsualMachine());
     Open();
-    SmartDevice disk = Disk(0, 1, 40);
-    m_dlg->DriverLink().Groups().AttachSmart(&disk);
+    SmartDevice& disk = AttachSmart(Disk(0, 1, 40));
     m_dlg->m_Settings.SmartDisplay = 1;
     m_dlg->RefreshLayout();
     Frame();
@@ -239,9 +237,8 @@ TEST_F(LedWindow, AHotDiskRaisesTheAlertAfterTheRedraw) {
     GuiSettings s = TestSettings();
     s.MaxTemp = 45;
     Open(s);
-    SmartDevice disk = Disk(0, 1, 44);
+    SmartDevice& disk = AttachSmart(Disk(0, 1, 44));
     disk.counters.secondTemperature = 55;
-    m_dlg->DriverLink().Groups().AttachSmart(&disk);
     m_dlg->m_Settings.SmartDisplay = 1;
     m_dlg->RefreshLayout();
     Frame();
