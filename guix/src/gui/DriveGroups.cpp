@@ -76,12 +76,11 @@ int SmartGroupOf(DWORD type) {
 // it takes the first row position without one, as the design has it; an
 // empty row is made where none exists, so a disk without letters still
 // shows its box.
-bool DriveGroups::AttachSmart(SmartDevice* device) {
-    if (!device) return false;
-    const int group = SmartGroupOf(device->deviceType);
-    if (group < 0 || device->deviceNumber >= kRowsPerGroup) return false;
+bool DriveGroups::AttachSmart(SmartDevice* device, const SmartDevice& as_read) {
+    const int group = SmartGroupOf(as_read.deviceType);
+    if (group < 0 || as_read.deviceNumber >= kRowsPerGroup) return false;
     auto& rows = m_groups[group].rows;
-    std::size_t slot = device->deviceNumber;
+    std::size_t slot = as_read.deviceNumber;
     if (rows[slot] && rows[slot]->smart) {
         const auto free = std::find_if(rows.begin(), rows.end(), [](const auto& r) { return !r || !r->smart; });
         if (free == rows.end()) return false;
@@ -89,6 +88,7 @@ bool DriveGroups::AttachSmart(SmartDevice* device) {
     }
     if (!rows[slot]) rows[slot].emplace();
     rows[slot]->smart = device;
+    rows[slot]->smartType = as_read.deviceType;
     Reindex();
     return true;
 }
@@ -140,6 +140,11 @@ SmartDevice* DriveGroups::Smart(int row) const {
     return r ? r->smart : nullptr;
 }
 
+DWORD DriveGroups::SmartType(int row) const {
+    const DriveRow* r = RowAt(row);
+    return r && r->smart ? r->smartType : 0;
+}
+
 int DriveGroups::GroupOf(int row) const { return row >= 0 && row < RowCount() ? m_index[row].group : -1; }
 
 int DriveGroups::DeviceNumberOf(int row) const { return row >= 0 && row < RowCount() ? m_index[row].number : -1; }
@@ -149,7 +154,7 @@ bool DriveGroups::IsRowVisible(int row, const GuiSettings& s) const {
     if (!r) return false;
     const bool empty = r->drives.empty();
     if (empty && (!r->smart || !s.SmartDisplay)) return false;
-    switch (empty ? r->smart->deviceType : r->drives.front().record.DeviceType) {
+    switch (empty ? r->smartType : r->drives.front().record.DeviceType) {
         case kTypeFloppy: return s.ShowRemovable != 0;
         case kTypeCdRom: return s.ShowCD != 0;
         case kTypeDisk:

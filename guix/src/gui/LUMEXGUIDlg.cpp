@@ -175,8 +175,9 @@ void CLUMEXGUIDlg::StartSmart() {
         SmartDevice* device = m_pSmartHandler->GetDevice(i);
         gui::Trace("CGDLG::OIU: GetSMARTDevice returned 0x%x", Number(device));
         if (!device) continue;
+        const SmartDevice as_read = SmartCopy(*device);
         EnterCriticalSection(&m_drawingLock);
-        if (!m_driver.Groups().AttachSmart(device) && device->deviceNumber >= kRowsPerGroup) ++beyond_rows;
+        if (!m_driver.Groups().AttachSmart(device, as_read) && as_read.deviceNumber >= kRowsPerGroup) ++beyond_rows;
         LeaveCriticalSection(&m_drawingLock);
         SmartDialogs dialogs{device, std::make_unique<CSMARTDetailDialog>(this, m_Settings, m_pSmartHandler.get()),
                              std::make_unique<CSMARTSelfTestDialog>(this, m_Settings, *m_pSmartHandler)};

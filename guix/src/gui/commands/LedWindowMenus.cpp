@@ -37,7 +37,7 @@ MenuFacts LedWindowCommands::CurrentMenuFacts() const {
     if (m_selectedRow >= 0 && m_selectedRow < m_window.LayoutRowCount()) {
         const RowView row = m_window.Row(m_selectedRow);
         f.overRow = row.device != nullptr;
-        f.rowCanSelfTest = row.device && (row.device->flags & SMART_FLAG_SELFTEST);
+        f.rowCanSelfTest = row.device && row.smartSelfTest;
     }
     return f;
 }
