@@ -7,8 +7,6 @@
 
 #include "GuiLog.h"
 #include "RegistryValue.h"
-#include "SettingsStore.h"
-#include "archive/ZmArchive.h"
 #include "commands/ScrollLockMirror.h"
 #include "base/hresult.h"
 #include "resource/module.h"
@@ -36,16 +34,6 @@ std::uintptr_t Number(const void* p) { return reinterpret_cast<std::uintptr_t>(p
 
 HICON LoadResourceIcon(UINT id) { return LoadIconW(AfxGetResourceHandle(), MAKEINTRESOURCEW(id)); }
 
-// The stored form of what SaveSettings writes: "bin" and "Placement".
-std::vector<BYTE> StoredForm(const GuiSettings& s) {
-    CZmArchive archive;
-    settings::WriteBin(s, archive);
-    std::vector<BYTE> bytes(archive.GetBuffer(TRUE), archive.GetBuffer(TRUE) + archive.GetLength(TRUE));
-    const auto* placement = reinterpret_cast<const BYTE*>(&s.Placement);
-    bytes.insert(bytes.end(), placement, placement + sizeof s.Placement);
-    return bytes;
-}
-
 }  // namespace
 
 CLUMEXGUIDlg::LedState& CLUMEXGUIDlg::RowState::Led(int j) {
@@ -58,7 +46,8 @@ const CLUMEXGUIDlg::LedState& CLUMEXGUIDlg::RowState::Led(int j) const {
     return m_leds ? (*m_leds)[std::size_t(j)] : kFresh;
 }
 
-CLUMEXGUIDlg::CLUMEXGUIDlg() : CSkinDialog(kTemplate) {
+CLUMEXGUIDlg::CLUMEXGUIDlg(settings::SettingsWriter& settings_writer)
+    : CSkinDialog(kTemplate), m_settingsWriter(settings_writer) {
     m_iconNormal = LoadResourceIcon(kIconNormal);
     m_iconSmartOff = LoadResourceIcon(kIconSmartOff);
     m_iconAlert = LoadResourceIcon(kIconAlert);
@@ -293,6 +282,10 @@ void CLUMEXGUIDlg::OnShowWindow(BOOL show, UINT status) {
         }
         Invalidate(TRUE);
         RefreshLayout();
+        // What the start made of the stored settings counts as stored: what
+        // it changed (the transparency, the autostart value, the tray bits)
+        // it finds again at every start.
+        m_settingsWriter.Seed(m_Settings);
         m_initialised = true;
         m_firstShowing = false;
     }
@@ -320,17 +313,11 @@ void CLUMEXGUIDlg::OnSize(UINT type, int cx, int cy) {
 }
 
 // The stored settings follow the window while the user works with it. A
-// move of the mouse that changed nothing writes nothing.
+// move of the mouse that changed nothing writes nothing (the writer was
+// seeded with the settings the window started with).
 void CLUMEXGUIDlg::OnMouseMove(UINT flags, POINT point) {
-    SaveSettingsIfChanged();
+    m_settingsWriter.Save(m_Settings);
     CSkinDialog::OnMouseMove(flags, point);
-}
-
-void CLUMEXGUIDlg::SaveSettingsIfChanged() {
-    const GuiSettings copy = m_Settings;
-    std::vector<BYTE> stored = StoredForm(copy);
-    if (stored == m_lastSaved) return;
-    if (settings::SaveSettings(copy)) m_lastSaved = std::move(stored);
 }
 
 void CLUMEXGUIDlg::OnMButtonUp(UINT flags, POINT point) {

@@ -48,10 +48,16 @@ BOOL SaveSettings(const GuiSettings& s);
 // The stored values are this program's own; a change made to them by hand
 // while it runs is kept until its settings change.
 //
+// Seed takes a block as stored without writing it: the settings a program
+// started from, which a load yields again as they are (values missing from
+// the registry give the same defaults), so the first save of an unchanged
+// block writes nothing either.
+//
 // Thread rule: any thread; saves are serialised.
 class SettingsWriter {
 public:
     BOOL Save(const GuiSettings& s);
+    void Seed(const GuiSettings& s);
     // Forgets the last save, so the next one writes.
     void Forget();
 

@@ -62,6 +62,7 @@ protected:
     ScopedRoot m_root;
     plat::ScopedManualClock m_clock;
     std::shared_ptr<RecordingTray> m_tray = std::make_shared<RecordingTray>();
+    settings::SettingsWriter m_settingsWriter;
     std::unique_ptr<CLUMEXGUIDlg> m_dlg;
     std::vector<std::u16string> m_boxes;  // texts of the message boxes shown
     HMODULE m_library = nullptr;

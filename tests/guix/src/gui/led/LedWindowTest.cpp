@@ -323,15 +323,17 @@ TEST_F(LedWindow, MouseMovesStoreTheSettingsOnlyWhenTheyChanged) {
     Build(UsualMachine());
     Open();
     const POINT inside{10, 10};
-    SendMessageW(m_dlg->m_hWnd, WM_MOUSEMOVE, 0, MAKELPARAM(inside.x, inside.y));
+    const auto move = [&] { SendMessageW(m_dlg->m_hWnd, WM_MOUSEMOVE, 0, MAKELPARAM(inside.x, inside.y)); };
+    move();
     HKEY key = nullptr;
+    ASSERT_NE(RegOpenKeyExW(HKEY_CURRENT_USER, settings::kSettingsKey, 0, KEY_READ, &key), ERROR_SUCCESS)
+        << "even the first move after the start writes nothing";
+    m_dlg->m_Settings.Fahrenheit = 1;
+    move();
     ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, settings::kSettingsKey, 0, KEY_ALL_ACCESS, &key), ERROR_SUCCESS);
     ASSERT_EQ(RegDeleteValueW(key, u"bin"), ERROR_SUCCESS);
-    SendMessageW(m_dlg->m_hWnd, WM_MOUSEMOVE, 0, MAKELPARAM(inside.x, inside.y));
+    move();
     EXPECT_NE(RegQueryValueExW(key, u"bin", nullptr, nullptr, nullptr, nullptr), ERROR_SUCCESS) << "nothing written";
-    m_dlg->m_Settings.Fahrenheit = 1;
-    SendMessageW(m_dlg->m_hWnd, WM_MOUSEMOVE, 0, MAKELPARAM(inside.x, inside.y));
-    EXPECT_EQ(RegQueryValueExW(key, u"bin", nullptr, nullptr, nullptr, nullptr), ERROR_SUCCESS);
     RegCloseKey(key);
 }
 
