@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "GuiLog.h"
+
 std::u16string DriveEntry::Label() const {
     std::u16string label;
     for (WCHAR c : record.Label) {
@@ -45,7 +47,11 @@ void DriveGroups::Clear() {
 
 bool DriveGroups::Place(int group, DriveEntry entry) {
     const DWORD number = entry.record.DeviceNumber;
-    if (group < 0 || group >= kGroupCount || number >= kRowsPerGroup) return false;
+    if (group < 0 || group >= kGroupCount) return false;
+    if (number >= kRowsPerGroup) {
+        NoteUnshown(Unshown::Record, group, number);
+        return false;
+    }
     auto& row = m_groups[group].rows[number];
     if (!row) row.emplace();
     row->drives.push_back(std::move(entry));
@@ -78,7 +84,11 @@ int SmartGroupOf(DWORD type) {
 // shows its box.
 bool DriveGroups::AttachSmart(SmartDevice* device, const SmartDevice& as_read) {
     const int group = SmartGroupOf(as_read.deviceType);
-    if (group < 0 || as_read.deviceNumber >= kRowsPerGroup) return false;
+    if (group < 0) return false;
+    if (as_read.deviceNumber >= kRowsPerGroup) {
+        NoteUnshown(Unshown::SmartDevice, group, as_read.deviceNumber);
+        return false;
+    }
     auto& rows = m_groups[group].rows;
     std::size_t slot = as_read.deviceNumber;
     if (rows[slot] && rows[slot]->smart) {
@@ -113,9 +123,29 @@ void DriveGroups::Reindex() {
     for (int group : kGroupDisplayOrder) {
         for (int number = 0; number < kRowsPerGroup; ++number) {
             if (!m_groups[group].rows[number]) continue;
-            if (m_index.size() == kMaxRows) return;
-            m_index.push_back({group, number});
+            if (m_index.size() < kMaxRows)
+                m_index.push_back({group, number});
+            else
+                NoteUnshown(Unshown::Row, group, DWORD(number));
         }
+    }
+}
+
+void DriveGroups::NoteUnshown(Unshown what, int group, DWORD number) {
+    if (!m_logged.emplace(what, group, number).second) return;
+    switch (what) {
+        case Unshown::Record:
+            gui::Trace("CGDLG: drive records of device %lu in group %d not shown: device numbers of 100 or more "
+                       "have no row", number, group);
+            break;
+        case Unshown::SmartDevice:
+            gui::Trace("CGDLG: S.M.A.R.T. device %lu in group %d not shown: device numbers of 100 or more have "
+                       "no row", number, group);
+            break;
+        case Unshown::Row:
+            gui::Trace("CGDLG: device %lu in group %d not shown: the window has no more than %d rows", number, group,
+                       kMaxRows);
+            break;
     }
 }
 

@@ -10,8 +10,10 @@
 // is written beyond its 100 rows.
 //
 // Device numbers of 100 or more have no row: such records and S.M.A.R.T.
-// devices are not shown (Place and AttachSmart answer false and the caller
-// logs it).
+// devices are not shown (Place and AttachSmart answer false), and neither
+// are rows past the hundredth. Each device left out is logged once for the
+// groups' life (the window's, which is the program's), however often the
+// drive list is read again.
 //
 // Threads: not locked; the window changes and reads the groups under its
 // drawing lock.
@@ -19,7 +21,9 @@
 
 #include <array>
 #include <optional>
+#include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "Settings.h"
@@ -118,9 +122,13 @@ private:
     };
     const DriveRow* RowAt(int row) const;
     void Reindex();
+    enum class Unshown { Record, SmartDevice, Row };
+    // Logs the device of `number` in `group` as not shown, the first time.
+    void NoteUnshown(Unshown what, int group, DWORD number);
 
     std::array<Group, kGroupCount> m_groups;
     std::vector<RowRef> m_index;  // row number -> group and device number
+    std::set<std::tuple<Unshown, int, DWORD>> m_logged;
 };
 
 // The group a record of the driver's list goes into after the record's

@@ -158,7 +158,6 @@ void CLUMEXGUIDlg::StartSmart() {
     const int initialised = m_pSmartHandler->Initialize();
     gui::Trace("CGDLG::OIU: m_pSmartHandler->Initialize()... returned b=%d", initialised);
     m_smartDevices = m_pSmartHandler->GetDeviceCount();
-    int beyond_rows = 0;
     for (int i = 0; i < m_smartDevices; ++i) {
         gui::Trace("CGDLG::OIU: GetSMARTDevice...");
         SmartDevice* device = m_pSmartHandler->GetDevice(i);
@@ -166,7 +165,7 @@ void CLUMEXGUIDlg::StartSmart() {
         if (!device) continue;
         const SmartDevice as_read = SmartCopy(*device);
         EnterCriticalSection(&m_drawingLock);
-        if (!m_driver.Groups().AttachSmart(device, as_read) && as_read.deviceNumber >= kRowsPerGroup) ++beyond_rows;
+        m_driver.Groups().AttachSmart(device, as_read);
         LeaveCriticalSection(&m_drawingLock);
         SmartDialogs dialogs{device, std::make_unique<CSMARTDetailDialog>(this, m_Settings, m_pSmartHandler.get()),
                              std::make_unique<CSMARTSelfTestDialog>(this, m_Settings, *m_pSmartHandler)};
@@ -181,8 +180,6 @@ void CLUMEXGUIDlg::StartSmart() {
         event_log.Close();
         m_smartAvailable = true;
     }
-    if (beyond_rows > 0)
-        gui::Trace("CGDLG::OIU: %d S.M.A.R.T. device(s) with a device number of 100 or more not shown", beyond_rows);
     if (m_smartDevices == 0) m_Settings.SmartDisplay = 0;
 }
 
