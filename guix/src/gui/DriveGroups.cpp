@@ -79,8 +79,8 @@ int SmartGroupOf(DWORD type) {
 
 // The device takes the row of its own device number. Should that row carry
 // another S.M.A.R.T. device already (two devices of one number in a group),
-// it takes the first row position without one, as the design has it; an
-// empty row is made where none exists, so a disk without letters still
+// it takes the first row position without one, so each device keeps a box;
+// an empty row is made where none exists, so a disk without letters still
 // shows its box.
 bool DriveGroups::AttachSmart(SmartDevice* device, const SmartDevice& as_read) {
     const int group = SmartGroupOf(as_read.deviceType);
