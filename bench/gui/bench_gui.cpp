@@ -63,7 +63,8 @@ void RedrawCost() {
     HMODULE library = LoadLibraryW(plat::resource::WindowsPath(LUMEXRS_PATH).c_str());
     AfxSetResourceHandle(library);
     {
-        CLUMEXGUIDlg window;
+        settings::SettingsWriter writer;
+        CLUMEXGUIDlg window(writer);
         window.m_Settings.SmartEnabled = 0;
         if (!window.Create(CLUMEXGUIDlg::kTemplate)) {
             std::printf("redraw: the window did not start\n");

@@ -38,6 +38,7 @@ public:
     BOOL SetTooltipText(LPCWSTR tip);
     void SetMenuDefaultItem(UINT command) { m_defaultCommand = command; }
     UINT GetMenuDefaultItem() const { return m_defaultCommand; }
+    BOOL HasMenu() const { return m_menuId != 0; }
 
     // Hides `wnd` into the tray (minimises it when there is no tray) and
     // brings it back, shown, restored and in front.

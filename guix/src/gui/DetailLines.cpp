@@ -5,7 +5,6 @@
 #include "SmartDialogCommon.h"
 #include "base/format.h"
 #include "base/text.h"
-#include "skin/SkinRecord.h"
 
 namespace details {
 namespace {
@@ -81,6 +80,14 @@ std::u16string DetailLine::Text() const {
 }
 
 std::u16string DetailLine::Name() const { return skin::SkinRecordReader(record).Text(); }
+
+skin::LabelRecord DetailLine::Label() const {
+    skin::LabelRecord label = skin::ParseLabelRecord(record);
+    label.text = Text();
+    label.tooltip.clear();
+    if (rect.right > rect.left && rect.bottom > rect.top) label.rect = rect;
+    return label;
+}
 
 std::array<DetailLine, kDetailLineCount> MakeDetailLines(const SmartDevice& device, bool fahrenheit) {
     const SmartCounters& c = device.counters;

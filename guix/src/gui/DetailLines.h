@@ -8,8 +8,9 @@
 // A record field ends at the first comma, so a value holding one (the
 // power-on time "1 day, 6 hours", a model or serial with a comma) would
 // spill into the next field. The line's text is therefore taken as all the
-// record holds after its ten layout fields, and the dialog sets the label
-// to it: the whole value shows. (The detail formats carry no tooltip field.)
+// record holds after its ten layout fields, and the label the dialog makes
+// (Label) shows it whole with no tooltip: the detail formats carry no
+// tooltip field, so anything the split left there is part of the value.
 //
 // Numbers are formatted without the locale: the gigabytes always with "."
 // and three decimals.
@@ -18,6 +19,7 @@
 #include <array>
 #include <string>
 
+#include "skin/SkinRecord.h"
 #include "smart/SmartRecords.h"
 #include "ui/ui_types.h"
 
@@ -50,6 +52,9 @@ struct DetailLine {
     // and the report's line.
     std::u16string Text() const;
     std::u16string Name() const;
+    // The label the dialog shows: the record's layout, the whole Text, no
+    // tooltip, and `rect` when it is not empty.
+    skin::LabelRecord Label() const;
 };
 inline constexpr int kDetailLineCount = 14;
 

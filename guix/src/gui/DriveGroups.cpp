@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "GuiLog.h"
+
 std::u16string DriveEntry::Label() const {
     std::u16string label;
     for (WCHAR c : record.Label) {
@@ -45,7 +47,11 @@ void DriveGroups::Clear() {
 
 bool DriveGroups::Place(int group, DriveEntry entry) {
     const DWORD number = entry.record.DeviceNumber;
-    if (group < 0 || group >= kGroupCount || number >= kRowsPerGroup) return false;
+    if (group < 0 || group >= kGroupCount) return false;
+    if (number >= kRowsPerGroup) {
+        NoteUnshown(Unshown::Record, group, number);
+        return false;
+    }
     auto& row = m_groups[group].rows[number];
     if (!row) row.emplace();
     row->drives.push_back(std::move(entry));
@@ -73,15 +79,18 @@ int SmartGroupOf(DWORD type) {
 
 // The device takes the row of its own device number. Should that row carry
 // another S.M.A.R.T. device already (two devices of one number in a group),
-// it takes the first row position without one, as the design has it; an
-// empty row is made where none exists, so a disk without letters still
+// it takes the first row position without one, so each device keeps a box;
+// an empty row is made where none exists, so a disk without letters still
 // shows its box.
-bool DriveGroups::AttachSmart(SmartDevice* device) {
-    if (!device) return false;
-    const int group = SmartGroupOf(device->deviceType);
-    if (group < 0 || device->deviceNumber >= kRowsPerGroup) return false;
+bool DriveGroups::AttachSmart(SmartDevice* device, const SmartDevice& as_read) {
+    const int group = SmartGroupOf(as_read.deviceType);
+    if (group < 0) return false;
+    if (as_read.deviceNumber >= kRowsPerGroup) {
+        NoteUnshown(Unshown::SmartDevice, group, as_read.deviceNumber);
+        return false;
+    }
     auto& rows = m_groups[group].rows;
-    std::size_t slot = device->deviceNumber;
+    std::size_t slot = as_read.deviceNumber;
     if (rows[slot] && rows[slot]->smart) {
         const auto free = std::find_if(rows.begin(), rows.end(), [](const auto& r) { return !r || !r->smart; });
         if (free == rows.end()) return false;
@@ -89,6 +98,7 @@ bool DriveGroups::AttachSmart(SmartDevice* device) {
     }
     if (!rows[slot]) rows[slot].emplace();
     rows[slot]->smart = device;
+    rows[slot]->smartType = as_read.deviceType;
     Reindex();
     return true;
 }
@@ -113,9 +123,29 @@ void DriveGroups::Reindex() {
     for (int group : kGroupDisplayOrder) {
         for (int number = 0; number < kRowsPerGroup; ++number) {
             if (!m_groups[group].rows[number]) continue;
-            if (m_index.size() == kMaxRows) return;
-            m_index.push_back({group, number});
+            if (m_index.size() < kMaxRows)
+                m_index.push_back({group, number});
+            else
+                NoteUnshown(Unshown::Row, group, DWORD(number));
         }
+    }
+}
+
+void DriveGroups::NoteUnshown(Unshown what, int group, DWORD number) {
+    if (!m_logged.emplace(what, group, number).second) return;
+    switch (what) {
+        case Unshown::Record:
+            gui::Trace("CGDLG: drive records of device %lu in group %d not shown: device numbers of 100 or more "
+                       "have no row", number, group);
+            break;
+        case Unshown::SmartDevice:
+            gui::Trace("CGDLG: S.M.A.R.T. device %lu in group %d not shown: device numbers of 100 or more have "
+                       "no row", number, group);
+            break;
+        case Unshown::Row:
+            gui::Trace("CGDLG: device %lu in group %d not shown: the window has no more than %d rows", number, group,
+                       kMaxRows);
+            break;
     }
 }
 
@@ -140,6 +170,11 @@ SmartDevice* DriveGroups::Smart(int row) const {
     return r ? r->smart : nullptr;
 }
 
+DWORD DriveGroups::SmartType(int row) const {
+    const DriveRow* r = RowAt(row);
+    return r && r->smart ? r->smartType : 0;
+}
+
 int DriveGroups::GroupOf(int row) const { return row >= 0 && row < RowCount() ? m_index[row].group : -1; }
 
 int DriveGroups::DeviceNumberOf(int row) const { return row >= 0 && row < RowCount() ? m_index[row].number : -1; }
@@ -149,7 +184,7 @@ bool DriveGroups::IsRowVisible(int row, const GuiSettings& s) const {
     if (!r) return false;
     const bool empty = r->drives.empty();
     if (empty && (!r->smart || !s.SmartDisplay)) return false;
-    switch (empty ? r->smart->deviceType : r->drives.front().record.DeviceType) {
+    switch (empty ? r->smartType : r->drives.front().record.DeviceType) {
         case kTypeFloppy: return s.ShowRemovable != 0;
         case kTypeCdRom: return s.ShowCD != 0;
         case kTypeDisk:

@@ -10,8 +10,10 @@
 // is written beyond its 100 rows.
 //
 // Device numbers of 100 or more have no row: such records and S.M.A.R.T.
-// devices are not shown (Place and AttachSmart answer false and the caller
-// logs it).
+// devices are not shown (Place and AttachSmart answer false), and neither
+// are rows past the hundredth. Each device left out is logged once for the
+// groups' life (the window's, which is the program's), however often the
+// drive list is read again.
 //
 // Threads: not locked; the window changes and reads the groups under its
 // drawing lock.
@@ -19,7 +21,9 @@
 
 #include <array>
 #include <optional>
+#include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "Settings.h"
@@ -60,6 +64,10 @@ struct DriveEntry {
 struct DriveRow {
     std::vector<DriveEntry> drives;  // sorted by letter
     SmartDevice* smart = nullptr;
+    // The S.M.A.R.T. device's type, kept when it was attached: the record
+    // itself is overwritten by the S.M.A.R.T. poll (and zeroed by a failed
+    // answer), so it is read only through the handler's copy.
+    DWORD smartType = 0;
 };
 
 class DriveGroups {
@@ -73,8 +81,11 @@ public:
     // or more.
     bool Place(int group, DriveEntry entry);
     // Gives `device` a row of the group its type names (see the .cpp); false
-    // when its type has no group or its number no row.
-    bool AttachSmart(SmartDevice* device);
+    // when its type has no group or its number no row. Type and number are
+    // taken from `as_read`, the device's record as a consistent copy gave
+    // it; the one-argument form reads the record itself.
+    bool AttachSmart(SmartDevice* device, const SmartDevice& as_read);
+    bool AttachSmart(SmartDevice* device) { return device && AttachSmart(device, *device); }
     // Removes record `j` of row `row` (a drive that is gone); a row left
     // without records and without S.M.A.R.T. device goes too.
     void RemoveRecord(int row, int j);
@@ -89,6 +100,8 @@ public:
     // Record j of row `row`; nullptr past the end.
     const DriveEntry* Record(int row, int j) const;
     SmartDevice* Smart(int row) const;
+    // The type of the row's S.M.A.R.T. device as attached; 0 for none.
+    DWORD SmartType(int row) const;
     int GroupOf(int row) const;
     // The row's device number (its index in its group); -1 past the end.
     int DeviceNumberOf(int row) const;
@@ -109,9 +122,13 @@ private:
     };
     const DriveRow* RowAt(int row) const;
     void Reindex();
+    enum class Unshown { Record, SmartDevice, Row };
+    // Logs the device of `number` in `group` as not shown, the first time.
+    void NoteUnshown(Unshown what, int group, DWORD number);
 
     std::array<Group, kGroupCount> m_groups;
     std::vector<RowRef> m_index;  // row number -> group and device number
+    std::set<std::tuple<Unshown, int, DWORD>> m_logged;
 };
 
 // The group a record of the driver's list goes into after the record's

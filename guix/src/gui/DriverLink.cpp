@@ -114,7 +114,6 @@ HRESULT CDriverLink::GetLocalDrives() {
 // ends the list (the driver never sends one; the rest cannot be trusted).
 void CDriverLink::SortIn(const BYTE* list, DWORD length) {
     DWORD seen = 0;
-    int beyond_rows = 0;
     blinkor::ForEachDriveRecord(list, length, [&](const DRIVE_RECORD& record, const BYTE* name) {
         DriveEntry entry{record, std::vector<BYTE>(name, name + record.NameLength)};
         gui::Trace("CGDLG::GetLocalDrives:  %c: %08lX %d %d (%08lX) ", record.Letter, record.DeviceType,
@@ -127,10 +126,8 @@ void CDriverLink::SortIn(const BYTE* list, DWORD length) {
         if (seen & bit) return;
         seen |= bit;
         const int group = ClassifyDriveRecord(entry.record);
-        if (group >= 0 && !m_groups.Place(group, std::move(entry))) ++beyond_rows;
+        if (group >= 0) m_groups.Place(group, std::move(entry));
     });
-    if (beyond_rows > 0)
-        gui::Trace("CGDLG::GetLocalDrives: %d record(s) with a device number of 100 or more not shown", beyond_rows);
 }
 
 bool CDriverLink::Poll() {

@@ -42,7 +42,7 @@ BOOL CLUMEXGUIApp::InitInstance() {
     if (!m_hResources) return StartFailed();
     AfxSetResourceHandle(m_hResources);
 
-    m_pLedWindow = std::make_unique<CLUMEXGUIDlg>();
+    m_pLedWindow = std::make_unique<CLUMEXGUIDlg>(m_settingsWriter);
     m_pMainWnd = m_pLedWindow.get();
     gui::Trace("CGAPP::CGAPP: -> LoadSettings()");
     GuiSettings stored;

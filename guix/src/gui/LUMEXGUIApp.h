@@ -35,8 +35,9 @@ public:
     BOOL PreTranslateMessage(MSG* msg) override;
 
     int LoadSettings(GuiSettings& s);
-    // A save of what the last save stored writes nothing (SettingsWriter);
-    // the save at exit always writes.
+    // A save of what the last save stored writes nothing (SettingsWriter,
+    // which the LED window saves through too); the save at exit always
+    // writes.
     BOOL SaveSettings(const GuiSettings& s);
     HMODULE LoadResourceLibrary();
 

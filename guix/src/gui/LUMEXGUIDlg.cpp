@@ -7,8 +7,6 @@
 
 #include "GuiLog.h"
 #include "RegistryValue.h"
-#include "SettingsStore.h"
-#include "archive/ZmArchive.h"
 #include "commands/ScrollLockMirror.h"
 #include "base/hresult.h"
 #include "resource/module.h"
@@ -36,16 +34,6 @@ std::uintptr_t Number(const void* p) { return reinterpret_cast<std::uintptr_t>(p
 
 HICON LoadResourceIcon(UINT id) { return LoadIconW(AfxGetResourceHandle(), MAKEINTRESOURCEW(id)); }
 
-// The stored form of what SaveSettings writes: "bin" and "Placement".
-std::vector<BYTE> StoredForm(const GuiSettings& s) {
-    CZmArchive archive;
-    settings::WriteBin(s, archive);
-    std::vector<BYTE> bytes(archive.GetBuffer(TRUE), archive.GetBuffer(TRUE) + archive.GetLength(TRUE));
-    const auto* placement = reinterpret_cast<const BYTE*>(&s.Placement);
-    bytes.insert(bytes.end(), placement, placement + sizeof s.Placement);
-    return bytes;
-}
-
 }  // namespace
 
 CLUMEXGUIDlg::LedState& CLUMEXGUIDlg::RowState::Led(int j) {
@@ -58,7 +46,8 @@ const CLUMEXGUIDlg::LedState& CLUMEXGUIDlg::RowState::Led(int j) const {
     return m_leds ? (*m_leds)[std::size_t(j)] : kFresh;
 }
 
-CLUMEXGUIDlg::CLUMEXGUIDlg() : CSkinDialog(kTemplate) {
+CLUMEXGUIDlg::CLUMEXGUIDlg(settings::SettingsWriter& settings_writer)
+    : CSkinDialog(kTemplate), m_settingsWriter(settings_writer) {
     m_iconNormal = LoadResourceIcon(kIconNormal);
     m_iconSmartOff = LoadResourceIcon(kIconSmartOff);
     m_iconAlert = LoadResourceIcon(kIconAlert);
@@ -169,14 +158,14 @@ void CLUMEXGUIDlg::StartSmart() {
     const int initialised = m_pSmartHandler->Initialize();
     gui::Trace("CGDLG::OIU: m_pSmartHandler->Initialize()... returned b=%d", initialised);
     m_smartDevices = m_pSmartHandler->GetDeviceCount();
-    int beyond_rows = 0;
     for (int i = 0; i < m_smartDevices; ++i) {
         gui::Trace("CGDLG::OIU: GetSMARTDevice...");
         SmartDevice* device = m_pSmartHandler->GetDevice(i);
         gui::Trace("CGDLG::OIU: GetSMARTDevice returned 0x%x", Number(device));
         if (!device) continue;
+        const SmartDevice as_read = SmartCopy(*device);
         EnterCriticalSection(&m_drawingLock);
-        if (!m_driver.Groups().AttachSmart(device) && device->deviceNumber >= kRowsPerGroup) ++beyond_rows;
+        m_driver.Groups().AttachSmart(device, as_read);
         LeaveCriticalSection(&m_drawingLock);
         SmartDialogs dialogs{device, std::make_unique<CSMARTDetailDialog>(this, m_Settings, m_pSmartHandler.get()),
                              std::make_unique<CSMARTSelfTestDialog>(this, m_Settings, *m_pSmartHandler)};
@@ -191,8 +180,6 @@ void CLUMEXGUIDlg::StartSmart() {
         event_log.Close();
         m_smartAvailable = true;
     }
-    if (beyond_rows > 0)
-        gui::Trace("CGDLG::OIU: %d S.M.A.R.T. device(s) with a device number of 100 or more not shown", beyond_rows);
     if (m_smartDevices == 0) m_Settings.SmartDisplay = 0;
 }
 
@@ -292,6 +279,10 @@ void CLUMEXGUIDlg::OnShowWindow(BOOL show, UINT status) {
         }
         Invalidate(TRUE);
         RefreshLayout();
+        // What the start made of the stored settings counts as stored: what
+        // it changed (the transparency, the autostart value, the tray bits)
+        // it finds again at every start.
+        m_settingsWriter.Seed(m_Settings);
         m_initialised = true;
         m_firstShowing = false;
     }
@@ -319,17 +310,11 @@ void CLUMEXGUIDlg::OnSize(UINT type, int cx, int cy) {
 }
 
 // The stored settings follow the window while the user works with it. A
-// move of the mouse that changed nothing writes nothing.
+// move of the mouse that changed nothing writes nothing (the writer was
+// seeded with the settings the window started with).
 void CLUMEXGUIDlg::OnMouseMove(UINT flags, POINT point) {
-    SaveSettingsIfChanged();
+    m_settingsWriter.Save(m_Settings);
     CSkinDialog::OnMouseMove(flags, point);
-}
-
-void CLUMEXGUIDlg::SaveSettingsIfChanged() {
-    const GuiSettings copy = m_Settings;
-    std::vector<BYTE> stored = StoredForm(copy);
-    if (stored == m_lastSaved) return;
-    if (settings::SaveSettings(copy)) m_lastSaved = std::move(stored);
 }
 
 void CLUMEXGUIDlg::OnMButtonUp(UINT flags, POINT point) {

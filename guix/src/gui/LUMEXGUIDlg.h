@@ -43,6 +43,7 @@
 #include "SMARTDetailDialog.h"
 #include "SMARTSelfTestDialog.h"
 #include "Settings.h"
+#include "SettingsStore.h"
 #include "SmartHandler.h"
 #include "TintedImageList.h"
 #include "commands/CommandIds.h"
@@ -76,7 +77,8 @@ public:
     static constexpr int kLedReading = 0, kLedWriting = 1, kLedBoth = 2, kLedIdle = 3, kLedUsedBar = 4,
                          kLedNetwork = 5;
 
-    CLUMEXGUIDlg();
+    // The window saves its settings through the application's writer.
+    explicit CLUMEXGUIDlg(settings::SettingsWriter& settings_writer);
     ~CLUMEXGUIDlg() override;
 
     // The live settings block; the application copies the stored settings
@@ -209,8 +211,6 @@ private:
     void CreateTrayIcon();
     void OnDrivesChanged();
     void StorePlacement();
-    // Saves the settings when they differ from the last save.
-    void SaveSettingsIfChanged();
 
     // Layout pieces (LedWindowLayout.cpp).
     int RowWidth(int letters) const;
@@ -287,7 +287,7 @@ private:
     std::atomic<bool> m_destroying{false};
     bool m_lastLayoutShrank = false;
 
-    std::vector<BYTE> m_lastSaved;  // the stored form of the last save
+    settings::SettingsWriter& m_settingsWriter;
 
     CLedWindowCommandSite m_commandSite{*this};
     std::unique_ptr<cmd::LedWindowCommands> m_commands;

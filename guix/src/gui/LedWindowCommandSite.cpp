@@ -26,6 +26,10 @@ cmd::RowView CLedWindowCommandSite::Row(int row) const {
     view.box = state.box;
     view.smartArea = state.smartArea;
     view.device = groups.Smart(row);
+    if (view.device) {
+        view.smartType = groups.SmartType(row);
+        view.smartSelfTest = (m_window.SmartHandler().CopyRecord(*view.device).flags & SMART_FLAG_SELFTEST) != 0;
+    }
     for (int j = 0; j < groups.LetterCount(row); ++j) {
         const DriveEntry* drive = groups.Record(row, j);
         if (!drive) break;

@@ -52,11 +52,8 @@ BOOL CSMARTDetailDialog::OnInitDialog() {
     smartdlg::ApplyAlpha(*this, m_settings);
     LoadSkinBitmaps(kFace, kMask, kHover, kPressed, kDisabled);
     for (UINT record : kButtons) AddButtonFromString(record, 0, 0);
-    for (const details::DetailLine& line : details::MakeDetailLines(Snapshot(), m_fahrenheit != 0)) {
-        AddLabelFromRecord(line.record, line.rect);
-        // The whole value, also where it holds a comma.
-        SetLabelText(line.Name(), line.Text());
-    }
+    for (const details::DetailLine& line : details::MakeDetailLines(Snapshot(), m_fahrenheit != 0))
+        AddLabel(line.Label());
     return TRUE;
 }
 

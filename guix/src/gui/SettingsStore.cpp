@@ -116,6 +116,12 @@ BOOL SettingsWriter::Save(const GuiSettings& s) {
     return result.opened;
 }
 
+void SettingsWriter::Seed(const GuiSettings& s) {
+    std::vector<BYTE> bytes = SavedBytes(s);
+    std::lock_guard lock(m_mutex);
+    m_stored = std::move(bytes);
+}
+
 void SettingsWriter::Forget() {
     std::lock_guard lock(m_mutex);
     m_stored.clear();

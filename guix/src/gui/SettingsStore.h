@@ -11,12 +11,12 @@
 //
 // The GUI never writes the last three; administrators and users set them.
 //
-// Two departures from the letter of the design, both for the same stored
-// data: a "size" larger than any "bin" could be (over 64 KiB) is treated as
-// an unusable "bin" (every field 0) instead of allocating that much first,
-// and the machine-wide "DisableMouseButtons" is read with read access, so it
-// also works for the users without write rights under HKEY_LOCAL_MACHINE it
-// is meant for (asking for full access there fails for them).
+// Two safeguards for the same stored data: a "size" larger than any "bin"
+// could be (over 64 KiB) is treated as an unusable "bin" (every field 0)
+// instead of allocating that much first, and the machine-wide
+// "DisableMouseButtons" is read with read access, so it also works for the
+// users without write rights under HKEY_LOCAL_MACHINE it is meant for
+// (asking for full access there fails for them).
 #pragma once
 
 #include <mutex>
@@ -48,10 +48,16 @@ BOOL SaveSettings(const GuiSettings& s);
 // The stored values are this program's own; a change made to them by hand
 // while it runs is kept until its settings change.
 //
+// Seed takes a block as stored without writing it: the settings a program
+// started from, which a load yields again as they are (values missing from
+// the registry give the same defaults), so the first save of an unchanged
+// block writes nothing either.
+//
 // Thread rule: any thread; saves are serialised.
 class SettingsWriter {
 public:
     BOOL Save(const GuiSettings& s);
+    void Seed(const GuiSettings& s);
     // Forgets the last save, so the next one writes.
     void Forget();
 

@@ -37,7 +37,7 @@ MenuFacts LedWindowCommands::CurrentMenuFacts() const {
     if (m_selectedRow >= 0 && m_selectedRow < m_window.LayoutRowCount()) {
         const RowView row = m_window.Row(m_selectedRow);
         f.overRow = row.device != nullptr;
-        f.rowCanSelfTest = row.device && (row.device->flags & SMART_FLAG_SELFTEST);
+        f.rowCanSelfTest = row.device && row.smartSelfTest;
     }
     return f;
 }
@@ -66,10 +66,12 @@ void LedWindowCommands::OnContextMenu(HWND clicked, POINT screen) {
     TrackMenu(MenuKind::Context, TPM_RIGHTBUTTON, from_keyboard ? POINT{window.left, window.bottom} : screen);
 }
 
-// Only a right-button release over the icon comes here. A locked-down
-// window (DisableMouseButtons) offers no menu from the tray either.
+// Only a right-button release over the icon comes here. The icon is no
+// mouse button of the window, so DisableMouseButtons leaves its menu alone;
+// the menu opens whenever the icon was made with one (the start makes it
+// without one only for a locked-down window showing S.M.A.R.T. data).
 void LedWindowCommands::ShowTrayMenu() {
-    if (m_settings.DisableMouseButtons) return;
+    if (!m_window.TrayIcon().HasMenu()) return;
     POINT cursor{};
     GetCursorPos(&cursor);
     TrackMenu(MenuKind::Tray, TPM_RIGHTALIGN, cursor);

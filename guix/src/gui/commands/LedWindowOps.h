@@ -31,6 +31,11 @@ struct RowView {
     RECT box{};
     RECT smartArea{};
     const SmartDevice* device = nullptr;  // its S.M.A.R.T. device, if any
+    // Of that device, read without touching its live record (the S.M.A.R.T.
+    // poll overwrites it): its type as kept since it was attached, and
+    // whether it runs self-tests, from the handler's consistent copy.
+    DWORD smartType = 0;
+    bool smartSelfTest = false;
     std::optional<DWORD> firstRecordType;  // none for a row without records
     std::vector<LetterView> letters;
 };

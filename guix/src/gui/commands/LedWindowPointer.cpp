@@ -43,7 +43,7 @@ void LedWindowCommands::OnDoubleClick(POINT client) {
 
 void LedWindowCommands::DoubleClickRowBox(const RowView& row) {
     const std::optional<DWORD> device_type =
-        row.device ? std::optional<DWORD>(row.device->deviceType) : std::nullopt;
+        row.device ? std::optional<DWORD>(row.smartType) : std::nullopt;
     const RowBoxAction action = ChooseRowBoxAction(device_type, row.firstRecordType, m_system);
     if (action.kind == RowBoxAction::Start) StartProgram(action.call);
     if (action.kind == RowBoxAction::Eject && !row.letters.empty()) EjectInBackground(row.letters.front().letter);

@@ -84,6 +84,8 @@ public:
     // A label from a record formatted at run time; a rectangle that is not
     // empty replaces the record's own.
     void AddLabelFromRecord(std::u16string_view record, const RECT& rect);
+    // A label from a record already parsed (and perhaps changed).
+    void AddLabel(const skin::LabelRecord& record);
 
     // By-name operations (see the header comment).
     void SetLabelText(std::u16string_view name, std::u16string_view text);
@@ -228,7 +230,6 @@ private:
 
     std::u16string LoadRecord(UINT string_id) const;
     void AddButton(std::u16string_view record, const skin::SkinImageSet& images, int x, int y);
-    void AddLabel(const skin::LabelRecord& record);
     // Places a new control where its record says and, with x or y, moves it.
     void PlaceControl(CWnd& control, int x, int y);
     // The label chosen by name, or by index when the name is empty.

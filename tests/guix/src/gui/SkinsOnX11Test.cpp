@@ -174,8 +174,9 @@ TEST_F(SkinsOnX11, EachWindowShowsItsSkin) {
         kerneltest::TestKernelHost host(folder + "/kernel.sock");
         std::string error;
         ASSERT_TRUE(host.Build(kOneDisk, true, &error)) << error;
+        settings::SettingsWriter writer;
         for (const bool options : {false, true}) {
-            auto led = std::make_unique<CLUMEXGUIDlg>();
+            auto led = std::make_unique<CLUMEXGUIDlg>(writer);
             led->m_Settings.OptionsPanelOpen = options;
             led->m_Settings.SmartEnabled = 0;
             ASSERT_TRUE(led->Create(CLUMEXGUIDlg::kTemplate));

@@ -154,6 +154,10 @@ cmd::RowView LedPanelTest::DiskRow(const SmartDevice* device, int left, std::vec
     row.box = {left, 4, left + 24, 28};
     row.smartArea = {left + 60, 4, left + 100, 28};
     row.device = device;
+    if (device) {
+        row.smartType = device->deviceType;
+        row.smartSelfTest = (device->flags & SMART_FLAG_SELFTEST) != 0;
+    }
     row.firstRecordType = letters.empty() ? std::nullopt : std::optional<DWORD>(letters.front().deviceType);
     row.letters = std::move(letters);
     return row;

@@ -153,11 +153,19 @@ TEST_F(LedPanelTest, DisabledMouseButtonsSilenceMenuDoubleClicksAndTheOptionsBut
     m_commands->OnContextMenu(m_panel.m_hWnd, ScreenOf({10, 10}));
     m_commands->OnDoubleClick({40, 10});
     m_commands->OnWindowMessage(cmd::kMsgOptionsStrip, 0, 0);
-    m_commands->OnWindowMessage(cmd::kMsgTrayNotify, 1, cmd::kTrayMenuEvent);
     EXPECT_TRUE(m_modals.empty());
     EXPECT_TRUE(m_launched.empty());
     EXPECT_EQ(m_settings.OptionsPanelOpen, 0u);
     EXPECT_TRUE(m_ops.calls.empty());
+
+    // The tray icon is no mouse button of the window: its menu still opens,
+    // unless the icon was made without one.
+    m_commands->OnWindowMessage(cmd::kMsgTrayNotify, 1, cmd::kTrayMenuEvent);
+    EXPECT_EQ(m_modals.size(), 1u) << "the tray menu opened";
+    m_ops.tray.RemoveIcon();
+    m_ops.tray.Create(&m_panel, cmd::kMsgTrayNotify, u"Zelmor Lumetra", m_ops.WindowIcon(cmd::kIconNormal), 0, 0);
+    m_commands->OnWindowMessage(cmd::kMsgTrayNotify, 1, cmd::kTrayMenuEvent);
+    EXPECT_EQ(m_modals.size(), 1u) << "an icon without a menu";
 
     m_settings.DisableMouseButtons = 0;
     m_commands->OnWindowMessage(cmd::kMsgOptionsStrip, 0, 0);

@@ -25,6 +25,18 @@ protected:
         CSkinLabel* label = d.FindLabel(name);
         return label ? label->GetText() : u"<none>";
     }
+    // The label's tooltip text; "" also when it has none.
+    std::u16string Tip(CSMARTDetailDialog& d, std::u16string_view name) {
+        CSkinLabel* label = d.FindLabel(name);
+        if (!label || !label->Tooltip().Exists()) return u"";
+        WCHAR text[128] = {};
+        TTTOOLINFOW info;
+        info.hwnd = label->m_hWnd;
+        info.uId = 1;
+        info.lpszText = text;
+        SendMessageW(label->Tooltip().Control().m_hWnd, TTM_GETTEXTW, 0, reinterpret_cast<LPARAM>(&info));
+        return text;
+    }
     RECT InParent(const CWnd& control) {
         RECT r;
         GetWindowRect(control.m_hWnd, &r);
@@ -55,11 +67,25 @@ TEST_F(DetailDialogTest, TheSkinButtonsAndFourteenLinesAreInPlace) {
     EXPECT_EQ(Text(dialog, u"DETAIL_POWER_ON"), u"Power-on time:\t1 day, 6 hours") << "the hours are not lost";
     EXPECT_EQ(Text(dialog, u"DETAIL_TEMPERATURE"), u"Temp. (°C):\t40 (limit 60)");
 
+    EXPECT_EQ(Tip(dialog, u"DETAIL_POWER_ON"), u"") << "the hours are no tooltip";
+
     // Text is drawn: the model's line holds pixels darker than its background.
     int dark = 0;
     for (int x = 15; x < 135; ++x)
         for (int y = 22; y < 37; ++y) dark += (Shown(dialog.m_hWnd, x, y) & 0xFF) < 0x80;
     EXPECT_GT(dark, 20);
+}
+
+TEST_F(DetailDialogTest, AValueWithACommaIsTheLinesWholeTextAndNoTooltip) {
+    plat::CopyToField(m_device.model, kModelChars, u"ACME, Inc. Disk");
+    plat::CopyToField(m_device.serial, kSerialChars, u"12,34");
+    CSMARTDetailDialog dialog(&m_owner, m_settings);
+    dialog.SetDevice(&m_device);
+    ASSERT_TRUE(dialog.Open());
+    EXPECT_EQ(Text(dialog, u"DETAIL_MODEL"), u"ACME, Inc. Disk");
+    EXPECT_EQ(Tip(dialog, u"DETAIL_MODEL"), u"");
+    EXPECT_TRUE(Text(dialog, u"DETAIL_FIRMWARE").ends_with(u"Serial 12,34"));
+    EXPECT_EQ(Tip(dialog, u"DETAIL_FIRMWARE"), u"");
 }
 
 TEST_F(DetailDialogTest, TheLinesShowTheRecordAsItWasWhenTheDialogOpened) {

@@ -144,3 +144,15 @@ TEST_F(UserFormatsTest, NamesComeInTheUsersLanguageAndTheProcessLocaleStays) {
     EXPECT_EQ(std::locale().name(), global) << "the global C++ locale is untouched";
     unsetenv("LOCPATH");
 }
+
+// Nothing set by the user: the language and the pattern come from LC_TIME.
+TEST_F(UserFormatsTest, AGermanTimeLocaleAloneGivesAGermanDate) {
+    const std::string locales = CompileGermanLocale();
+    if (locales.empty()) GTEST_SKIP() << "localedef could not build de_DE.UTF-8";
+    setenv("LOCPATH", locales.c_str(), 1);
+    unsetenv("LC_ALL");
+    setenv("LC_TIME", "de_DE.UTF-8", 1);
+    EXPECT_EQ(FormatLongDate(m_moment), u"Mittwoch, 9. Dezember 2026");
+    unsetenv("LC_TIME");
+    unsetenv("LOCPATH");
+}

@@ -141,6 +141,16 @@ TEST(RowVisibility, FollowsTheGroupSettingsAndSmartDisplayForEmptyRows) {
     EXPECT_FALSE(groups.IsRowVisible(groups.RowCount(), s));
 }
 
+TEST(RowVisibility, ALetterlessRowKeepsTheTypeItsDeviceHadWhenAttached) {
+    DriveGroups groups;
+    SmartDevice lettersless = Smart(kTypeDisk, 4);
+    groups.AttachSmart(&lettersless);
+    // The poll overwrites the record; a failed answer leaves it zeroed.
+    lettersless = SmartDevice{};
+    EXPECT_EQ(groups.SmartType(0), kTypeDisk);
+    EXPECT_TRUE(groups.IsRowVisible(0, GuiSettings{}));
+}
+
 TEST(BusyState, CountsOnlyLettersOfVisibleRows) {
     DriveGroups groups;
     Place(groups, Record('C', kTypeDisk, 0));

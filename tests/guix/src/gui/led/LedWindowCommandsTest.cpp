@@ -1,8 +1,10 @@
 // The LED window's commands reach it: a command hides a drive group, a
 // double-clicked letter opens the file manager on it, a double-clicked CD
-// row ejects the disc through the real driver's machine, and the exit
-// command closes the window.
+// row ejects the disc through the real driver's machine, the S.M.A.R.T.
+// commands of a row reach that row's own drive of a real service, and the
+// exit command closes the window.
 #include <chrono>
+#include <fstream>
 #include <iostream>
 #include <mutex>
 #include <optional>
@@ -11,11 +13,15 @@
 #include <thread>
 
 #include "LedWindowFixture.h"
+#include "SentrakProcess.h"
 #include "base/clock_advancer.h"
 #include "commands/CommandIds.h"
 #include "commands/MediaEject.h"
 #include "kernel/client/device_files.h"
 #include "process/create_process.h"
+#include "ui/input.h"
+#include "ui/modal_loop.h"
+#include "ui/window_pos.h"
 
 namespace ledtest {
 namespace {
@@ -123,6 +129,78 @@ TEST_F(LedWindowCommands, DoubleClickingTheCdRowBoxEjectsTheDisc) {
     m_dlg->DriverLink().GetLocalDrives();
     for (int i = 0; i < 45 && RowOf('E') != -1; ++i) Frame();
     EXPECT_EQ(RowOf('E'), -1) << "its LED goes";
+}
+
+// Disks 1 and 2 of the service after disk 0, which has no S.M.A.R.T.: the
+// second row holds the service's first drive, and the row number (1) is the
+// position of its second. The self-tests and details of that row must get
+// the row's own record; once every self-test dialog is open, the commands
+// open nothing more.
+TEST_F(LedWindowCommands, ARowsSmartCommandsReachThatRowsOwnDrive) {
+    sentraktest::SentrakProcess service;
+    const auto profile = service.Root() / "profile.json";
+    std::ofstream(profile) << R"({"devices": [
+      {"name": "\\Device\\Harddisk1\\DR1", "links": ["\\Device\\Harddisk1\\Partition0"], "kind": "ata-disk",
+       "scsi_address": {"port": 1, "path": 0, "target": 0, "lun": 0}, "ata": {"model": "FIRST", "serial": "S1"}},
+      {"name": "\\Device\\Harddisk2\\DR2", "links": ["\\Device\\Harddisk2\\Partition0"], "kind": "ata-disk",
+       "scsi_address": {"port": 2, "path": 0, "target": 0, "lun": 0}, "ata": {"model": "SECOND", "serial": "S2"}}]})";
+    service.SetDevices(profile.string());
+    ASSERT_TRUE(service.Start()) << service.Errors();
+    ::setenv("LUMETRA_SMART_PORT", std::to_string(service.Port()).c_str(), 1);
+    Build(Scenario(DiskVolume(1, 0, 1) + "," + DiskVolume(2, 1, 1) + "," + DiskVolume(3, 2, 1),
+                   R"("\\??\\C:": "\\Device\\HarddiskVolume1", "\\??\\D:": "\\Device\\HarddiskVolume2",
+                      "\\??\\E:": "\\Device\\HarddiskVolume3")"));
+    GuiSettings s = TestSettings();
+    s.SmartEnabled = s.SmartDisplay = 1;
+    Open(s);
+    ASSERT_EQ(m_dlg->SmartDeviceCount(), 2);
+    Frame();
+    const int row = RowOf('D');
+    ASSERT_EQ(row, 1);
+    const SmartDevice* own = m_dlg->RowSmartDevice(row);
+    ASSERT_NE(own, nullptr);
+    auto& slots = m_dlg->SmartDialogSlots();
+    ASSERT_EQ(slots[0].device, own);
+    ASSERT_NE(slots[std::size_t(row)].device, own) << "the row number's position holds the other drive";
+
+    // The context menu over the row chooses it (and is closed); both
+    // self-tests then run on its drive.
+    plat::ui::SetModalShownHook([](HWND) {
+        plat::ui::InjectKey(VK_ESCAPE, true);
+        plat::ui::InjectKey(VK_ESCAPE, false);
+    });
+    POINT at = Centre(m_dlg->Row(row).smartArea);
+    ClientToScreen(m_dlg->m_hWnd, &at);
+    m_dlg->SendMessage(WM_CONTEXTMENU, WPARAM(m_dlg->m_hWnd), MAKELPARAM(at.x, at.y));
+    m_dlg->SendMessage(WM_COMMAND, cmd::kShortSelfTest);
+    m_dlg->SendMessage(WM_COMMAND, cmd::kExtendedSelfTest);
+    Pump();
+    std::vector<HWND> open;
+    for (auto& slot : slots) {
+        ASSERT_TRUE(slot.selfTest->IsOpen());
+        EXPECT_EQ(slot.selfTest->Device(), own);
+        open.push_back(slot.selfTest->m_hWnd);
+    }
+    m_dlg->SendMessage(WM_COMMAND, cmd::kShortSelfTest);
+    m_dlg->SendMessage(WM_COMMAND, cmd::kExtendedSelfTest);
+    Pump();
+    for (std::size_t i = 0; i < slots.size(); ++i) {
+        EXPECT_EQ(slots[i].selfTest->m_hWnd, open[i]) << "nothing new";
+        EXPECT_EQ(slots[i].selfTest->IsExtendedTest(), DWORD(i)) << "an open dialog keeps its test";
+    }
+
+    DoubleClick(Centre(m_dlg->Row(row).smartArea));
+    int details = 0;
+    for (auto& slot : slots) {
+        if (!slot.details->IsOpen()) continue;
+        ++details;
+        EXPECT_EQ(slot.details->Device(), own);
+    }
+    EXPECT_EQ(details, 1);
+    {
+        plat::ClockAdvancer advance(*m_clock, 50);  // the window joins its threads while the service runs
+        m_dlg.reset();
+    }
 }
 
 TEST_F(LedWindowCommands, TheExitCommandDestroysTheWindow) {

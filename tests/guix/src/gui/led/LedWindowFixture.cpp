@@ -97,7 +97,7 @@ GuiSettings LedWindowTest::TestSettings() {
 }
 
 void LedWindowTest::Open(const GuiSettings& settings) {
-    m_dlg = std::make_unique<CLUMEXGUIDlg>();
+    m_dlg = std::make_unique<CLUMEXGUIDlg>(m_settingsWriter);
     m_dlg->m_Settings = settings;
     ASSERT_TRUE(m_dlg->Create(CLUMEXGUIDlg::kTemplate));
     Pump();

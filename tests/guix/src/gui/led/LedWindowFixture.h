@@ -67,6 +67,7 @@ protected:
     plat::ScopedManualClock m_clock;
     std::shared_ptr<RecordingTray> m_tray = std::make_shared<RecordingTray>();
     std::deque<SmartDevice> m_smart;  // before m_dlg: outlives the window
+    settings::SettingsWriter m_settingsWriter;
     std::unique_ptr<CLUMEXGUIDlg> m_dlg;
     std::vector<std::u16string> m_boxes;  // texts of the message boxes shown
     HMODULE m_library = nullptr;

@@ -85,6 +85,38 @@ TEST_F(LedWindow, RemovingTheLastDriveEndsItWithString150) {
     EXPECT_EQ(m_dlg->m_hWnd, nullptr);
 }
 
+// Each device left out is logged once, however often the list is read.
+TEST_F(LedWindow, DevicesNumberedAHundredOrMoreAreNotShownAndLoggedOnce) {
+    Build(Scenario(DiskVolume(1, 0, 1, "SYSTEM") + "," + DiskVolume(2, 100, 1) + "," + DiskVolume(3, 100, 2),
+                   R"("\\??\\C:": "\\Device\\HarddiskVolume1", "\\??\\F:": "\\Device\\HarddiskVolume2",
+                      "\\??\\G:": "\\Device\\HarddiskVolume3")"));
+    Open();
+    DriveGroups& groups = m_dlg->DriverLink().Groups();
+    ASSERT_EQ(groups.RowCount(), 1);
+    EXPECT_EQ(groups.LetterCount(0), 1) << "C: alone";
+    m_dlg->DriverLink().GetLocalDrives();
+    SmartDevice far = Disk(100);
+    EXPECT_FALSE(groups.AttachSmart(&far));
+    EXPECT_FALSE(groups.AttachSmart(&far));
+    // Rows past the hundredth: C:'s row and a hundred CD rows.
+    for (DWORD n = 0; n < 100; ++n) {
+        DRIVE_RECORD cd{};
+        cd.Letter = u'E';
+        cd.DeviceType = kTypeCdRom;
+        cd.DeviceNumber = n;
+        groups.Place(kGroupCdDvd, DriveEntry{cd, {}});
+    }
+    EXPECT_EQ(groups.RowCount(), kMaxRows);
+    const auto lines = LogLines();
+    const auto count = [&](const std::string& text) {
+        return std::count_if(lines.begin(), lines.end(), [&](const std::string& l) { return l.find(text) != l.npos; });
+    };
+    EXPECT_EQ(count("drive records of device 100 in group 0 not shown"), 1);
+    EXPECT_EQ(count("S.M.A.R.T. device 100 in group 0 not shown"), 1);
+    EXPECT_EQ(count("device 99 in group 1 not shown: the window has no more than 100 rows"), 1);
+    EXPECT_EQ(count("not shown"), 3);
+}
+
 TEST_F(LedWindow, RowsAreAsWideAsTheirLettersWithTheBoxOrItsCut) {
     Build(Scenario(DiskVolume(1, 0, 1) + "," + DiskVolume(2, 0, 2) + "," + DiskVolume(3, 0, 3),
                    R"("\\??\\C:": "\\Device\\HarddiskVolume1", "\\??\\D:": "\\Device\\HarddiskVolume2",
@@ -320,15 +352,17 @@ TEST_F(LedWindow, MouseMovesStoreTheSettingsOnlyWhenTheyChanged) {
     Build(UsualMachine());
     Open();
     const POINT inside{10, 10};
-    SendMessageW(m_dlg->m_hWnd, WM_MOUSEMOVE, 0, MAKELPARAM(inside.x, inside.y));
+    const auto move = [&] { SendMessageW(m_dlg->m_hWnd, WM_MOUSEMOVE, 0, MAKELPARAM(inside.x, inside.y)); };
+    move();
     HKEY key = nullptr;
+    ASSERT_NE(RegOpenKeyExW(HKEY_CURRENT_USER, settings::kSettingsKey, 0, KEY_READ, &key), ERROR_SUCCESS)
+        << "even the first move after the start writes nothing";
+    m_dlg->m_Settings.Fahrenheit = 1;
+    move();
     ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, settings::kSettingsKey, 0, KEY_ALL_ACCESS, &key), ERROR_SUCCESS);
     ASSERT_EQ(RegDeleteValueW(key, u"bin"), ERROR_SUCCESS);
-    SendMessageW(m_dlg->m_hWnd, WM_MOUSEMOVE, 0, MAKELPARAM(inside.x, inside.y));
+    move();
     EXPECT_NE(RegQueryValueExW(key, u"bin", nullptr, nullptr, nullptr, nullptr), ERROR_SUCCESS) << "nothing written";
-    m_dlg->m_Settings.Fahrenheit = 1;
-    SendMessageW(m_dlg->m_hWnd, WM_MOUSEMOVE, 0, MAKELPARAM(inside.x, inside.y));
-    EXPECT_EQ(RegQueryValueExW(key, u"bin", nullptr, nullptr, nullptr, nullptr), ERROR_SUCCESS);
     RegCloseKey(key);
 }
 
