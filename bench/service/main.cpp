@@ -83,8 +83,9 @@ void MeasureBesideFlooder(WORD port) {
 }
 
 RoundTrips Measure(WORD port, int count) {
-    // Every enumeration replaces the service's ids, so all clients connect
-    // first and then share the ids of the last one's enumeration.
+    // The service keeps a drive's id across enumerations, so each client
+    // could use the ids of its own; they share the last one's so that every
+    // client reads the same drive.
     std::vector<std::unique_ptr<CSmartHandler>> clients;
     for (int c = 0; c < count; ++c) {
         clients.push_back(std::make_unique<CSmartHandler>(nullptr, port));
