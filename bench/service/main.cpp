@@ -3,8 +3,9 @@
 // with 20 concurrent clients: requests per second, p50 and p99 latency,
 // medians of interleaved runs beside the loopback anchor (RoundTrips.h).
 // Then one client's latency while a registered peer floods the service
-// without reading, and the time the service host's stop takes with clients
-// that close when asked and with peers that never read nor close.
+// without reading, the time the service host's stop takes with clients
+// that close when asked, and the time the real sentrak takes from SIGTERM
+// to its exit with peers that never read nor close, its history saved.
 // The drives are the built-in demo machine unless LUMETRA_DEVICES is set;
 // state goes to a private LUMETRA_ROOT.
 #include <algorithm>
@@ -18,6 +19,7 @@
 
 #include "RawPeer.h"
 #include "RoundTrips.h"
+#include "SentrakStop.h"
 #include "SmartHandler.h"
 #include "SmartMarshalingServer.h"
 #include "StopTime.h"
@@ -133,8 +135,8 @@ int main() {
         MeasureBesideFlooder(port);
         server.Stop();
         MeasureStopWithClients(dispatcher, 20);
-        MeasureStopWithSilentPeers(dispatcher, 100);
     }
+    MeasureSentrakStop(100);
     std::filesystem::remove_all(root);
     return 0;
 }
