@@ -126,8 +126,13 @@ private:
     bool Resync();
     // Resync while a record is marked gone, when its pause has passed.
     void FollowGoneDrives();
-    // The device vector as far as it is published.
-    std::span<SmartDevice* const> Devices() const { return {m_devices.data(), std::size_t(GetDeviceCount())}; }
+    // The device vector once it is published (empty before: the link
+    // thread may be making it).
+    std::span<SmartDevice* const> Devices() const {
+        const int count = GetDeviceCount();
+        if (count == 0) return {};
+        return {m_devices.data(), static_cast<std::size_t>(count)};
+    }
     // Whether a record of the device vector names the drive of `listed`.
     bool IsHeld(const SmartDevice& listed) const;
     bool AnyGone() const;
