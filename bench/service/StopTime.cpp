@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "NTService.h"
-#include "RawPeer.h"
 #include "SmartHandler.h"
 #include "base/sync.h"
 #include "net/loopback_port.h"
@@ -76,17 +75,5 @@ void MeasureStopWithClients(const CSocketServer::Dispatcher& dispatcher, int cli
         int connected = 0;
         for (const auto& h : handlers) connected += h->IsConnected() ? 1 : 0;
         return connected;
-    });
-}
-
-void MeasureStopWithSilentPeers(const CSocketServer::Dispatcher& dispatcher, int peers) {
-    std::vector<std::unique_ptr<RawPeer>> silent;
-    MeasureStop(dispatcher, "registered peers that never read nor close", [&](WORD port) {
-        int registered = 0;
-        for (int i = 0; i < peers; ++i) {
-            silent.push_back(std::make_unique<RawPeer>(port));
-            registered += silent.back()->Registered() ? 1 : 0;
-        }
-        return registered;
     });
 }

@@ -3,8 +3,9 @@
 // with 20 concurrent clients: requests per second, p50 and p99 latency,
 // medians of interleaved runs beside the loopback anchor (RoundTrips.h).
 // Then one client's latency while a registered peer floods the service
-// without reading, and the time the service host's stop takes with clients
-// that close when asked and with peers that never read nor close.
+// without reading, the time the service host's stop takes with clients
+// that close when asked, and the time the real sentrak takes from SIGTERM
+// to its exit with peers that never read nor close, its history saved.
 // The drives are the built-in demo machine unless LUMETRA_DEVICES is set;
 // state goes to a private LUMETRA_ROOT.
 #include <algorithm>
@@ -18,6 +19,7 @@
 
 #include "RawPeer.h"
 #include "RoundTrips.h"
+#include "SentrakStop.h"
 #include "SmartHandler.h"
 #include "SmartMarshalingServer.h"
 #include "StopTime.h"
@@ -83,8 +85,9 @@ void MeasureBesideFlooder(WORD port) {
 }
 
 RoundTrips Measure(WORD port, int count) {
-    // Every enumeration replaces the service's ids, so all clients connect
-    // first and then share the ids of the last one's enumeration.
+    // The service keeps a drive's id across enumerations, so each client
+    // could use the ids of its own; they share the last one's so that every
+    // client reads the same drive.
     std::vector<std::unique_ptr<CSmartHandler>> clients;
     for (int c = 0; c < count; ++c) {
         clients.push_back(std::make_unique<CSmartHandler>(nullptr, port));
@@ -132,8 +135,8 @@ int main() {
         MeasureBesideFlooder(port);
         server.Stop();
         MeasureStopWithClients(dispatcher, 20);
-        MeasureStopWithSilentPeers(dispatcher, 100);
     }
+    MeasureSentrakStop(100);
     std::filesystem::remove_all(root);
     return 0;
 }

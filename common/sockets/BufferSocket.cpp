@@ -1,5 +1,6 @@
 #include "sockets/BufferSocket.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "base/win_errors.h"
@@ -13,6 +14,7 @@ void CBufferSocket::ReleaseBuffers() {
     m_receiveBuffer = nullptr;
     m_receiveSize = 0;
     m_pReceived.reset();
+    m_readingHeld = false;
 }
 
 int CBufferSocket::Create(BOOL use_layered) {
@@ -55,7 +57,32 @@ int CBufferSocket::Read(void* buffer, int size) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return -1;
     }
+    if (m_pReceived) {
+        const DWORD room = kReceiveHoldBytes - std::min(m_pReceived->Available(), kReceiveHoldBytes);
+        m_readingHeld = room == 0;
+        if (m_readingHeld) {
+            SetLastError(WSAEWOULDBLOCK);
+            return -1;
+        }
+        size = static_cast<int>(std::min(static_cast<DWORD>(size), room));
+    }
     const int n = ws::recv(m_hSocket, static_cast<char*>(buffer), size, 0);
     if (n > 0 && m_pReceived) m_pReceived->Append(buffer, static_cast<DWORD>(n));
     return n;
+}
+
+bool CBufferSocket::ResumeReading() {
+    std::lock_guard lock(m_lock);
+    if (!m_readingHeld || !m_pReceived || m_pReceived->Available() >= kReceiveHoldBytes) return false;
+    return Read(nullptr, 0) > 0;
+}
+
+bool CBufferSocket::IsReadingHeld() {
+    std::lock_guard lock(m_lock);
+    return m_readingHeld;
+}
+
+DWORD CBufferSocket::ReceivedBytes() {
+    std::lock_guard lock(m_lock);
+    return m_pReceived ? m_pReceived->Available() : 0;
 }

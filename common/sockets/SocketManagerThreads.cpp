@@ -166,6 +166,7 @@ void CSocketManager::CutPackets() {
             if (cut != 1) break;
         }
         if (cut < 0) misbehaving.push_back(s);
+        else if (s->ResumeReading()) more = true;  // what it read is cut next round
     }
     for (CEncryptSocket* s : misbehaving) CloseConnection(s);
     if (more) SetEvent(m_hNewPacketArrived);

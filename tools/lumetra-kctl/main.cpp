@@ -111,9 +111,12 @@ int Ioctl(const std::vector<std::string>& args) {
     DWORD returned = 0;
     const BOOL ok = DeviceIoControl(device, code, input.empty() ? nullptr : input.data(), DWORD(input.size()),
                                     output.empty() ? nullptr : output.data(), out_size, &returned, nullptr);
+    const DWORD error = ok ? 0 : GetLastError();
     output.resize(returned);
-    std::printf("%s (error %u), %u bytes%s\n", ok ? "succeeded" : "failed", ok ? 0u : GetLastError(), returned,
-                kclient::LastControlWasFastIo() ? ", fast I/O" : "");
+    const char* fast = kclient::LastControlWasFastIo() ? ", fast I/O" : "";
+    if (ok) std::printf("succeeded (error 0), %u bytes%s\n", returned, fast);
+    else std::fprintf(stderr, "lumetra-kctl: ioctl %s %s failed (error %u), %u bytes%s\n", args[1].c_str(),
+                      args[2].c_str(), error, returned, fast);
     std::printf("%s%s", kctl::HexDump(output).c_str(), kctl::Decode(code, output).c_str());
     if (event) {
         const DWORD wait = WaitForSingleObject(event, DWORD(wait_ms));
@@ -159,8 +162,12 @@ int DriveCommand(const std::string& verb, const std::string& drive) {
         DWORD returned = 0;
         ok = DeviceIoControl(volume, code, code == kMediaRemoval ? &prevent : nullptr, code == kMediaRemoval ? 1 : 0,
                              nullptr, 0, &returned, nullptr);
-        std::printf("0x%08X: %s (error %u)\n", code, ok ? "ok" : "failed", ok ? 0u : GetLastError());
-        if (!ok) break;
+        if (!ok) {
+            std::fprintf(stderr, "lumetra-kctl: eject %s: 0x%08X failed (error %u)\n", drive.c_str(), code,
+                         GetLastError());
+            break;
+        }
+        std::printf("0x%08X: ok (error 0)\n", code);
     }
     CloseHandle(volume);
     return ok ? 0 : kExitFailed;

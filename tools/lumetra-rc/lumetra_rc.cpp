@@ -3,6 +3,9 @@
 // makes an uncompressed AVI clip from PNG frames at a frame rate.
 //   lumetra-rc script.rcs out.c
 //   lumetra-rc --avi FPS out.avi frame1.png frame2.png ...
+//   lumetra-rc --help
+// Exit status: 0 written, 1 an input cannot be read or compiled or the
+// output cannot be written, 2 bad command line.
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -10,11 +13,16 @@
 #include <iterator>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "resource/avi_builder.h"
 #include "resource/resource_script.h"
 
 namespace {
+
+constexpr const char* kUsage =
+    "usage: lumetra-rc SCRIPT OUTPUT.c\n"
+    "       lumetra-rc --avi FPS OUTPUT.avi FRAME.png...\n";
 
 bool WriteSource(const std::string& path, const std::vector<std::uint8_t>& block) {
     std::ofstream out(path, std::ios::trunc);
@@ -66,9 +74,22 @@ int MakeClip(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc >= 5 && std::string(argv[1]) == "--avi") return MakeClip(argc, argv);
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: lumetra-rc SCRIPT OUTPUT.c\n       lumetra-rc --avi FPS OUTPUT.avi FRAME.png...\n");
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    if (std::any_of(args.begin(), args.end(), [](const std::string& a) { return a == "--help" || a == "-h"; })) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    // Only --avi is an option; no script, image or output name starts with '-'.
+    const bool avi = !args.empty() && args[0] == "--avi";
+    const auto option = std::find_if(args.begin() + (avi ? 1 : 0), args.end(),
+                                     [](const std::string& a) { return a.starts_with("-"); });
+    if (option != args.end()) {
+        std::fprintf(stderr, "lumetra-rc: unknown option %s\n%s", option->c_str(), kUsage);
+        return 2;
+    }
+    if (avi && argc >= 5) return MakeClip(argc, argv);
+    if (avi || argc != 3) {
+        std::fputs(kUsage, stderr);
         return 2;
     }
     std::ifstream in(argv[1], std::ios::binary);

@@ -13,10 +13,29 @@
 #include "ui/backend.h"
 #include "ui/image_file.h"
 
+namespace {
+
+constexpr const char* kUsage = "usage: lumetra-screenshot FILE.png\n";
+
+}  // namespace
+
 int main(int argc, char** argv) {
-    if (argc != 2 || !std::strcmp(argv[1], "--help") || !std::strcmp(argv[1], "-h")) {
-        std::fputs("usage: lumetra-screenshot FILE.png\n", argc == 2 ? stdout : stderr);
-        return argc == 2 ? 0 : 2;
+    for (int i = 1; i < argc; ++i) {
+        if (!std::strcmp(argv[i], "--help") || !std::strcmp(argv[i], "-h")) {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
+    }
+    // A file name that starts with '-' is given as ./-NAME.
+    for (int i = 1; i < argc; ++i) {
+        if (argv[i][0] == '-') {
+            std::fprintf(stderr, "lumetra-screenshot: unknown option %s\n%s", argv[i], kUsage);
+            return 2;
+        }
+    }
+    if (argc != 2) {
+        std::fputs(kUsage, stderr);
+        return 2;
     }
     const char* display = std::getenv("DISPLAY");
     if (!display || !*display) {

@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string>
 
 #include "../ui-demo/demo_screenshot.h"
@@ -34,7 +35,10 @@ struct Options {
     POINT at{};
 };
 
-bool ParseOptions(int argc, char** argv, Options* o) {
+constexpr const char* kUsage = "usage: skin-demo [--screenshot FILE] [--seconds N] [--tint 0-100] [--at X Y]\n";
+
+// Nothing when the command line is good, else the argument it refuses.
+std::optional<std::string> ParseOptions(int argc, char** argv, Options* o) {
     for (int i = 1; i < argc; ++i) {
         if (!std::strcmp(argv[i], "--screenshot") && i + 1 < argc) o->screenshot = argv[++i];
         else if (!std::strcmp(argv[i], "--seconds") && i + 1 < argc) o->seconds = std::atoi(argv[++i]);
@@ -43,9 +47,10 @@ bool ParseOptions(int argc, char** argv, Options* o) {
             o->at = POINT{std::atoi(argv[i + 1]), std::atoi(argv[i + 2])};
             o->placed = true;
             i += 2;
-        } else return false;
+        } else return argv[i];
     }
-    return o->tint >= 0 && o->tint <= 100;
+    if (o->tint < 0 || o->tint > 100) return "--tint " + std::to_string(o->tint);
+    return std::nullopt;
 }
 
 // Ends the program from the message loop: after N seconds, or once the
@@ -123,9 +128,15 @@ private:
 }  // namespace
 
 int main(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        if (!std::strcmp(argv[i], "--help") || !std::strcmp(argv[i], "-h")) {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
+    }
     Options options;
-    if (!ParseOptions(argc, argv, &options)) {
-        std::fprintf(stderr, "usage: skin-demo [--screenshot FILE] [--seconds N] [--tint 0-100] [--at X Y]\n");
+    if (const auto refused = ParseOptions(argc, argv, &options)) {
+        std::fprintf(stderr, "skin-demo: cannot use %s\n%s", refused->c_str(), kUsage);
         return 2;
     }
     std::printf("skin-demo: %s backend\n", plat::ui::BackendName().c_str());

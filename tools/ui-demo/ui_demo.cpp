@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string>
 
 #include "base/text.h"
@@ -36,16 +37,20 @@ struct Options {
     bool menu = false;
 };
 
-bool ParseOptions(int argc, char** argv, Options* o) {
+constexpr const char* kUsage = "usage: ui-demo [--dialog | --menu] [--screenshot FILE] [--seconds N] [--scroll-lock]\n";
+
+// Nothing when the command line is good, else the argument it refuses.
+std::optional<std::string> ParseOptions(int argc, char** argv, Options* o) {
     for (int i = 1; i < argc; ++i) {
         if (!std::strcmp(argv[i], "--screenshot") && i + 1 < argc) o->screenshot = argv[++i];
         else if (!std::strcmp(argv[i], "--seconds") && i + 1 < argc) o->seconds = std::atoi(argv[++i]);
         else if (!std::strcmp(argv[i], "--scroll-lock")) o->scrollLock = true;
         else if (!std::strcmp(argv[i], "--dialog")) o->dialog = true;
         else if (!std::strcmp(argv[i], "--menu")) o->menu = true;
-        else return false;
+        else return argv[i];
     }
-    return !(o->dialog && o->menu);
+    if (o->dialog && o->menu) return "--dialog with --menu";
+    return std::nullopt;
 }
 
 // Ends the program from the message loop: after N seconds, or once the
@@ -133,9 +138,15 @@ private:
 }  // namespace
 
 int main(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        if (!std::strcmp(argv[i], "--help") || !std::strcmp(argv[i], "-h")) {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
+    }
     Options options;
-    if (!ParseOptions(argc, argv, &options)) {
-        std::fprintf(stderr, "usage: ui-demo [--dialog | --menu] [--screenshot FILE] [--seconds N] [--scroll-lock]\n");
+    if (const auto refused = ParseOptions(argc, argv, &options)) {
+        std::fprintf(stderr, "ui-demo: cannot use %s\n%s", refused->c_str(), kUsage);
         return 2;
     }
     std::printf("ui-demo: %s backend\n", plat::ui::BackendName().c_str());

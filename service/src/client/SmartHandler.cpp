@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "base/clock.h"
 #include "base/sync.h"
 #include "marshal/SmartServicePort.h"
 #include "sockets/PacketFormat.h"
@@ -87,39 +88,56 @@ void CSmartHandler::Disconnect() {
 }
 
 int CSmartHandler::Initialize() {
-    m_deviceCount = 0;
-    if (m_pDeviceList || Create(FALSE) != 0) return 0;
+    if (m_link.joinable() || Create(FALSE) != 0) return 0;
     SetRegistrationTimeout(kRegistrationTimeoutMs);
-    CEncryptSocket* socket = Connect();
-    if (!socket) return 0;
-    Install(socket);
-    m_online = true;
-    m_pDeviceList = GetDevices();
-    for (SmartDevice* device = m_pDeviceList; device; device = device->next) {
-        LogIdentity(*device);
-        if (!Prepare(device)) continue;
-        ++m_deviceCount;
-        m_devices.push_back(device);
+    if (CEncryptSocket* socket = Connect()) {
+        std::lock_guard requestLock(m_requestLock);
+        Install(socket);
+        m_online = true;
+        // A listing that failed is tried again on the link's next connection.
+        if (!MakeDeviceVector()) MarkBroken();
+    } else {
+        SetEvent(m_hBroken);  // the link thread connects when the service is there
     }
     StartLink();
     return 0;
 }
 
+bool CSmartHandler::MakeDeviceVector() {
+    std::vector<SmartDevice> listed;
+    if (!ListDevices(listed)) return false;
+    SmartDevice* const list = LinkRecords(listed);
+    std::vector<SmartDevice*> prepared;
+    for (SmartDevice* device = list; device; device = device->next) {
+        LogIdentity(*device);
+        if (Prepare(device)) prepared.push_back(device);
+    }
+    m_pDeviceList = list;
+    m_devices = std::move(prepared);
+    m_deviceCount.store(static_cast<int>(m_devices.size()), std::memory_order_release);
+    m_listed = true;
+    return true;
+}
+
 SmartDevice* CSmartHandler::GetDevice(int index) const {
-    if (index < 0 || static_cast<std::size_t>(index) >= m_devices.size()) return nullptr;
-    return m_devices[static_cast<std::size_t>(index)];
+    const auto devices = Devices();
+    if (index < 0 || static_cast<std::size_t>(index) >= devices.size()) return nullptr;
+    return devices[static_cast<std::size_t>(index)];
 }
 
 bool CSmartHandler::AnyGone() const {
-    return std::any_of(m_devices.begin(), m_devices.end(), [this](const SmartDevice* d) { return IsGone(*d); });
+    const auto devices = Devices();
+    return std::any_of(devices.begin(), devices.end(), [this](const SmartDevice* d) { return IsGone(*d); });
 }
 
 bool CSmartHandler::IsHeld(const SmartDevice& listed) const {
-    return std::any_of(m_devices.begin(), m_devices.end(),
+    const auto devices = Devices();
+    return std::any_of(devices.begin(), devices.end(),
                        [&](const SmartDevice* d) { return SameDrive(CopyRecord(*d), listed); });
 }
 
 bool CSmartHandler::Resync() {
+    if (!m_listed) return MakeDeviceVector();
     std::vector<SmartDevice> listed;
     if (!ListDevices(listed)) return false;
     // The drives are prepared, and their health read, on the listed copies
@@ -134,13 +152,23 @@ bool CSmartHandler::Resync() {
     return true;
 }
 
-int CSmartHandler::RefreshSmartStatus() {
-    if (AnyGone()) {
-        std::lock_guard requestLock(m_requestLock);
-        Resync();
+void CSmartHandler::FollowGoneDrives() {
+    std::lock_guard requestLock(m_requestLock);
+    if (!AnyGone()) {
+        m_resyncPause = 0;
+        return;
     }
+    const ULONGLONG now = GetTickCount64();
+    if (m_resyncPause != 0 && now < m_nextResyncTick) return;
+    m_resyncPause = m_resyncPause == 0 ? kFirstRetryMs : std::min(m_resyncPause * 2, kMaxRetryMs);
+    m_nextResyncTick = now + m_resyncPause;
+    Resync();
+}
+
+int CSmartHandler::RefreshSmartStatus() {
+    FollowGoneDrives();
     int result = 0;
-    for (SmartDevice* device : m_devices) {
+    for (SmartDevice* device : Devices()) {
         if (IsGone(*device)) continue;
         CLog::Print(m_log, 5, u"", "SH:USV: CSmartHandler::RefreshSmartStatus ...");
         ReadStatus(device);
@@ -164,16 +192,22 @@ bool CSmartHandler::SendRequest(CZmArchive& request, CZmArchive& response) {
     // Checked after the reset: a close from now on wakes the wait below.
     const bool sent = !m_broken && !m_stopping &&
                       connection->SendMsg(request.GetBuffer(TRUE), request.GetLength(TRUE), nullptr, PACKET_MSG) == 0;
-    if (sent) WaitForSingleObject(m_hResponseEvent, INFINITE);
-    std::lock_guard pending(m_pendingLock);
-    m_pPendingResponse = nullptr;
-    return sent;
+    const bool answered = sent && WaitForSingleObject(m_hResponseEvent, kAnswerTimeoutMs) == WAIT_OBJECT_0;
+    {
+        std::lock_guard pending(m_pendingLock);
+        m_pPendingResponse = nullptr;
+    }
+    // A late answer must not be taken for the next request's.
+    if (sent && !answered) MarkBroken();
+    return answered;
 }
 
 void CSmartHandler::OnEvent(CEncryptSocket* socket, long code) {
-    if (code != FD_CLOSE || !IsCurrent(socket)) return;
-    // A closed connection can never answer: release a waiting request and
-    // have the link thread connect again.
+    // A closed connection can never answer.
+    if (code == FD_CLOSE && IsCurrent(socket)) MarkBroken();
+}
+
+void CSmartHandler::MarkBroken() {
     m_online = false;
     m_broken = true;
     WakeRequest();

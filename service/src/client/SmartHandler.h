@@ -12,23 +12,39 @@
 // Requests go one at a time: SendRequest holds the request lock for the
 // send and the wait for the answer, which the message thread hands over in
 // OnMsg. A request fails at once while there is no connection, and a
-// waiting one is released when the connection closes.
+// waiting one is released when the connection closes. An answer is waited
+// for kAnswerTimeoutMs at most: the slowest the service gives legitimately
+// is a discovery, which spins up sleeping disks (seconds each) and may meet
+// a drive that takes the device layer's whole 60-second command limit, and
+// a request can also wait behind other clients' requests. A service that
+// has not answered by then is taken for hung: the request fails and the
+// connection is treated as broken, so the link connects again (without the
+// limit, the keep-alive would end the wait only after 610 s).
 //
-// Reconnection. When the connection that Initialize made breaks (the
-// service stopped or restarted), the link thread connects again in the
-// background, first after kFirstRetryMs and then after pauses that double up
-// to kMaxRetryMs. Once registered it lists the drives and matches them to
-// the records it holds (MatchRecords: device type, number and serial),
+// Reconnection. When the connection breaks (the service stopped, restarted
+// or stopped answering), the link thread connects again in the background,
+// first after kFirstRetryMs and then after pauses that double up to
+// kMaxRetryMs. Once registered it lists the drives and matches them to the
+// records it holds (MatchRecords: device type, number and serial),
 // preparing them again and reading their health first, so a record never
 // reads health 0 in between, and overwrites them in place; a drive not
 // listed any more keeps its last values and is marked gone (IsGone, and
 // SMART_FLAG_SUPPORTED cleared) until a later listing finds it. Only then do
-// requests go out again, so none carries an id of the old service. The
-// device vector never changes: a drive first seen after a reconnection joins
-// at the next start of the client. A client whose Initialize never reached
-// the service does not try again. RefreshSmartStatus lists the drives again
-// first while a record is marked gone, so a drive that comes back is
-// followed again.
+// requests go out again, so none carries an id of the old service.
+// RefreshSmartStatus lists the drives again while a record is marked gone,
+// so a drive that comes back is followed again; since each listing is a
+// full discovery in the service, which holds up its other clients, these
+// listings are spaced like the reconnections (the first at once, then after
+// pauses from kFirstRetryMs doubling up to kMaxRetryMs).
+//
+// The device vector is made once, by the first listing that succeeds: in
+// Initialize, or, when Initialize did not reach the service (it was not
+// running yet, or restarting), by the link's first connection, which then
+// prepares the drives as Initialize would. The link callback's first true
+// tells the owner that the vector is there. After that the vector never
+// changes: its owners hold its records (the LED window lays its rows out
+// from it at start and would need a relayout for more), so a drive first
+// seen by a later listing joins at the next start of the client.
 //
 // Threads: the request and query operations are safe from any thread;
 // Initialize and the destructor belong to the owner's thread. The link
@@ -40,6 +56,7 @@
 #include <atomic>
 #include <functional>
 #include <mutex>
+#include <span>
 #include <thread>
 #include <vector>
 
@@ -51,9 +68,11 @@ class CSmartHandler : public CSmartMarshalingClient, public CSocketManager {
 public:
     static constexpr DWORD kFirstRetryMs = 1000;
     static constexpr DWORD kMaxRetryMs = 60000;
+    static constexpr DWORD kAnswerTimeoutMs = 120000;
 
-    // Told true once a reconnection has brought the records up to date, and
-    // false when the connection breaks. Runs on the link thread.
+    // Told true once a reconnection has brought the records up to date (or
+    // made them), and false when the connection breaks or, first, when
+    // Initialize did not reach the service. Runs on the link thread.
     using LinkCallback = std::function<void(bool connected)>;
 
     // The service's port on the loopback interface is SmartServicePort()
@@ -62,20 +81,21 @@ public:
     CSmartHandler(CLog* log, WORD port);
     ~CSmartHandler() override;
 
-    // Always 0; the outcome shows in the device count.
+    // Always 0; the outcome shows in the device count and IsConnected.
     int Initialize();
-    int GetDeviceCount() const { return m_deviceCount; }
+    int GetDeviceCount() const { return m_deviceCount.load(std::memory_order_acquire); }
     // The index-th prepared record, or nullptr beyond the vector.
     SmartDevice* GetDevice(int index) const;
     // Every record of the list, prepared or not (nullptr when none).
-    SmartDevice* DeviceList() const { return m_pDeviceList; }
+    SmartDevice* DeviceList() const { return m_pDeviceList.load(); }
     // Connected, and the records are those of the service now running.
     bool IsConnected() const { return m_online.load(); }
     WORD Port() const { return m_port; }
     // Set before Initialize.
     void SetLinkCallback(LinkCallback callback) { m_linkCallback = std::move(callback); }
     // ReadStatus and ReadAttributes of every prepared drive that is not
-    // gone; the result of the last ReadAttributes, 0 without devices.
+    // gone, after a listing when one is due (see above); the result of the
+    // last ReadAttributes, 0 without devices.
     int RefreshSmartStatus();
 
     bool SendRequest(CZmArchive& request, CZmArchive& response) override;
@@ -92,17 +112,33 @@ private:
     void Install(CEncryptSocket* socket);
     // Takes the broken connection out; it is freed with the handler.
     void Disconnect();
-    // Initialize's report and preparation of one record; true when the
-    // record joins the device vector.
+    // The first listing: the records, their report and the device vector
+    // (request lock held); false when the listing failed.
+    bool MakeDeviceVector();
+    // The report and preparation of one record; true when the record joins
+    // the device vector.
     void LogIdentity(const SmartDevice& device);
     bool Prepare(SmartDevice* device);
     void LogValues(const SmartDevice& device);
-    // Lists the drives and matches them to the records (request lock held);
-    // false when the listing failed.
+    // Lists the drives and matches them to the records, or makes the device
+    // vector when it is not made yet (request lock held); false when the
+    // listing failed.
     bool Resync();
+    // Resync while a record is marked gone, when its pause has passed.
+    void FollowGoneDrives();
+    // The device vector once it is published (empty before: the link
+    // thread may be making it).
+    std::span<SmartDevice* const> Devices() const {
+        const int count = GetDeviceCount();
+        if (count == 0) return {};
+        return {m_devices.data(), static_cast<std::size_t>(count)};
+    }
     // Whether a record of the device vector names the drive of `listed`.
     bool IsHeld(const SmartDevice& listed) const;
     bool AnyGone() const;
+    // The connection is closed or does not answer: requests fail from now
+    // on and the link thread connects again.
+    void MarkBroken();
     // Wakes the request waiting for an answer, if any.
     void WakeRequest();
     bool IsCurrent(const CEncryptSocket* socket) const { return socket && socket == m_pConnection.load(); }
@@ -123,9 +159,13 @@ private:
     std::atomic<bool> m_online{false};
     std::atomic<bool> m_stopping{false};
     std::vector<CEncryptSocket*> m_closed;  // broken connections, freed after Shutdown
-    SmartDevice* m_pDeviceList = nullptr;
-    int m_deviceCount = 0;
+    // Written once, under the request lock, before the count publishes them.
+    std::atomic<SmartDevice*> m_pDeviceList{nullptr};
     std::vector<SmartDevice*> m_devices;
+    std::atomic<int> m_deviceCount{0};
+    bool m_listed = false;                  // under the request lock: the vector is made
+    DWORD m_resyncPause = 0;                // under the request lock: 0 while no record is gone
+    ULONGLONG m_nextResyncTick = 0;
     HANDLE m_hResponseEvent = nullptr;
     std::mutex m_pendingLock;               // guards m_pPendingResponse
     CZmArchive* m_pPendingResponse = nullptr;

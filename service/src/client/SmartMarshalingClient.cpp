@@ -47,9 +47,7 @@ bool CSmartMarshalingClient::ListDevices(std::vector<SmartDevice>& devices) {
     return true;
 }
 
-SmartDevice* CSmartMarshalingClient::GetDevices() {
-    std::vector<SmartDevice> devices;
-    if (!ListDevices(devices)) return nullptr;
+SmartDevice* CSmartMarshalingClient::LinkRecords(const std::vector<SmartDevice>& devices) {
     SmartDevice* head = nullptr;
     SmartDevice** tail = &head;
     for (const SmartDevice& received : devices) {
@@ -57,6 +55,11 @@ SmartDevice* CSmartMarshalingClient::GetDevices() {
         tail = &(*tail)->next;
     }
     return head;
+}
+
+SmartDevice* CSmartMarshalingClient::GetDevices() {
+    std::vector<SmartDevice> devices;
+    return ListDevices(devices) ? LinkRecords(devices) : nullptr;
 }
 
 bool CSmartMarshalingClient::TakeRecord(SmartDevice* device, DWORD status, const SmartDevice& received) {

@@ -73,6 +73,9 @@ protected:
     // The records of an enumeration (code 0); false when it failed, also
     // for an answer with a status other than 0.
     bool ListDevices(std::vector<SmartDevice>& devices);
+    // Copies of `devices` linked as a list (nullptr when empty), for
+    // FreeSmartDeviceList.
+    static SmartDevice* LinkRecords(const std::vector<SmartDevice>& devices);
     // Overwrites `device` with `received`, keeping the two links.
     void Overwrite(SmartDevice* device, const SmartDevice& received);
     void MarkGone(SmartDevice* device);

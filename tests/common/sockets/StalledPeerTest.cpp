@@ -1,6 +1,7 @@
-// Peers that stop reading or never close: sends never wait for them, their
-// connections are closed once their output cannot go out, and a stop waits
-// for all of them together. The process clock is manual, so every wait that
+// Peers that stop reading, send faster than they are served or never close:
+// sends never wait for them, their connections are closed once their output
+// cannot go out, their input is read only as fast as it is served, and a
+// stop waits for all of them together. The process clock is manual, so every wait that
 // ends by time ends because the test moved the clock.
 #include "SocketTestSupport.h"
 #include "base/clock.h"
@@ -99,6 +100,39 @@ TEST_F(StalledPeer, AQueueThatDoesNotMoveWithinTheSendWaitClosesItsConnection) {
     }
     EXPECT_TRUE(closed);
     EXPECT_TRUE(log.Contains("send did not complete within 10000 ms")) << log.Text();
+    ExpectServed();
+}
+
+TEST_F(StalledPeer, APeerSendingFasterThanItIsServedIsReadUpToTheBoundAndServedInFull) {
+    RawPeer flooder;
+    ConnectRegistered(flooder, 2);
+    CEncryptSocket* side = server.Accepted(1);
+    ASSERT_NE(side, nullptr);
+    // The service is busy with the first request until the gate opens.
+    std::promise<void> gate;
+    server.SetDispatcher([opened = gate.get_future().share()](CZmArchive& request, CZmArchive& response) {
+        opened.wait();
+        response.PutBytes(request.GetBuffer(TRUE), request.GetLength(TRUE));
+    });
+    // Small requests, many times the bound in all.
+    constexpr DWORD kSmall = 1000;
+    constexpr int kRequests = 4 * CBufferSocket::kReceiveHoldBytes / (kShortHeaderSize + kSmall);
+    const std::vector<BYTE> request = Message(kSmall, 3);
+    std::atomic<int> sent{0};
+    std::thread send([&] {
+        while (sent < kRequests && flooder.Send(request)) ++sent;
+    });
+    EXPECT_TRUE(Eventually([&] { return side->IsReadingHeld() || sent == kRequests; }));
+    EXPECT_TRUE(side->IsReadingHeld()) << "the service took in all " << kRequests << " requests";
+    EXPECT_LE(side->ReceivedBytes(), CBufferSocket::kReceiveHoldBytes);
+
+    // Once the service catches up it reads on, and every request is answered.
+    gate.set_value();
+    const std::vector<BYTE> answers = flooder.Receive(std::size_t(kRequests) * (kShortHeaderSize + kSmall));
+    send.join();
+    EXPECT_EQ(sent, kRequests);
+    EXPECT_EQ(answers.size(), std::size_t(kRequests) * (kShortHeaderSize + kSmall));
+    EXPECT_EQ(server.ConnectionCount(), 2);
     ExpectServed();
 }
 

@@ -10,6 +10,7 @@
 #include <array>
 #include <cstdio>
 #include <fstream>
+#include <iterator>
 #include <string>
 
 namespace {
@@ -54,14 +55,21 @@ protected:
     }
 
     // Runs lumetra-kctl with `args`; returns its output, exit code in *code.
-    std::string Kctl(const std::string& args, int* code = nullptr) {
-        const std::string command = "LUMETRA_KERNEL_SOCKET=" + m_socket + " " LUMETRA_KCTL_PATH " " + args + " 2>&1";
+    // Its errors are in the output too unless `errors` takes them apart.
+    std::string Kctl(const std::string& args, int* code = nullptr, std::string* errors = nullptr) {
+        const std::string error_file = m_dir + "/kctl.err";
+        const std::string command = "LUMETRA_KERNEL_SOCKET=" + m_socket + " " LUMETRA_KCTL_PATH " " + args +
+                                    (errors ? " 2>" + error_file : " 2>&1");
         FILE* pipe = popen(command.c_str(), "r");
         std::string output;
         std::array<char, 512> buffer{};
         while (fgets(buffer.data(), buffer.size(), pipe)) output += buffer.data();
         const int status = pclose(pipe);
         if (code) *code = WEXITSTATUS(status);
+        if (errors) {
+            std::ifstream in(error_file);
+            errors->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        }
         return output;
     }
 
@@ -79,6 +87,12 @@ TEST_F(ToolsTest, KctlDrivesTheMachineAndTalksToTheModule) {
     EXPECT_NE(stats.find("succeeded (error 0), 16 bytes, fast I/O"), std::string::npos) << stats;
     // file-system filters 1, volume filters 1, reads 2, opens 1
     EXPECT_NE(stats.find("0000  01 00 00 00 01 00 00 00 02 00 00 00 01 00 00 00"), std::string::npos) << stats;
+    // Too small an output buffer for the statistics: the failure is an error.
+    std::string errors;
+    const std::string refused = Kctl("ioctl TestFilter 0x80436000 --out 4", &code, &errors);
+    EXPECT_EQ(code, 1);
+    EXPECT_EQ(refused.find("failed"), std::string::npos) << refused;
+    EXPECT_NE(errors.find("ioctl TestFilter 0x80436000 failed (error 87)"), std::string::npos) << errors;
     const std::string event = Kctl("ioctl TestFilter 0x8043A004 --event 0");
     EXPECT_NE(event.find("succeeded"), std::string::npos) << event;
     EXPECT_EQ(Kctl("drivetype C:"), "3 fixed\n");

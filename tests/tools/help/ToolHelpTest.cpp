@@ -65,6 +65,10 @@ const Tool kTools[] = {
     {LUMETRA_REG_PROGRAM, {{"--help"}, {"-h"}, {"export", "--help"}}},
     {LUMETRA_LOGDUMP_PROGRAM, {{"--help"}, {"some.bin", "--help"}}},
     {SMART_DIALOGS_DEMO_PROGRAM, {{"--help"}, {"--selftest", "short", "-h"}}},
+    {SKIN_DEMO_PROGRAM, {{"--help"}, {"-h"}, {"--tint", "500", "--help"}}},
+    {UI_DEMO_PROGRAM, {{"--help"}, {"--dialog", "--menu", "-h"}}},
+    {LUMETRA_RC_PROGRAM, {{"--help"}, {"-h"}, {"script.rcs", "out.c", "--help"}, {"--avi", "-h"}}},
+    {LUMETRA_SCREENSHOT_PROGRAM, {{"--help"}, {"shot.png", "-h"}}},
 };
 
 std::string Shown(const std::vector<std::string>& args) {

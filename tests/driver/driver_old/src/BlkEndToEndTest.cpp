@@ -27,15 +27,17 @@ extern char** environ;
 namespace blinkor::test {
 namespace {
 
-// A child process whose standard output the test reads line by line.
+// A child process whose standard output (with `errors_too`, its standard
+// error as well) the test reads line by line.
 class Child {
 public:
-    explicit Child(const std::vector<std::string>& argv) {
+    explicit Child(const std::vector<std::string>& argv, bool errors_too = false) {
         int fds[2];
         EXPECT_EQ(::pipe(fds), 0);
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
+        if (errors_too) posix_spawn_file_actions_adddup2(&actions, fds[1], 2);
         posix_spawn_file_actions_addclose(&actions, fds[0]);
         std::vector<char*> args;
         for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
@@ -124,10 +126,11 @@ protected:
         ASSERT_TRUE(kclient::RunMachineCommand(words, &status, &text));
         ASSERT_EQ(status, STATUS_SUCCESS) << text;
     }
+    // What lumetra-kctl with `args` writes, its errors included.
     static std::string Kctl(const std::vector<std::string>& args) {
         std::vector<std::string> argv{LUMETRA_KCTL_PATH};
         argv.insert(argv.end(), args.begin(), args.end());
-        Child kctl(argv);
+        Child kctl(argv, true);
         std::string out;
         for (std::string line; !(line = kctl.ReadLine()).empty();) out += line;
         kctl.Wait();

@@ -1,12 +1,11 @@
 // The service among several clients and across its own restart: the ids
-// one client holds survive another client's listing, and the GUI's client
-// reconnects with its records updated in place.
-#include <chrono>
-#include <condition_variable>
+// one client holds survive another client's listing, the GUI's client
+// reconnects with its records updated in place, and a GUI started before
+// the service gets its drives once the service is up.
 #include <fstream>
-#include <mutex>
 #include <nlohmann/json.hpp>
 
+#include "LinkEvents.h"
 #include "SentrakProcess.h"
 #include "SmartHandler.h"
 #include "base/clock.h"
@@ -49,41 +48,6 @@ TEST(SentrakClients, ListingsOfOneClientLeaveTheIdsOfAnotherValid) {
     EXPECT_EQ(gui.CopyRecord(*gui.GetDevice(0)).serverId, tool.CopyRecord(*tool.GetDevice(0)).serverId);
     EXPECT_EQ(service.Stop(), 0);
 }
-
-// The link states a client reported, for a test to wait on.
-class LinkEvents {
-public:
-    CSmartHandler::LinkCallback Callback() {
-        return [this](bool connected) {
-            std::lock_guard lock(m_mutex);
-            m_states.push_back(connected);
-            m_cv.notify_all();
-        };
-    }
-    // Waits (at most 30 s of real time) for the `count`-th report, moving
-    // the test's clock on meanwhile so the client's pauses pass.
-    bool WaitFor(std::size_t count, plat::ManualClock& clock) {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-        std::unique_lock lock(m_mutex);
-        while (m_states.size() < count) {
-            if (std::chrono::steady_clock::now() > deadline) return false;
-            lock.unlock();
-            clock.Advance(250);
-            lock.lock();
-            m_cv.wait_for(lock, std::chrono::milliseconds(5));
-        }
-        return true;
-    }
-    std::vector<bool> States() {
-        std::lock_guard lock(m_mutex);
-        return m_states;
-    }
-
-private:
-    std::mutex m_mutex;
-    std::condition_variable m_cv;
-    std::vector<bool> m_states;
-};
 
 // The demo machine without its second ATA disk, as a profile file.
 std::string ProfileWithoutSecondDisk(const std::filesystem::path& dir) {
@@ -148,6 +112,31 @@ TEST(SentrakClients, TheGuiClientReconnectsAfterARestartAndUpdatesItsRecordsInPl
     EXPECT_EQ(secondAfter.counters.powerOnHours, secondBefore.counters.powerOnHours);
     EXPECT_EQ(gui.RefreshSmartStatus(), 1) << "the drives still there are refreshed";
     EXPECT_TRUE(gui.IsGone(*second));
+    EXPECT_EQ(service.Stop(), 0);
+}
+
+TEST(SentrakClients, AGuiClientStartedBeforeTheServiceGetsItsDrivesOnceTheServiceIsUp) {
+    plat::ScopedManualClock clock;
+    sentraktest::SentrakProcess service;  // not running yet: it is being restarted
+    LinkEvents link;
+    CSmartHandler gui(nullptr, service.Port());
+    gui.SetLinkCallback(link.Callback());
+    gui.Initialize();
+    EXPECT_FALSE(gui.IsConnected());
+    EXPECT_EQ(gui.GetDeviceCount(), 0);
+    EXPECT_EQ(gui.RefreshSmartStatus(), 0);
+    ASSERT_TRUE(link.WaitFor(1, *clock));
+
+    ASSERT_TRUE(service.Start());
+    ASSERT_TRUE(link.WaitFor(2, *clock)) << "the client keeps trying until the service is there";
+    EXPECT_EQ(link.States(), (std::vector<bool>{false, true}));
+    EXPECT_TRUE(gui.IsConnected());
+    ASSERT_EQ(gui.GetDeviceCount(), 3) << "the first listing makes the device vector";
+    const SmartDevice second = gui.CopyRecord(*gui.GetDevice(1));
+    EXPECT_EQ(Model(second), u"Talmet TD2T-7K2");
+    EXPECT_TRUE(second.flags & SMART_FLAG_CAPS_READ) << "prepared as Initialize prepares";
+    EXPECT_EQ(gui.RefreshSmartStatus(), 1);
+    EXPECT_EQ(gui.CopyRecord(*gui.GetDevice(0)).health, 1);
     EXPECT_EQ(service.Stop(), 0);
 }
 
