@@ -2,7 +2,8 @@
 """Draws every image of the resource library LUMEXRS.DLL into ../images:
 the three skins (five images each, the LED window's two sets), the LED,
 row-icon and S.M.A.R.T. box strips, the slider thumbs, the icons, the about
-picture and the self-test clip. Deterministic: the same files every run.
+picture and the frames of the self-test clip (lumetra-rc builds the clip
+from them). Deterministic: the same files every run.
 
     python3 make_images.py            (from this folder)
     python3 make_images.py --check    compares instead of writing: exit 1
@@ -22,7 +23,7 @@ import sys
 import tempfile
 
 sys.dont_write_bytecode = True  # the check runs from the source tree; leave nothing there
-from raster import Image, grey, lerp, vertical, write_avi, write_png, clamp
+from raster import Image, grey, lerp, vertical, write_png, clamp
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 OUT = os.path.join(HERE, "..", "images")
@@ -737,7 +738,8 @@ def draw_all():
     selftest = selftest_dialog()
     save_set(selftest, ["selftest_face.png", "selftest_mask.png", "selftest_hover.png", "selftest_pressed.png",
                         "selftest_disabled.png"])
-    write_avi(os.path.join(OUT, "selftest.avi"), selftest_clip(selftest["face"]), 100000)
+    for n, frame in enumerate(selftest_clip(selftest["face"])):
+        save("selftest_clip_%02d.png" % n, frame)
     normal, alert, off = icons()
     save("icon_normal.png", normal)
     save("icon_alert.png", alert)

@@ -1,7 +1,7 @@
 """A small deterministic raster library for the resource images: RGBA
 pixels in floats, shapes given by signed distance (anti-aliased by their
-coverage of each pixel), crisp pixel rectangles, and writers for PNG and for
-uncompressed RIFF AVI clips. Standard library only.
+coverage of each pixel), crisp pixel rectangles, and a PNG writer. Standard
+library only.
 
 Greys stay exactly grey: a grey painted over a grey gives equal channels, so
 the skins' grey body is what the tint of the LED window recolours."""
@@ -189,36 +189,3 @@ def write_png(path, image):
     head = struct.pack(">IIBBBBB", image.w, image.h, 8, 6, 0, 0, 0)
     with open(path, "wb") as f:
         f.write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", head) + chunk(b"IDAT", zlib.compress(rows, 9)) + chunk(b"IEND", b""))
-
-
-def write_avi(path, frames, frame_us):
-    """Uncompressed 24-bit RIFF AVI of equally sized frames (bottom-up BGR rows)."""
-    w, h = frames[0].w, frames[0].h
-    stride = (w * 3 + 3) // 4 * 4
-
-    def frame_bytes(image):
-        out = bytearray()
-        for row in image.rgb_rows(bottom_up=True):
-            line = bytearray()
-            for r, g, b in row:
-                line += bytes((b, g, r))
-            out += line + b"\0" * (stride - len(line))
-        return bytes(out)
-
-    def chunk(kind, data):
-        return kind + struct.pack("<I", len(data)) + data + (b"\0" if len(data) % 2 else b"")
-
-    def lst(kind, body):
-        return chunk(b"LIST", kind + body)
-
-    size = stride * h
-    count = len(frames)
-    avih = struct.pack("<IIIIIIIIIIIIII", frame_us, 0, 0, 0x10, count, 0, 1, size, w, h, 0, 0, 0, 0)
-    strh = b"vids" + b"DIB " + struct.pack("<IHHIIIIIIIIhhhh", 0, 0, 0, 0, frame_us, 1000000, 0, count, size,
-                                           0xFFFFFFFF, 0, 0, 0, w, h)
-    strf = struct.pack("<IiiHHIIiiII", 40, w, h, 1, 24, 0, size, 0, 0, 0, 0)
-    hdrl = lst(b"hdrl", chunk(b"avih", avih) + lst(b"strl", chunk(b"strh", strh) + chunk(b"strf", strf)))
-    movi = lst(b"movi", b"".join(chunk(b"00db", frame_bytes(f)) for f in frames))
-    body = b"AVI " + hdrl + movi
-    with open(path, "wb") as f:
-        f.write(b"RIFF" + struct.pack("<I", len(body)) + body)
