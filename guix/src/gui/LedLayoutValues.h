@@ -10,7 +10,7 @@ struct LedLayoutValues {
     static constexpr int kCount = 17;
     std::array<int, kCount> values{};
 
-    // Value `n` of 1 to 17, as the design numbers them; 0 for others.
+    // Value `n` of 1 to 17, numbered by pair as in string 211; 0 for others.
     int Value(int n) const { return n >= 1 && n <= kCount ? values[n - 1] : 0; }
 
     int SnapDistance() const { return Value(1); }

@@ -11,12 +11,12 @@
 //
 // The GUI never writes the last three; administrators and users set them.
 //
-// Two departures from the letter of the design, both for the same stored
-// data: a "size" larger than any "bin" could be (over 64 KiB) is treated as
-// an unusable "bin" (every field 0) instead of allocating that much first,
-// and the machine-wide "DisableMouseButtons" is read with read access, so it
-// also works for the users without write rights under HKEY_LOCAL_MACHINE it
-// is meant for (asking for full access there fails for them).
+// Two choices for damaged or locked-down stored data: a "size" larger than
+// any "bin" could be (over 64 KiB) is treated as an unusable "bin" (every
+// field 0) instead of allocating that much first, and the machine-wide
+// "DisableMouseButtons" is read with read access, so it also works for the
+// users without write rights under HKEY_LOCAL_MACHINE it is meant for
+// (asking for full access there fails for them).
 #pragma once
 
 #include <mutex>
