@@ -138,7 +138,7 @@ TEST_F(LumexAppTest, StartsTheWindowWithTheStoredSettingsAndStoresThemAtExit) {
                    "CGAPP::CGAPP: GUI exited (hInstance == 0x00400000)"});
 }
 
-TEST_F(LumexAppTest, ThePogramRunsOnItsLowestAllowedProcessor) {
+TEST_F(LumexAppTest, TheProgramRunsOnItsLowestAllowedProcessor) {
     const int lowest = gui::LowestAllowedProcessor();
     ASSERT_GE(lowest, 0);
     CLUMEXGUIApp app;
