@@ -104,5 +104,7 @@ void InitCommonControls() {
     RegisterControlClass(WC_LISTBOX, &ListBoxProc, CS_DBLCLKS);
     RegisterControlClass(TRACKBAR_CLASSW, &TrackbarProc);
     RegisterControlClass(ANIMATE_CLASSW, &AnimateProc);
-    RegisterControlClass(TOOLTIPS_CLASSW, &TooltipProc);
+    // Tips save the bits beneath, as menus do: the program places them,
+    // never a window manager (an override-redirect window on X11).
+    RegisterControlClass(TOOLTIPS_CLASSW, &TooltipProc, CS_SAVEBITS);
 }

@@ -1,5 +1,6 @@
 #include "ui/session_end.h"
 
+#include <errno.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <unistd.h>
@@ -25,9 +26,11 @@ std::atomic<DWORD> g_appThread{0};
 std::once_flag g_once;
 
 void OnSignal(int) {
+    const int saved = errno;  // of whatever the signal interrupted
     // The next one takes its default action: a hung ending can be stopped.
     for (int s : kSignals) signal(s, SIG_DFL);
     RequestSessionEnd();
+    errno = saved;
 }
 
 struct Target {
@@ -80,12 +83,16 @@ void EndSessionOnSignals() {
         int fds[2];
         if (pipe2(fds, O_CLOEXEC) != 0) return;
         fcntl(fds[1], F_SETFL, O_NONBLOCK);
+        // The thread's queue exists from now on, so an end that finds no
+        // window can tell it to quit even before its first message.
+        EnsureCurrentQueue();
         g_appThread.store(GetCurrentThreadId());
         g_readFd.store(fds[0]);
         g_writeFd.store(fds[1]);
         std::thread(&Deliver).detach();  // lives as long as the process
         struct sigaction action {};
         action.sa_handler = &OnSignal;
+        action.sa_flags = SA_RESTART;  // any thread may take it: its reads and writes go on
         sigemptyset(&action.sa_mask);
         for (int s : kSignals) sigaction(s, &action, nullptr);
     });

@@ -2,11 +2,14 @@
 """Draws every image of the resource library LUMEXRS.DLL into ../images:
 the three skins (five images each, the LED window's two sets), the LED,
 row-icon and S.M.A.R.T. box strips, the slider thumbs, the icons, the about
-picture and the self-test clip. Deterministic: the same files every run.
+picture and the frames of the self-test clip (lumetra-rc builds the clip
+from them). Deterministic: the same pixels every run.
 
     python3 make_images.py            (from this folder)
     python3 make_images.py --check    compares instead of writing: exit 1
-                                      when a committed image differs
+                                      when a committed image shows other
+                                      pixels (the compressed bytes may differ
+                                      with another zlib)
 
 The look: a graphite desktop widget. Everything the colour slider must
 recolour is drawn in exact greys (the tint only touches pixels whose red,
@@ -22,7 +25,7 @@ import sys
 import tempfile
 
 sys.dont_write_bytecode = True  # the check runs from the source tree; leave nothing there
-from raster import Image, grey, lerp, vertical, write_avi, write_png, clamp
+from raster import Image, grey, lerp, vertical, read_png, write_png, clamp
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 OUT = os.path.join(HERE, "..", "images")
@@ -710,13 +713,18 @@ def main():
         with tempfile.TemporaryDirectory() as fresh:
             OUT = fresh
             draw_all()
-            stale = [name for name in sorted(os.listdir(fresh))
-                     if not os.path.exists(os.path.join(committed, name)) or
-                     open(os.path.join(fresh, name), "rb").read() != open(os.path.join(committed, name), "rb").read()]
+            stale = [name for name in sorted(os.listdir(fresh)) if not same_pixels(fresh, committed, name)]
         for name in stale:
             print("images/%s differs from what make_images.py draws" % name)
         sys.exit(1 if stale else 0)
     draw_all()
+
+
+def same_pixels(fresh, committed, name):
+    """Whether the committed image has the drawn one's size, colour type and
+    pixels."""
+    path = os.path.join(committed, name)
+    return os.path.exists(path) and read_png(path) == read_png(os.path.join(fresh, name))
 
 
 def draw_all():
@@ -737,7 +745,8 @@ def draw_all():
     selftest = selftest_dialog()
     save_set(selftest, ["selftest_face.png", "selftest_mask.png", "selftest_hover.png", "selftest_pressed.png",
                         "selftest_disabled.png"])
-    write_avi(os.path.join(OUT, "selftest.avi"), selftest_clip(selftest["face"]), 100000)
+    for n, frame in enumerate(selftest_clip(selftest["face"])):
+        save("selftest_clip_%02d.png" % n, frame)
     normal, alert, off = icons()
     save("icon_normal.png", normal)
     save("icon_alert.png", alert)

@@ -1,7 +1,7 @@
 """A small deterministic raster library for the resource images: RGBA
 pixels in floats, shapes given by signed distance (anti-aliased by their
-coverage of each pixel), crisp pixel rectangles, and writers for PNG and for
-uncompressed RIFF AVI clips. Standard library only.
+coverage of each pixel), crisp pixel rectangles, and a PNG writer with the
+reader that compares what files show. Standard library only.
 
 Greys stay exactly grey: a grey painted over a grey gives equal channels, so
 the skins' grey body is what the tint of the LED window recolours."""
@@ -191,34 +191,52 @@ def write_png(path, image):
         f.write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", head) + chunk(b"IDAT", zlib.compress(rows, 9)) + chunk(b"IEND", b""))
 
 
-def write_avi(path, frames, frame_us):
-    """Uncompressed 24-bit RIFF AVI of equally sized frames (bottom-up BGR rows)."""
-    w, h = frames[0].w, frames[0].h
-    stride = (w * 3 + 3) // 4 * 4
+def read_png(path):
+    """What a non-interlaced 8-bit PNG file shows: (width, height, colour
+    type, unfiltered rows), whatever compressor and filters wrote it; None
+    for anything else."""
+    with open(path, "rb") as f:
+        data = f.read()
+    if data[:8] != b"\x89PNG\r\n\x1a\n":
+        return None
+    at, head, packed = 8, None, b""
+    while at + 8 <= len(data):
+        length, kind = struct.unpack(">I4s", data[at:at + 8])
+        body = data[at + 8:at + 8 + length]
+        if kind == b"IHDR":
+            head = struct.unpack(">IIBBBBB", body)
+        elif kind == b"IDAT":
+            packed += body
+        at += 12 + length
+    channels = {0: 1, 2: 3, 4: 2, 6: 4}.get(head[3]) if head else None
+    if not channels or head[2] != 8 or head[6] != 0:
+        return None
+    w, h = head[0], head[1]
+    stride = w * channels
+    raw = zlib.decompress(packed)
+    rows, previous = [], bytes(stride)
+    for y in range(h):
+        kind, line = raw[y * (stride + 1)], bytearray(raw[y * (stride + 1) + 1:(y + 1) * (stride + 1)])
+        if kind:
+            unfilter(kind, line, previous, channels)
+        rows.append(bytes(line))
+        previous = line
+    return w, h, head[3], b"".join(rows)
 
-    def frame_bytes(image):
-        out = bytearray()
-        for row in image.rgb_rows(bottom_up=True):
-            line = bytearray()
-            for r, g, b in row:
-                line += bytes((b, g, r))
-            out += line + b"\0" * (stride - len(line))
-        return bytes(out)
 
-    def chunk(kind, data):
-        return kind + struct.pack("<I", len(data)) + data + (b"\0" if len(data) % 2 else b"")
-
-    def lst(kind, body):
-        return chunk(b"LIST", kind + body)
-
-    size = stride * h
-    count = len(frames)
-    avih = struct.pack("<IIIIIIIIIIIIII", frame_us, 0, 0, 0x10, count, 0, 1, size, w, h, 0, 0, 0, 0)
-    strh = b"vids" + b"DIB " + struct.pack("<IHHIIIIIIIIhhhh", 0, 0, 0, 0, frame_us, 1000000, 0, count, size,
-                                           0xFFFFFFFF, 0, 0, 0, w, h)
-    strf = struct.pack("<IiiHHIIiiII", 40, w, h, 1, 24, 0, size, 0, 0, 0, 0)
-    hdrl = lst(b"hdrl", chunk(b"avih", avih) + lst(b"strl", chunk(b"strh", strh) + chunk(b"strf", strf)))
-    movi = lst(b"movi", b"".join(chunk(b"00db", frame_bytes(f)) for f in frames))
-    body = b"AVI " + hdrl + movi
-    with open(path, "wb") as f:
-        f.write(b"RIFF" + struct.pack("<I", len(body)) + body)
+def unfilter(kind, line, up, bpp):
+    """Undoes PNG filter `kind` (1 Sub, 2 Up, 3 Average, 4 Paeth) in place."""
+    for i in range(len(line)):
+        a = line[i - bpp] if i >= bpp else 0
+        b = up[i]
+        c = up[i - bpp] if i >= bpp else 0
+        if kind == 1:
+            line[i] = (line[i] + a) & 255
+        elif kind == 2:
+            line[i] = (line[i] + b) & 255
+        elif kind == 3:
+            line[i] = (line[i] + (a + b) // 2) & 255
+        else:
+            p = a + b - c
+            pa, pb, pc = abs(p - a), abs(p - b), abs(p - c)
+            line[i] = (line[i] + (a if pa <= pb and pa <= pc else b if pb <= pc else c)) & 255

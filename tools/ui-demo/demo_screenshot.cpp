@@ -1,5 +1,7 @@
 #include "demo_screenshot.h"
 
+#include <errno.h>  // program_invocation_short_name: ui-demo or skin-demo
+
 #include <cstdio>
 
 #include "ui/ui.h"
@@ -11,7 +13,7 @@ bool SaveScreenshot(HWND hwnd, const std::string& path) {
     GdiFlush();
     auto screen = plat::ui::CurrentBackend().CaptureScreen();
     if (!screen) {
-        std::fprintf(stderr, "ui-demo: the screen cannot be read back\n");
+        std::fprintf(stderr, "%s: the screen cannot be read back\n", program_invocation_short_name);
         return false;
     }
     RECT r;
@@ -21,10 +23,10 @@ bool SaveScreenshot(HWND hwnd, const std::string& path) {
         for (int x = 0; x < crop.Width(); ++x)
             if (screen->InBounds(r.left + x, r.top + y)) crop.Set(x, y, screen->Get(r.left + x, r.top + y));
     if (!plat::ui::WritePng(path, crop)) {
-        std::fprintf(stderr, "ui-demo: cannot write %s\n", path.c_str());
+        std::fprintf(stderr, "%s: cannot write %s\n", program_invocation_short_name, path.c_str());
         return false;
     }
-    std::printf("ui-demo: screenshot written to %s\n", path.c_str());
+    std::printf("%s: screenshot written to %s\n", program_invocation_short_name, path.c_str());
     return true;
 }
 

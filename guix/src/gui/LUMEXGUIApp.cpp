@@ -6,7 +6,6 @@
 #include "ProcessAffinity.h"
 #include "base/last_error.h"
 #include "SettingsStore.h"
-#include "TerminationSignals.h"
 #include "process/html_help.h"
 #include "registry/registry.h"
 #include "resource/module.h"
@@ -111,12 +110,6 @@ void CLUMEXGUIApp::ShowHelp() {
 }
 
 BOOL CLUMEXGUIApp::PreTranslateMessage(MSG* msg) {
-    if (msg->message == gui::kStopRequest && !msg->hwnd) {
-        gui::Trace("CGAPP::CGAPP: Stopping on signal %d", int(msg->wParam));
-        if (m_pLedWindow && m_pLedWindow->m_hWnd) m_pLedWindow->DestroyWindow();
-        else PostQuitMessage(0);
-        return TRUE;
-    }
     if (msg->message == WM_KEYDOWN && msg->wParam == VK_F1) {
         ShowHelp();
         return TRUE;

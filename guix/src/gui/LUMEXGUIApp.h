@@ -5,8 +5,9 @@
 // it. It also opens the help (resource string 208) from the help command and
 // from F1.
 //
-// SIGINT and SIGTERM close the LED window as its exit command does
-// (TerminationSignals.h), so the settings are stored.
+// The session's end (SIGTERM, SIGINT, SIGHUP or a lost display, through
+// the platform's ui/session_end.h) closes the LED window as its exit
+// command does, so the settings are stored and Scroll Lock goes off.
 //
 // A start that cannot go on ends the program with exit code 1: a missing or
 // wrong resource library (after its error box), or an LED window that could

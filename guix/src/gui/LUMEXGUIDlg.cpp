@@ -1,5 +1,5 @@
 // The LED window's life: construction, OnInitDialog, the first show, moves,
-// the middle button, Esc and destruction.
+// the middle button, Esc, the session's end and destruction.
 #include "LUMEXGUIDlg.h"
 
 #include <cstdint>
@@ -16,6 +16,7 @@
 #include "ui/message_box.h"
 #include "ui/framework_app.h"
 #include "ui/resource_images.h"
+#include "ui/session_end.h"
 
 namespace {
 
@@ -226,6 +227,10 @@ LRESULT CLUMEXGUIDlg::WindowProc(UINT message, WPARAM wp, LPARAM lp) {
             return 0;
         case WM_BACK_TO_TRAY:
             m_tray.MinimiseToTray(this);
+            return 0;
+        case WM_ENDSESSION:
+            // The close that follows stores the settings (session_end.h).
+            gui::Trace("CGDLG::OES: the session ends (%d)", int(wp));
             return 0;
         default:
             // Button messages 5030 to 5130 and the tray icon's notifications.

@@ -3,6 +3,8 @@
 #include <signal.h>
 
 #include <algorithm>
+#include <future>
+#include <thread>
 
 #include "ui/input.h"
 #include "ui_test_support.h"
@@ -90,4 +92,25 @@ TEST_F(SessionEndTest, WithoutWindowsTheLoopIsToldToQuit) {
     MSG msg;
     ASSERT_TRUE(PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE));
     EXPECT_EQ(msg.message, UINT(WM_QUIT));
+}
+
+// A program asks for the end first thing, before its thread has handled any
+// message: an end that comes before the first window still tells that
+// thread's loop to quit, instead of being lost for want of a queue.
+TEST_F(SessionEndTest, AnEndBeforeTheFirstMessageStillReachesTheLoop) {
+    if (plat::ui::SessionEndInstalled()) GTEST_SKIP() << "an earlier test of this process asked for it";
+    std::promise<void> asked, ended;
+    bool quit = false;
+    std::thread program([&] {
+        plat::ui::EndSessionOnSignals();
+        asked.set_value();
+        ended.get_future().wait();
+        MSG msg;
+        quit = PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE) && msg.message == WM_QUIT;
+    });
+    asked.get_future().wait();
+    plat::ui::EndSession();  // as the delivering thread does
+    ended.set_value();
+    program.join();
+    EXPECT_TRUE(quit);
 }

@@ -1,7 +1,8 @@
 // The pointer on a private Xvfb server: a captured window hears the pointer
 // outside the program's windows and over its other windows, a tracked
-// window hears the pointer leave, and double-clicks reach a template dialog
-// and its owner-drawn button. Skipped when Xvfb is not installed.
+// window hears the pointer leave, double-clicks reach a template dialog and
+// its owner-drawn button, and the pointer resting on a window's tool shows
+// its tooltip. Skipped when Xvfb is not installed.
 #include <gtest/gtest.h>
 
 #include "ui/dialog.h"
@@ -11,8 +12,11 @@
 
 // Xlib's macros come last: they clash with GoogleTest's names.
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
 
+#include <chrono>
 #include <cstdlib>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -196,4 +200,55 @@ TEST_F(Pointer, DoubleClicksReachATemplateDialogAndItsButton) {
         if (LOWORD(DWORD(h.wparam)) == 77) codes.push_back(HIWORD(DWORD(h.wparam)));
     EXPECT_EQ(codes, (std::vector<WORD>{BN_CLICKED, BN_DOUBLECLICKED}));
     DestroyWindow(dialog);
+}
+
+// The tip is a window of its own on the screen: override-redirect (no
+// window manager frames or moves it), below and right of the pointer, its
+// pale face with the text drawn in black.
+TEST_F(Pointer, APointerRestingOnAToolShowsItsTipBesideIt) {
+    InitCommonControls();
+    HWND tip = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP, 0, 0, 0, 0, a, nullptr, nullptr,
+                               nullptr);
+    ASSERT_NE(tip, nullptr);
+    TTTOOLINFOW tool;
+    tool.uFlags = TTF_SUBCLASS;  // the control hears a's mouse messages itself
+    tool.hwnd = a;
+    tool.uId = 1;
+    tool.rect = RECT{0, 0, 120, 80};
+    tool.lpszText = const_cast<LPWSTR>(u"Disk C: reads");
+    ASSERT_TRUE(SendMessageW(tip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool)));
+    Warp(80, 70);
+    Settle();
+    Warp(90, 75);  // a move over the tool starts the hover delay
+    const ::Window xid = plat::ui::NativeWindowId(tip);
+    XWindowAttributes attrs{};
+    bool shown = false;
+    for (int i = 0; i < 500 && !shown; ++i) {  // the 500 ms delay on a loaded machine
+        Pump();
+        shown = XGetWindowAttributes(dpy, xid, &attrs) && attrs.map_state == IsViewable;
+        if (!shown) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ASSERT_TRUE(shown) << "the tip never reached the screen";
+    EXPECT_TRUE(attrs.override_redirect);
+    ::Window child;
+    int x = 0, y = 0;
+    XTranslateCoordinates(dpy, xid, DefaultRootWindow(dpy), 0, 0, &x, &y, &child);
+    EXPECT_GE(x, 90);
+    EXPECT_LT(x, 90 + 40);
+    EXPECT_GE(y, 75);
+    EXPECT_LT(y, 75 + 40) << "below and right of the pointer";
+    XImage* image = XGetImage(dpy, xid, 0, 0, unsigned(attrs.width), unsigned(attrs.height), AllPlanes, ZPixmap);
+    ASSERT_NE(image, nullptr);
+    int face = 0, ink = 0;
+    for (int py = 1; py < attrs.height - 1; ++py)
+        for (int px = 1; px < attrs.width - 1; ++px) {
+            const unsigned long pixel = XGetPixel(image, px, py) & 0xFFFFFF;
+            face += pixel == 0xFFFFE1;
+            ink += pixel == 0;
+        }
+    XDestroyImage(image);
+    EXPECT_GT(face, (attrs.width - 2) * (attrs.height - 2) / 2) << "the pale face";
+    EXPECT_GT(ink, 30) << "the text";
+    EXPECT_GT(attrs.width, 60) << "as wide as its text";
+    DestroyWindow(tip);
 }

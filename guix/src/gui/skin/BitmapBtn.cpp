@@ -1,5 +1,7 @@
 #include "skin/BitmapBtn.h"
 
+#include "process/system_procs.h"
+#include "resource/module.h"
 #include "skin/SkinBitmaps.h"
 #include "skin/SkinControl.h"
 
@@ -40,10 +42,15 @@ void CBitmapBtn::PreSubclassWindow() {
     SetWindowLongW(m_hWnd, GWL_STYLE, LONG((style | BS_OWNERDRAW) & ~WS_TABSTOP));
 }
 
-// The platform draws no visual styles, so there is no theme to switch off;
-// the owner-draw style is set again in case creation replaced it.
+// Visual styles go off (blank theme names), through uxtheme's
+// SetWindowTheme looked up at run time: a system without it has none to
+// switch off. The owner-draw style is set again in case creation replaced it.
 int CBitmapBtn::OnCreate(CREATESTRUCTW* cs) {
     const int result = CButton::OnCreate(cs);
+    using SetWindowThemeProc = HRESULT (*)(HWND, LPCWSTR, LPCWSTR);
+    if (HMODULE uxtheme = GetModuleHandleW(u"uxtheme.dll"))
+        if (FARPROC proc = GetProcAddress(uxtheme, "SetWindowTheme"))
+            reinterpret_cast<SetWindowThemeProc>(reinterpret_cast<void*>(proc))(m_hWnd, u" ", u" ");
     SetWindowLongW(m_hWnd, GWL_STYLE, LONG(DWORD(GetWindowLongW(m_hWnd, GWL_STYLE)) | BS_OWNERDRAW));
     return result;
 }

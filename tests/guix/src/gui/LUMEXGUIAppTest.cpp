@@ -6,6 +6,7 @@
 
 #include <sched.h>
 
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -18,6 +19,8 @@
 #include "base/text.h"
 #include "net/loopback_port.h"
 #include "process/create_process.h"
+#include "ui/headless/headless_backend.h"
+#include "ui/session_end.h"
 #include "ui/ui.h"
 
 using namespace apptest;
@@ -138,7 +141,38 @@ TEST_F(LumexAppTest, StartsTheWindowWithTheStoredSettingsAndStoresThemAtExit) {
                    "CGAPP::CGAPP: GUI exited (hInstance == 0x00400000)"});
 }
 
-TEST_F(LumexAppTest, ThePogramRunsOnItsLowestAllowedProcessor) {
+// A signal, a log-off or a lost display ends the session (ui/session_end.h):
+// the LED window hears it and closes as its exit command does, so the
+// message loop ends with the settings and the placement stored and the
+// Scroll Lock light the mirror left on switched off.
+TEST_F(LumexAppTest, TheSessionsEndClosesTheWindowWithTheSettingsStoredAndScrollLockOff) {
+    GuiSettings stored = settings::Defaults(u"English");
+    stored.KeyboardLed = 1;
+    ASSERT_TRUE(settings::SaveSettings(stored));
+    CLUMEXGUIApp app;
+    ASSERT_TRUE(app.InitInstance());
+    app.LedWindow()->m_Settings.Color = 55;
+    SetWindowPos(app.LedWindow()->m_hWnd, nullptr, 70, 80, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    plat::ui::Headless()->SetScrollLock(true);
+
+    plat::ui::EndSession();
+    EXPECT_EQ(app.Run(), 0) << "the loop ended as after the exit command";
+    EXPECT_EQ(app.LedWindow(), nullptr);
+    EXPECT_FALSE(plat::ui::Headless()->ScrollLock());
+    const auto bin = Value(HKEY_CURRENT_USER, settings::kSettingsKey, u"bin");
+    ASSERT_TRUE(bin);
+    EXPECT_EQ(bin->data[33], 55);
+    const auto placement = Value(HKEY_CURRENT_USER, settings::kSettingsKey, u"Placement");
+    ASSERT_TRUE(placement);
+    ASSERT_EQ(placement->data.size(), sizeof(WINDOWPLACEMENT));
+    WINDOWPLACEMENT where;
+    std::memcpy(&where, placement->data.data(), sizeof where);
+    EXPECT_EQ(where.rcNormalPosition.left, 70);
+    EXPECT_EQ(where.rcNormalPosition.top, 80);
+    ExpectInOrder({"CGDLG::OES: the session ends (1)", "CGDLG::ODEST: ->", "CGAPP::CGAPP: GUI exited"});
+}
+
+TEST_F(LumexAppTest, TheProgramRunsOnItsLowestAllowedProcessor) {
     const int lowest = gui::LowestAllowedProcessor();
     ASSERT_GE(lowest, 0);
     CLUMEXGUIApp app;

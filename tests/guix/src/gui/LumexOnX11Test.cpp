@@ -1,7 +1,8 @@
 // lumex as a person starts it on an X11 desktop (a private Xvfb): its
 // window appears with the product's title and its skin's size, without its
 // resource library the error box shows instead, and a termination signal
-// ends it as its exit command does, with the settings stored.
+// ends it as its exit command does, with the settings stored, while a
+// second one ends a close that hangs.
 #include "net/loopback_port.h"
 #include "registry/registry.h"
 #include "xvfb_support.h"
@@ -135,11 +136,23 @@ private:
 
     std::string m_dir;
     std::string m_port;
-    pid_t m_kernel = -1;
 
 protected:
     const std::string& Dir() const { return m_dir; }
+    // Waits (up to 30 s) for the program to end; its wait status, or -1.
+    int WaitForExit() {
+        int status = -1;
+        for (int i = 0; i < 300; ++i) {
+            if (waitpid(m_program, &status, WNOHANG) == m_program) {
+                m_program = -1;
+                return status;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+        return -1;
+    }
     pid_t m_program = -1;
+    pid_t m_kernel = -1;
 };
 
 }  // namespace
@@ -182,4 +195,23 @@ TEST_F(LumexOnX11, ATerminationSignalEndsItWithTheSettingsStored) {
     EXPECT_EQ(size, 74u);
     RegCloseKey(key);
     unsetenv("LUMETRA_ROOT");
+}
+
+// The close waits on the driver, and the driver on a kernel host that is
+// stopped here: the first signal's close hangs, and the second signal ends
+// the program at once, by its default action.
+TEST_F(LumexOnX11, ASecondSignalEndsAHungClose) {
+    Start(LUMEX_PATH);
+    ASSERT_TRUE(WaitForWindow("Zelmor Lumetra"));
+    ASSERT_EQ(kill(m_kernel, SIGSTOP), 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));  // the next poll of the driver waits
+    ASSERT_EQ(kill(m_program, SIGTERM), 0);
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    int status = -1;
+    ASSERT_EQ(waitpid(m_program, &status, WNOHANG), 0) << "the close waits on the stopped kernel host";
+    ASSERT_EQ(kill(m_program, SIGTERM), 0);
+    status = WaitForExit();
+    ASSERT_NE(status, -1) << "still running after the second signal";
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << "ended by the second signal itself";
+    kill(m_kernel, SIGCONT);
 }

@@ -149,11 +149,12 @@ TEST_F(SettingsTest, SaveWritesTheBinInItsStoredOrderAndLoadReadsItBack) {
 
 TEST_F(SettingsTest, SavingWhatWasLoadedKeepsTheStoredBytes) {
     settings::SaveSettings(Distinct());
-    const auto before = Value(HKEY_CURRENT_USER, kSettingsKey, u"bin");
+    const auto bin = Value(HKEY_CURRENT_USER, kSettingsKey, u"bin");
+    const auto placement = Value(HKEY_CURRENT_USER, kSettingsKey, u"Placement");
+    ASSERT_TRUE(bin && placement);
     settings::SaveSettings(Load());
-    const auto after = Value(HKEY_CURRENT_USER, kSettingsKey, u"bin");
-    ASSERT_TRUE(before && after);
-    EXPECT_EQ(before->data, after->data);
+    EXPECT_EQ(Value(HKEY_CURRENT_USER, kSettingsKey, u"bin")->data, bin->data);
+    EXPECT_EQ(Value(HKEY_CURRENT_USER, kSettingsKey, u"Placement")->data, placement->data);
 }
 
 // The LED window saves on every mouse move: a writer stores a block once and
