@@ -2,7 +2,8 @@
 # The coverage-guided fuzzing mode (./test.sh fuzz [SECONDS] [NAME...]):
 #   scripts/fuzz.sh BUILD_DIR [SECONDS] [NAME...]
 # runs each libFuzzer program of BUILD_DIR/bin/fuzz for SECONDS (default 5)
-# and prints its executions. Each target grows its own working corpus in
+# and prints its executions; with LUMETRA_FUZZ_MAX_RUNS=N also at most N
+# executions. Each target grows its own working corpus in
 # BUILD_DIR/corpus/NAME, seeded from tests/fuzz/NAME/corpus and
 # regressions; a crash, hang or over-allocation is written to
 # BUILD_DIR/crashes/NAME/ and makes the run fail.
@@ -30,6 +31,7 @@ for name in "${names[@]}"; do
   options=(-max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -malloc_limit_mb=256
            -print_final_stats=1 -artifact_prefix="$crashes/")
   [ -f "$src/words.dict" ] && options+=(-dict="$src/words.dict")
+  [ -n "${LUMETRA_FUZZ_MAX_RUNS:-}" ] && options+=(-runs="$LUMETRA_FUZZ_MAX_RUNS")
   log="$dir/fuzz-$name.log"
   stored=()
   for folder in "$src/corpus" "$src/regressions"; do
