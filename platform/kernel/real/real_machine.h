@@ -56,7 +56,7 @@ struct RealMachineOptions {
     std::string system_root = "/";
     std::string driver_directory;
     std::vector<sim::ModuleSpec> modules;  // empty: the blinkor module
-    std::chrono::microseconds period{10000};  // of the activity sampler
+    std::chrono::microseconds period = kDefaultSamplingPeriod;  // of the activity sampler
     std::chrono::milliseconds linger{50};  // busy after the last activity: one poll of the GUI
     std::shared_ptr<VolumeActions> actions;  // null: MakeVolumeActions()
     bool watch = true;  // run the watcher and the sampler threads

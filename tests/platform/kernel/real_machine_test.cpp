@@ -109,9 +109,12 @@ protected:
         Write("/run/udev/data/b" + std::to_string(major) + ":" + std::to_string(minor),
               "E:ID_FS_UUID=" + uuid + "\nE:ID_FS_LABEL=" + label + "\n");
     }
-    void Stats(const std::string& name, int major, int minor, int reads, int writes) {
+    // A diskstats line; `in_flight` also goes to the device's inflight file
+    // as reads, as the kernel shows them both.
+    void Stats(const std::string& name, int major, int minor, int reads, int writes, int in_flight = 0) {
         m_stats[name] = std::to_string(major) + " " + std::to_string(minor) + " " + name + " " + std::to_string(reads) +
-                        " 0 0 0 " + std::to_string(writes) + " 0 0 0 0 0 0 0 0 0 0 0 0";
+                        " 0 0 0 " + std::to_string(writes) + " 0 0 0 " + std::to_string(in_flight) + " 0 0 0 0 0 0 0";
+        if (in_flight) Write("/sys/block/" + name + "/inflight", std::to_string(in_flight) + " 0\n");
         std::string text;
         for (const auto& [n, line] : m_stats) text += line + "\n";
         Write("/proc/diskstats", text);
@@ -317,7 +320,7 @@ TEST_F(RealMachineTest, PartitionCountersLightOnlyTheirOwnVolume) {
     sampler.SampleOnce();
     EXPECT_EQ(Activity().WriteMask, d);
     EXPECT_EQ(Activity().ReadMask, 0u);
-    Write("/sys/block/vda/inflight", "1 0\n");  // a read still in flight
+    Stats("vda", 254, 0, 5, 5, 1);  // a read still in flight
     sampler.SampleOnce();
     EXPECT_EQ(Activity().ReadMask, c);
     EXPECT_EQ(Activity().WriteMask, 0u) << "no change since the last sample: quiet again";
