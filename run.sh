@@ -28,6 +28,7 @@ case "${1:-}" in
 esac
 
 source scripts/deps.sh
+source scripts/smart-access.sh
 lumetra_install_deps
 lumetra_build build
 
@@ -113,11 +114,10 @@ echo "Activity driver (blinkor in lumetra-kernel), drive list:"
 "$bin/lumetra-kctl" ioctl Blinkor get_drives | grep -E '^[A-Z*] ' || true
 echo
 echo "S.M.A.R.T. service (sentrak on port ${LUMETRA_SMART_PORT:-50350}), drives:"
-drives="$("$bin/lumetra-smart" list 2>&1 || true)"
-echo "$drives"
-if [ "$mode" = real ] && ! grep -q "S.M.A.R.T. enabled" <<<"$drives" && [ "$(id -u)" -ne 0 ]; then
-  echo "S.M.A.R.T. cannot read the drives without root: run 'sudo ./run.sh', or allow the service once with 'sudo setcap cap_sys_rawio+ep build/bin/sentrak'."
-fi
+"$bin/lumetra-smart" list 2>&1 || true
+# The service says which drives it found but may not use (the list above
+# has run its discovery).
+lumetra_smart_access_note "$LUMETRA_ROOT/sentrak.log"
 echo
 
 # Scripted activity of the demo: each letter of the simulated machine in

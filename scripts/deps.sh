@@ -10,6 +10,7 @@ LUMETRA_PACKAGES=(
   libfreetype-dev libfontconfig-dev fonts-dejavu-core libpng-dev
   libx11-dev libxext-dev libxrandr-dev libxtst-dev xvfb x11-utils openbox xcompmgr xdg-utils
   libsystemd-dev
+  systemd
   clang libclang-rt-14-dev
   locales
 )

@@ -1,8 +1,9 @@
 // How well the real machine's activity reaches the LEDs: the activity filter
 // runs in-process on this machine's volumes, a poller reads its masks every
 // 50 ms as the GUI does, and this program makes real bursts of direct
-// writes (with fdatasync) and direct reads on a file of the volume of
-// DIR. Printed beside the goals, with the sampling period used:
+// writes (each with fsync) and direct reads on a file of the volume of
+// DIR, each burst starting at another point of the poll interval. Printed
+// beside the goals, with the sampling period used:
 //   capture   windows (50 ms poll intervals) that had I/O and showed the bit
 //   false     windows without I/O that showed it, not counting the one after
 //   latency   from a burst's start to the first poll that shows it
@@ -55,7 +56,10 @@ ACTIVITY_MASKS ReadMasks(PFILE_OBJECT control) {
 }
 
 // Alternating bursts of writes and reads of `length`, each followed by
-// twice as long a pause.
+// twice as long a pause and a part of a poll interval, so that the bursts
+// start at points spread over the interval. The file is filled first (that
+// is I/O too, and counts as a write); the caller removes it once the masks
+// are no longer read, since its removal writes to the volume.
 std::vector<Operation> MakeBursts(const std::string& file, int bursts, std::chrono::milliseconds length) {
     std::vector<Operation> ops;
     int fd = ::open(file.c_str(), O_RDWR | O_CREAT | O_DIRECT, 0600);
@@ -64,9 +68,12 @@ std::vector<Operation> MakeBursts(const std::string& file, int bursts, std::chro
     void* block = nullptr;
     if (fd < 0 || posix_memalign(&block, 4096, kBlock) != 0) return ops;
     std::memset(block, 0x5A, kBlock);
+    Operation fill{Clock::now(), {}, true};
     for (int i = 0; i < 64; ++i)
         if (::pwrite(fd, block, kBlock, off_t(i) * kBlock) < 0) break;
-    ::fdatasync(fd);
+    ::fsync(fd);
+    fill.end = Clock::now();
+    ops.push_back(fill);
     std::this_thread::sleep_for(length * 2);
     for (int b = 0; b < bursts; ++b) {
         const bool write = b % 2 == 0;
@@ -76,7 +83,7 @@ std::vector<Operation> MakeBursts(const std::string& file, int bursts, std::chro
             const off_t at = off_t(i % 64) * off_t(kBlock);
             if (write) {
                 if (::pwrite(fd, block, kBlock, at) < 0) break;
-                ::fdatasync(fd);
+                ::fsync(fd);
             } else {
                 if (!direct) ::posix_fadvise(fd, at, kBlock, POSIX_FADV_DONTNEED);
                 if (::pread(fd, block, kBlock, at) < 0) break;
@@ -84,11 +91,10 @@ std::vector<Operation> MakeBursts(const std::string& file, int bursts, std::chro
             op.end = Clock::now();
             ops.push_back(op);
         }
-        std::this_thread::sleep_for(length * 2);
+        std::this_thread::sleep_for(length * 2 + std::chrono::milliseconds(b * 17 % kPoll.count()));
     }
     std::free(block);
     ::close(fd);
-    ::unlink(file.c_str());
     return ops;
 }
 
@@ -134,7 +140,7 @@ Figures Analyse(const std::vector<Operation>& ops, const std::vector<Poll>& poll
 
 int main(int argc, char** argv) {
     std::string dir = "/tmp";
-    long period_ms = 10, bursts = 12;
+    long period_ms = long(kern::real::kDefaultSamplingPeriod.count()), bursts = 20;
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string arg = argv[i];
         if (arg == "--dir") dir = argv[i + 1];
@@ -179,9 +185,11 @@ int main(int argc, char** argv) {
             polls.push_back({Clock::now(), ReadMasks(control)});
         }
     });
-    const auto ops = MakeBursts(dir + "/real-activity-bench.dat", int(bursts), std::chrono::milliseconds(500));
+    const std::string file = dir + "/real-activity-bench.dat";
+    const auto ops = MakeBursts(file, int(bursts), std::chrono::milliseconds(500));
     stop = true;
     poller.join();
+    ::unlink(file.c_str());
     const double wall_ms = Ms(Clock::now() - started);
     const double cpu_ms = std::chrono::duration<double, std::milli>(machine.Sampler().CpuTime() - cpu_before).count();
     // The sampling itself, without the thread's wake-ups: samples in a row.

@@ -20,6 +20,7 @@
 // system call goes through LinuxSystem, so tests replay recorded answers.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -50,5 +51,19 @@ public:
 std::shared_ptr<LinuxSystem> RealLinuxSystem();
 
 std::shared_ptr<Backend> MakeLinuxBackend(std::shared_ptr<LinuxSystem> system = RealLinuxSystem());
+
+// A drive this process may not use for lack of rights: its node could not
+// be opened, or it was opened and the kernel refused it a command (S.M.A.R.T.
+// and most SCSI commands need CAP_SYS_RAWIO, which root has).
+struct AccessRefusal {
+    std::string node;     // "/dev/sda"
+    bool opened = false;  // true: opened, a command refused
+    int error = 0;        // EACCES or EPERM
+};
+
+// Installs the function told, once per node and backend, of every refusal
+// (from the thread of the refused call); empty to stop. Nothing is told by
+// default.
+void ReportAccessRefusals(std::function<void(const AccessRefusal&)> report);
 
 }  // namespace plat::device

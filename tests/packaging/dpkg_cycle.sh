@@ -7,17 +7,19 @@
 # private Xvfb), its units verified, then removed with apt (the programs go,
 # the stored state stays) and purged (nothing of it is left).
 #
-# Needs root; skips otherwise. It refuses to run where the package or its
-# state already exists, and purges the package whatever happens, so the
-# machine ends as it began.
+# Needs root and systemd-analyze; skips without them, except in CI (CI
+# set), where that fails. It refuses to run where the package or its state
+# already exists, and purges the package whatever happens, so the machine
+# ends as it began.
 set -euo pipefail
+source "$(dirname "$0")/lacking.sh"
 build="$1"
 name=zelmor-lumetra
 state=/var/lib/zelmor-lumetra
 runtime=/run/zelmor-lumetra
 
 if [ "$(id -u)" -ne 0 ]; then
-  echo "dpkg cycle: skipped: installing a package needs root (CI runs this as root)"
+  lumetra_lacking "dpkg cycle: installing a package needs root"
   exit 0
 fi
 fail() { echo "dpkg cycle: $*" >&2; exit 1; }
@@ -65,6 +67,8 @@ grep -q "service is" "$work/sentrak-v" || { cat "$work/sentrak-v"; fail "sentrak
 if command -v systemd-analyze >/dev/null; then
   systemd-analyze verify /usr/lib/systemd/system/zelmor-lumetra-kernel.service \
     /usr/lib/systemd/system/zelmor-lumetra-smart.service || fail "systemd-analyze verify"
+else
+  lumetra_lacking "dpkg cycle: no systemd-analyze (package systemd) to verify the units"
 fi
 
 wait_for() {  # log, text

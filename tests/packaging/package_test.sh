@@ -5,6 +5,7 @@
 # kernel host loads its driver from beside itself, sentrak answers on a
 # private port, lumex finds its library and manual beside itself.
 set -euo pipefail
+source "$(dirname "$0")/lacking.sh"
 build="$1" version="$2"
 work="$(mktemp -d /tmp/lumetra-package-XXXXXX)"
 pids=()
@@ -53,6 +54,8 @@ if command -v systemd-analyze >/dev/null; then
   cp /lib/systemd/system/*.target /lib/systemd/system/*.slice "$root/etc/systemd/system/" 2>/dev/null || true
   systemd-analyze verify --root="$root" zelmor-lumetra-kernel.service zelmor-lumetra-smart.service ||
     fail "systemd-analyze verify"
+else
+  lumetra_lacking "package: no systemd-analyze (package systemd) to verify the units"
 fi
 
 # The unpacked programs, nothing from the build tree.

@@ -7,6 +7,7 @@
 #include "device/internal/control_dispatch.h"
 #include "device/linux/errno_status.h"
 #include "device/linux/linux_namespace.h"
+#include "device/linux/refusal_watch.h"
 #include "device/linux/sat_ata_device.h"
 #include "device/linux/sg_io_unit.h"
 
@@ -146,7 +147,7 @@ private:
 }  // namespace
 
 std::shared_ptr<Backend> MakeLinuxBackend(std::shared_ptr<LinuxSystem> system) {
-    return std::make_shared<LinuxBackend>(std::move(system));
+    return std::make_shared<LinuxBackend>(std::make_shared<detail::RefusalWatch>(std::move(system)));
 }
 
 }  // namespace plat::device

@@ -30,7 +30,7 @@ constexpr const char* kUsage =
     "                    and their disk activity; the simulated machine's commands\n"
     "                    are refused. $LUMETRA_SYSTEM_ROOT, when set, is where its\n"
     "                    /proc, /sys and /run/udev files are read from.\n"
-    "  --period MS       the activity sampler's period (default 10)\n"
+    "  --period MS       the activity sampler's period (default 20)\n"
     "  --socket-mode     permissions of the socket (default 0660); a client is\n"
     "                    served only when they admit it\n"
     "  --socket-group    group of the socket, for the users to admit\n";
@@ -55,7 +55,7 @@ int Usage() {
 struct Options {
     std::string scenario, socket = kwire::DefaultSocketPath(), driver_dir;
     bool real = false;
-    long period_ms = 10;
+    long period_ms = long(kern::real::kDefaultSamplingPeriod.count());
     khost::SocketAccess access;
 };
 

@@ -1,17 +1,20 @@
 #include "kernel/real/activity_sampler.h"
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <time.h>
 #include <unistd.h>
+
+#include <algorithm>
 
 #include "base/clock.h"
 
 namespace kern::real {
 namespace {
 
-std::int64_t ThreadCpuNanoseconds() {
+std::int64_t CpuNanoseconds(clockid_t clock) {
     timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    clock_gettime(clock, &t);
     return std::int64_t(t.tv_sec) * 1'000'000'000 + t.tv_nsec;
 }
 
@@ -101,13 +104,18 @@ std::optional<std::string_view> ActivitySampler::ReadKept(int* fd, const std::st
 CounterSample ActivitySampler::BlockCounters(Source& source, const std::vector<DiskStats>& stats, bool* found) {
     CounterSample sample;
     *found = false;
+    std::uint64_t in_progress = 0;
     for (const DiskStats& s : stats) {
         if (s.major != source.major || s.minor != source.minor) continue;
         sample.reads = s.reads;
         sample.writes = s.WriteClass();
+        in_progress = s.in_progress;
         *found = true;
         break;
     }
+    // Nothing in flight on its diskstats line: the inflight file would say
+    // 0 and 0, and is not read (the read counts requests in the kernel).
+    if (*found && in_progress == 0) return sample;
     char text[64];
     const ssize_t n = source.inflight_fd >= 0 ? ::pread(source.inflight_fd, text, sizeof text, 0) : -1;
     if (n > 0) {
@@ -130,7 +138,12 @@ void ActivitySampler::SampleOnce() {
     }
     std::vector<DiskStats> disks;
     std::map<std::string, OperationCounts> nfs, cifs;
-    if (any_block) disks = ParseDiskStats(ReadKept(&m_diskstatsFd, "/proc/diskstats").value_or(""));
+    const auto watched = [&](std::uint32_t major, std::uint32_t minor) {
+        return std::any_of(m_sources.begin(), m_sources.end(), [&](const auto& s) {
+            return s.second.kind == SourceKind::Block && s.second.major == major && s.second.minor == minor;
+        });
+    };
+    if (any_block) disks = ParseDiskStats(ReadKept(&m_diskstatsFd, "/proc/diskstats").value_or(""), watched);
     if (any_nfs) nfs = ParseNfsMountStats(ReadKept(&m_mountstatsFd, "/proc/self/mountstats").value_or(""));
     if (any_cifs) cifs = ParseCifsStats(ReadKept(&m_cifsFd, "/proc/fs/cifs/Stats").value_or(""));
     const ULONGLONG now_ms = GetTickCount64();  // the replaceable clock, so tests need not wait
@@ -164,6 +177,8 @@ void ActivitySampler::Start() {
     if (m_running) return;
     m_running = true;
     m_thread = std::thread([this] { Loop(); });
+    clockid_t clock;
+    if (pthread_getcpuclockid(m_thread.native_handle(), &clock) == 0) m_cpuClock = clock;
 }
 
 void ActivitySampler::Stop() {
@@ -184,7 +199,6 @@ void ActivitySampler::Loop() {
     while (m_running) {
         lock.unlock();
         SampleOnce();
-        m_cpuNanoseconds = ThreadCpuNanoseconds();  // the thread's whole time, its waits' system calls too
         ++m_samples;
         next += m_period;
         const auto now = std::chrono::steady_clock::now();
@@ -192,6 +206,14 @@ void ActivitySampler::Loop() {
         lock.lock();
         m_wake.wait_until(lock, next, [&] { return !m_running; });
     }
+    m_cpuNanoseconds = CpuNanoseconds(CLOCK_THREAD_CPUTIME_ID);
+}
+
+// The thread's whole time, its waits' system calls too.
+std::chrono::nanoseconds ActivitySampler::CpuTime() const {
+    std::lock_guard lock(m_runLock);
+    if (m_running && m_cpuClock) return std::chrono::nanoseconds(CpuNanoseconds(*m_cpuClock));
+    return std::chrono::nanoseconds(m_cpuNanoseconds.load());
 }
 
 }  // namespace kern::real

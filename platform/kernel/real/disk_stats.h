@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -26,7 +27,11 @@ struct DiskStats {
     std::uint64_t WriteClass() const { return writes + discards + flushes; }
 };
 
-std::vector<DiskStats> ParseDiskStats(std::string_view text);
+// `wanted`, when given, picks the lines to parse by device number (major,
+// minor); the others are skipped unparsed (a sampler watches a few devices
+// of many).
+std::vector<DiskStats> ParseDiskStats(std::string_view text,
+                                      const std::function<bool(std::uint32_t, std::uint32_t)>& wanted = {});
 
 struct InFlight {
     std::uint64_t reads = 0;

@@ -75,6 +75,11 @@ std::u16string LabelText(const std::string& label) {
     return text;
 }
 
+LetterPool PoolOf(const MountEntry& first, StorageKind kind) {
+    if (first.mount_point == "/") return LetterPool::Root;
+    return kind == StorageKind::Floppy ? LetterPool::Floppy : LetterPool::Local;
+}
+
 CommandResult Refused(const std::string& verb) {
     return {STATUS_NOT_SUPPORTED, "\"" + verb +
                                       "\" is a command of the simulated machine; this host serves the real machine "
@@ -148,6 +153,24 @@ public:
         return status;
     }
     NTSTATUS Eject() override { return Permitted() ? m_actions->Eject(Target()) : STATUS_ACCESS_DENIED; }
+    NTSTATUS PreventRemoval(bool prevent) override {
+        if (!Permitted()) return STATUS_ACCESS_DENIED;
+        const NTSTATUS status = m_actions->PreventRemoval(Target(), prevent);
+        if (NT_SUCCESS(status)) {
+            std::lock_guard lock(m_lock);
+            m_doorLocked = prevent;
+        }
+        return status;
+    }
+    // A door the host locked is not left locked when the host ends.
+    void ReleaseDoor() {
+        bool locked = false;
+        {
+            std::lock_guard lock(m_lock);
+            std::swap(locked, m_doorLocked);
+        }
+        if (locked) m_actions->PreventRemoval(Target(), false);
+    }
 
 private:
     // Removable media may be handled by every client; fixed volumes only by
@@ -167,9 +190,10 @@ private:
 
     const std::shared_ptr<VolumeActions> m_actions;
     const bool m_removable;
-    std::mutex m_lock;  // guards the target and the mounted flag
+    std::mutex m_lock;  // guards the target and the flags
     VolumeTarget m_target;
     bool m_mounted = false;
+    bool m_doorLocked = false;
 };
 
 RealMachine::RealMachine() = default;
@@ -221,6 +245,8 @@ void RealMachine::Stop() {
     if (m_sampler) m_sampler->Stop();
     std::lock_guard lock(m_lock);
     for (auto& [key, volume] : m_volumes) StopActivity(*volume);
+    for (auto& [key, storage] : m_storage)
+        if (storage->backing) storage->backing->ReleaseDoor();
 }
 
 void RealMachine::Refresh() {
@@ -358,6 +384,12 @@ LetterMask RealMachine::LettersInUse() const {
     return mask;
 }
 
+WCHAR RealMachine::StoredLetter(const std::string& identity) const {
+    const auto stored = m_letters.Load();
+    const auto it = stored.find(identity);
+    return it == stored.end() ? 0 : it->second;
+}
+
 WCHAR RealMachine::AssignLetter(LetterPool pool, const std::string& identity, LetterMask in_use) {
     const auto stored = m_letters.Load();
     LetterMask reserved = 0;
@@ -446,11 +478,11 @@ void RealMachine::MountNew(Storage& storage, const std::vector<const MountEntry*
             return;
         }
         // A volume that left and came back is mounted again on the device it
-        // kept, if it would keep its letter; anything else starts afresh.
-        const LetterPool pool = first.mount_point == "/" ? LetterPool::Root
-                                : storage.drive.kind == StorageKind::Floppy ? LetterPool::Floppy
-                                                                            : LetterPool::Local;
-        if (!same || ChooseLetter(pool, known.letter, *in_use, 0) != known.letter) {
+        // kept, if it would keep its letter (a letter stored for it meanwhile,
+        // as lumetra-reg sets one, wins); anything else starts afresh.
+        const WCHAR stored = StoredLetter(identity);
+        if (!same || ChooseLetter(PoolOf(first, storage.drive.kind), stored ? stored : known.letter, *in_use, 0) !=
+                         known.letter) {
             if (known.mounted) Dismount(known);
             if (sim::FileSystem* fs = FileSystemFor(known.fs_type, storage.drive.kind))
                 fs->DeleteVolume(storage.device->Device());
@@ -464,10 +496,7 @@ void RealMachine::MountNew(Storage& storage, const std::vector<const MountEntry*
         volume->storage = &storage;
         volume->identity = identity;
         volume->fs_type = first.fs_type;
-        const LetterPool pool = first.mount_point == "/" ? LetterPool::Root
-                                : storage.drive.kind == StorageKind::Floppy ? LetterPool::Floppy
-                                                                            : LetterPool::Local;
-        volume->letter = AssignLetter(pool, identity, *in_use);
+        volume->letter = AssignLetter(PoolOf(first, storage.drive.kind), identity, *in_use);
     }
     volume->label = label;
     volume->serial = serial;

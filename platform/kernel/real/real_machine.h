@@ -56,7 +56,7 @@ struct RealMachineOptions {
     std::string system_root = "/";
     std::string driver_directory;
     std::vector<sim::ModuleSpec> modules;  // empty: the blinkor module
-    std::chrono::microseconds period{10000};  // of the activity sampler
+    std::chrono::microseconds period = kDefaultSamplingPeriod;  // of the activity sampler
     std::chrono::milliseconds linger{50};  // busy after the last activity: one poll of the GUI
     std::shared_ptr<VolumeActions> actions;  // null: MakeVolumeActions()
     bool watch = true;  // run the watcher and the sampler threads
@@ -82,7 +82,8 @@ public:
 
     NTSTATUS Build(const RealMachineOptions& options, std::string* error);
     void Refresh();
-    // Stops the watcher and the sampler; held requests are completed.
+    // Stops the watcher and the sampler; held requests are completed, and
+    // an optical drive's door the host locked is unlocked.
     void Stop();
 
     CommandResult Execute(const std::vector<std::string>& args) override;
@@ -111,6 +112,7 @@ private:
     bool StartNetwork(Mounted& share);
     void RebuildRedirector();
     sim::FileSystem* FileSystemFor(const std::string& fs_type, StorageKind kind);
+    WCHAR StoredLetter(const std::string& identity) const;  // 0: none
     WCHAR AssignLetter(LetterPool pool, const std::string& identity, LetterMask in_use);
     void Link(WCHAR letter, const std::u16string& target);
     void Unlink(WCHAR letter);

@@ -82,7 +82,7 @@ public:
         int error = 0;
         switch (target.kind) {
             case StorageKind::CdRom:
-                ::ioctl(fd, CDROM_LOCKDOOR, 0);
+                ::ioctl(fd, CDROM_LOCKDOOR, 0);  // a door left locked would refuse the eject
                 error = ::ioctl(fd, CDROMEJECT, 0) == 0 ? 0 : errno;
                 break;
             case StorageKind::Floppy: error = ::ioctl(fd, FDEJECT, 0) == 0 ? 0 : errno; break;
@@ -119,6 +119,7 @@ NTSTATUS StatusFromErrno(int error) {
         case ENOMEDIUM: return STATUS_NO_MEDIA_IN_DEVICE;
         case ENOTTY:
         case EINVAL: return STATUS_INVALID_DEVICE_REQUEST;
+        case EOPNOTSUPP: return STATUS_NOT_SUPPORTED;
         default: return STATUS_IO_DEVICE_ERROR;
     }
 }
@@ -127,19 +128,29 @@ NTSTATUS ProcessScanningActions::CheckNotBusy(const VolumeTarget& target) {
     return VolumeInUse(target.mount_points) ? STATUS_ACCESS_DENIED : STATUS_SUCCESS;
 }
 
-bool VolumeInUse(const std::vector<std::string>& mount_points) {
+bool VolumeInUse(const std::vector<std::string>& mount_points, const std::string& proc) {
     const std::set<dev_t> devices = DevicesOf(mount_points);
     if (devices.empty()) return false;
-    DIR* proc = ::opendir("/proc");
-    if (!proc) return false;
+    DIR* processes = ::opendir(proc.c_str());
+    if (!processes) return false;
     bool used = false;
-    while (const dirent* e = ::readdir(proc))
-        if (IsNumber(e->d_name) && ProcessUses(std::string("/proc/") + e->d_name, devices)) {
+    while (const dirent* e = ::readdir(processes))
+        if (IsNumber(e->d_name) && ProcessUses(proc + "/" + e->d_name, devices)) {
             used = true;
             break;
         }
-    ::closedir(proc);
+    ::closedir(processes);
     return used;
+}
+
+NTSTATUS VolumeActions::PreventRemoval(const VolumeTarget& target, bool prevent) {
+    if (target.kind != StorageKind::CdRom) return STATUS_SUCCESS;
+    const int fd = ::open(("/dev/" + target.drive).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return prevent ? StatusFromErrno(errno) : STATUS_SUCCESS;
+    int error = ::ioctl(fd, CDROM_LOCKDOOR, prevent ? 1 : 0) == 0 ? 0 : errno;
+    ::close(fd);
+    if (!prevent && error == EOPNOTSUPP) error = 0;  // a drive without a lock is never locked
+    return StatusFromErrno(error);
 }
 
 std::shared_ptr<VolumeActions> MakeSystemCallActions() { return std::make_shared<SystemCallActions>(); }

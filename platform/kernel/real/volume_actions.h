@@ -4,6 +4,12 @@
 // may do; else with the system calls (umount2, the eject ioctls) when the
 // host has the right (root); else nothing is done and every request is
 // refused with STATUS_ACCESS_DENIED, so nothing is lost.
+//
+// A request to prevent or allow the removal of the medium locks or unlocks
+// the door of an optical drive (CDROM_LOCKDOOR) whichever way the host acts,
+// since the storage service offers no such call: it needs only the right to
+// open the drive. Other drives have no door the host could hold; for them
+// the request stays with the emulated device.
 #pragma once
 
 #include <cstdint>
@@ -34,6 +40,10 @@ public:
     // Unmounts every mount of the device, latest first.
     virtual NTSTATUS Unmount(const VolumeTarget& target) = 0;
     virtual NTSTATUS Eject(const VolumeTarget& target) = 0;
+    // Locks (`prevent`) or unlocks an optical drive's door; STATUS_SUCCESS
+    // without doing anything for other drives, and for an unlock the host
+    // may not send (nothing of the host's then holds the door).
+    virtual NTSTATUS PreventRemoval(const VolumeTarget& target, bool prevent);
 };
 
 // Actions that find a volume busy by scanning /proc (VolumeInUse).
@@ -49,10 +59,12 @@ std::shared_ptr<VolumeActions> MakeUdisksActions();  // null when the service do
 std::shared_ptr<VolumeActions> MakeSystemCallActions();
 std::shared_ptr<VolumeActions> MakeRefusingActions();
 
-// Whether any process has something open on the file system mounted at
-// `mount_point`: its open files, working and root directories and program,
-// as far as /proc shows them to this process.
-bool VolumeInUse(const std::vector<std::string>& mount_points);
+// Whether any process has something open on the file systems mounted at
+// `mount_points`: its open files, working and root directories and program,
+// as far as `proc` (the process file system; a recorded one in tests) shows
+// them to this process. Other users' processes stay hidden from a host that
+// is not root.
+bool VolumeInUse(const std::vector<std::string>& mount_points, const std::string& proc = "/proc");
 
 // The NTSTATUS of an errno from the actions' system calls.
 NTSTATUS StatusFromErrno(int error);

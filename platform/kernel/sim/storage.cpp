@@ -33,10 +33,16 @@ NTSTATUS StorageDevice::Control(PIRP irp) {
             if (p.OutputBufferLength < sizeof(STORAGE_DEVICE_NUMBER)) return Complete(irp, STATUS_BUFFER_TOO_SMALL);
             std::memcpy(buffer, &*m_spec.number, sizeof(STORAGE_DEVICE_NUMBER));
             return Complete(irp, STATUS_SUCCESS, sizeof(STORAGE_DEVICE_NUMBER));
-        case IOCTL_STORAGE_MEDIA_REMOVAL:
+        case IOCTL_STORAGE_MEDIA_REMOVAL: {
             if (p.InputBufferLength < sizeof(PREVENT_MEDIA_REMOVAL)) return Complete(irp, STATUS_INVALID_PARAMETER);
-            m_preventRemoval = static_cast<PREVENT_MEDIA_REMOVAL*>(buffer)->PreventMediaRemoval != 0;
+            const bool prevent = static_cast<PREVENT_MEDIA_REMOVAL*>(buffer)->PreventMediaRemoval != 0;
+            if (m_backing) {
+                const NTSTATUS status = m_backing->PreventRemoval(prevent);
+                if (!NT_SUCCESS(status)) return Complete(irp, status);
+            }
+            m_preventRemoval = prevent;
             return Complete(irp, STATUS_SUCCESS);
+        }
         case IOCTL_STORAGE_EJECT_MEDIA:
             if (!(m_device->Characteristics & FILE_REMOVABLE_MEDIA)) return Complete(irp, STATUS_INVALID_DEVICE_REQUEST);
             if (m_preventRemoval) return Complete(irp, STATUS_DEVICE_BUSY);

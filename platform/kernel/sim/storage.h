@@ -32,6 +32,9 @@ public:
     virtual NTSTATUS Lock() = 0;
     virtual NTSTATUS Dismount() = 0;
     virtual NTSTATUS Eject() = 0;
+    // IOCTL_STORAGE_MEDIA_REMOVAL: the device takes the new state only when
+    // this succeeds.
+    virtual NTSTATUS PreventRemoval(bool prevent) = 0;
 };
 
 struct StorageSpec {

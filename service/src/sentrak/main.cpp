@@ -5,7 +5,9 @@
 // the loopback address (or of LUMETRA_SMART_LISTEN, see ListenAddress.h),
 // and says "sentrak: listening on port N (ADDRESS)" on stdout once it does.
 // When it cannot listen it says why on stderr and ends with a non-zero exit
-// status.
+// status. Drives it finds but may not use for lack of rights it names on
+// stderr, one line each (DriveAccess.h).
+#include "DriveAccess.h"
 #include "NTService.h"
 #include "ProductKey.h"
 #include "SentrakServer.h"
@@ -36,6 +38,7 @@ struct ServiceProcess {
         // What an installer does besides registering the service: the key
         // below which the service keeps the drives' history.
         service.SetInstallStep(CreateProductKey);
+        SayWhenDrivesRefuseAccess();
     }
 };
 

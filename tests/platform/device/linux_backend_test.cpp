@@ -70,12 +70,14 @@ public:
     std::map<std::string, std::vector<std::string>> dirs;
     std::map<std::string, std::string> files, links;
     std::map<std::string, int> open_flags;  // path -> flags of the last open
+    std::map<std::string, int> open_errors;  // path -> errno its open fails with
     std::deque<Answer> answers;
     std::vector<Sent> sent;
     int open_fds = 0;
 
     int Open(const std::string& path, int flags) override {
         if (!files.count(path)) return -ENOENT;
+        if (open_errors.count(path)) return -open_errors[path];
         open_flags[path] = flags;
         ++open_fds;
         m_paths[m_next] = path;
@@ -370,6 +372,38 @@ TEST_F(LinuxBackendTest, PortForwardsToTheAddressedUnit) {
     EXPECT_EQ(ScsiIn(h, {0x12, 0, 0, 0, 36, 0}, 36, 6).status, STATUS_NO_SUCH_DEVICE);  // nothing there
     NtClose(h);
     EXPECT_EQ(fake->open_fds, 0);
+}
+
+// What a service tells its user when it lacks the rights for a drive: a
+// node it cannot open, a command the kernel refuses; once per node, and
+// never for other failures.
+TEST_F(LinuxBackendTest, RefusalsForLackOfRightsAreToldOncePerNode) {
+    std::vector<plat::device::AccessRefusal> told;
+    plat::device::ReportAccessRefusals([&](const plat::device::AccessRefusal& r) { told.push_back(r); });
+    fake->open_errors["/dev/sdb"] = EACCES;
+    for (int i = 0; i < 2; ++i) {
+        NTSTATUS status = 0;
+        EXPECT_EQ(Open("\\Device\\Harddisk1\\DR1", &status), nullptr);
+        EXPECT_EQ(status, STATUS_ACCESS_DENIED);
+    }
+    fake->answers = {CallFails(EPERM), CallFails(EPERM), CallFails(EIO)};
+    HANDLE sda = Open("\\Device\\Harddisk0\\DR0");
+    EXPECT_EQ(ReadData(sda).status, STATUS_ACCESS_DENIED);
+    EXPECT_EQ(ReadData(sda).status, STATUS_ACCESS_DENIED);
+    NtClose(sda);
+    fake->files["/sys/block/sdc/device/vendor"] = "ATA     \n";
+    HANDLE sdc = Open("\\Device\\Harddisk2\\DR2");
+    EXPECT_EQ(ReadData(sdc).status, STATUS_IO_DEVICE_ERROR) << "a failing drive is no refusal";
+    NtClose(sdc);
+    plat::device::ReportAccessRefusals(nullptr);
+
+    ASSERT_EQ(told.size(), 2u);
+    EXPECT_EQ(told[0].node, "/dev/sdb");
+    EXPECT_FALSE(told[0].opened);
+    EXPECT_EQ(told[0].error, EACCES);
+    EXPECT_EQ(told[1].node, "/dev/sda");
+    EXPECT_TRUE(told[1].opened);
+    EXPECT_EQ(told[1].error, EPERM);
 }
 
 }  // namespace

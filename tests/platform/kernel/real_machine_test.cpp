@@ -6,9 +6,12 @@
 
 #include <unistd.h>
 
+#include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <thread>
 
 #include "base/clock.h"
 #include "blinkor/LedIoctl.h"
@@ -20,16 +23,36 @@ namespace {
 namespace fs = std::filesystem;
 using namespace kern::real;
 
-// Lock, dismount and eject as recorded by the test.
+// Lock, dismount, eject and the door lock as recorded by the test.
 class RecordingActions final : public VolumeActions {
 public:
     std::string Name() const override { return "recording"; }
     NTSTATUS CheckNotBusy(const VolumeTarget&) override { return busy ? STATUS_ACCESS_DENIED : STATUS_SUCCESS; }
     NTSTATUS Unmount(const VolumeTarget& t) override { return log.push_back("unmount " + t.device), STATUS_SUCCESS; }
     NTSTATUS Eject(const VolumeTarget& t) override { return log.push_back("eject " + t.drive), STATUS_SUCCESS; }
+    NTSTATUS PreventRemoval(const VolumeTarget& t, bool prevent) override {
+        if (door_refused) return STATUS_ACCESS_DENIED;
+        log.push_back((prevent ? "prevent removal " : "allow removal ") + t.drive);
+        return STATUS_SUCCESS;
+    }
     bool busy = false;
+    bool door_refused = false;
     std::vector<std::string> log;
 };
+
+// Waits (real time, at most 10 s) until `done` holds: the watcher's thread
+// brings changes in its own time.
+template <typename Done>
+bool Eventually(Done done) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return true;
+}
+
+constexpr const char* kRootMount = "26 1 254:0 / / rw - ext4 /dev/vda rw";
 
 struct Drive {
     WCHAR letter;
@@ -73,6 +96,10 @@ protected:
         }
     }
     void Unplug(const std::string& name) { fs::remove_all(m_root.string() + "/sys/block/" + name); }
+    // lumetra-reg on the test's state root, as an administrator runs it.
+    static int Reg(const std::string& arguments) { return std::system((std::string(LUMETRA_REG_PATH) + " " + arguments).c_str()); }
+    // The machine's object names (lumetra-kctl namespace).
+    std::string Namespace() { return m_machine->Execute({"namespace"}).text; }
     void Mounts(const std::vector<std::string>& lines) {
         std::string text;
         for (const auto& line : lines) text += line + "\n";
@@ -82,9 +109,12 @@ protected:
         Write("/run/udev/data/b" + std::to_string(major) + ":" + std::to_string(minor),
               "E:ID_FS_UUID=" + uuid + "\nE:ID_FS_LABEL=" + label + "\n");
     }
-    void Stats(const std::string& name, int major, int minor, int reads, int writes) {
+    // A diskstats line; `in_flight` also goes to the device's inflight file
+    // as reads, as the kernel shows them both.
+    void Stats(const std::string& name, int major, int minor, int reads, int writes, int in_flight = 0) {
         m_stats[name] = std::to_string(major) + " " + std::to_string(minor) + " " + name + " " + std::to_string(reads) +
-                        " 0 0 0 " + std::to_string(writes) + " 0 0 0 0 0 0 0 0 0 0 0 0";
+                        " 0 0 0 " + std::to_string(writes) + " 0 0 0 " + std::to_string(in_flight) + " 0 0 0 0 0 0 0";
+        if (in_flight) Write("/sys/block/" + name + "/inflight", std::to_string(in_flight) + " 0\n");
         std::string text;
         for (const auto& [n, line] : m_stats) text += line + "\n";
         Write("/proc/diskstats", text);
@@ -95,7 +125,7 @@ protected:
         RealMachineOptions options;
         options.system_root = m_root.string();
         options.modules = {{BLINKOR_MODULE_PATH, u"\\FileSystem\\Blinkor"}};
-        options.watch = false;
+        options.watch = m_watch;
         options.linger = m_linger;
         options.actions = m_actions;
         std::string error;
@@ -137,15 +167,15 @@ protected:
         return r;
     }
     // A program's sequence on "\\.\X:", as the GUI's eject runs it.
-    std::vector<NTSTATUS> VolumeRequests(WCHAR letter, const std::vector<ULONG>& codes) {
+    // IOCTL_STORAGE_MEDIA_REMOVAL goes with `prevent`.
+    std::vector<NTSTATUS> VolumeRequests(WCHAR letter, const std::vector<ULONG>& codes, BYTE prevent = 0) {
         PFILE_OBJECT file = nullptr;
         std::vector<NTSTATUS> results;
         const std::u16string name = std::u16string(u"\\??\\") + letter + u":";
         if (!NT_SUCCESS(kern::OpenFile(name, GENERIC_READ, UserMode, &file))) return {STATUS_OBJECT_NAME_NOT_FOUND};
         for (ULONG code : codes) {
-            BYTE allow = 0;
             const bool removal = code == IOCTL_STORAGE_MEDIA_REMOVAL;
-            results.push_back(kern::DeviceControl(file, code, removal ? &allow : nullptr, removal ? 1 : 0, nullptr, 0, UserMode).status);
+            results.push_back(kern::DeviceControl(file, code, removal ? &prevent : nullptr, removal ? 1 : 0, nullptr, 0, UserMode).status);
             if (!NT_SUCCESS(results.back())) break;
         }
         kern::CloseFile(file);
@@ -158,6 +188,7 @@ protected:
     std::shared_ptr<RecordingActions> m_actions = std::make_shared<RecordingActions>();
     std::unique_ptr<RealMachine> m_machine;
     std::chrono::milliseconds m_linger{0};
+    bool m_watch = false;
 };
 
 TEST_F(RealMachineTest, RootOnAWholeDiskIsCAndPseudoFileSystemsAndSecondMountsAreNot) {
@@ -208,7 +239,7 @@ TEST_F(RealMachineTest, AUsbStickIsPluggedMountedRefusedWhileBusyAndEjected) {
     EXPECT_TRUE(m_actions->log.empty()) << "and nothing was done to it";
     m_actions->busy = false;
     EXPECT_EQ(VolumeRequests(u'D', eject), std::vector<NTSTATUS>(4, STATUS_SUCCESS));
-    EXPECT_EQ(m_actions->log, (std::vector<std::string>{"unmount sdb1", "eject sdb"}));
+    EXPECT_EQ(m_actions->log, (std::vector<std::string>{"unmount sdb1", "allow removal sdb", "eject sdb"}));
     EXPECT_TRUE(Drives()[u'D'].dismounted);
 
     Mounts({"26 1 254:0 / / rw - ext4 /dev/vda rw"});  // what Linux shows afterwards
@@ -289,7 +320,7 @@ TEST_F(RealMachineTest, PartitionCountersLightOnlyTheirOwnVolume) {
     sampler.SampleOnce();
     EXPECT_EQ(Activity().WriteMask, d);
     EXPECT_EQ(Activity().ReadMask, 0u);
-    Write("/sys/block/vda/inflight", "1 0\n");  // a read still in flight
+    Stats("vda", 254, 0, 5, 5, 1);  // a read still in flight
     sampler.SampleOnce();
     EXPECT_EQ(Activity().ReadMask, c);
     EXPECT_EQ(Activity().WriteMask, 0u) << "no change since the last sample: quiet again";
@@ -327,6 +358,197 @@ TEST_F(RealMachineTest, LabelChangesReachTheDriverAndSimulationCommandsAreRefuse
         EXPECT_NE(result.text.find("simulated machine"), std::string::npos) << result.text;
     }
     EXPECT_NE(m_machine->Execute({"volumes"}).text.find("C: mounted"), std::string::npos);
+}
+
+// The watcher on a recorded machine: the device database (a directory that
+// inotify watches) changes, and the driver hears of it without a Refresh.
+// The mount table's own notification (POLLPRI on /proc/self/mountinfo) comes
+// only from the kernel's file, never from a plain one, so here a recorded
+// mount is noticed with the device-database entry that udev writes for it.
+TEST_F(RealMachineTest, TheWatcherBringsChangesToTheDriverWithoutARefresh) {
+    const char* uuid = "00000001-0000-0002-0000-000300000004";
+    Udev(254, 0, uuid, "OLD");
+    m_watch = true;
+    Start();
+    EXPECT_EQ(Drives()[u'C'].label, u"OLD");
+    Udev(254, 0, uuid, "NEW");
+    EXPECT_TRUE(Eventually([&] { return Drives()[u'C'].label == u"NEW"; })) << "a label change";
+
+    Disk("sdb", 8, 16, true, {1});
+    Mounts({kRootMount, "40 26 8:17 / /media/me/STICK rw - vfat /dev/sdb1 rw"});
+    Udev(8, 17, "1234-ABCD", "STICK");
+    EXPECT_TRUE(Eventually([&] { return Drives().count(u'D') == 1; })) << "a stick plugged and mounted";
+    Mounts({kRootMount});
+    Unplug("sdb");
+    fs::remove(m_root / "run/udev/data/b8:17");
+    EXPECT_TRUE(Eventually([&] { return Drives().count(u'D') == 0; })) << "the stick unplugged";
+}
+
+TEST_F(RealMachineTest, OpticalFloppyTapeAndVirtualDisksShowAsTheirKinds) {
+    Disk("sr0", 11, 0, true, {});
+    Disk("fd0", 2, 0, false, {});
+    Disk("loop0", 7, 0, false, {});
+    Disk("loop1", 7, 1, false, {});
+    Write("/sys/block/loop1/size", "0\n");  // unbound: no disk
+    Write("/sys/class/scsi_tape/st0/dev", "9:0\n");
+    Write("/sys/class/scsi_tape/nst0/dev", "9:128\n");  // the same drive, not rewinding
+    Mounts({kRootMount, "50 26 7:0 / /mnt/image rw - ext4 /dev/loop0 rw",
+            "51 26 11:0 / /media/cdrom ro - iso9660 /dev/sr0 ro", "52 26 2:0 / /media/floppy rw - vfat /dev/fd0 rw"});
+    Start();
+    auto drives = Drives();
+    ASSERT_EQ(drives.size(), 4u);
+    const Drive& image = drives.at(u'D');
+    EXPECT_EQ(image.type, DWORD(FILE_DEVICE_VIRTUAL_DISK));
+    EXPECT_EQ(image.disk, 1u) << "virtual disks after the physical ones";
+    EXPECT_EQ(image.partition, 1u);
+    EXPECT_FALSE(image.removable);
+    const Drive& cd = drives.at(u'E');
+    EXPECT_EQ(cd.type, DWORD(FILE_DEVICE_CD_ROM));
+    EXPECT_EQ(cd.disk, 0u) << "CdRom0";
+    EXPECT_TRUE(cd.removable);
+    EXPECT_EQ(m_machine->QueryDrive(u'E').type, DRIVE_CDROM);
+    const Drive& floppy = drives.at(u'A');
+    EXPECT_EQ(floppy.type, LED_DEVICE_TYPE_FLOPPY);
+    EXPECT_TRUE(floppy.removable) << "a floppy drive is removable whatever sysfs says";
+    EXPECT_EQ(m_machine->QueryDrive(u'A').type, DRIVE_REMOVABLE);
+
+    const std::string names = Namespace();
+    EXPECT_NE(names.find("\\Device\\Tape0 "), std::string::npos) << names;
+    EXPECT_EQ(names.find("\\Device\\Tape1"), std::string::npos) << "nst0 is st0";
+    EXPECT_NE(names.find("\\Device\\CdRom0 "), std::string::npos);
+    EXPECT_NE(names.find("\\Device\\Floppy0 "), std::string::npos);
+    EXPECT_EQ(names.find("\\Device\\Harddisk2"), std::string::npos) << "the unbound loop1 is no disk";
+}
+
+TEST_F(RealMachineTest, AStickUnpluggedAndPluggedBackKeepsItsLetterAndDisksTakeTheLowestFreeNumber) {
+    Start();
+    const auto plug = [&](const std::string& name, int minor, const std::string& uuid, const std::string& label) {
+        Disk(name, 8, minor, true, {1});
+        Udev(8, minor + 1, uuid, label);
+    };
+    plug("sdb", 16, "AAAA-0001", "ONE");
+    Mounts({kRootMount, "40 26 8:17 / /media/one rw - vfat /dev/sdb1 rw"});
+    Refresh();
+    ASSERT_EQ(Drives()[u'D'].label, u"ONE");
+    EXPECT_EQ(Drives()[u'D'].disk, 1u);
+
+    Mounts({kRootMount});
+    Unplug("sdb");
+    Refresh();
+    EXPECT_EQ(Drives().count(u'D'), 0u);
+    plug("sdb", 16, "BBBB-0002", "TWO");
+    Mounts({kRootMount, "41 26 8:17 / /media/two rw - vfat /dev/sdb1 rw"});
+    Refresh();
+    auto drives = Drives();
+    EXPECT_EQ(drives.count(u'D'), 0u) << "D: is kept for the first stick";
+    ASSERT_EQ(drives[u'E'].label, u"TWO");
+    EXPECT_EQ(drives[u'E'].disk, 1u) << "the number the first stick left";
+
+    plug("sdc", 32, "AAAA-0001", "ONE");  // back, under another name
+    Mounts({kRootMount, "41 26 8:17 / /media/two rw - vfat /dev/sdb1 rw", "42 26 8:33 / /media/one rw - vfat /dev/sdc1 rw"});
+    Refresh();
+    drives = Drives();
+    EXPECT_EQ(drives[u'D'].label, u"ONE");
+    EXPECT_EQ(drives[u'D'].disk, 2u);
+    EXPECT_EQ(drives[u'E'].label, u"TWO");
+}
+
+TEST_F(RealMachineTest, ALetterSetWithLumetraRegIsHonouredWhenTheVolumeAppears) {
+    ASSERT_EQ(Reg("set 'HKLM\\SYSTEM\\MountedDevices' 'UUID:1234-ABCD' sz F:"), 0);
+    Disk("sdb", 8, 16, true, {1});
+    Udev(8, 17, "1234-ABCD", "STICK");
+    const std::vector<std::string> mounted = {kRootMount, "40 26 8:17 / /media/stick rw - vfat /dev/sdb1 rw"};
+    Mounts(mounted);
+    Start();
+    auto drives = Drives();
+    EXPECT_EQ(drives.count(u'D'), 0u);
+    EXPECT_EQ(drives[u'F'].label, u"STICK");
+
+    // Changed while it is mounted: the letter moves when it is mounted again.
+    ASSERT_EQ(Reg("set 'HKLM\\SYSTEM\\MountedDevices' 'UUID:1234-ABCD' sz G:"), 0);
+    Refresh();
+    EXPECT_EQ(Drives().count(u'F'), 1u);
+    Mounts({kRootMount});
+    Refresh();
+    Mounts(mounted);
+    Refresh();
+    drives = Drives();
+    EXPECT_EQ(drives.count(u'F'), 0u);
+    EXPECT_EQ(drives[u'G'].label, u"STICK");
+}
+
+TEST_F(RealMachineTest, CifsAndSshfsSharesTakeNetworkLettersFromZDownwards) {
+    Mounts({kRootMount, "60 26 0:70 / /mnt/public rw - cifs //nas/public rw",
+            "61 26 0:71 / /home/me/remote rw - fuse.sshfs me@host:/srv/data rw"});
+    const auto cifs_stats = [&](int writes) {
+        Write("/proc/fs/cifs/Stats", "Resources in use\nCIFS Session: 1\n1) \\\\nas\\public\nSMBs: 9\n"
+                                     "Reads: 4 total 0 failed\nWrites: " + std::to_string(writes) + " total 0 failed\n");
+    };
+    cifs_stats(2);
+    Start();
+    auto drives = Drives();
+    ASSERT_EQ(drives.count(u'Z'), 1u);
+    EXPECT_EQ(drives[u'Z'].name, u"\\;Z:0000000000003e7\\nas\\public");
+    EXPECT_EQ(drives[u'Z'].type, DWORD(LED_DEVICE_TYPE_NETWORK));
+    ASSERT_EQ(drives.count(u'Y'), 1u);
+    EXPECT_EQ(drives[u'Y'].name, u"\\;Y:0000000000003e7\\host\\srv\\data");
+    EXPECT_EQ(m_machine->QueryDrive(u'Y').type, DRIVE_REMOTE);
+    EXPECT_EQ(LetterStore().Load()["NETWORK:\\\\nas\\public"], u'Z');
+
+    const DWORD z = 1u << 25;
+    m_machine->Sampler().SampleOnce();
+    cifs_stats(3);
+    m_machine->Sampler().SampleOnce();
+    EXPECT_EQ(Activity().WriteMask, z) << "the share's CIFS counters; sshfs has none";
+    EXPECT_EQ(Activity().ReadMask, 0u);
+}
+
+TEST_F(RealMachineTest, TheDoorLockReachesTheDriveAndIsReleasedWhenTheHostStops) {
+    Disk("sr0", 11, 0, true, {});
+    Mounts({kRootMount, "51 26 11:0 / /media/cdrom ro - iso9660 /dev/sr0 ro"});
+    Start();
+    const std::vector<ULONG> removal = {IOCTL_STORAGE_MEDIA_REMOVAL};
+    const std::vector<ULONG> eject = {IOCTL_STORAGE_EJECT_MEDIA};
+    m_actions->door_refused = true;
+    EXPECT_EQ(VolumeRequests(u'D', removal, 1), std::vector<NTSTATUS>{STATUS_ACCESS_DENIED}) << "the drive refused";
+    EXPECT_EQ(VolumeRequests(u'D', eject), std::vector<NTSTATUS>{STATUS_SUCCESS}) << "so nothing was locked";
+    m_actions->door_refused = false;
+    EXPECT_EQ(VolumeRequests(u'D', removal, 1), std::vector<NTSTATUS>{STATUS_SUCCESS});
+    EXPECT_EQ(VolumeRequests(u'D', eject), std::vector<NTSTATUS>{STATUS_DEVICE_BUSY}) << "the door is locked";
+    m_machine->Stop();
+    EXPECT_EQ(m_actions->log, (std::vector<std::string>{"eject sr0", "prevent removal sr0", "allow removal sr0"}))
+        << "the host unlocks what it locked";
+}
+
+// The busy check on a recorded process file system: each process a folder
+// with its working and root directories, program and open files as links.
+TEST(VolumeInUse, FindsOpenFilesAndWorkingDirectoriesOnTheVolume) {
+    const fs::path root = fs::path(::testing::TempDir()) / ("volume-in-use-" + std::to_string(getpid()));
+    fs::remove_all(root);
+    const fs::path volume = root / "volume", proc = root / "proc";
+    fs::create_directories(volume / "dir");
+    std::ofstream(volume / "open.txt") << "x";
+    const auto process = [&](const std::string& pid, const fs::path& cwd, const std::vector<fs::path>& fds) {
+        fs::create_directories(proc / pid / "fd");
+        fs::create_directory_symlink(cwd, proc / pid / "cwd");
+        fs::create_directory_symlink("/proc", proc / pid / "root");  // /proc: never the volume's file system
+        fs::create_symlink("/proc", proc / pid / "exe");
+        for (std::size_t i = 0; i < fds.size(); ++i) fs::create_symlink(fds[i], proc / pid / "fd" / std::to_string(i));
+    };
+    const std::vector<std::string> points = {volume.string()};
+    process("1", "/proc", {"/proc", "/proc/self"});
+    fs::create_directories(proc / "net");
+    fs::create_directory_symlink(volume, proc / "net" / "cwd");  // not a process
+    EXPECT_FALSE(VolumeInUse(points, proc.string())) << "nothing on the volume";
+    EXPECT_FALSE(VolumeInUse({(root / "absent").string()}, proc.string())) << "no such mount point";
+
+    process("20", "/proc", {"/proc", volume / "open.txt"});
+    EXPECT_TRUE(VolumeInUse(points, proc.string())) << "an open file";
+    fs::remove_all(proc / "20");
+    process("300", volume / "dir", {});
+    EXPECT_TRUE(VolumeInUse(points, proc.string())) << "a working directory";
+    EXPECT_FALSE(VolumeInUse({}, proc.string()));
+    fs::remove_all(root);
 }
 
 }  // namespace

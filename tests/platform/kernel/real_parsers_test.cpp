@@ -86,6 +86,12 @@ TEST(DiskStats, PartitionsOldKernelsAndInFlight) {
     EXPECT_EQ(stats[1].discards, 3u);
     EXPECT_EQ(stats[2].writes, 5u);
     EXPECT_EQ(stats[2].flushes, 0u);
+    const auto wanted = ParseDiskStats("   8       1 sda1 90 0 720 9 40 0 320 4 1 15 25\n"
+                                       "   8       2 sda2 1 2 3 4 5 6 7 8 9 10 11\n"
+                                       "   8 x bad 1 2 3 4 5 6 7 8 9 10 11\n",
+                                       [](std::uint32_t major, std::uint32_t minor) { return major == 8 && minor == 2; });
+    ASSERT_EQ(wanted.size(), 1u) << "the lines of other devices are skipped";
+    EXPECT_EQ(wanted[0].name, "sda2");
     ASSERT_TRUE(ParseInFlight("       3        1\n"));
     EXPECT_EQ(ParseInFlight("3 1")->writes, 1u);
     EXPECT_FALSE(ParseInFlight("3"));

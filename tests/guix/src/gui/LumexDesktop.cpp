@@ -287,6 +287,18 @@ int LumexDesktop::Kctl(const std::vector<std::string>& words) const {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
+std::string LumexDesktop::Smart(const std::vector<std::string>& words) const {
+    std::vector<std::string> argv{m_paths.smart};
+    argv.insert(argv.end(), words.begin(), words.end());
+    const std::string log = "smart.out";
+    std::filesystem::remove(m_root + "/" + log);
+    waitpid(Spawn(argv, log), nullptr, 0);
+    std::ifstream in(m_root + "/" + log);
+    std::stringstream all;
+    all << in.rdbuf();
+    return all.str();
+}
+
 std::uint32_t LumexDesktop::PixelOf(unsigned long window, int x, int y) const {
     XImage* image = XGetImage(m_dpy, window, x, y, 1, 1, AllPlanes, ZPixmap);
     if (!image) return 0xFFFFFFFF;

@@ -30,6 +30,7 @@ namespace desktop {
 
 struct Paths {
     std::string lumex, kernel, kctl, sentrak;
+    std::string smart = {};  // lumetra-smart, for tests that ask the service
 };
 
 struct Options {
@@ -70,6 +71,9 @@ public:
 
     // lumetra-kctl with `words` on this desktop's host; its exit status.
     int Kctl(const std::vector<std::string>& words) const;
+    // lumetra-smart with `words` on this desktop's service; what it printed
+    // (standard output and error).
+    std::string Smart(const std::vector<std::string>& words) const;
     // The pixel (0x00RRGGBB) lumex's window shows at a point of its own;
     // 0xFFFFFFFF when it cannot be read.
     std::uint32_t Pixel(int x, int y) const { return PixelOf(m_window, x, y); }

@@ -1,8 +1,10 @@
 // The whole product as a person uses it: lumex with lumetra-kernel and
 // sentrak on the demo machine (its tape and network letters, a hot disk, a
 // failing one), under openbox with a notification area and xcompmgr on a
-// private Xvfb, driven only through the pointer and the keyboard. Each test
-// has a desktop of its own. Pictures of every step go to
+// private Xvfb, driven only through the pointer and the keyboard (and
+// checked through what a person sees: pixels, the Scroll Lock light, and
+// what the service answers lumetra-smart). Each test has a desktop of its
+// own. Pictures of every step go to
 // build/artifacts/product (scripts/screenshots.sh copies them to
 // docs/screenshots).
 #include <gtest/gtest.h>
@@ -11,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -37,12 +40,18 @@ constexpr char kSaveTitle[] = "Save As";
 
 // Menus of the resource library and the commands chosen from them.
 constexpr unsigned kLedMenu = 145, kDetailsMenu = 179;
-constexpr unsigned kCmdDetails = 177, kCmdShortSelfTest = 220, kCmdRestore = 205, kCmdSaveReport = 180;
+constexpr unsigned kCmdDetails = 177, kCmdShortSelfTest = 220, kCmdRestore = 205, kCmdSaveReport = 180,
+                   kCmdKeyboardLed = 32772;
 
 // The network drive of the demo machine.
 constexpr char kNetworkShare[] = "\\;Z:0000000000003e7\\server\\share";
 // The first disk of the demo machine, in row 0 with C: and D:.
 constexpr char kFirstDiskModel[] = "KORVANE KV7200-500G";
+// The SCSI disk of the demo machine: the service's drive 4, the LED
+// window's row 2 (after the two disk rows of kFirstRowWidth and
+// kSecondRowWidth); its short self-test takes 20 s.
+constexpr char kScsiDiskModel[] = "ORBELIN OX15K300-SAS";
+constexpr char kScsiDiskIndex[] = "4";
 // The widths of the first two rows with their S.M.A.R.T. boxes: spacing 2
 // before each LED and after the last, 20 pixels per LED (C: and D: in the
 // first, none in the second), two margins of 2, and 92 for the row's icon
@@ -50,6 +59,7 @@ constexpr char kFirstDiskModel[] = "KORVANE KV7200-500G";
 constexpr int kFirstRowWidth = 2 * 3 + 2 * 20 + 2 * 2 + 92, kSecondRowWidth = 2 + 2 * 2 + 92;
 // A point of row 0's row box (its icon, at the margin and spacing of 2).
 constexpr int kRowBoxX = 4 + 10, kRowBoxY = 4 + 10;
+constexpr int kScsiRowBoxX = kFirstRowWidth + kSecondRowWidth + kRowBoxX;
 // Controls of the LED window, counted from its right edge (the fixed
 // buttons and the options strip): the options button, the hide button and
 // the colour slider's track.
@@ -89,6 +99,25 @@ int GreenPixels(const desktop::ScreenArea& area) {
     return n;
 }
 
+// The newest result of a SCSI drive's self-test results log page (0x10) as
+// `lumetra-smart log N selftest` prints it, in hex: parameter 1 (the newest)
+// follows the page's 4-byte header; its value starts with the self-test
+// code (bits 7-5: 1 background short, 2 background extended) and the result
+// (bits 3-0: 0 completed without error), and holds the power-on hour in
+// bytes 2 and 3. Empty when the text is no such page.
+struct SelfTestResult {
+    int code = -1, result = -1, hour = -1;
+    bool operator==(const SelfTestResult&) const = default;
+};
+
+std::optional<SelfTestResult> NewestSelfTest(const std::string& hex) {
+    std::vector<int> bytes;
+    std::istringstream in(hex);
+    for (std::string byte; in >> byte;) bytes.push_back(int(std::strtol(byte.c_str(), nullptr, 16)));
+    if (bytes.size() < 24 || (bytes[0] & 0x3F) != 0x10 || bytes[4] != 0 || bytes[5] != 1) return std::nullopt;
+    return SelfTestResult{bytes[8] >> 5, bytes[8] & 0x0F, bytes[10] << 8 | bytes[11]};
+}
+
 // The text of a UTF-16LE file with its byte-order mark; empty without one.
 std::string Utf16File(const std::string& bytes) {
     if (bytes.size() < 2 || bytes.size() % 2 || bytes.compare(0, 2, "\xFF\xFE") != 0) return "";
@@ -109,7 +138,7 @@ protected:
         demo.devices = DEMO_DEVICES_PATH;
         demo.scenario = DEMO_MACHINE_PATH;
         m_desktop = std::make_unique<desktop::LumexDesktop>(
-            desktop::Paths{LUMEX_PATH, LUMETRA_KERNEL_PATH, LUMETRA_KCTL_PATH, SENTRAK_PATH}, demo);
+            desktop::Paths{LUMEX_PATH, LUMETRA_KERNEL_PATH, LUMETRA_KCTL_PATH, SENTRAK_PATH, LUMETRA_SMART_PATH}, demo);
         std::string error;
         ASSERT_TRUE(m_desktop->StartServices(&error)) << error << "\n" << m_desktop->Logs();
         // As run.sh --demo does: something on the network drive is open.
@@ -278,17 +307,45 @@ TEST_F(ProductOnDesktop, TheDetailsOfADiskOpenFromItsMenuAndTheirReportIsSavedAn
                                             << details.x << "," << details.y;
 }
 
+// On the SCSI disk, whose self-test results the service reads back (it has
+// no log reading for ATA drives): the dialog's result and the drive's log.
 TEST_F(ProductOnDesktop, AShortSelfTestRunsToCompletion) {
-    ChooseFromMenu(Led(), kRowBoxX, kRowBoxY, kLedMenu, kCmdShortSelfTest);
+    const std::string list = m_desktop->Smart({"list"});
+    ASSERT_NE(list.find(std::string("[") + kScsiDiskIndex + "] " + kScsiDiskModel), std::string::npos) << list;
+    const auto before = NewestSelfTest(m_desktop->Smart({"log", kScsiDiskIndex, "selftest"}));
+    ASSERT_TRUE(before) << "no self-test results log";
+    ChooseFromMenu(Led(), kScsiRowBoxX, kRowBoxY, kLedMenu, kCmdShortSelfTest);
     const Placed dialog = WaitForWindow(kSmartTitle);
     ASSERT_NE(dialog.window, 0u) << "no self-test dialog";
-    // The result shows in green once the drive reports the test completed
-    // (its first poll sees it running; the next, 5 s later, the end).
-    EXPECT_TRUE(Eventually([&] { return GreenPixels(desktop::Capture(m_dpy, dialog)) > 20; }, std::chrono::seconds(40)))
+    // The result line turns green, the colour of "Completed without error"
+    // alone, once the service reports the test over (after its announced
+    // 30 s, at the dialog's next poll).
+    EXPECT_TRUE(Eventually([&] { return GreenPixels(desktop::Capture(m_dpy, dialog)) > 20; }, std::chrono::seconds(90)))
         << "no completed result";
+    // And the drive's own log, read through the service, says so too.
+    const std::string log = m_desktop->Smart({"log", kScsiDiskIndex, "selftest"});
+    const auto after = NewestSelfTest(log);
+    ASSERT_TRUE(after) << log;
+    EXPECT_FALSE(*after == *before) << "the drive logged no new self-test:\n" << log;
+    EXPECT_EQ(after->code, 1) << "a background short self-test";
+    EXPECT_EQ(after->result, 0) << "completed without error";
     Shoot("selftest.png", dialog);
     ClickIn(dialog, kSelfTestCloseX, kDialogCloseY);
     EXPECT_TRUE(WaitUntilGone(kSmartTitle)) << "the self-test dialog stays";
+}
+
+TEST_F(ProductOnDesktop, ScrollLockFollowsActivityOnceItsOptionIsOn) {
+    const int x = desktop::kFirstLedProbeX, y = desktop::kFirstLedProbeY;
+    ASSERT_EQ(m_desktop->Kctl({"hold", "C:", "read", "1"}), 0);
+    ASSERT_TRUE(Eventually([&] { return desktop::LooksReading(m_desktop->Pixel(x, y)); }));
+    EXPECT_FALSE(m_desktop->ScrollLock()) << "the option is off by default";
+    ASSERT_EQ(m_desktop->Kctl({"complete", "C:"}), 0);
+
+    ChooseFromMenu(Led(), kRowBoxX, kRowBoxY, kLedMenu, kCmdKeyboardLed);
+    ASSERT_EQ(m_desktop->Kctl({"hold", "C:", "write", "1"}), 0);
+    EXPECT_TRUE(Eventually([&] { return m_desktop->ScrollLock(); })) << "on while C: writes";
+    ASSERT_EQ(m_desktop->Kctl({"complete", "C:"}), 0);
+    EXPECT_TRUE(Eventually([&] { return !m_desktop->ScrollLock(); })) << "off once the write completed";
 }
 
 TEST_F(ProductOnDesktop, TheOptionsStripOpensAndTheColourSliderTintsTheSkin) {
