@@ -5,6 +5,8 @@
 // medians of interleaved runs beside the loopback anchor (RoundTrips.h).
 //
 //   bench_sockets [round trips per client for 1 client] [for each of 100]
+//   bench_sockets --only CLIENTS [round trips per client]  (one run without
+//                                 the anchor, for profilers)
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -14,6 +16,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <string_view>
 #include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
@@ -115,8 +118,10 @@ RoundTrips Run(WORD port, int clients, int round_trips) {
 
 int main(int argc, char** argv) {
     std::setvbuf(stdout, nullptr, _IONBF, 0);
-    const int single = argc > 1 ? std::atoi(argv[1]) : 5000;
-    const int each = argc > 2 ? std::atoi(argv[2]) : 200;
+    const bool only = argc > 2 && std::string_view(argv[1]) == "--only";
+    const int first = only ? 3 : 1;  // the first round-trip count's argument
+    const int single = argc > first ? std::atoi(argv[first]) : 5000;
+    const int each = argc > first + 1 ? std::atoi(argv[first + 1]) : 200;
     StartSocketLibrary();
     const WORD port = plat::net::FreeLoopbackPort();
     CSocketServer server(port);
@@ -128,9 +133,16 @@ int main(int argc, char** argv) {
         return 1;
     }
     std::printf("socket stack, %u-byte request and response over 127.0.0.1:%u\n", kMessageSize, port);
-    PrintBesideAnchor("socket stack", 1, single, kRuns, [&] { return Run(port, 1, single); });
-    for (int clients : {20, 100})
-        PrintBesideAnchor("socket stack", clients, each, kRuns, [&] { return Run(port, clients, each); });
+    if (only) {
+        const int clients = std::atoi(argv[2]);
+        const RoundTrips r = Run(port, clients, single);
+        std::printf("%d client(s): %zu round trips, %.0f/s, p50 %.0f us, p99 %.0f us\n", clients, r.count,
+                    r.perSecond, r.p50Us, r.p99Us);
+    } else {
+        PrintBesideAnchor("socket stack", 1, single, kRuns, [&] { return Run(port, 1, single); });
+        for (int clients : {20, 100})
+            PrintBesideAnchor("socket stack", clients, each, kRuns, [&] { return Run(port, clients, each); });
+    }
     server.Stop();
     StopSocketLibrary();
     return 0;
