@@ -15,12 +15,6 @@
 namespace plat {
 namespace {
 
-// Every thread that waits right now; guarded by SyncMutex.
-std::vector<WaitBlock*>& AllWaiters() {
-    static auto* waiters = new std::vector<WaitBlock*>;
-    return *waiters;
-}
-
 void Unlist(std::vector<WaitBlock*>& list, WaitBlock* block) {
     const auto it = std::find(list.begin(), list.end(), block);
     if (it != list.end()) {
@@ -51,6 +45,10 @@ void DrainWakeFd(int fd) {
 
 void WaitBlock::Wake() {
     if (wakeFd < 0) {
+        {
+            std::lock_guard lock(mutex);
+            woken = true;
+        }
         cv.notify_one();
         return;
     }
@@ -62,46 +60,44 @@ void WaitBlock::Wake() {
     [[maybe_unused]] const ssize_t n = ::write(wakeFd, &one, sizeof one);
 }
 
-std::mutex& SyncMutex() {
-    static auto* mutex = new std::mutex;
-    return *mutex;
-}
-
 void WaitableObject::WakeWaitersLocked() {
     for (WaitBlock* block : m_waiters) block->Wake();
 }
 
 void WaitableObject::RemoveWaiterLocked(WaitBlock* block) { Unlist(m_waiters, block); }
 
-void SignalChanged() {
-    std::lock_guard lock(SyncMutex());
-    for (WaitBlock* block : AllWaiters()) block->Wake();
-}
-
 void Event::Set() {
-    std::lock_guard lock(SyncMutex());
+    std::lock_guard lock(StateMutex());
+    if (m_signaled) return;  // its waiters were woken when it was set
     m_signaled = true;
     WakeWaitersLocked();
 }
 
 void Event::Reset() {
-    std::lock_guard lock(SyncMutex());
+    std::lock_guard lock(StateMutex());
     m_signaled = false;
 }
 
 bool Event::IsSet() const {
-    std::lock_guard lock(SyncMutex());
+    std::lock_guard lock(StateMutex());
     return m_signaled;
 }
 
 std::shared_ptr<WaitSource> Event::Source() const {
-    std::lock_guard lock(SyncMutex());
+    std::lock_guard lock(StateMutex());
     return m_source;
 }
 
 void Event::AttachSource(std::shared_ptr<WaitSource> source) {
-    std::lock_guard lock(SyncMutex());
+    std::lock_guard lock(StateMutex());
     m_source = std::move(source);
+}
+
+bool IsSignaled(HANDLE object) {
+    const auto o = LookupHandleAs<WaitableObject>(object);
+    if (!o) return false;
+    std::lock_guard lock(o->StateMutex());
+    return o->IsSignaledLocked();
 }
 
 }  // namespace plat
@@ -120,16 +116,11 @@ using Sources = std::vector<std::shared_ptr<plat::WaitSource>>;
 // A waiter without a wake-up descriptor looks at its objects this often.
 constexpr std::uint64_t kUnwakeableSliceMs = 10;
 
-// Index of the object that satisfies the wait, or -1. With wait_all every
-// object must be signalled; all are then acquired together.
-int SatisfiedIndex(const Objects& objects, bool wait_all) {
-    if (wait_all) {
-        for (const auto& o : objects)
-            if (!o->IsSignaledLocked()) return -1;
-        for (const auto& o : objects) o->AcquireLocked();
-        return 0;
-    }
+// The first object that is signalled, acquired, or -1. Each object is
+// looked at under its own lock.
+int AcquireAny(const Objects& objects) {
     for (std::size_t i = 0; i < objects.size(); ++i) {
+        std::lock_guard lock(objects[i]->StateMutex());
         if (objects[i]->IsSignaledLocked()) {
             objects[i]->AcquireLocked();
             return static_cast<int>(i);
@@ -138,50 +129,90 @@ int SatisfiedIndex(const Objects& objects, bool wait_all) {
     return -1;
 }
 
-Sources SourcesLocked(const Objects& objects) {
+// 0 when every object is signalled, all then acquired together; else -1.
+// The locks are taken in address order (each once), so two waits on the
+// same objects never hold one each.
+int AcquireAll(const Objects& objects) {
+    std::vector<plat::WaitableObject*> order;
+    for (const auto& o : objects) order.push_back(o.get());
+    std::sort(order.begin(), order.end());
+    order.erase(std::unique(order.begin(), order.end()), order.end());
+    for (plat::WaitableObject* o : order) o->StateMutex().lock();
+    const bool all = std::all_of(objects.begin(), objects.end(), [](const auto& o) { return o->IsSignaledLocked(); });
+    if (all)
+        for (const auto& o : objects) o->AcquireLocked();
+    for (auto it = order.rbegin(); it != order.rend(); ++it) (*it)->StateMutex().unlock();
+    return all ? 0 : -1;
+}
+
+int Acquire(const Objects& objects, bool wait_all) { return wait_all ? AcquireAll(objects) : AcquireAny(objects); }
+
+Sources SourcesOf(const Objects& objects) {
     Sources sources;
     for (const auto& o : objects) {
-        auto source = o->SourceLocked();
+        std::shared_ptr<plat::WaitSource> source;
+        {
+            std::lock_guard lock(o->StateMutex());
+            source = o->SourceLocked();
+        }
         if (source && std::find(sources.begin(), sources.end(), source) == sources.end())
             sources.push_back(std::move(source));
     }
     return sources;
 }
 
-// Sleeps on the block's condition variable until an object satisfies the
-// wait (its index) or the deadline passes (-1).
-int SleepOnCondition(std::unique_lock<std::mutex>& lock, plat::WaitBlock& block, const Objects& objects,
-                     bool wait_all, std::uint64_t deadline) {
-    plat::Clock& clock = plat::CurrentClock();
-    for (;;) {
+// Sleeps on the block's condition variable until an object wakes it or the
+// deadline passes; spurious returns are allowed.
+void SleepOnCondition(plat::WaitBlock& block, std::uint64_t deadline) {
+    std::unique_lock lock(block.mutex);
+    if (!block.woken) {
         if (deadline == plat::Clock::kNoDeadline) block.cv.wait(lock);
-        else clock.WaitUntil(lock, block.cv, deadline);
-        const int index = SatisfiedIndex(objects, wait_all);
-        if (index >= 0 || clock.TickMs() >= deadline) return index;
+        else plat::CurrentClock().WaitUntil(lock, block.cv, deadline);
     }
+    block.woken = false;
 }
 
 // Sleeps in poll() on the thread's wake-up and the sources' descriptors, so
 // that a source's readiness wakes this thread itself, not a thread between.
-// What the sources report is collected, then the objects are checked again.
-int SleepInPoll(std::unique_lock<std::mutex>& lock, plat::WaitBlock& block, const Sources& sources,
-                const Objects& objects, bool wait_all, std::uint64_t deadline) {
-    plat::Clock& clock = plat::CurrentClock();
-    std::vector<pollfd> fds{{block.wakeFd, POLLIN, 0}};
-    for (const auto& source : sources) fds.push_back({source->PollFd(), POLLIN, 0});
-    for (;;) {
-        std::uint64_t slice = clock.SleepSliceMs(deadline);
-        if (block.wakeFd < 0) slice = std::min(slice, kUnwakeableSliceMs);
-        lock.unlock();
-        if (::poll(fds.data(), fds.size(), plat::PollTimeoutMs(slice)) > 0) {
-            if (fds[0].revents) plat::DrainWakeFd(block.wakeFd);
-            for (std::size_t i = 1; i < fds.size(); ++i)
-                if (fds[i].revents) sources[i - 1]->Collect();
-        }
-        lock.lock();
-        const int index = SatisfiedIndex(objects, wait_all);
-        if (index >= 0 || clock.TickMs() >= deadline) return index;
+// What the sources report is collected before the objects are checked.
+void SleepInPoll(plat::WaitBlock& block, const Sources& sources, std::vector<pollfd>& fds, std::uint64_t deadline) {
+    std::uint64_t slice = plat::CurrentClock().SleepSliceMs(deadline);
+    if (block.wakeFd < 0) slice = std::min(slice, kUnwakeableSliceMs);
+    if (::poll(fds.data(), fds.size(), plat::PollTimeoutMs(slice)) <= 0) return;
+    if (fds[0].revents) plat::DrainWakeFd(block.wakeFd);
+    for (std::size_t i = 1; i < fds.size(); ++i)
+        if (fds[i].revents) sources[i - 1]->Collect();
+}
+
+// The block is registered with each object before the objects are
+// checked, so a change after a check always finds it and wakes it.
+int SleepUntilSatisfied(const Objects& objects, const Sources& sources, bool wait_all, std::uint64_t deadline) {
+    plat::WaitBlock block;
+    std::vector<pollfd> fds;
+    if (!sources.empty()) {
+        block.wakeFd = plat::ThreadWakeFd();
+        fds.push_back({block.wakeFd, POLLIN, 0});
+        for (const auto& source : sources) fds.push_back({source->PollFd(), POLLIN, 0});
     }
+    for (const auto& o : objects) {
+        std::lock_guard lock(o->StateMutex());
+        o->AddWaiterLocked(&block);
+    }
+    plat::Clock& clock = plat::CurrentClock();
+    int index = -1;
+    // Sleeps at least once, so that sources are polled even without a
+    // time-out.
+    for (bool slept = false;; slept = true) {
+        index = Acquire(objects, wait_all);
+        if (index >= 0 || (slept && clock.TickMs() >= deadline)) break;
+        if (sources.empty()) SleepOnCondition(block, deadline);
+        else SleepInPoll(block, sources, fds, deadline);
+    }
+    for (const auto& o : objects) {
+        std::lock_guard lock(o->StateMutex());
+        o->RemoveWaiterLocked(&block);
+    }
+    return index;
 }
 
 }  // namespace
@@ -227,23 +258,13 @@ DWORD WaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL wait_all, 
     plat::Clock& clock = plat::CurrentClock();
     const std::uint64_t deadline = timeout_ms == INFINITE ? plat::Clock::kNoDeadline : clock.TickMs() + timeout_ms;
     const bool all = wait_all != FALSE;
-    std::unique_lock lock(plat::SyncMutex());
-    const int first = SatisfiedIndex(objects, all);
+    const int first = Acquire(objects, all);
     if (first >= 0) return WAIT_OBJECT_0 + static_cast<DWORD>(first);
     // Objects with sources are looked at even without a time-out: what
     // their descriptors report has not been collected yet.
-    const Sources sources = SourcesLocked(objects);
+    const Sources sources = SourcesOf(objects);
     if (timeout_ms == 0 && sources.empty()) return WAIT_TIMEOUT;
-    // Registered with each object (the notifier holds the lock, so the block
-    // is never woken after it has left the lists), and woken only by them.
-    plat::WaitBlock block;
-    if (!sources.empty()) block.wakeFd = plat::ThreadWakeFd();
-    for (const auto& o : objects) o->AddWaiterLocked(&block);
-    plat::AllWaiters().push_back(&block);
-    const int index = sources.empty() ? SleepOnCondition(lock, block, objects, all, deadline)
-                                      : SleepInPoll(lock, block, sources, objects, all, deadline);
-    for (const auto& o : objects) o->RemoveWaiterLocked(&block);
-    plat::Unlist(plat::AllWaiters(), &block);
+    const int index = SleepUntilSatisfied(objects, sources, all, deadline);
     return index >= 0 ? WAIT_OBJECT_0 + static_cast<DWORD>(index) : WAIT_TIMEOUT;
 }
 

@@ -19,9 +19,13 @@ namespace plat {
 // wait has sources (WaitSource), in poll() on its thread's eventfd beside
 // the sources' descriptors. It is registered with every object it waits
 // for, so a change of one object wakes only the threads waiting on it.
-// Guarded by SyncMutex.
+// Wake is called with the notifying object's lock held, and the waiter
+// leaves every object's list (under that object's lock) before the block
+// goes away, so a block is never woken after its end.
 struct WaitBlock {
+    std::mutex mutex;
     std::condition_variable cv;
+    bool woken = false;  // guarded by mutex
     int wakeFd = -1;
     const std::thread::id owner = std::this_thread::get_id();
     void Wake();
@@ -31,7 +35,7 @@ struct WaitBlock {
 // events): a descriptor that a waiting thread polls while it sleeps, so
 // the kernel wakes the waiter itself, and the work that turns what the
 // descriptor reports into the state of waitable objects. Collect runs
-// without SyncMutex held and may set events.
+// without any object's lock held and may set events.
 class WaitSource {
 public:
     virtual ~WaitSource() = default;
@@ -39,11 +43,13 @@ public:
     virtual void Collect() = 0;
 };
 
-// A handle object that can be waited on. Its signal state is guarded by the
-// one process-wide wait lock (SyncMutex), so a wait on several objects sees
-// them consistently; the lock is held only for the checks, never while a
-// thread sleeps. A subclass changes its state under that lock and then
-// calls WakeWaitersLocked(), still under the lock.
+// A handle object that can be waited on. Its signal state and its list of
+// waiters are guarded by its own lock (StateMutex), so threads that wait
+// on different objects never meet on a lock; a wait on several objects
+// takes their locks one at a time, or (wait-all) together in address
+// order. The lock is held only for the checks, never while a thread
+// sleeps. A subclass changes its state under it and then calls
+// WakeWaitersLocked(), still under it.
 class WaitableObject : public HandleObject {
 public:
     virtual bool IsSignaledLocked() const = 0;
@@ -53,19 +59,16 @@ public:
     // What a waiter polls besides its own wake-up, if anything.
     virtual std::shared_ptr<WaitSource> SourceLocked() const { return nullptr; }
 
-    // With SyncMutex held: wakes the threads waiting on this object.
+    std::mutex& StateMutex() const { return m_mutex; }
+    // With StateMutex held: wakes the threads waiting on this object.
     void WakeWaitersLocked();
     void AddWaiterLocked(WaitBlock* block) { m_waiters.push_back(block); }
     void RemoveWaiterLocked(WaitBlock* block);
 
 private:
+    mutable std::mutex m_mutex;
     std::vector<WaitBlock*> m_waiters;
 };
-
-std::mutex& SyncMutex();
-// Wakes every waiting thread of the process so it re-checks its objects,
-// for state that several objects share. Call without SyncMutex held.
-void SignalChanged();
 
 class Event final : public WaitableObject {
 public:
@@ -87,6 +90,11 @@ private:
     bool m_signaled;
     std::shared_ptr<WaitSource> m_source;
 };
+
+// Whether the waitable object is signalled now, without acquiring it and
+// without collecting what its sources report: for a thread that has just
+// waited on it, which collected them. False for an invalid handle.
+bool IsSignaled(HANDLE object);
 
 }  // namespace plat
 

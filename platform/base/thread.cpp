@@ -17,14 +17,14 @@ public:
     bool IsSignaledLocked() const override { return m_finished; }
 
     void Finish(DWORD code) {
-        std::lock_guard lock(SyncMutex());
+        std::lock_guard lock(StateMutex());
         m_exitCode = code;
         m_finished = true;
         WakeWaitersLocked();
     }
 
     DWORD ExitCode() const {
-        std::lock_guard lock(SyncMutex());
+        std::lock_guard lock(StateMutex());
         return m_finished ? m_exitCode : STILL_ACTIVE;
     }
 
