@@ -96,12 +96,15 @@ void HandleLocked(SocketState& s, short revents) {
 
 // The readiness source of `event`, made and attached on its first
 // selection; nullptr with the last error set when there is none.
-std::shared_ptr<EventSource> SourceForLocked(WSAEVENT event) {
+std::shared_ptr<EventSource> SourceFor(WSAEVENT event) {
     const auto e = plat::LookupHandleAs<plat::Event>(event);
     if (!e) {
         Fail(WSAEINVAL);
         return nullptr;
     }
+    // Two first selections on one event at once make one source.
+    static std::mutex attaching;
+    std::lock_guard lock(attaching);
     if (auto source = std::dynamic_pointer_cast<EventSource>(e->Source())) return source;
     auto source = std::make_shared<EventSource>();
     if (!source->Valid()) {
@@ -129,14 +132,15 @@ void RecordLocked(SocketState& s, int bit, int error) {
         default: break;
     }
     if (!(s.mask & flag) || !s.event) return;
-    if (!s.recorded && s.source) s.source->CountRecorded(1);
+    const bool first = s.recorded == 0;
     s.recorded |= flag;
     s.errors[bit] = error;
-    ::SetEvent(s.event);
+    if (s.source) s.source->Recorded(first, s.event);
+    else ::SetEvent(s.event);
 }
 
 void ClearRecordLocked(SocketState& s) {
-    if (s.recorded && s.source) s.source->CountRecorded(-1);
+    if (s.recorded && s.source) s.source->Cleared();
     s.recorded = 0;
 }
 
@@ -182,10 +186,10 @@ int WSAEventSelect(SOCKET s, WSAEVENT event, long network_events) {
     SocketPtr state = FindSocket(s);
     if (!state) return SOCKET_ERROR;
     if (network_events != 0 && !event) return Fail(WSAEINVAL);
-    std::lock_guard lock(TableMutex());
     std::shared_ptr<EventSource> source;
-    if (network_events && !(source = SourceForLocked(event))) return SOCKET_ERROR;
+    if (network_events && !(source = SourceFor(event))) return SOCKET_ERROR;
     if (network_events) fcntl(state->fd, F_SETFL, fcntl(state->fd, F_GETFL) | O_NONBLOCK);
+    std::lock_guard lock(state->mutex);
     // A new selection replaces the old one and clears the record.
     ClearRecordLocked(*state);
     UnregisterLocked(*state);
@@ -211,23 +215,23 @@ int WSAEnumNetworkEvents(SOCKET s, WSAEVENT event, WSANETWORKEVENTS* events) {
     SocketPtr state = FindSocket(s);
     if (!state) return SOCKET_ERROR;
     // Records happen in the background in Winsock: what the kernel reported
-    // and no waiter has collected yet is recorded first.
+    // and no waiter has collected yet is recorded first. A socket that has
+    // events recorded already returns them as they are (as an enumeration a
+    // moment earlier would), which spares a look at the set; what the set
+    // holds is collected by the next wait on its event.
     std::shared_ptr<EventSource> source;
     {
-        std::lock_guard lock(TableMutex());
-        source = state->source;
+        std::lock_guard lock(state->mutex);
+        if (state->recorded == 0) source = state->source;
     }
     if (source) source->Collect();
-    std::lock_guard lock(TableMutex());
+    std::lock_guard lock(state->mutex);
     events->lNetworkEvents = state->recorded;
     for (int i = 0; i < FD_MAX_EVENTS; ++i) events->iErrorCode[i] = state->errors[i];
     ClearRecordLocked(*state);
     if (!event) return 0;
-    // An event that other sockets share stays signalled while one of them
-    // has events recorded: resetting it would leave those unseen, their
-    // sockets disarmed until they were enumerated for another reason.
-    const bool others_recorded = event == state->event && state->source && state->source->AnyRecorded();
-    if (!(others_recorded ? ::SetEvent(event) : ::ResetEvent(event))) return Fail(WSA_INVALID_HANDLE);
+    const bool own_set = event == state->event && state->source;
+    if (!(own_set ? state->source->SignalWhileRecorded(event) : ::ResetEvent(event))) return Fail(WSA_INVALID_HANDLE);
     return 0;
 }
 

@@ -19,13 +19,13 @@ EventSource::~EventSource() {
 void EventSource::Collect() {
     epoll_event events[kEventsPerCollect];
     const int n = epoll_wait(m_epollFd, events, kEventsPerCollect, 0);
-    if (n <= 0) return;
-    std::lock_guard lock(TableMutex());
     for (int i = 0; i < n; ++i) {
         // The entry carries the table key, never a pointer: a socket closed
         // or selected elsewhere meanwhile is skipped.
-        SocketPtr s = FindSocketLocked(static_cast<SOCKET>(events[i].data.u64));
-        if (!s || s->closed || s->source.get() != this) continue;
+        SocketPtr s = FindSocketQuietly(static_cast<SOCKET>(events[i].data.u64));
+        if (!s) continue;
+        std::lock_guard lock(s->mutex);
+        if (s->closed || s->source.get() != this) continue;
         ReadinessLocked(*s, static_cast<short>(events[i].events));
     }
 }
@@ -38,5 +38,21 @@ bool EventSource::Arm(int fd, SOCKET key, short poll_events, bool already_in_set
 }
 
 void EventSource::Disarm(int fd) { epoll_ctl(m_epollFd, EPOLL_CTL_DEL, fd, nullptr); }
+
+void EventSource::Recorded(bool first, HANDLE event) {
+    std::lock_guard lock(m_mutex);
+    if (first) ++m_recordedSockets;
+    ::SetEvent(event);
+}
+
+void EventSource::Cleared() {
+    std::lock_guard lock(m_mutex);
+    --m_recordedSockets;
+}
+
+BOOL EventSource::SignalWhileRecorded(HANDLE event) {
+    std::lock_guard lock(m_mutex);
+    return m_recordedSockets > 0 ? ::SetEvent(event) : ::ResetEvent(event);
+}
 
 }  // namespace plat::net::detail

@@ -6,6 +6,8 @@
 // it reports with Winsock's rules.
 #pragma once
 
+#include <mutex>
+
 #include "base/sync.h"
 #include "net/winsock_types.h"
 
@@ -20,22 +22,32 @@ public:
 
     bool Valid() const { return m_epollFd >= 0; }
     int PollFd() const override { return m_epollFd; }
-    // Records the events the set reports; takes TableMutex.
+    // Records the events the set reports (each socket under its lock).
     void Collect() override;
 
-    // With TableMutex held: adds the socket `key` on `fd` to the set (or
-    // changes what it is armed with), one-shot; false when epoll refused.
+    // With the socket's lock held: adds the socket `key` on `fd` to the set
+    // (or changes what it is armed with), one-shot; false when epoll refused.
     bool Arm(int fd, SOCKET key, short poll_events, bool already_in_set);
     void Disarm(int fd);
 
-    // Sockets of this event with events recorded and not yet enumerated;
-    // guarded by TableMutex.
-    void CountRecorded(int delta) { m_recordedSockets += delta; }
-    bool AnyRecorded() const { return m_recordedSockets > 0; }
+    // With the socket's lock held: a socket of this set that had nothing
+    // recorded has events recorded now (`first`), or one has more; either
+    // way `event` is signalled.
+    void Recorded(bool first, HANDLE event);
+    // With the socket's lock held: a socket's records were cleared.
+    void Cleared();
+    // After an enumeration: `event` stays signalled while a socket of this
+    // set has events recorded (resetting it would leave those unseen, their
+    // sockets disarmed until enumerated for another reason), else it is
+    // reset. FALSE for an invalid event.
+    BOOL SignalWhileRecorded(HANDLE event);
 
 private:
     const int m_epollFd;
-    int m_recordedSockets = 0;
+    // Orders the count's changes with the event's, so that a record of one
+    // socket is never lost to the reset after another's enumeration.
+    std::mutex m_mutex;
+    int m_recordedSockets = 0;  // guarded by m_mutex
 };
 
 }  // namespace plat::net::detail

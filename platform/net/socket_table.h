@@ -22,7 +22,9 @@ struct SocketState {
     SOCKET key = 0;  // its value in the table
     WSAPROTOCOL_INFOW info{};
 
-    // Guarded by TableMutex().
+    // Guards the selection state below. Each socket has its own, so calls
+    // on different sockets never meet on a lock.
+    std::mutex mutex;
     bool closed = false;
     bool registered = false;  // in its event's epoll set
     short armed = 0;          // the events it is armed with (one-shot)
@@ -43,13 +45,15 @@ struct SocketState {
 
 using SocketPtr = std::shared_ptr<SocketState>;
 
-// Lock order: TableMutex, then the base wait lock (SetEvent/ResetEvent).
-std::mutex& TableMutex();
+// Lock order: a socket's mutex, then its event source's, then the base
+// objects' state locks (SetEvent/ResetEvent). The table's own lock is
+// never held while another is taken.
 SOCKET AddSocket(SocketPtr state);
 // The state, or nullptr with WSAENOTSOCK as last error.
 SocketPtr FindSocket(SOCKET s);
-// The same with TableMutex held, and without touching the last error.
-SocketPtr FindSocketLocked(SOCKET s);
+// The same without touching the last error.
+SocketPtr FindSocketQuietly(SOCKET s);
+// Takes the socket out of the table and out of its selection.
 SocketPtr RemoveSocket(SOCKET s);
 
 // Winsock's error for an errno value.
@@ -58,7 +62,7 @@ DWORD WsaErrorFromErrno(int err);
 int FailFromErrno();
 int Fail(DWORD wsa_error);
 
-// Event selection (event_select.cpp), with TableMutex held.
+// Event selection (event_select.cpp), with the socket's mutex held.
 void RecordLocked(SocketState& s, int bit, int error);
 // Forgets the recorded events (enumerated, or the socket closed).
 void ClearRecordLocked(SocketState& s);
