@@ -1,11 +1,14 @@
 #include "base/sync.h"
 
+#include <linux/futex.h>
 #include <poll.h>
 #include <sys/eventfd.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstdint>
+#include <ctime>
 #include <vector>
 
 #include "base/clock.h"
@@ -36,6 +39,22 @@ int ThreadWakeFd() {
     return wake.fd;
 }
 
+void FutexWake(std::atomic<std::uint32_t>* word) {
+    ::syscall(SYS_futex, reinterpret_cast<std::uint32_t*>(word), FUTEX_WAKE_PRIVATE, 1, nullptr, nullptr, 0);
+}
+
+// Sleeps while *word holds `value`, at most `ms` (kNoDeadline: no limit).
+void FutexWait(std::atomic<std::uint32_t>* word, std::uint32_t value, std::uint64_t ms) {
+    timespec slice{};
+    timespec* timeout = nullptr;
+    if (ms != Clock::kNoDeadline) {
+        slice.tv_sec = static_cast<time_t>(ms / 1000);
+        slice.tv_nsec = static_cast<long>(ms % 1000) * 1000000;
+        timeout = &slice;
+    }
+    ::syscall(SYS_futex, reinterpret_cast<std::uint32_t*>(word), FUTEX_WAIT_PRIVATE, value, timeout, nullptr, 0);
+}
+
 void DrainWakeFd(int fd) {
     std::uint64_t count = 0;
     [[maybe_unused]] const ssize_t n = ::read(fd, &count, sizeof count);
@@ -44,20 +63,16 @@ void DrainWakeFd(int fd) {
 }  // namespace
 
 void WaitBlock::Wake() {
-    if (wakeFd < 0) {
-        {
-            std::lock_guard lock(mutex);
-            woken = true;
+    // A system call only for a waiter that sleeps.
+    switch (state.exchange(kWoken)) {
+        case kAsleep: FutexWake(&state); break;
+        case kPolling: {
+            const std::uint64_t one = 1;
+            [[maybe_unused]] const ssize_t n = ::write(wakeFd, &one, sizeof one);
+            break;
         }
-        cv.notify_one();
-        return;
+        default: break;
     }
-    // The owner sets an object while it collects its own sources: it is
-    // awake and checks its objects next, so it needs no wake-up (which would
-    // only end its next sleep at once).
-    if (owner == std::this_thread::get_id()) return;
-    const std::uint64_t one = 1;
-    [[maybe_unused]] const ssize_t n = ::write(wakeFd, &one, sizeof one);
 }
 
 void WaitableObject::WakeWaitersLocked() {
@@ -91,6 +106,7 @@ std::shared_ptr<WaitSource> Event::Source() const {
 void Event::AttachSource(std::shared_ptr<WaitSource> source) {
     std::lock_guard lock(StateMutex());
     m_source = std::move(source);
+    WakeWaitersLocked();  // so that they poll it from now on
 }
 
 bool IsSignaled(HANDLE object) {
@@ -161,39 +177,48 @@ Sources SourcesOf(const Objects& objects) {
     return sources;
 }
 
-// Sleeps on the block's condition variable until an object wakes it or the
-// deadline passes; spurious returns are allowed.
-void SleepOnCondition(plat::WaitBlock& block, std::uint64_t deadline) {
-    std::unique_lock lock(block.mutex);
-    if (!block.woken) {
-        if (deadline == plat::Clock::kNoDeadline) block.cv.wait(lock);
-        else plat::CurrentClock().WaitUntil(lock, block.cv, deadline);
-    }
-    block.woken = false;
+// Sleeps on the block's futex word until an object wakes it, or for the
+// slice of the way to the deadline that the clock allows; spurious returns
+// are allowed. A wake-up is consumed here: the objects are checked next.
+void SleepOnFutex(plat::WaitBlock& block, std::uint64_t deadline) {
+    std::uint32_t idle = plat::WaitBlock::kIdle;
+    if (block.state.compare_exchange_strong(idle, plat::WaitBlock::kAsleep))
+        plat::FutexWait(&block.state, plat::WaitBlock::kAsleep, plat::CurrentClock().SleepSliceMs(deadline));
+    block.state.store(plat::WaitBlock::kIdle);
 }
 
 // Sleeps in poll() on the thread's wake-up and the sources' descriptors, so
 // that a source's readiness wakes this thread itself, not a thread between.
-// What the sources report is collected before the objects are checked.
+// A thread woken already only looks. What the sources report is collected
+// before the objects are checked.
 void SleepInPoll(plat::WaitBlock& block, const Sources& sources, std::vector<pollfd>& fds, std::uint64_t deadline) {
     std::uint64_t slice = plat::CurrentClock().SleepSliceMs(deadline);
     if (block.wakeFd < 0) slice = std::min(slice, kUnwakeableSliceMs);
-    if (::poll(fds.data(), fds.size(), plat::PollTimeoutMs(slice)) <= 0) return;
+    std::uint32_t idle = plat::WaitBlock::kIdle;
+    if (!block.state.compare_exchange_strong(idle, plat::WaitBlock::kPolling)) slice = 0;
+    const int ready = ::poll(fds.data(), fds.size(), plat::PollTimeoutMs(slice));
+    block.state.store(plat::WaitBlock::kIdle);
+    if (ready <= 0) return;
     if (fds[0].revents) plat::DrainWakeFd(block.wakeFd);
     for (std::size_t i = 1; i < fds.size(); ++i)
         if (fds[i].revents) sources[i - 1]->Collect();
 }
 
+// The descriptors a sleep in poll() watches: the thread's wake-up first.
+std::vector<pollfd> PollFds(plat::WaitBlock& block, const Sources& sources) {
+    block.wakeFd = plat::ThreadWakeFd();
+    std::vector<pollfd> fds{{block.wakeFd, POLLIN, 0}};
+    for (const auto& source : sources) fds.push_back({source->PollFd(), POLLIN, 0});
+    return fds;
+}
+
 // The block is registered with each object before the objects are
-// checked, so a change after a check always finds it and wakes it.
-int SleepUntilSatisfied(const Objects& objects, const Sources& sources, bool wait_all, std::uint64_t deadline) {
+// checked, so a change after a check always finds it and wakes it. A wait
+// whose objects had no source looks again after each wake-up: attaching a
+// source wakes the object's waiters.
+int SleepUntilSatisfied(const Objects& objects, Sources sources, bool wait_all, std::uint64_t deadline) {
     plat::WaitBlock block;
     std::vector<pollfd> fds;
-    if (!sources.empty()) {
-        block.wakeFd = plat::ThreadWakeFd();
-        fds.push_back({block.wakeFd, POLLIN, 0});
-        for (const auto& source : sources) fds.push_back({source->PollFd(), POLLIN, 0});
-    }
     for (const auto& o : objects) {
         std::lock_guard lock(o->StateMutex());
         o->AddWaiterLocked(&block);
@@ -205,7 +230,9 @@ int SleepUntilSatisfied(const Objects& objects, const Sources& sources, bool wai
     for (bool slept = false;; slept = true) {
         index = Acquire(objects, wait_all);
         if (index >= 0 || (slept && clock.TickMs() >= deadline)) break;
-        if (sources.empty()) SleepOnCondition(block, deadline);
+        if (slept && sources.empty()) sources = SourcesOf(objects);
+        if (!sources.empty() && fds.empty()) fds = PollFds(block, sources);
+        if (sources.empty()) SleepOnFutex(block, deadline);
         else SleepInPoll(block, sources, fds, deadline);
     }
     for (const auto& o : objects) {

@@ -4,10 +4,9 @@
 #pragma once
 
 #include <atomic>
-#include <condition_variable>
+#include <cstdint>
 #include <memory>
 #include <mutex>
-#include <thread>
 #include <vector>
 
 #include "base/handle.h"
@@ -15,19 +14,18 @@
 
 namespace plat {
 
-// One waiting thread. It sleeps on its condition variable, or, when its
-// wait has sources (WaitSource), in poll() on its thread's eventfd beside
-// the sources' descriptors. It is registered with every object it waits
-// for, so a change of one object wakes only the threads waiting on it.
-// Wake is called with the notifying object's lock held, and the waiter
-// leaves every object's list (under that object's lock) before the block
-// goes away, so a block is never woken after its end.
+// One waiting thread. It sleeps on its futex word, or, when its wait has
+// sources (WaitSource), in poll() on its thread's eventfd beside the
+// sources' descriptors; a wake-up costs a system call only while it sleeps.
+// It is registered with every object it waits for, so a change of one
+// object wakes only the threads waiting on it. Wake is called with the
+// notifying object's lock held, and the waiter leaves every object's list
+// (under that object's lock) before the block goes away, so a block is
+// never woken after its end.
 struct WaitBlock {
-    std::mutex mutex;
-    std::condition_variable cv;
-    bool woken = false;  // guarded by mutex
-    int wakeFd = -1;
-    const std::thread::id owner = std::this_thread::get_id();
+    enum : std::uint32_t { kIdle, kWoken, kAsleep, kPolling };
+    std::atomic<std::uint32_t> state{kIdle};  // the futex word
+    int wakeFd = -1;                          // the eventfd, while it polls
     void Wake();
 };
 

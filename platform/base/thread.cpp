@@ -3,6 +3,7 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <condition_variable>
 #include <system_error>
 #include <thread>
 
