@@ -10,7 +10,6 @@
 namespace {
 
 constexpr DWORD kEventWaitMs = 1000;
-constexpr DWORD kOverflowPollMs = 10;
 // Packets cut from one socket per Msg-thread round. Each round serves every
 // socket in turn, so a peer with many requests buffered delays another's
 // answer by a few of its own requests, never by all of them.
@@ -25,26 +24,12 @@ DWORD CSocketManager::EventRoutine(LPVOID self) {
     auto* m = static_cast<CSocketManager*>(self);
     DWORD last_keep_alive = GetTickCount();
     DWORD last_stall_check = last_keep_alive;
+    const WSAEVENT events[] = {m->m_hStop, m->m_hWake, m->m_hNetworkEvent};
     for (;;) {
-        std::vector<WSAEVENT> events{m->m_hStop, m->m_hListChanged};
-        bool overflow = false;
-        for (CEncryptSocket* s : m->Snapshot()) {
-            if (!s->NetworkEvent()) continue;
-            if (events.size() == WSA_MAXIMUM_WAIT_EVENTS) {
-                overflow = true;
-                break;
-            }
-            events.push_back(s->NetworkEvent());
-        }
-        // Sockets beyond the 64 entries of one wait are visited by polling
-        // every kOverflowPollMs; otherwise a connect or an answer on such a
-        // socket would wait for another socket's event, or forever in a
-        // quiet manager.
-        const DWORD w = ws::WSAWaitForMultipleEvents(static_cast<DWORD>(events.size()), events.data(), FALSE,
-                                                     overflow ? kOverflowPollMs : kEventWaitMs, FALSE);
+        const DWORD w = ws::WSAWaitForMultipleEvents(3, events, FALSE, kEventWaitMs, FALSE);
         if (w == WSA_WAIT_EVENT_0) return 0;
-        // Woken on purpose (a socket added, or a send that failed), or a
-        // second since the last look: close the connections that cannot send.
+        // Woken on purpose (a send that failed), or a second since the last
+        // look: close the connections that cannot send.
         if (w == WSA_WAIT_EVENT_0 + 1 || GetTickCount() - last_stall_check >= kEventWaitMs) {
             last_stall_check = GetTickCount();
             m->CloseStalledSockets();
@@ -58,7 +43,7 @@ DWORD CSocketManager::EventRoutine(LPVOID self) {
             last_keep_alive = GetTickCount();
             m->CheckKeepAlive();
         }
-        if (w != WSA_WAIT_TIMEOUT || overflow) m->EventRound();
+        if (w != WSA_WAIT_TIMEOUT) m->EventRound();
     }
 }
 
@@ -89,8 +74,11 @@ void CSocketManager::EventRound() {
         return;
     }
     // A socket that closes leaves the array, and the next one moves into its
-    // position, which is visited next.
-    for (int i = 0; i < m_pSockets->Count(); ++i) {
+    // position, which is visited next. The network event stays signalled
+    // while a socket has events recorded: once it is not, the sockets left
+    // have nothing to report, and what the kernel reports from now on is
+    // collected by the next wait.
+    for (int i = 0; i < m_pSockets->Count() && plat::IsSignaled(m_hNetworkEvent); ++i) {
         CEncryptSocket* s = reinterpret_cast<CEncryptSocket*>(m_pSockets->Get(i));
         DispatchEvents(s);
         if (i < m_pSockets->Count() && reinterpret_cast<CEncryptSocket*>(m_pSockets->Get(i)) != s) --i;
@@ -101,7 +89,7 @@ void CSocketManager::DispatchEvents(CEncryptSocket* s) {
     std::lock_guard socket_lock(s->Lock());
     if (!s->Handle()) return;
     WSANETWORKEVENTS events{};
-    if (ws::WSAEnumNetworkEvents(s->Handle(), s->NetworkEvent(), &events) != 0) {
+    if (ws::WSAEnumNetworkEvents(s->Handle(), m_hNetworkEvent, &events) != 0) {
         const DWORD error = GetLastError();
         SockTrace("CSocketManager::EventRoutine() WSAEnumNetworkEvents() failed %i", error);
         s->OnError(error, 0, "WSAEnumNetworkEvents(): ");

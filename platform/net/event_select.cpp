@@ -215,14 +215,15 @@ int WSAEnumNetworkEvents(SOCKET s, WSAEVENT event, WSANETWORKEVENTS* events) {
     SocketPtr state = FindSocket(s);
     if (!state) return SOCKET_ERROR;
     // Records happen in the background in Winsock: what the kernel reported
-    // and no waiter has collected yet is recorded first. A socket that has
-    // events recorded already returns them as they are (as an enumeration a
-    // moment earlier would), which spares a look at the set; what the set
-    // holds is collected by the next wait on its event.
+    // and no waiter has collected yet is recorded first. Not when the socket
+    // has events recorded, or its event is signalled: a waiter has collected
+    // the set then and enumerates its sockets, so what is recorded is
+    // returned as it is (as an enumeration a moment earlier would), and what
+    // the set holds from now on is collected by the next wait on the event.
     std::shared_ptr<EventSource> source;
     {
         std::lock_guard lock(state->mutex);
-        if (state->recorded == 0) source = state->source;
+        if (state->recorded == 0 && !(state->event && plat::IsSignaled(state->event))) source = state->source;
     }
     if (source) source->Collect();
     std::lock_guard lock(state->mutex);
