@@ -62,30 +62,38 @@ void DrainWakeFd(int fd) {
 
 }  // namespace
 
-void WaitBlock::Wake() {
+Wakeups::~Wakeups() {
+    for (int i = 0; i < m_count; ++i) FutexWake(m_words[i]);
+}
+
+void Wakeups::Wake(WaitBlock& block) {
     // A system call only for a waiter that sleeps.
-    switch (state.exchange(kWoken)) {
-        case kAsleep: FutexWake(&state); break;
-        case kPolling: {
+    switch (block.state.exchange(WaitBlock::kWoken)) {
+        case WaitBlock::kAsleep:
+            if (m_count < kDeferred) m_words[m_count++] = &block.state;
+            else FutexWake(&block.state);
+            break;
+        case WaitBlock::kPolling: {
             const std::uint64_t one = 1;
-            [[maybe_unused]] const ssize_t n = ::write(wakeFd, &one, sizeof one);
+            [[maybe_unused]] const ssize_t n = ::write(block.wakeFd, &one, sizeof one);
             break;
         }
         default: break;
     }
 }
 
-void WaitableObject::WakeWaitersLocked() {
-    for (WaitBlock* block : m_waiters) block->Wake();
+void WaitableObject::WakeWaitersLocked(Wakeups& wakeups) {
+    for (WaitBlock* block : m_waiters) wakeups.Wake(*block);
 }
 
 void WaitableObject::RemoveWaiterLocked(WaitBlock* block) { Unlist(m_waiters, block); }
 
 void Event::Set() {
+    Wakeups wakeups;
     std::lock_guard lock(StateMutex());
     if (m_signaled) return;  // its waiters were woken when it was set
     m_signaled = true;
-    WakeWaitersLocked();
+    WakeWaitersLocked(wakeups);
 }
 
 void Event::Reset() {
@@ -104,9 +112,10 @@ std::shared_ptr<WaitSource> Event::Source() const {
 }
 
 void Event::AttachSource(std::shared_ptr<WaitSource> source) {
+    Wakeups wakeups;
     std::lock_guard lock(StateMutex());
     m_source = std::move(source);
-    WakeWaitersLocked();  // so that they poll it from now on
+    WakeWaitersLocked(wakeups);  // so that they poll it from now on
 }
 
 bool IsSignaled(HANDLE object) {

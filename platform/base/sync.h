@@ -18,15 +18,34 @@ namespace plat {
 // sources (WaitSource), in poll() on its thread's eventfd beside the
 // sources' descriptors; a wake-up costs a system call only while it sleeps.
 // It is registered with every object it waits for, so a change of one
-// object wakes only the threads waiting on it. Wake is called with the
+// object wakes only the threads waiting on it. It is marked woken with the
 // notifying object's lock held, and the waiter leaves every object's list
-// (under that object's lock) before the block goes away, so a block is
-// never woken after its end.
+// (under that object's lock) before the block goes away.
 struct WaitBlock {
     enum : std::uint32_t { kIdle, kWoken, kAsleep, kPolling };
     std::atomic<std::uint32_t> state{kIdle};  // the futex word
     int wakeFd = -1;                          // the eventfd, while it polls
-    void Wake();
+};
+
+// Wakes the waiters of an object. The futex calls are made when it goes out
+// of scope: declared before the object's lock, it makes them after the lock
+// is released, so a woken thread does not run into that lock. A call that
+// comes late (its waiter went on meanwhile) ends at most a later sleep of
+// that thread early, which every wait allows. The eventfd of a waiter in
+// poll() is written at once, while the descriptor surely is the waiter's.
+class Wakeups {
+public:
+    Wakeups() = default;
+    Wakeups(const Wakeups&) = delete;
+    Wakeups& operator=(const Wakeups&) = delete;
+    ~Wakeups();
+    // With the lock of an object the block waits on held.
+    void Wake(WaitBlock& block);
+
+private:
+    static constexpr int kDeferred = 4;  // beyond them, calls are made at once
+    std::atomic<std::uint32_t>* m_words[kDeferred] = {};
+    int m_count = 0;
 };
 
 // Readiness that arrives from outside the process (a socket's network
@@ -47,7 +66,8 @@ public:
 // takes their locks one at a time, or (wait-all) together in address
 // order. The lock is held only for the checks, never while a thread
 // sleeps. A subclass changes its state under it and then calls
-// WakeWaitersLocked(), still under it.
+// WakeWaitersLocked(), still under it, with a Wakeups declared before the
+// lock.
 class WaitableObject : public HandleObject {
 public:
     virtual bool IsSignaledLocked() const = 0;
@@ -59,7 +79,7 @@ public:
 
     std::mutex& StateMutex() const { return m_mutex; }
     // With StateMutex held: wakes the threads waiting on this object.
-    void WakeWaitersLocked();
+    void WakeWaitersLocked(Wakeups& wakeups);
     void AddWaiterLocked(WaitBlock* block) { m_waiters.push_back(block); }
     void RemoveWaiterLocked(WaitBlock* block);
 

@@ -18,10 +18,11 @@ public:
     bool IsSignaledLocked() const override { return m_finished; }
 
     void Finish(DWORD code) {
+        Wakeups wakeups;
         std::lock_guard lock(StateMutex());
         m_exitCode = code;
         m_finished = true;
-        WakeWaitersLocked();
+        WakeWaitersLocked(wakeups);
     }
 
     DWORD ExitCode() const {

@@ -34,9 +34,10 @@ public:
     // results are stored; wakes the threads waiting on the file. Lock order:
     // completion queue lock, then the file's state lock.
     void FinishPending() {
+        Wakeups wakeups;
         std::lock_guard lock(StateMutex());
         --m_pending;
-        WakeWaitersLocked();
+        WakeWaitersLocked(wakeups);
     }
 
 private:
