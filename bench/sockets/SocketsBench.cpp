@@ -37,9 +37,11 @@ constexpr int kRuns = 3;
 
 
 // Wakes each client's thread when the answer on its socket arrived; each
-// socket has its own wake-up, so an answer wakes only its own thread.
+// socket has its own wake-up, so an answer wakes only its own thread. Like
+// the service's client, it takes answers on the Event thread.
 class Clients : public CSocketManager {
 public:
+    Clients() { SetDeliverOnEventThread(true); }
     // Before any answer can arrive.
     void Expect(CEncryptSocket* socket) { m_answers[socket] = std::make_unique<Answers>(); }
     void OnMsg(CEncryptSocket* socket, BYTE* payload, DWORD, ReplyContext*, DWORD) override {

@@ -90,6 +90,19 @@ public:
     HANDLE NewPacketArrived() const { return m_hNewPacketArrived; }
     // The event all the manager's sockets are selected on.
     WSAEVENT NetworkEvent() const { return m_hNetworkEvent; }
+    // For a client whose OnMsg only hands an answer to the request waiting
+    // for it: application messages that arrive while none of their socket's
+    // waits for the Msg thread are delivered on the Event thread right after
+    // the receive, which spares the answer a hand-over to the Msg thread.
+    // OnMsg then runs on either thread (never for one socket on both at
+    // once, and in the order of arrival), with the Event thread's locks held
+    // on that one: it must not wait. Set before the first connection.
+    void SetDeliverOnEventThread(bool on) { m_deliverOnEventThread = on; }
+    // On the Event thread right after a receive: hands the replies at the
+    // head of the socket's received bytes to their waiters and, when set
+    // above, takes the application messages there for delivery; the Msg
+    // thread is woken after the round when a packet is left for it.
+    void CutOnEventThread(CEncryptSocket* socket);
     DWORD RegistrationTimeout() const { return m_registrationTimeout; }
     void SetRegistrationTimeout(DWORD ms) { m_registrationTimeout = ms; }
     const BYTE* UserSid() const { return m_pUserSid.empty() ? nullptr : m_pUserSid.data(); }
@@ -111,7 +124,7 @@ private:
     void WaitForPeerCloses();
     void DispatchEvents(CEncryptSocket* socket);
     void CutPackets();
-    void DeliverMessages();
+    void DeliverMessages(zmsdk::queue& queue);
     void Deliver(const SocketMessage& message);
     void CutRemaining(CEncryptSocket* socket);
     void Retire(CEncryptSocket* socket);
@@ -141,4 +154,9 @@ private:
     std::vector<BYTE> m_pUserSid;
     std::vector<CEncryptSocket*> m_retired;  // guarded by the list lock
     bool m_created = false;
+    bool m_deliverOnEventThread = false;
+    // The Event thread's: messages it took, delivered once the socket's lock
+    // is released, and whether the Msg thread has packets to cut.
+    zmsdk::queue m_taken;
+    bool m_msgThreadWanted = false;
 };

@@ -68,21 +68,30 @@ void CSocketManager::CloseStalledSockets() {
 }
 
 void CSocketManager::EventRound() {
-    std::lock_guard lock(m_listLock);
-    if (!m_pSockets) {
-        SockTrace("FATAL ERROR(1)\n");
-        return;
+    {
+        std::lock_guard lock(m_listLock);
+        if (!m_pSockets) {
+            SockTrace("FATAL ERROR(1)\n");
+            return;
+        }
+        // A socket that closes leaves the array, and the next one moves into
+        // its position, which is visited next. The network event stays
+        // signalled while a socket has events recorded: once it is not, the
+        // sockets left have nothing to report, and what the kernel reports
+        // from now on is collected by the next wait.
+        for (int i = 0; i < m_pSockets->Count() && plat::IsSignaled(m_hNetworkEvent); ++i) {
+            CEncryptSocket* s = reinterpret_cast<CEncryptSocket*>(m_pSockets->Get(i));
+            DispatchEvents(s);
+            // Outside the socket's lock, which the woken requester's next
+            // send takes; within the list lock, which keeps the socket.
+            DeliverMessages(m_taken);
+            if (i < m_pSockets->Count() && reinterpret_cast<CEncryptSocket*>(m_pSockets->Get(i)) != s) --i;
+        }
     }
-    // A socket that closes leaves the array, and the next one moves into its
-    // position, which is visited next. The network event stays signalled
-    // while a socket has events recorded: once it is not, the sockets left
-    // have nothing to report, and what the kernel reports from now on is
-    // collected by the next wait.
-    for (int i = 0; i < m_pSockets->Count() && plat::IsSignaled(m_hNetworkEvent); ++i) {
-        CEncryptSocket* s = reinterpret_cast<CEncryptSocket*>(m_pSockets->Get(i));
-        DispatchEvents(s);
-        if (i < m_pSockets->Count() && reinterpret_cast<CEncryptSocket*>(m_pSockets->Get(i)) != s) --i;
-    }
+    // Woken once the list lock is free, which it takes first.
+    if (m_msgThreadWanted && !SetEvent(m_hNewPacketArrived))
+        SockTrace("*** error: CSocketManager::EventRound() SetEvent(m_hNewPacketArrived) failed %i", GetLastError());
+    m_msgThreadWanted = false;
 }
 
 void CSocketManager::DispatchEvents(CEncryptSocket* s) {
@@ -120,7 +129,7 @@ DWORD CSocketManager::MsgRoutine(LPVOID self) {
         if (w != WAIT_OBJECT_0 + 1) break;
         std::lock_guard message_lock(m->m_messageLock);
         m->CutPackets();
-        m->DeliverMessages();
+        m->DeliverMessages(*m->m_pMessages);
         m->FreeRetired();
     }
     std::lock_guard message_lock(m->m_messageLock);
@@ -159,13 +168,21 @@ void CSocketManager::CutPackets() {
     if (more) SetEvent(m_hNewPacketArrived);
 }
 
-void CSocketManager::DeliverMessages() {
-    for (LONG_PTR e; (e = m_pMessages->Pop()) != zmsdk::array::kNone;) {
+void CSocketManager::DeliverMessages(zmsdk::queue& queue) {
+    for (LONG_PTR e; (e = queue.Pop()) != zmsdk::array::kNone;) {
         auto* message = reinterpret_cast<SocketMessage*>(e);
         Deliver(*message);
         delete message->context;
         delete message;
     }
+}
+
+void CSocketManager::CutOnEventThread(CEncryptSocket* socket) {
+    if (!socket->CutLeadingReplies(m_deliverOnEventThread ? &m_taken : nullptr)) return;
+    // A packet is left for the Msg thread, which could deliver a message
+    // behind it before those taken here: they go first.
+    DeliverMessages(m_taken);
+    m_msgThreadWanted = true;
 }
 
 void CSocketManager::Deliver(const SocketMessage& message) {
@@ -179,11 +196,12 @@ void CSocketManager::Deliver(const SocketMessage& message) {
     if (socket->IsAccepted() && !socket->IsRegistered()) {
         SockTrace("(%s) *** error: message before registration dropped(%i)", socket->DisplayName(), socket->Handle());
         std::free(message.payload);
-        return;
+    } else {
+        try {
+            socket->OnMsg(message.payload, message.length, message.context, message.flags);
+        } catch (...) {
+            SockTrace("exception occured\n");
+        }
     }
-    try {
-        socket->OnMsg(message.payload, message.length, message.context, message.flags);
-    } catch (...) {
-        SockTrace("exception occured\n");
-    }
+    socket->MessageDelivered();
 }
