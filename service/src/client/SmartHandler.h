@@ -10,9 +10,11 @@
 // CopyRecord or ReadLocked.
 //
 // Requests go one at a time: SendRequest holds the request lock for the
-// send and the wait for the answer, which the message thread hands over in
-// OnMsg. A request fails at once while there is no connection, and a
-// waiting one is released when the connection closes.
+// send and the wait for the answer, which OnMsg hands over; the manager
+// delivers answers on its Event thread right after the receive
+// (SetDeliverOnEventThread), so an answer passes no other thread. A request
+// fails at once while there is no connection, and a waiting one is
+// released when the connection closes.
 //
 // Reconnection. When the connection that Initialize made breaks (the
 // service stopped or restarted), the link thread connects again in the
@@ -33,8 +35,8 @@
 // Threads: the request and query operations are safe from any thread;
 // Initialize and the destructor belong to the owner's thread. The link
 // callback runs on the link thread. Lock order: the request lock, then the
-// connecting lock, the pending lock and the record lock (each taken alone
-// after the request lock); the socket manager's locks come after all of them.
+// connecting lock and the record lock (each taken alone after the request
+// lock); the socket manager's locks come after all of them.
 #pragma once
 
 #include <atomic>
@@ -127,8 +129,9 @@ private:
     int m_deviceCount = 0;
     std::vector<SmartDevice*> m_devices;
     HANDLE m_hResponseEvent = nullptr;
-    std::mutex m_pendingLock;               // guards m_pPendingResponse
-    CZmArchive* m_pPendingResponse = nullptr;
+    // The response the request waiting now is to get; whoever takes it out
+    // (an answer, or a close or error) wakes the request.
+    std::atomic<CZmArchive*> m_pPendingResponse{nullptr};
     std::recursive_mutex m_requestLock;     // one request and its wait at a time
     std::mutex m_connectingLock;            // guards m_pConnecting
     CEncryptSocket* m_pConnecting = nullptr;
