@@ -1,10 +1,13 @@
 // Event selection on epoll: each selected event has its own epoll set of
 // the sockets selected on it (EventSource), which the threads waiting on
 // the event poll themselves; what a set reports is recorded with Winsock's
-// rules (see winsock.h) and signals the event. A socket is armed one-shot
-// with what it waits for; it is re-armed after an event is recorded, and a
-// call that enables an event again (a recv, a blocked send, an accept)
-// re-arms it itself, so nobody has to wake the waiting thread for that.
+// rules (see winsock.h) and signals the event. A socket is in the set
+// edge-triggered with what it can wait for, and stays so while a recorded
+// event is disabled: an edge then only notes that data came, and the recv
+// that enables FD_READ again records it anew when data remains, so a
+// message costs no change of the set. Only a change of what the socket
+// waits for (connected, writable again after a blocked send) changes its
+// entry, and an accept makes epoll look at the listener again.
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/ioctl.h>
@@ -30,14 +33,17 @@ int SocketError(int fd) {
     return err;
 }
 
-// The poll events the socket waits for now, 0 when it is not to be polled.
+// The poll events the socket is in the set for, 0 when it is not to be
+// polled. Reading and accepting stay in while disabled (their edges are
+// noted or looked at again later); writing only while FD_WRITE is awaited,
+// since a connection is writable nearly always.
 short InterestLocked(const SocketState& s) {
     if (s.closed || !s.event || s.mask == 0 || s.peerClosed) return 0;
-    if (s.listening) return (s.acceptEnabled && (s.mask & FD_ACCEPT)) ? POLLIN : 0;
+    if (s.listening) return (s.mask & FD_ACCEPT) ? POLLIN : 0;
     if (s.connecting) return POLLOUT;
     if (!s.connected) return 0;
     short events = POLLRDHUP;
-    if (s.readEnabled && (s.mask & FD_READ)) events |= POLLIN;
+    if (s.mask & FD_READ) events |= POLLIN;
     if (s.writeEnabled && (s.mask & FD_WRITE)) events |= POLLOUT;
     return events;
 }
@@ -69,7 +75,8 @@ void ConnectDoneLocked(SocketState& s, short revents) {
 
 void HandleLocked(SocketState& s, short revents) {
     if (s.listening) {
-        if (revents & POLLIN) RecordLocked(s, FD_ACCEPT_BIT, 0);
+        // While disabled, the accept that enables it again has epoll look.
+        if ((revents & POLLIN) && s.acceptEnabled) RecordLocked(s, FD_ACCEPT_BIT, 0);
         return;
     }
     if (s.connecting) {
@@ -88,8 +95,9 @@ void HandleLocked(SocketState& s, short revents) {
     if (revents & (POLLRDHUP | POLLHUP)) {
         s.peerClosed = true;
         EvaluatePeerCloseLocked(s);
-    } else if ((revents & POLLIN) && s.readEnabled) {
-        RecordLocked(s, FD_READ_BIT, 0);
+    } else if (revents & POLLIN) {
+        if (s.readEnabled) RecordLocked(s, FD_READ_BIT, 0);
+        else s.readPending = true;  // the recv that enables it looks
     }
     if ((revents & POLLOUT) && s.writeEnabled) RecordLocked(s, FD_WRITE_BIT, 0);
 }
@@ -118,7 +126,6 @@ std::shared_ptr<EventSource> SourceFor(WSAEVENT event) {
 }  // namespace
 
 void ReadinessLocked(SocketState& s, short poll_events) {
-    s.armed = 0;  // one-shot: disarmed by the event
     HandleLocked(s, poll_events);
     RearmLocked(s);
 }
@@ -144,22 +151,27 @@ void ClearRecordLocked(SocketState& s) {
     s.recorded = 0;
 }
 
-void AfterReceiveLocked(SocketState& s) {
+// Data may remain when the recv filled its buffer (or only peeked), or
+// when data came while FD_READ was disabled; what came after the recv
+// brings its own edge.
+void AfterReceiveLocked(SocketState& s, bool may_remain) {
     s.readEnabled = true;
+    const bool selected = s.event && (s.mask & FD_READ);
     if (s.peerClosed) EvaluatePeerCloseLocked(s);
-    RearmLocked(s);
+    else if (selected && (may_remain || s.readPending) && PendingBytes(s.fd) > 0) RecordLocked(s, FD_READ_BIT, 0);
+    s.readPending = false;
 }
 
 // A socket that waits for nothing is not in the set at all: epoll would
 // still report a hang-up (which a socket not yet connected shows).
-void RearmLocked(SocketState& s) {
+void RearmLocked(SocketState& s, bool look_again) {
     if (s.closed || !s.source) return;
     const short interest = InterestLocked(s);
     if (interest == 0) {
         UnregisterLocked(s);
         return;
     }
-    if (s.registered && interest == s.armed) return;
+    if (s.registered && interest == s.armed && !look_again) return;
     if (!s.source->Arm(s.fd, s.key, interest, s.registered)) return;
     s.registered = true;
     s.armed = interest;

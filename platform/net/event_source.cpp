@@ -32,7 +32,7 @@ void EventSource::Collect() {
 
 bool EventSource::Arm(int fd, SOCKET key, short poll_events, bool already_in_set) {
     epoll_event e{};
-    e.events = static_cast<std::uint32_t>(static_cast<unsigned short>(poll_events)) | EPOLLONESHOT;
+    e.events = static_cast<std::uint32_t>(static_cast<unsigned short>(poll_events)) | EPOLLET;
     e.data.u64 = key;
     return epoll_ctl(m_epollFd, already_in_set ? EPOLL_CTL_MOD : EPOLL_CTL_ADD, fd, &e) == 0;
 }

@@ -1,6 +1,6 @@
 // The readiness source of one event object that sockets are selected on:
-// an epoll set of those sockets, each armed one-shot with the events it
-// waits for now. A thread that waits on the event sleeps in poll() on the
+// an epoll set of those sockets, each in it edge-triggered with the events
+// it can wait for. A thread that waits on the event sleeps in poll() on the
 // set's descriptor (base/sync.h), so the kernel wakes that thread itself;
 // whoever collects the set (a waiter, or WSAEnumNetworkEvents) records what
 // it reports with Winsock's rules.
@@ -26,7 +26,8 @@ public:
     void Collect() override;
 
     // With the socket's lock held: adds the socket `key` on `fd` to the set
-    // (or changes what it is armed with), one-shot; false when epoll refused.
+    // (or changes what it is in it for, which has epoll look at it anew),
+    // edge-triggered; false when epoll refused.
     bool Arm(int fd, SOCKET key, short poll_events, bool already_in_set);
     void Disarm(int fd);
 

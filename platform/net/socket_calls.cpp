@@ -116,7 +116,7 @@ SOCKET WSAAccept(SOCKET s, sockaddr* addr, int* addrlen, void* condition, DWORD_
     {
         std::lock_guard lock(listener->mutex);
         listener->acceptEnabled = true;
-        RearmLocked(*listener);
+        RearmLocked(*listener, true);
     }
     if (fd < 0) {
         Fail(WsaErrorFromErrno(saved));
@@ -179,7 +179,7 @@ int recv(SOCKET s, char* buf, int len, int flags) {
     const int saved = errno;
     {
         std::lock_guard lock(state->mutex);
-        AfterReceiveLocked(*state);
+        AfterReceiveLocked(*state, n == len || (n > 0 && (flags & MSG_PEEK)));
     }
     return n >= 0 ? static_cast<int>(n) : Fail(WsaErrorFromErrno(saved));
 }

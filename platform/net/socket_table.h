@@ -27,7 +27,7 @@ struct SocketState {
     std::mutex mutex;
     bool closed = false;
     bool registered = false;  // in its event's epoll set
-    short armed = 0;          // the events it is armed with (one-shot)
+    short armed = 0;          // the events it is in the set for
     HANDLE event = nullptr;
     std::shared_ptr<EventSource> source;  // the selected event's set
     long mask = 0;
@@ -39,6 +39,7 @@ struct SocketState {
     bool peerClosed = false;  // the peer's close was seen; no more polling
     bool closeRecorded = false;
     bool readEnabled = true;
+    bool readPending = false;  // data came while FD_READ was disabled
     bool acceptEnabled = true;
     bool writeEnabled = false;
 };
@@ -66,12 +67,15 @@ int Fail(DWORD wsa_error);
 void RecordLocked(SocketState& s, int bit, int error);
 // Forgets the recorded events (enumerated, or the socket closed).
 void ClearRecordLocked(SocketState& s);
-// Records what the socket's epoll entry reported and arms it again.
+// Records what the socket's epoll entry reported.
 void ReadinessLocked(SocketState& s, short poll_events);
-void AfterReceiveLocked(SocketState& s);
-// Arms the socket with the events it waits for now, after a change of
-// its state (listening, connecting, an event enabled again).
-void RearmLocked(SocketState& s);
+// After a recv; `may_remain` when it filled its buffer or only peeked.
+void AfterReceiveLocked(SocketState& s, bool may_remain);
+// Puts the socket in its event's set for the events it waits for now,
+// after a change of its state (listening, connecting, connected, blocked
+// on a send); `look_again` has epoll look at its readiness anew (an accept
+// enabled FD_ACCEPT again while more connections may wait).
+void RearmLocked(SocketState& s, bool look_again = false);
 // Takes the socket out of its event's set.
 void UnregisterLocked(SocketState& s);
 
