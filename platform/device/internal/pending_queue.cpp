@@ -17,8 +17,9 @@ void Complete(PendingRequest& r) {
     if (r.out && !r.output.empty()) std::memcpy(r.out, r.output.data(), r.output.size());
     r.io_status->Information = r.information;
     r.io_status->Status = r.status;
-    r.file->FinishPending();
+    // The event first: a thread that the file wakes finds it set.
     if (r.event) SetEvent(r.event);
+    r.file->FinishPending();
 }
 
 // Lock order: m_mutex, then the file's and the event's state locks (taken
