@@ -26,18 +26,6 @@ void Unlist(std::vector<WaitBlock*>& list, WaitBlock* block) {
     }
 }
 
-// The calling thread's eventfd, by which a waiter sleeping in poll() is
-// woken; -1 when none could be made.
-int ThreadWakeFd() {
-    struct WakeFd {
-        const int fd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-        ~WakeFd() {
-            if (fd >= 0) ::close(fd);
-        }
-    };
-    thread_local WakeFd wake;
-    return wake.fd;
-}
 
 void FutexWake(std::atomic<std::uint32_t>* word) {
     ::syscall(SYS_futex, reinterpret_cast<std::uint32_t*>(word), FUTEX_WAKE_PRIVATE, 1, nullptr, nullptr, 0);
@@ -62,6 +50,19 @@ void DrainWakeFd(int fd) {
 
 }  // namespace
 
+// By it a waiter sleeping in poll() (or in its source) is woken.
+const ThreadWake& ThisThreadWake() {
+    static std::atomic<std::uint64_t> serials{0};
+    struct Owned : ThreadWake {
+        Owned() : ThreadWake{eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK), ++serials} {}
+        ~Owned() {
+            if (fd >= 0) ::close(fd);
+        }
+    };
+    thread_local Owned wake;
+    return wake;
+}
+
 Wakeups::~Wakeups() {
     for (int i = 0; i < m_count; ++i) FutexWake(m_words[i]);
 }
@@ -74,6 +75,7 @@ void Wakeups::Wake(WaitBlock& block) {
             else FutexWake(&block.state);
             break;
         case WaitBlock::kPolling: {
+            if (block.owner == std::this_thread::get_id()) break;  // awake, collecting
             const std::uint64_t one = 1;
             [[maybe_unused]] const ssize_t n = ::write(block.wakeFd, &one, sizeof one);
             break;
@@ -205,7 +207,14 @@ void SleepInPoll(plat::WaitBlock& block, const Sources& sources, std::vector<pol
     if (block.wakeFd < 0) slice = std::min(slice, kUnwakeableSliceMs);
     std::uint32_t idle = plat::WaitBlock::kIdle;
     if (!block.state.compare_exchange_strong(idle, plat::WaitBlock::kPolling)) slice = 0;
-    const int ready = ::poll(fds.data(), fds.size(), plat::PollTimeoutMs(slice));
+    const int timeout = plat::PollTimeoutMs(slice);
+    // A single source sleeps the thread itself when it can: one system call
+    // for the sleep and the collection.
+    if (sources.size() == 1 && block.wakeFd >= 0 && sources[0]->SleepIn(plat::ThisThreadWake(), timeout)) {
+        block.state.store(plat::WaitBlock::kIdle);
+        return;
+    }
+    const int ready = ::poll(fds.data(), fds.size(), timeout);
     block.state.store(plat::WaitBlock::kIdle);
     if (ready <= 0) return;
     if (fds[0].revents) plat::DrainWakeFd(block.wakeFd);
@@ -215,7 +224,7 @@ void SleepInPoll(plat::WaitBlock& block, const Sources& sources, std::vector<pol
 
 // The descriptors a sleep in poll() watches: the thread's wake-up first.
 std::vector<pollfd> PollFds(plat::WaitBlock& block, const Sources& sources) {
-    block.wakeFd = plat::ThreadWakeFd();
+    block.wakeFd = plat::ThisThreadWake().fd;
     std::vector<pollfd> fds{{block.wakeFd, POLLIN, 0}};
     for (const auto& source : sources) fds.push_back({source->PollFd(), POLLIN, 0});
     return fds;

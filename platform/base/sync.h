@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 #include "base/handle.h"
@@ -25,7 +26,18 @@ struct WaitBlock {
     enum : std::uint32_t { kIdle, kWoken, kAsleep, kPolling };
     std::atomic<std::uint32_t> state{kIdle};  // the futex word
     int wakeFd = -1;                          // the eventfd, while it polls
+    // It sets objects itself while it collects its sources, awake.
+    const std::thread::id owner = std::this_thread::get_id();
 };
+
+// The calling thread's wake-up descriptor (an eventfd; -1 when none could
+// be made) and a number that names it for the thread's life, since
+// descriptor numbers are reused.
+struct ThreadWake {
+    int fd = -1;
+    std::uint64_t serial = 0;
+};
+const ThreadWake& ThisThreadWake();
 
 // Wakes the waiters of an object. The futex calls are made when it goes out
 // of scope: declared before the object's lock, it makes them after the lock
@@ -58,6 +70,11 @@ public:
     virtual ~WaitSource() = default;
     virtual int PollFd() const = 0;
     virtual void Collect() = 0;
+    // Sleeps the thread in the source itself and collects what it reports,
+    // in one system call, until it reports something, `wake` is written or
+    // `timeout_ms` pass (-1: no limit); false when it cannot (another thread
+    // sleeps in it), and the waiter polls instead.
+    virtual bool SleepIn(const ThreadWake& /*wake*/, int /*timeout_ms*/) { return false; }
 };
 
 // A handle object that can be waited on. Its signal state and its list of

@@ -3,12 +3,24 @@
 #include <sys/epoll.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
+
 #include "net/socket_table.h"
 
 namespace plat::net::detail {
 namespace {
+
 constexpr int kEventsPerCollect = 64;
+// Marks the entry of a waiter's wake-up; socket keys never have it.
+constexpr std::uint64_t kWakeMark = std::uint64_t{1} << 63;
+
+void Drain(int event_fd) {
+    std::uint64_t count = 0;
+    [[maybe_unused]] const ssize_t n = ::read(event_fd, &count, sizeof count);
 }
+
+}  // namespace
 
 EventSource::EventSource() : m_epollFd(epoll_create1(EPOLL_CLOEXEC)) {}
 
@@ -18,11 +30,41 @@ EventSource::~EventSource() {
 
 void EventSource::Collect() {
     epoll_event events[kEventsPerCollect];
-    const int n = epoll_wait(m_epollFd, events, kEventsPerCollect, 0);
-    for (int i = 0; i < n; ++i) {
+    Record(events, epoll_wait(m_epollFd, events, kEventsPerCollect, 0), -1);
+}
+
+bool EventSource::SleepIn(const plat::ThreadWake& wake, int timeout_ms) {
+    bool free = false;
+    if (!m_sleeping.compare_exchange_strong(free, true)) return false;
+    epoll_event events[kEventsPerCollect];
+    const bool watched = Watch(wake);
+    const int count = watched ? epoll_wait(m_epollFd, events, kEventsPerCollect, timeout_ms) : 0;
+    m_sleeping = false;
+    if (watched) Record(events, count, wake.fd);
+    return watched;
+}
+
+bool EventSource::Watch(const plat::ThreadWake& wake) {
+    std::lock_guard lock(m_mutex);
+    if (std::find(m_watched.begin(), m_watched.end(), wake.serial) != m_watched.end()) return true;
+    epoll_event e{};
+    e.events = EPOLLIN;
+    e.data.u64 = kWakeMark | static_cast<std::uint32_t>(wake.fd);
+    if (epoll_ctl(m_epollFd, EPOLL_CTL_ADD, wake.fd, &e) != 0 && errno != EEXIST) return false;
+    m_watched.push_back(wake.serial);
+    return true;
+}
+
+void EventSource::Record(const epoll_event* events, int count, int own_wake) {
+    for (int i = 0; i < count; ++i) {
+        const std::uint64_t key = events[i].data.u64;
+        if (key & kWakeMark) {
+            if (static_cast<int>(key & ~kWakeMark) == own_wake) Drain(own_wake);
+            continue;  // another thread's: it reads its own
+        }
         // The entry carries the table key, never a pointer: a socket closed
         // or selected elsewhere meanwhile is skipped.
-        SocketPtr s = FindSocketQuietly(static_cast<SOCKET>(events[i].data.u64));
+        SocketPtr s = FindSocketQuietly(static_cast<SOCKET>(key));
         if (!s) continue;
         std::lock_guard lock(s->mutex);
         if (s->closed || s->source.get() != this) continue;

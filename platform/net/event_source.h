@@ -6,7 +6,12 @@
 // it reports with Winsock's rules.
 #pragma once
 
+#include <sys/epoll.h>
+
+#include <atomic>
+#include <cstdint>
 #include <mutex>
+#include <vector>
 
 #include "base/sync.h"
 #include "net/winsock_types.h"
@@ -24,6 +29,10 @@ public:
     int PollFd() const override { return m_epollFd; }
     // Records the events the set reports (each socket under its lock).
     void Collect() override;
+    // One thread at a time sleeps in the set itself, its wake-up added to
+    // the set (level-triggered, so it stays reported until that thread has
+    // read it, whoever collects the set meanwhile).
+    bool SleepIn(const plat::ThreadWake& wake, int timeout_ms) override;
 
     // With the socket's lock held: adds the socket `key` on `fd` to the set
     // (or changes what it is in it for, which has epoll look at it anew),
@@ -44,11 +53,18 @@ public:
     BOOL SignalWhileRecorded(HANDLE event);
 
 private:
+    // Adds the waiter's wake-up to the set once (per thread, while it lives).
+    bool Watch(const plat::ThreadWake& wake);
+    // Records what epoll reported; reads `own_wake` when it was among it.
+    void Record(const epoll_event* events, int count, int own_wake);
+
     const int m_epollFd;
+    std::atomic<bool> m_sleeping{false};
     // Orders the count's changes with the event's, so that a record of one
     // socket is never lost to the reset after another's enumeration.
     std::mutex m_mutex;
     int m_recordedSockets = 0;  // guarded by m_mutex
+    std::vector<std::uint64_t> m_watched;  // wake-ups in the set; guarded by m_mutex
 };
 
 }  // namespace plat::net::detail
