@@ -147,6 +147,11 @@ CPacketSocket::Head CPacketSocket::HeadPacketLocked() {
     return (header.flags & PACKET_MSG) ? Head::kMessage : Head::kOther;
 }
 
+bool CPacketSocket::HasPacket() {
+    std::lock_guard lock(m_lock);
+    return HeadPacketLocked() != Head::kIncomplete;
+}
+
 bool CPacketSocket::CutLeadingReplies(zmsdk::queue* messages) {
     std::lock_guard lock(m_lock);
     if (CancelRequested()) return true;  // the Msg thread decides, as for every packet

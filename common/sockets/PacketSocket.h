@@ -42,6 +42,8 @@ public:
     // handled, 0 when no whole packet is buffered, -1 when the peer announced
     // a payload beyond kMaxPayload (the connection must then be closed).
     int Packetize(zmsdk::queue* queue);
+    // A whole packet (or a header to refuse) is buffered for Packetize.
+    bool HasPacket();
     // Right after a receive, on the Event thread: hands the whole replies at
     // the head of the received bytes to their waiters, so that a reply does
     // not wait for the Msg thread as well. With `messages`, the whole

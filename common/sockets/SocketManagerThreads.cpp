@@ -150,7 +150,7 @@ void CSocketManager::CutPackets() {
     for (CEncryptSocket* s : Snapshot()) {
         std::lock_guard socket_lock(s->Lock());
         int cut = 0;
-        for (int n = 0; s->Handle(); ++n) {
+        for (int n = 0; s->Handle() && s->HasPacket(); ++n) {
             if (s->CancelEvent() && WaitForSingleObject(s->CancelEvent(), 0) == WAIT_OBJECT_0) {
                 SockTrace("CANCELING PACKETIZE\n");
                 break;
