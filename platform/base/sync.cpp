@@ -26,7 +26,7 @@ void Unlist(std::vector<WaitBlock*>& list, WaitBlock* block) {
     }
 }
 
-
+// Wakes the thread sleeping on the word, if any.
 void FutexWake(std::atomic<std::uint32_t>* word) {
     ::syscall(SYS_futex, reinterpret_cast<std::uint32_t*>(word), FUTEX_WAKE_PRIVATE, 1, nullptr, nullptr, 0);
 }
