@@ -10,12 +10,10 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <string_view>
 #include <sys/socket.h>
 #include <thread>
@@ -24,6 +22,7 @@
 
 #include "RoundTrips.h"
 #include "base/last_error.h"
+#include "base/sync.h"
 #include "net/loopback_port.h"
 #include "sockets/SocketLibrary.h"
 #include "sockets/SocketServer.h"
@@ -35,10 +34,10 @@ constexpr DWORD kMessageSize = 2424;
 constexpr auto kTimeLimit = std::chrono::seconds(20);
 constexpr int kRuns = 3;
 
-
 // Wakes each client's thread when the answer on its socket arrived; each
-// socket has its own wake-up, so an answer wakes only its own thread. Like
-// the service's client, it takes answers on the Event thread.
+// socket has its own event, so an answer wakes only its own thread. Like
+// the service's client, it takes answers on the Event thread and wakes the
+// waiting thread with an event of the platform.
 class Clients : public CSocketManager {
 public:
     Clients() { SetDeliverOnEventThread(true); }
@@ -48,24 +47,22 @@ public:
         std::free(payload);
         const auto it = m_answers.find(socket);
         if (it == m_answers.end()) return;
-        Answers& a = *it->second;
-        {
-            std::lock_guard lock(a.mutex);
-            ++a.count;
-        }
-        a.cv.notify_one();
+        ++it->second->count;
+        SetEvent(it->second->event);
     }
     bool WaitAnswer(CEncryptSocket* socket, int count) {
         Answers& a = *m_answers.at(socket);
-        std::unique_lock lock(a.mutex);
-        return a.cv.wait_for(lock, std::chrono::seconds(5), [&] { return a.count >= count; });
+        while (a.count < count)
+            if (WaitForSingleObject(a.event, 5000) != WAIT_OBJECT_0) return false;
+        return true;
     }
 
 private:
     struct Answers {
-        std::mutex mutex;
-        std::condition_variable cv;
-        int count = 0;
+        Answers() : event(CreateEventW(nullptr, FALSE, FALSE, nullptr)) {}
+        ~Answers() { CloseHandle(event); }
+        const HANDLE event;
+        std::atomic<int> count{0};
     };
     std::map<CEncryptSocket*, std::unique_ptr<Answers>> m_answers;
 };
