@@ -8,12 +8,16 @@
 // to its exit with peers that never read nor close, its history saved.
 // The drives are the built-in demo machine unless LUMETRA_DEVICES is set;
 // state goes to a private LUMETRA_ROOT.
+//
+//   bench_service [--only CLIENTS]   (--only: one run of that many clients,
+//                                    without the anchor, for profilers)
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -111,7 +115,8 @@ RoundTrips Measure(WORD port, int count) {
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+    const int only = argc > 2 && std::string_view(argv[1]) == "--only" ? std::atoi(argv[2]) : 0;
     const std::filesystem::path root =
         std::filesystem::temp_directory_path() / ("lumetra-bench-service-" + std::to_string(::getpid()));
     std::filesystem::create_directories(root);
@@ -128,6 +133,14 @@ int main() {
         if (FAILED(server.Init()) || FAILED(server.Start())) {
             std::fprintf(stderr, "bench_service: cannot serve on port %u\n", unsigned(port));
             return 1;
+        }
+        if (only > 0) {
+            const RoundTrips r = Measure(port, only);
+            std::printf("%d client(s): %zu ReadAttributes, %.0f/s, p50 %.0f us, p99 %.0f us\n", only, r.count,
+                        r.perSecond, r.p50Us, r.p99Us);
+            server.Stop();
+            std::filesystem::remove_all(root);
+            return 0;
         }
         for (int clients : {1, 20})
             PrintBesideAnchor("ReadAttributes", clients, kRequestsPerClient, kRuns,

@@ -5,15 +5,16 @@
 // medians of interleaved runs beside the loopback anchor (RoundTrips.h).
 //
 //   bench_sockets [round trips per client for 1 client] [for each of 100]
+//   bench_sockets --only CLIENTS [round trips per client]  (one run without
+//                                 the anchor, for profilers)
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
 #include <memory>
-#include <mutex>
+#include <string_view>
 #include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
@@ -21,6 +22,7 @@
 
 #include "RoundTrips.h"
 #include "base/last_error.h"
+#include "base/sync.h"
 #include "net/loopback_port.h"
 #include "sockets/SocketLibrary.h"
 #include "sockets/SocketServer.h"
@@ -32,35 +34,35 @@ constexpr DWORD kMessageSize = 2424;
 constexpr auto kTimeLimit = std::chrono::seconds(20);
 constexpr int kRuns = 3;
 
-
 // Wakes each client's thread when the answer on its socket arrived; each
-// socket has its own wake-up, so an answer wakes only its own thread.
+// socket has its own event, so an answer wakes only its own thread. Like
+// the service's client, it takes answers on the Event thread and wakes the
+// waiting thread with an event of the platform.
 class Clients : public CSocketManager {
 public:
+    Clients() { SetDeliverOnEventThread(true); }
     // Before any answer can arrive.
     void Expect(CEncryptSocket* socket) { m_answers[socket] = std::make_unique<Answers>(); }
     void OnMsg(CEncryptSocket* socket, BYTE* payload, DWORD, ReplyContext*, DWORD) override {
         std::free(payload);
         const auto it = m_answers.find(socket);
         if (it == m_answers.end()) return;
-        Answers& a = *it->second;
-        {
-            std::lock_guard lock(a.mutex);
-            ++a.count;
-        }
-        a.cv.notify_one();
+        ++it->second->count;
+        SetEvent(it->second->event);
     }
     bool WaitAnswer(CEncryptSocket* socket, int count) {
         Answers& a = *m_answers.at(socket);
-        std::unique_lock lock(a.mutex);
-        return a.cv.wait_for(lock, std::chrono::seconds(5), [&] { return a.count >= count; });
+        while (a.count < count)
+            if (WaitForSingleObject(a.event, 5000) != WAIT_OBJECT_0) return false;
+        return true;
     }
 
 private:
     struct Answers {
-        std::mutex mutex;
-        std::condition_variable cv;
-        int count = 0;
+        Answers() : event(CreateEventW(nullptr, FALSE, FALSE, nullptr)) {}
+        ~Answers() { CloseHandle(event); }
+        const HANDLE event;
+        std::atomic<int> count{0};
     };
     std::map<CEncryptSocket*, std::unique_ptr<Answers>> m_answers;
 };
@@ -115,8 +117,10 @@ RoundTrips Run(WORD port, int clients, int round_trips) {
 
 int main(int argc, char** argv) {
     std::setvbuf(stdout, nullptr, _IONBF, 0);
-    const int single = argc > 1 ? std::atoi(argv[1]) : 5000;
-    const int each = argc > 2 ? std::atoi(argv[2]) : 200;
+    const bool only = argc > 2 && std::string_view(argv[1]) == "--only";
+    const int first = only ? 3 : 1;  // the first round-trip count's argument
+    const int single = argc > first ? std::atoi(argv[first]) : 5000;
+    const int each = argc > first + 1 ? std::atoi(argv[first + 1]) : 200;
     StartSocketLibrary();
     const WORD port = plat::net::FreeLoopbackPort();
     CSocketServer server(port);
@@ -128,9 +132,16 @@ int main(int argc, char** argv) {
         return 1;
     }
     std::printf("socket stack, %u-byte request and response over 127.0.0.1:%u\n", kMessageSize, port);
-    PrintBesideAnchor("socket stack", 1, single, kRuns, [&] { return Run(port, 1, single); });
-    for (int clients : {20, 100})
-        PrintBesideAnchor("socket stack", clients, each, kRuns, [&] { return Run(port, clients, each); });
+    if (only) {
+        const int clients = std::atoi(argv[2]);
+        const RoundTrips r = Run(port, clients, single);
+        std::printf("%d client(s): %zu round trips, %.0f/s, p50 %.0f us, p99 %.0f us\n", clients, r.count,
+                    r.perSecond, r.p50Us, r.p99Us);
+    } else {
+        PrintBesideAnchor("socket stack", 1, single, kRuns, [&] { return Run(port, 1, single); });
+        for (int clients : {20, 100})
+            PrintBesideAnchor("socket stack", clients, each, kRuns, [&] { return Run(port, clients, each); });
+    }
     server.Stop();
     StopSocketLibrary();
     return 0;

@@ -103,9 +103,8 @@ SOCKET CBasicSocket::CreateSocket(BOOL use_layered) {
 }
 
 int CBasicSocket::Create(BOOL use_layered) {
-    if (!m_pSocketManager) return Fail(ERROR_INVALID_PARAMETER);
+    if (!m_pSocketManager || !m_pSocketManager->NetworkEvent()) return Fail(ERROR_INVALID_PARAMETER);
     if (!m_hCancel) m_hCancel = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    if (!m_hEvent) m_hEvent = ws::WSACreateEvent();
     std::lock_guard lock(m_lock);
     m_activityTick = GetTickCount();
     m_sendFailed = false;
@@ -118,7 +117,7 @@ int CBasicSocket::Create(BOOL use_layered) {
         }
         m_hSocket = s;
     }
-    if (ws::WSAEventSelect(m_hSocket, m_hEvent, FD_ALL_EVENTS) != 0) {
+    if (ws::WSAEventSelect(m_hSocket, m_pSocketManager->NetworkEvent(), FD_ALL_EVENTS) != 0) {
         const DWORD error = GetLastError();
         SockTrace("*** error: CBasicSocket::Create() WSAEventSelect() failed %i", error);
         ws::WSAEventSelect(m_hSocket, nullptr, 0);
@@ -231,8 +230,6 @@ void CBasicSocket::OnEvent(long) {}
 void CBasicSocket::OnInternalEvent(long) {}
 
 void CBasicSocket::DestroyEvents() {
-    if (m_hEvent) ws::WSACloseEvent(m_hEvent);
-    m_hEvent = nullptr;
     CloseWaitConnectHandle();
     if (m_hCancel) CloseHandle(m_hCancel);
     m_hCancel = nullptr;

@@ -1,6 +1,7 @@
 // CBasicSocket: the bottom of the socket stack. It owns the Winsock socket
-// (made from the protocol catalogue), its network event, its recursive lock,
-// the wait-on-connect and cancel events and the connection's flags.
+// (made from the protocol catalogue, and selected on its manager's network
+// event), its recursive lock, the wait-on-connect and cancel events and the
+// connection's flags.
 //
 // Results: 0, or -1 with the thread's last error set.
 // Threads: every method may be called from any thread; the socket's lock
@@ -35,7 +36,8 @@ public:
     virtual void OnInternalEvent(long event_bit);
 
     // Creates the socket (layered providers allowed or base providers only)
-    // and its events, and selects all ten network events.
+    // and its events, and selects all ten network events on the manager's
+    // network event.
     int Create(BOOL use_layered_providers);
     // Port 0 or no socket: error 87. No address binds to any address.
     int Bind(WORD port, const in_addr* address);
@@ -60,7 +62,6 @@ public:
 
     std::recursive_mutex& Lock() { return m_lock; }
     SOCKET Handle() const { return m_hSocket; }
-    WSAEVENT NetworkEvent() const { return m_hEvent; }
     HANDLE CancelEvent() const { return m_hCancel; }
     CSocketManager* Manager() const { return m_pSocketManager; }
     const std::string& DisplayName() const { return m_name; }
@@ -86,7 +87,6 @@ protected:
 
     SOCKET m_hSocket = 0;
     std::recursive_mutex m_lock;
-    WSAEVENT m_hEvent = nullptr;
     CSocketManager* m_pSocketManager = nullptr;
     HANDLE m_hWaitOnConnect = nullptr;
     HANDLE m_hCancel = nullptr;

@@ -165,10 +165,7 @@ void CEncryptSocket::OnInternalEvent(long event_bit) {
             m_dataSeen = true;
             Read(nullptr, 0);
             OnEvent(FD_READ);
-            if (CutLeadingReplies() && !SetEvent(m_pSocketManager->NewPacketArrived()))
-                SockTrace("*** error: CEncryptSocket::OnInternalEvent() SetEvent(m_pSocketManager->m_hNewPacketArrived) "
-                          "failed %i",
-                          GetLastError());
+            m_pSocketManager->CutOnEventThread(this);
             break;
         case FD_WRITE: FlushSendQueue(); break;
         case FD_ACCEPT: Accept(); break;

@@ -5,7 +5,8 @@
 //
 // Threads: Connect blocks its caller and can be ended at any step by the
 // cancel event. OnInternalEvent runs in the manager's Event thread, OnSys
-// and OnMsg in its Msg thread.
+// and OnMsg in its Msg thread (OnMsg also in the Event thread for a manager
+// that delivers there, see CSocketManager::SetDeliverOnEventThread).
 #pragma once
 
 #include <string>

@@ -143,16 +143,27 @@ CPacketSocket::Head CPacketSocket::HeadPacketLocked() {
     if (!header.Decode(m_pReceived->Peek(), m_pReceived->Available())) return Head::kIncomplete;
     if (header.length > kMaxPayload) return Head::kOther;
     if (m_pReceived->Available() < header.Size() + header.length) return Head::kIncomplete;
-    return (header.flags & PACKET_REPLY) ? Head::kReply : Head::kOther;
+    if (header.flags & PACKET_REPLY) return Head::kReply;
+    return (header.flags & PACKET_MSG) ? Head::kMessage : Head::kOther;
 }
 
-bool CPacketSocket::CutLeadingReplies() {
+bool CPacketSocket::HasPacket() {
+    std::lock_guard lock(m_lock);
+    return HeadPacketLocked() != Head::kIncomplete;
+}
+
+bool CPacketSocket::CutLeadingReplies(zmsdk::queue* messages) {
     std::lock_guard lock(m_lock);
     if (CancelRequested()) return true;  // the Msg thread decides, as for every packet
+    const bool take_messages = messages && m_undelivered == 0;
     for (;;) {
         switch (HeadPacketLocked()) {
             case Head::kIncomplete: return false;
             case Head::kOther: return true;
+            case Head::kMessage:
+                if (!take_messages) return true;
+                Packetize(messages);
+                break;
             case Head::kReply: Packetize(nullptr); break;
         }
     }
@@ -162,8 +173,8 @@ void CPacketSocket::Dispatch(const PacketHeader& header, BYTE* payload, zmsdk::q
     ReplyContext* context = nullptr;
     if (HasLongHeader(header.flags)) context = new ReplyContext{header.d, header.a, header.b, header.c, TRUE};
     if ((header.flags & PACKET_MSG) && queue) {
-        auto* message = new SocketMessage{payload, header.length, context, header.flags,
-                                          this};
+        auto* message = new SocketMessage{payload, header.length, context, header.flags, this};
+        ++m_undelivered;
         queue->Push(reinterpret_cast<LONG_PTR>(message));
         return;
     }

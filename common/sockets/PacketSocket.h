@@ -4,11 +4,12 @@
 // Threads: SendMsg may be called from any thread. SendAndWait holds the
 // request lock for the whole exchange (one outstanding request per socket)
 // and shares only the wait lock with Packetize, which runs in the manager's
-// message thread (for replies also its Event thread) with the socket's lock
-// held. The sequence counter changes
+// message thread (for replies, and answers a client takes there, also its
+// Event thread) with the socket's lock held. The sequence counter changes
 // only by interlocked increments.
 #pragma once
 
+#include <atomic>
 #include <map>
 #include <mutex>
 
@@ -41,11 +42,18 @@ public:
     // handled, 0 when no whole packet is buffered, -1 when the peer announced
     // a payload beyond kMaxPayload (the connection must then be closed).
     int Packetize(zmsdk::queue* queue);
+    // A whole packet (or a header to refuse) is buffered for Packetize.
+    bool HasPacket();
     // Right after a receive, on the Event thread: hands the whole replies at
     // the head of the received bytes to their waiters, so that a reply does
-    // not wait for the Msg thread as well. True when a whole packet of
+    // not wait for the Msg thread as well. With `messages`, the whole
+    // application messages there are cut into it too while none of this
+    // socket's is still to be delivered from the manager's queue (so their
+    // order stays the one they arrived in). True when a whole packet of
     // another kind (or one to refuse) is left for the Msg thread to cut.
-    bool CutLeadingReplies();
+    bool CutLeadingReplies(zmsdk::queue* messages = nullptr);
+    // The manager has delivered one of the application messages cut.
+    void MessageDelivered() { --m_undelivered; }
 
     LONG Sequence() const { return m_sequence; }
 
@@ -62,7 +70,7 @@ protected:
     int SendPacket(const PacketHeader& header, const void* payload);
     void DeliverReply(DWORD d, BYTE* payload, DWORD length);
     void Dispatch(const PacketHeader& header, BYTE* payload, zmsdk::queue* queue);
-    enum class Head { kIncomplete, kReply, kOther };
+    enum class Head { kIncomplete, kReply, kMessage, kOther };
     // What the received bytes begin with, with the socket's lock held.
     Head HeadPacketLocked();
 
@@ -72,4 +80,7 @@ protected:
     std::map<DWORD, DWORD*> m_replyLengths;
     std::mutex m_requestLock;
     std::mutex m_waitLock;
+    // Application messages cut (under the socket's lock) and not yet
+    // delivered (MessageDelivered).
+    std::atomic<int> m_undelivered{0};
 };

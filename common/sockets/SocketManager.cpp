@@ -91,23 +91,25 @@ int CSocketManager::Create(BOOL skip_user_sid) {
     if (m_created) return Fail(ERROR_INVALID_PARAMETER);
     m_hStop = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     if (!m_hStop) return Fail(WSA_INVALID_HANDLE);
+    m_hNetworkEvent = ws::WSACreateEvent();
     m_hNewPacketArrived = CreateEventW(nullptr, FALSE, FALSE, nullptr);
-    m_hListChanged = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    m_hWake = CreateEventW(nullptr, FALSE, FALSE, nullptr);
     m_hSocketRemoved = CreateEventW(nullptr, FALSE, FALSE, nullptr);
     m_pSockets = std::make_unique<zmsdk::array>();
     m_pMessages = std::make_unique<zmsdk::queue>();
     m_pEventThread = std::make_unique<WorkerThread>();
     m_pMsgThread = std::make_unique<WorkerThread>();
-    if (!m_hNewPacketArrived || !m_hListChanged || !m_hSocketRemoved || !m_pEventThread->Start(&CSocketManager::EventRoutine, this, "Event") ||
+    if (!m_hNetworkEvent || !m_hNewPacketArrived || !m_hWake || !m_hSocketRemoved ||
+        !m_pEventThread->Start(&CSocketManager::EventRoutine, this, "Event") ||
         !m_pMsgThread->Start(&CSocketManager::MsgRoutine, this, "Msg")) {
         SetEvent(m_hStop);
         m_pEventThread->Join();
         m_pMsgThread->Join();
         m_pEventThread.reset();
         m_pMsgThread.reset();
-        for (HANDLE h : {m_hStop, m_hNewPacketArrived, m_hListChanged, m_hSocketRemoved})
+        for (HANDLE h : {m_hStop, m_hNetworkEvent, m_hNewPacketArrived, m_hWake, m_hSocketRemoved})
             if (h) CloseHandle(h);
-        m_hStop = m_hNewPacketArrived = m_hListChanged = m_hSocketRemoved = nullptr;
+        m_hStop = m_hNetworkEvent = m_hNewPacketArrived = m_hWake = m_hSocketRemoved = nullptr;
         return Fail(WSA_NOT_ENOUGH_MEMORY);
     }
     m_created = true;
@@ -123,9 +125,7 @@ CEncryptSocket* CSocketManager::NewSocket() {
 BOOL CSocketManager::Add(CEncryptSocket* socket) {
     if (!socket || !m_pSockets) return FALSE;
     std::lock_guard lock(m_listLock);
-    const BOOL added = m_pSockets->Insert(AsElement(socket), -1);
-    if (added) SetEvent(m_hListChanged);
-    return added;
+    return m_pSockets->Insert(AsElement(socket), -1);
 }
 
 BOOL CSocketManager::Remove(CEncryptSocket* socket, BOOL take_lock) {
@@ -300,7 +300,7 @@ void CSocketManager::RequestCloseAll() {
 }
 
 void CSocketManager::WakeEventThread() {
-    if (m_hListChanged) SetEvent(m_hListChanged);
+    if (m_hWake) SetEvent(m_hWake);
 }
 
 std::vector<CEncryptSocket*> CSocketManager::Connections(bool waiting_only) {
@@ -361,8 +361,8 @@ int CSocketManager::Shutdown() {
     m_pEventThread.reset();
     m_pMsgThread.reset();
     m_pSockets.reset();
-    for (HANDLE h : {m_hStop, m_hNewPacketArrived, m_hListChanged, m_hSocketRemoved}) CloseHandle(h);
-    m_hStop = m_hNewPacketArrived = m_hListChanged = m_hSocketRemoved = nullptr;
+    for (HANDLE h : {m_hStop, m_hNetworkEvent, m_hNewPacketArrived, m_hWake, m_hSocketRemoved}) CloseHandle(h);
+    m_hStop = m_hNetworkEvent = m_hNewPacketArrived = m_hWake = m_hSocketRemoved = nullptr;
     FreeRetired();
     m_created = false;
     return 0;

@@ -5,6 +5,11 @@
 // virtual operations are the callbacks through which the program sees its
 // connections.
 //
+// Every socket of a manager is selected on the manager's one network event,
+// so the Event thread's wait holds three events however many connections
+// there are, and one look at the kernel finds every socket that has
+// something to report.
+//
 // Locks (all recursive), in the order every path takes them: the message
 // lock, the socket-list lock, a socket's own lock, the delete lock. The
 // Event thread holds the list lock and each socket's lock while it
@@ -66,8 +71,8 @@ public:
     // returns at once. A peer that closes then is torn down by the Event
     // thread as usual.
     void RequestCloseAll();
-    // Has the Event thread look at the sockets now: their wait list, and
-    // connections whose sends failed, which it closes.
+    // Has the Event thread look at the connections whose sends failed now,
+    // which it closes.
     void WakeEventThread();
     int Shutdown();
     // The process user's SID, allocated with malloc for the caller.
@@ -83,6 +88,21 @@ public:
     std::recursive_mutex& ListLock() { return m_listLock; }
     std::recursive_mutex& DeleteLock() { return m_deleteLock; }
     HANDLE NewPacketArrived() const { return m_hNewPacketArrived; }
+    // The event all the manager's sockets are selected on.
+    WSAEVENT NetworkEvent() const { return m_hNetworkEvent; }
+    // For a client whose OnMsg only hands an answer to the request waiting
+    // for it: application messages that arrive while none of their socket's
+    // waits for the Msg thread are delivered on the Event thread right after
+    // the receive, which spares the answer a hand-over to the Msg thread.
+    // OnMsg then runs on either thread (never for one socket on both at
+    // once, and in the order of arrival), with the Event thread's locks held
+    // on that one: it must not wait. Set before the first connection.
+    void SetDeliverOnEventThread(bool on) { m_deliverOnEventThread = on; }
+    // On the Event thread right after a receive: hands the replies at the
+    // head of the socket's received bytes to their waiters and, when set
+    // above, takes the application messages there for delivery; the Msg
+    // thread is woken after the round when a packet is left for it.
+    void CutOnEventThread(CEncryptSocket* socket);
     DWORD RegistrationTimeout() const { return m_registrationTimeout; }
     void SetRegistrationTimeout(DWORD ms) { m_registrationTimeout = ms; }
     const BYTE* UserSid() const { return m_pUserSid.empty() ? nullptr : m_pUserSid.data(); }
@@ -104,7 +124,7 @@ private:
     void WaitForPeerCloses();
     void DispatchEvents(CEncryptSocket* socket);
     void CutPackets();
-    void DeliverMessages();
+    void DeliverMessages(zmsdk::queue& queue);
     void Deliver(const SocketMessage& message);
     void CutRemaining(CEncryptSocket* socket);
     void Retire(CEncryptSocket* socket);
@@ -121,10 +141,9 @@ private:
     std::unique_ptr<WorkerThread> m_pEventThread;
     std::unique_ptr<WorkerThread> m_pMsgThread;
     HANDLE m_hStop = nullptr;
-    // Wakes the Event thread to rebuild its wait list when a socket is added,
-    // so a new connection's events are seen at once, not after the next
-    // one-second time-out.
-    HANDLE m_hListChanged = nullptr;
+    WSAEVENT m_hNetworkEvent = nullptr;
+    // Wakes the Event thread to close the connections whose sends failed.
+    HANDLE m_hWake = nullptr;
     // Signalled whenever a socket leaves the array (auto-reset), so that
     // CloseAllSockets sees the peers' closes as they happen.
     HANDLE m_hSocketRemoved = nullptr;
@@ -135,4 +154,9 @@ private:
     std::vector<BYTE> m_pUserSid;
     std::vector<CEncryptSocket*> m_retired;  // guarded by the list lock
     bool m_created = false;
+    bool m_deliverOnEventThread = false;
+    // The Event thread's: messages it took, delivered once the socket's lock
+    // is released, and whether the Msg thread has packets to cut.
+    zmsdk::queue m_taken;
+    bool m_msgThreadWanted = false;
 };

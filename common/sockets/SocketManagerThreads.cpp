@@ -10,7 +10,6 @@
 namespace {
 
 constexpr DWORD kEventWaitMs = 1000;
-constexpr DWORD kOverflowPollMs = 10;
 // Packets cut from one socket per Msg-thread round. Each round serves every
 // socket in turn, so a peer with many requests buffered delays another's
 // answer by a few of its own requests, never by all of them.
@@ -25,26 +24,12 @@ DWORD CSocketManager::EventRoutine(LPVOID self) {
     auto* m = static_cast<CSocketManager*>(self);
     DWORD last_keep_alive = GetTickCount();
     DWORD last_stall_check = last_keep_alive;
+    const WSAEVENT events[] = {m->m_hStop, m->m_hWake, m->m_hNetworkEvent};
     for (;;) {
-        std::vector<WSAEVENT> events{m->m_hStop, m->m_hListChanged};
-        bool overflow = false;
-        for (CEncryptSocket* s : m->Snapshot()) {
-            if (!s->NetworkEvent()) continue;
-            if (events.size() == WSA_MAXIMUM_WAIT_EVENTS) {
-                overflow = true;
-                break;
-            }
-            events.push_back(s->NetworkEvent());
-        }
-        // Sockets beyond the 64 entries of one wait are visited by polling
-        // every kOverflowPollMs; otherwise a connect or an answer on such a
-        // socket would wait for another socket's event, or forever in a
-        // quiet manager.
-        const DWORD w = ws::WSAWaitForMultipleEvents(static_cast<DWORD>(events.size()), events.data(), FALSE,
-                                                     overflow ? kOverflowPollMs : kEventWaitMs, FALSE);
+        const DWORD w = ws::WSAWaitForMultipleEvents(3, events, FALSE, kEventWaitMs, FALSE);
         if (w == WSA_WAIT_EVENT_0) return 0;
-        // Woken on purpose (a socket added, or a send that failed), or a
-        // second since the last look: close the connections that cannot send.
+        // Woken on purpose (a send that failed), or a second since the last
+        // look: close the connections that cannot send.
         if (w == WSA_WAIT_EVENT_0 + 1 || GetTickCount() - last_stall_check >= kEventWaitMs) {
             last_stall_check = GetTickCount();
             m->CloseStalledSockets();
@@ -58,7 +43,7 @@ DWORD CSocketManager::EventRoutine(LPVOID self) {
             last_keep_alive = GetTickCount();
             m->CheckKeepAlive();
         }
-        if (w != WSA_WAIT_TIMEOUT || overflow) m->EventRound();
+        if (w != WSA_WAIT_TIMEOUT) m->EventRound();
     }
 }
 
@@ -83,25 +68,37 @@ void CSocketManager::CloseStalledSockets() {
 }
 
 void CSocketManager::EventRound() {
-    std::lock_guard lock(m_listLock);
-    if (!m_pSockets) {
-        SockTrace("FATAL ERROR(1)\n");
-        return;
+    {
+        std::lock_guard lock(m_listLock);
+        if (!m_pSockets) {
+            SockTrace("FATAL ERROR(1)\n");
+            return;
+        }
+        // A socket that closes leaves the array, and the next one moves into
+        // its position, which is visited next. The network event stays
+        // signalled while a socket has events recorded: once it is not, the
+        // sockets left have nothing to report, and what the kernel reports
+        // from now on is collected by the next wait.
+        for (int i = 0; i < m_pSockets->Count() && plat::IsSignaled(m_hNetworkEvent); ++i) {
+            CEncryptSocket* s = reinterpret_cast<CEncryptSocket*>(m_pSockets->Get(i));
+            DispatchEvents(s);
+            // Outside the socket's lock, which the woken requester's next
+            // send takes; within the list lock, which keeps the socket.
+            DeliverMessages(m_taken);
+            if (i < m_pSockets->Count() && reinterpret_cast<CEncryptSocket*>(m_pSockets->Get(i)) != s) --i;
+        }
     }
-    // A socket that closes leaves the array, and the next one moves into its
-    // position, which is visited next.
-    for (int i = 0; i < m_pSockets->Count(); ++i) {
-        CEncryptSocket* s = reinterpret_cast<CEncryptSocket*>(m_pSockets->Get(i));
-        DispatchEvents(s);
-        if (i < m_pSockets->Count() && reinterpret_cast<CEncryptSocket*>(m_pSockets->Get(i)) != s) --i;
-    }
+    // Woken once the list lock is free, which it takes first.
+    if (m_msgThreadWanted && !SetEvent(m_hNewPacketArrived))
+        SockTrace("*** error: CSocketManager::EventRound() SetEvent(m_hNewPacketArrived) failed %i", GetLastError());
+    m_msgThreadWanted = false;
 }
 
 void CSocketManager::DispatchEvents(CEncryptSocket* s) {
     std::lock_guard socket_lock(s->Lock());
     if (!s->Handle()) return;
     WSANETWORKEVENTS events{};
-    if (ws::WSAEnumNetworkEvents(s->Handle(), s->NetworkEvent(), &events) != 0) {
+    if (ws::WSAEnumNetworkEvents(s->Handle(), m_hNetworkEvent, &events) != 0) {
         const DWORD error = GetLastError();
         SockTrace("CSocketManager::EventRoutine() WSAEnumNetworkEvents() failed %i", error);
         s->OnError(error, 0, "WSAEnumNetworkEvents(): ");
@@ -132,7 +129,7 @@ DWORD CSocketManager::MsgRoutine(LPVOID self) {
         if (w != WAIT_OBJECT_0 + 1) break;
         std::lock_guard message_lock(m->m_messageLock);
         m->CutPackets();
-        m->DeliverMessages();
+        m->DeliverMessages(*m->m_pMessages);
         m->FreeRetired();
     }
     std::lock_guard message_lock(m->m_messageLock);
@@ -153,7 +150,7 @@ void CSocketManager::CutPackets() {
     for (CEncryptSocket* s : Snapshot()) {
         std::lock_guard socket_lock(s->Lock());
         int cut = 0;
-        for (int n = 0; s->Handle(); ++n) {
+        for (int n = 0; s->Handle() && s->HasPacket(); ++n) {
             if (s->CancelEvent() && WaitForSingleObject(s->CancelEvent(), 0) == WAIT_OBJECT_0) {
                 SockTrace("CANCELING PACKETIZE\n");
                 break;
@@ -172,13 +169,21 @@ void CSocketManager::CutPackets() {
     if (more) SetEvent(m_hNewPacketArrived);
 }
 
-void CSocketManager::DeliverMessages() {
-    for (LONG_PTR e; (e = m_pMessages->Pop()) != zmsdk::array::kNone;) {
+void CSocketManager::DeliverMessages(zmsdk::queue& queue) {
+    for (LONG_PTR e; (e = queue.Pop()) != zmsdk::array::kNone;) {
         auto* message = reinterpret_cast<SocketMessage*>(e);
         Deliver(*message);
         delete message->context;
         delete message;
     }
+}
+
+void CSocketManager::CutOnEventThread(CEncryptSocket* socket) {
+    if (!socket->CutLeadingReplies(m_deliverOnEventThread ? &m_taken : nullptr)) return;
+    // A packet is left for the Msg thread, which could deliver a message
+    // behind it before those taken here: they go first.
+    DeliverMessages(m_taken);
+    m_msgThreadWanted = true;
 }
 
 void CSocketManager::Deliver(const SocketMessage& message) {
@@ -192,11 +197,12 @@ void CSocketManager::Deliver(const SocketMessage& message) {
     if (socket->IsAccepted() && !socket->IsRegistered()) {
         SockTrace("(%s) *** error: message before registration dropped(%i)", socket->DisplayName(), socket->Handle());
         std::free(message.payload);
-        return;
+    } else {
+        try {
+            socket->OnMsg(message.payload, message.length, message.context, message.flags);
+        } catch (...) {
+            SockTrace("exception occured\n");
+        }
     }
-    try {
-        socket->OnMsg(message.payload, message.length, message.context, message.flags);
-    } catch (...) {
-        SockTrace("exception occured\n");
-    }
+    socket->MessageDelivered();
 }

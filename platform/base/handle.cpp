@@ -1,6 +1,7 @@
 #include "base/handle.h"
 
 #include <mutex>
+#include <shared_mutex>
 #include <unordered_map>
 
 #include "base/last_error.h"
@@ -9,8 +10,10 @@
 namespace plat {
 namespace {
 
+// Looked up on every wait and every event change, by many threads at once:
+// look-ups share the lock.
 struct HandleTable {
-    std::mutex mutex;
+    std::shared_mutex mutex;
     std::unordered_map<std::uintptr_t, std::shared_ptr<HandleObject>> objects;
     std::uintptr_t next = 0x1000;  // steps by 4, like Windows handle values
 };
@@ -34,14 +37,14 @@ HANDLE RegisterHandle(std::shared_ptr<HandleObject> object) {
 
 std::shared_ptr<HandleObject> LookupHandle(HANDLE handle) {
     auto& t = Table();
-    std::lock_guard lock(t.mutex);
+    std::shared_lock lock(t.mutex);
     const auto it = t.objects.find(reinterpret_cast<std::uintptr_t>(handle));
     return it == t.objects.end() ? nullptr : it->second;
 }
 
 std::size_t OpenHandleCount() {
     auto& t = Table();
-    std::lock_guard lock(t.mutex);
+    std::shared_lock lock(t.mutex);
     return t.objects.size();
 }
 

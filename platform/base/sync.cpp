@@ -1,11 +1,14 @@
 #include "base/sync.h"
 
+#include <linux/futex.h>
 #include <poll.h>
 #include <sys/eventfd.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstdint>
+#include <ctime>
 #include <vector>
 
 #include "base/clock.h"
@@ -15,12 +18,6 @@
 namespace plat {
 namespace {
 
-// Every thread that waits right now; guarded by SyncMutex.
-std::vector<WaitBlock*>& AllWaiters() {
-    static auto* waiters = new std::vector<WaitBlock*>;
-    return *waiters;
-}
-
 void Unlist(std::vector<WaitBlock*>& list, WaitBlock* block) {
     const auto it = std::find(list.begin(), list.end(), block);
     if (it != list.end()) {
@@ -29,17 +26,21 @@ void Unlist(std::vector<WaitBlock*>& list, WaitBlock* block) {
     }
 }
 
-// The calling thread's eventfd, by which a waiter sleeping in poll() is
-// woken; -1 when none could be made.
-int ThreadWakeFd() {
-    struct WakeFd {
-        const int fd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-        ~WakeFd() {
-            if (fd >= 0) ::close(fd);
-        }
-    };
-    thread_local WakeFd wake;
-    return wake.fd;
+// Wakes the thread sleeping on the word, if any.
+void FutexWake(std::atomic<std::uint32_t>* word) {
+    ::syscall(SYS_futex, reinterpret_cast<std::uint32_t*>(word), FUTEX_WAKE_PRIVATE, 1, nullptr, nullptr, 0);
+}
+
+// Sleeps while *word holds `value`, at most `ms` (kNoDeadline: no limit).
+void FutexWait(std::atomic<std::uint32_t>* word, std::uint32_t value, std::uint64_t ms) {
+    timespec slice{};
+    timespec* timeout = nullptr;
+    if (ms != Clock::kNoDeadline) {
+        slice.tv_sec = static_cast<time_t>(ms / 1000);
+        slice.tv_nsec = static_cast<long>(ms % 1000) * 1000000;
+        timeout = &slice;
+    }
+    ::syscall(SYS_futex, reinterpret_cast<std::uint32_t*>(word), FUTEX_WAIT_PRIVATE, value, timeout, nullptr, 0);
 }
 
 void DrainWakeFd(int fd) {
@@ -49,59 +50,81 @@ void DrainWakeFd(int fd) {
 
 }  // namespace
 
-void WaitBlock::Wake() {
-    if (wakeFd < 0) {
-        cv.notify_one();
-        return;
+// By it a waiter sleeping in poll() (or in its source) is woken.
+const ThreadWake& ThisThreadWake() {
+    static std::atomic<std::uint64_t> serials{0};
+    struct Owned : ThreadWake {
+        Owned() : ThreadWake{eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK), ++serials} {}
+        ~Owned() {
+            if (fd >= 0) ::close(fd);
+        }
+    };
+    thread_local Owned wake;
+    return wake;
+}
+
+Wakeups::~Wakeups() {
+    for (int i = 0; i < m_count; ++i) FutexWake(m_words[i]);
+}
+
+void Wakeups::Wake(WaitBlock& block) {
+    // A system call only for a waiter that sleeps.
+    switch (block.state.exchange(WaitBlock::kWoken)) {
+        case WaitBlock::kAsleep:
+            if (m_count < kDeferred) m_words[m_count++] = &block.state;
+            else FutexWake(&block.state);
+            break;
+        case WaitBlock::kPolling: {
+            if (block.owner == std::this_thread::get_id()) break;  // awake, collecting
+            const std::uint64_t one = 1;
+            [[maybe_unused]] const ssize_t n = ::write(block.wakeFd, &one, sizeof one);
+            break;
+        }
+        default: break;
     }
-    // The owner sets an object while it collects its own sources: it is
-    // awake and checks its objects next, so it needs no wake-up (which would
-    // only end its next sleep at once).
-    if (owner == std::this_thread::get_id()) return;
-    const std::uint64_t one = 1;
-    [[maybe_unused]] const ssize_t n = ::write(wakeFd, &one, sizeof one);
 }
 
-std::mutex& SyncMutex() {
-    static auto* mutex = new std::mutex;
-    return *mutex;
-}
-
-void WaitableObject::WakeWaitersLocked() {
-    for (WaitBlock* block : m_waiters) block->Wake();
+void WaitableObject::WakeWaitersLocked(Wakeups& wakeups) {
+    for (WaitBlock* block : m_waiters) wakeups.Wake(*block);
 }
 
 void WaitableObject::RemoveWaiterLocked(WaitBlock* block) { Unlist(m_waiters, block); }
 
-void SignalChanged() {
-    std::lock_guard lock(SyncMutex());
-    for (WaitBlock* block : AllWaiters()) block->Wake();
-}
-
 void Event::Set() {
-    std::lock_guard lock(SyncMutex());
+    Wakeups wakeups;
+    std::lock_guard lock(StateMutex());
+    if (m_signaled) return;  // its waiters were woken when it was set
     m_signaled = true;
-    WakeWaitersLocked();
+    WakeWaitersLocked(wakeups);
 }
 
 void Event::Reset() {
-    std::lock_guard lock(SyncMutex());
+    std::lock_guard lock(StateMutex());
     m_signaled = false;
 }
 
 bool Event::IsSet() const {
-    std::lock_guard lock(SyncMutex());
+    std::lock_guard lock(StateMutex());
     return m_signaled;
 }
 
 std::shared_ptr<WaitSource> Event::Source() const {
-    std::lock_guard lock(SyncMutex());
+    std::lock_guard lock(StateMutex());
     return m_source;
 }
 
 void Event::AttachSource(std::shared_ptr<WaitSource> source) {
-    std::lock_guard lock(SyncMutex());
+    Wakeups wakeups;
+    std::lock_guard lock(StateMutex());
     m_source = std::move(source);
+    WakeWaitersLocked(wakeups);  // so that they poll it from now on
+}
+
+bool IsSignaled(HANDLE object) {
+    const auto o = LookupHandleAs<WaitableObject>(object);
+    if (!o) return false;
+    std::lock_guard lock(o->StateMutex());
+    return o->IsSignaledLocked();
 }
 
 }  // namespace plat
@@ -120,16 +143,11 @@ using Sources = std::vector<std::shared_ptr<plat::WaitSource>>;
 // A waiter without a wake-up descriptor looks at its objects this often.
 constexpr std::uint64_t kUnwakeableSliceMs = 10;
 
-// Index of the object that satisfies the wait, or -1. With wait_all every
-// object must be signalled; all are then acquired together.
-int SatisfiedIndex(const Objects& objects, bool wait_all) {
-    if (wait_all) {
-        for (const auto& o : objects)
-            if (!o->IsSignaledLocked()) return -1;
-        for (const auto& o : objects) o->AcquireLocked();
-        return 0;
-    }
+// The first object that is signalled, acquired, or -1. Each object is
+// looked at under its own lock.
+int AcquireAny(const Objects& objects) {
     for (std::size_t i = 0; i < objects.size(); ++i) {
+        std::lock_guard lock(objects[i]->StateMutex());
         if (objects[i]->IsSignaledLocked()) {
             objects[i]->AcquireLocked();
             return static_cast<int>(i);
@@ -138,50 +156,108 @@ int SatisfiedIndex(const Objects& objects, bool wait_all) {
     return -1;
 }
 
-Sources SourcesLocked(const Objects& objects) {
+// 0 when every object is signalled, all then acquired together; else -1.
+// The locks are taken in address order (each once), so two waits on the
+// same objects never hold one each.
+int AcquireAll(const Objects& objects) {
+    std::vector<plat::WaitableObject*> order;
+    for (const auto& o : objects) order.push_back(o.get());
+    std::sort(order.begin(), order.end());
+    order.erase(std::unique(order.begin(), order.end()), order.end());
+    for (plat::WaitableObject* o : order) o->StateMutex().lock();
+    const bool all = std::all_of(objects.begin(), objects.end(), [](const auto& o) { return o->IsSignaledLocked(); });
+    if (all)
+        for (const auto& o : objects) o->AcquireLocked();
+    for (auto it = order.rbegin(); it != order.rend(); ++it) (*it)->StateMutex().unlock();
+    return all ? 0 : -1;
+}
+
+int Acquire(const Objects& objects, bool wait_all) { return wait_all ? AcquireAll(objects) : AcquireAny(objects); }
+
+Sources SourcesOf(const Objects& objects) {
     Sources sources;
     for (const auto& o : objects) {
-        auto source = o->SourceLocked();
+        std::shared_ptr<plat::WaitSource> source;
+        {
+            std::lock_guard lock(o->StateMutex());
+            source = o->SourceLocked();
+        }
         if (source && std::find(sources.begin(), sources.end(), source) == sources.end())
             sources.push_back(std::move(source));
     }
     return sources;
 }
 
-// Sleeps on the block's condition variable until an object satisfies the
-// wait (its index) or the deadline passes (-1).
-int SleepOnCondition(std::unique_lock<std::mutex>& lock, plat::WaitBlock& block, const Objects& objects,
-                     bool wait_all, std::uint64_t deadline) {
-    plat::Clock& clock = plat::CurrentClock();
-    for (;;) {
-        if (deadline == plat::Clock::kNoDeadline) block.cv.wait(lock);
-        else clock.WaitUntil(lock, block.cv, deadline);
-        const int index = SatisfiedIndex(objects, wait_all);
-        if (index >= 0 || clock.TickMs() >= deadline) return index;
-    }
+// Sleeps on the block's futex word until an object wakes it, or for the
+// slice of the way to the deadline that the clock allows; spurious returns
+// are allowed. A wake-up is consumed here: the objects are checked next.
+void SleepOnFutex(plat::WaitBlock& block, std::uint64_t deadline) {
+    std::uint32_t idle = plat::WaitBlock::kIdle;
+    if (block.state.compare_exchange_strong(idle, plat::WaitBlock::kAsleep))
+        plat::FutexWait(&block.state, plat::WaitBlock::kAsleep, plat::CurrentClock().SleepSliceMs(deadline));
+    block.state.store(plat::WaitBlock::kIdle);
 }
 
 // Sleeps in poll() on the thread's wake-up and the sources' descriptors, so
 // that a source's readiness wakes this thread itself, not a thread between.
-// What the sources report is collected, then the objects are checked again.
-int SleepInPoll(std::unique_lock<std::mutex>& lock, plat::WaitBlock& block, const Sources& sources,
-                const Objects& objects, bool wait_all, std::uint64_t deadline) {
-    plat::Clock& clock = plat::CurrentClock();
+// A thread woken already only looks. What the sources report is collected
+// before the objects are checked.
+void SleepInPoll(plat::WaitBlock& block, const Sources& sources, std::vector<pollfd>& fds, std::uint64_t deadline) {
+    std::uint64_t slice = plat::CurrentClock().SleepSliceMs(deadline);
+    if (block.wakeFd < 0) slice = std::min(slice, kUnwakeableSliceMs);
+    std::uint32_t idle = plat::WaitBlock::kIdle;
+    if (!block.state.compare_exchange_strong(idle, plat::WaitBlock::kPolling)) slice = 0;
+    const int timeout = plat::PollTimeoutMs(slice);
+    // A single source sleeps the thread itself when it can: one system call
+    // for the sleep and the collection.
+    if (sources.size() == 1 && block.wakeFd >= 0 && sources[0]->SleepIn(plat::ThisThreadWake(), timeout)) {
+        block.state.store(plat::WaitBlock::kIdle);
+        return;
+    }
+    const int ready = ::poll(fds.data(), fds.size(), timeout);
+    block.state.store(plat::WaitBlock::kIdle);
+    if (ready <= 0) return;
+    if (fds[0].revents) plat::DrainWakeFd(block.wakeFd);
+    for (std::size_t i = 1; i < fds.size(); ++i)
+        if (fds[i].revents) sources[i - 1]->Collect();
+}
+
+// The descriptors a sleep in poll() watches: the thread's wake-up first.
+std::vector<pollfd> PollFds(plat::WaitBlock& block, const Sources& sources) {
+    block.wakeFd = plat::ThisThreadWake().fd;
     std::vector<pollfd> fds{{block.wakeFd, POLLIN, 0}};
     for (const auto& source : sources) fds.push_back({source->PollFd(), POLLIN, 0});
-    for (;;) {
-        std::uint64_t slice = clock.SleepSliceMs(deadline);
-        if (block.wakeFd < 0) slice = std::min(slice, kUnwakeableSliceMs);
-        lock.unlock();
-        if (::poll(fds.data(), fds.size(), plat::PollTimeoutMs(slice)) > 0) {
-            if (fds[0].revents) plat::DrainWakeFd(block.wakeFd);
-            for (std::size_t i = 1; i < fds.size(); ++i)
-                if (fds[i].revents) sources[i - 1]->Collect();
-        }
-        lock.lock();
-        const int index = SatisfiedIndex(objects, wait_all);
-        if (index >= 0 || clock.TickMs() >= deadline) return index;
+    return fds;
+}
+
+// The block is registered with each object before the objects are
+// checked, so a change after a check always finds it and wakes it. A wait
+// whose objects had no source looks again after each wake-up: attaching a
+// source wakes the object's waiters.
+int SleepUntilSatisfied(const Objects& objects, Sources sources, bool wait_all, std::uint64_t deadline) {
+    plat::WaitBlock block;
+    std::vector<pollfd> fds;
+    for (const auto& o : objects) {
+        std::lock_guard lock(o->StateMutex());
+        o->AddWaiterLocked(&block);
     }
+    plat::Clock& clock = plat::CurrentClock();
+    int index = -1;
+    // Sleeps at least once, so that sources are polled even without a
+    // time-out.
+    for (bool slept = false;; slept = true) {
+        index = Acquire(objects, wait_all);
+        if (index >= 0 || (slept && clock.TickMs() >= deadline)) break;
+        if (slept && sources.empty()) sources = SourcesOf(objects);
+        if (!sources.empty() && fds.empty()) fds = PollFds(block, sources);
+        if (sources.empty()) SleepOnFutex(block, deadline);
+        else SleepInPoll(block, sources, fds, deadline);
+    }
+    for (const auto& o : objects) {
+        std::lock_guard lock(o->StateMutex());
+        o->RemoveWaiterLocked(&block);
+    }
+    return index;
 }
 
 }  // namespace
@@ -227,23 +303,13 @@ DWORD WaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL wait_all, 
     plat::Clock& clock = plat::CurrentClock();
     const std::uint64_t deadline = timeout_ms == INFINITE ? plat::Clock::kNoDeadline : clock.TickMs() + timeout_ms;
     const bool all = wait_all != FALSE;
-    std::unique_lock lock(plat::SyncMutex());
-    const int first = SatisfiedIndex(objects, all);
+    const int first = Acquire(objects, all);
     if (first >= 0) return WAIT_OBJECT_0 + static_cast<DWORD>(first);
     // Objects with sources are looked at even without a time-out: what
     // their descriptors report has not been collected yet.
-    const Sources sources = SourcesLocked(objects);
+    const Sources sources = SourcesOf(objects);
     if (timeout_ms == 0 && sources.empty()) return WAIT_TIMEOUT;
-    // Registered with each object (the notifier holds the lock, so the block
-    // is never woken after it has left the lists), and woken only by them.
-    plat::WaitBlock block;
-    if (!sources.empty()) block.wakeFd = plat::ThreadWakeFd();
-    for (const auto& o : objects) o->AddWaiterLocked(&block);
-    plat::AllWaiters().push_back(&block);
-    const int index = sources.empty() ? SleepOnCondition(lock, block, objects, all, deadline)
-                                      : SleepInPoll(lock, block, sources, objects, all, deadline);
-    for (const auto& o : objects) o->RemoveWaiterLocked(&block);
-    plat::Unlist(plat::AllWaiters(), &block);
+    const int index = SleepUntilSatisfied(objects, sources, all, deadline);
     return index >= 0 ? WAIT_OBJECT_0 + static_cast<DWORD>(index) : WAIT_TIMEOUT;
 }
 

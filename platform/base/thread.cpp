@@ -3,6 +3,7 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <condition_variable>
 #include <system_error>
 #include <thread>
 
@@ -17,14 +18,15 @@ public:
     bool IsSignaledLocked() const override { return m_finished; }
 
     void Finish(DWORD code) {
-        std::lock_guard lock(SyncMutex());
+        Wakeups wakeups;
+        std::lock_guard lock(StateMutex());
         m_exitCode = code;
         m_finished = true;
-        WakeWaitersLocked();
+        WakeWaitersLocked(wakeups);
     }
 
     DWORD ExitCode() const {
-        std::lock_guard lock(SyncMutex());
+        std::lock_guard lock(StateMutex());
         return m_finished ? m_exitCode : STILL_ACTIVE;
     }
 

@@ -1,10 +1,13 @@
 // Event selection on epoll: each selected event has its own epoll set of
 // the sockets selected on it (EventSource), which the threads waiting on
 // the event poll themselves; what a set reports is recorded with Winsock's
-// rules (see winsock.h) and signals the event. A socket is armed one-shot
-// with what it waits for; it is re-armed after an event is recorded, and a
-// call that enables an event again (a recv, a blocked send, an accept)
-// re-arms it itself, so nobody has to wake the waiting thread for that.
+// rules (see winsock.h) and signals the event. A socket is in the set
+// edge-triggered with what it can wait for, and stays so while a recorded
+// event is disabled: an edge then only notes that data came, and the recv
+// that enables FD_READ again records it anew when data remains, so a
+// message costs no change of the set. Only a change of what the socket
+// waits for (connected, writable again after a blocked send) changes its
+// entry, and an accept makes epoll look at the listener again.
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/ioctl.h>
@@ -30,14 +33,17 @@ int SocketError(int fd) {
     return err;
 }
 
-// The poll events the socket waits for now, 0 when it is not to be polled.
+// The poll events the socket is in the set for, 0 when it is not to be
+// polled. Reading and accepting stay in while disabled (their edges are
+// noted or looked at again later); writing only while FD_WRITE is awaited,
+// since a connection is writable nearly always.
 short InterestLocked(const SocketState& s) {
     if (s.closed || !s.event || s.mask == 0 || s.peerClosed) return 0;
-    if (s.listening) return (s.acceptEnabled && (s.mask & FD_ACCEPT)) ? POLLIN : 0;
+    if (s.listening) return (s.mask & FD_ACCEPT) ? POLLIN : 0;
     if (s.connecting) return POLLOUT;
     if (!s.connected) return 0;
     short events = POLLRDHUP;
-    if (s.readEnabled && (s.mask & FD_READ)) events |= POLLIN;
+    if (s.mask & FD_READ) events |= POLLIN;
     if (s.writeEnabled && (s.mask & FD_WRITE)) events |= POLLOUT;
     return events;
 }
@@ -69,7 +75,8 @@ void ConnectDoneLocked(SocketState& s, short revents) {
 
 void HandleLocked(SocketState& s, short revents) {
     if (s.listening) {
-        if (revents & POLLIN) RecordLocked(s, FD_ACCEPT_BIT, 0);
+        // While disabled, the accept that enables it again has epoll look.
+        if ((revents & POLLIN) && s.acceptEnabled) RecordLocked(s, FD_ACCEPT_BIT, 0);
         return;
     }
     if (s.connecting) {
@@ -88,20 +95,24 @@ void HandleLocked(SocketState& s, short revents) {
     if (revents & (POLLRDHUP | POLLHUP)) {
         s.peerClosed = true;
         EvaluatePeerCloseLocked(s);
-    } else if ((revents & POLLIN) && s.readEnabled) {
-        RecordLocked(s, FD_READ_BIT, 0);
+    } else if (revents & POLLIN) {
+        if (s.readEnabled) RecordLocked(s, FD_READ_BIT, 0);
+        else s.readPending = true;  // the recv that enables it looks
     }
     if ((revents & POLLOUT) && s.writeEnabled) RecordLocked(s, FD_WRITE_BIT, 0);
 }
 
 // The readiness source of `event`, made and attached on its first
 // selection; nullptr with the last error set when there is none.
-std::shared_ptr<EventSource> SourceForLocked(WSAEVENT event) {
+std::shared_ptr<EventSource> SourceFor(WSAEVENT event) {
     const auto e = plat::LookupHandleAs<plat::Event>(event);
     if (!e) {
         Fail(WSAEINVAL);
         return nullptr;
     }
+    // Two first selections on one event at once make one source.
+    static std::mutex attaching;
+    std::lock_guard lock(attaching);
     if (auto source = std::dynamic_pointer_cast<EventSource>(e->Source())) return source;
     auto source = std::make_shared<EventSource>();
     if (!source->Valid()) {
@@ -115,7 +126,6 @@ std::shared_ptr<EventSource> SourceForLocked(WSAEVENT event) {
 }  // namespace
 
 void ReadinessLocked(SocketState& s, short poll_events) {
-    s.armed = 0;  // one-shot: disarmed by the event
     HandleLocked(s, poll_events);
     RearmLocked(s);
 }
@@ -129,33 +139,39 @@ void RecordLocked(SocketState& s, int bit, int error) {
         default: break;
     }
     if (!(s.mask & flag) || !s.event) return;
-    if (!s.recorded && s.source) s.source->CountRecorded(1);
+    const bool first = s.recorded == 0;
     s.recorded |= flag;
     s.errors[bit] = error;
-    ::SetEvent(s.event);
+    if (s.source) s.source->Recorded(first, s.event);
+    else ::SetEvent(s.event);
 }
 
 void ClearRecordLocked(SocketState& s) {
-    if (s.recorded && s.source) s.source->CountRecorded(-1);
+    if (s.recorded && s.source) s.source->Cleared();
     s.recorded = 0;
 }
 
-void AfterReceiveLocked(SocketState& s) {
+// Data may remain when the recv filled its buffer (or only peeked), or
+// when data came while FD_READ was disabled; what came after the recv
+// brings its own edge.
+void AfterReceiveLocked(SocketState& s, bool may_remain) {
     s.readEnabled = true;
+    const bool selected = s.event && (s.mask & FD_READ);
     if (s.peerClosed) EvaluatePeerCloseLocked(s);
-    RearmLocked(s);
+    else if (selected && (may_remain || s.readPending) && PendingBytes(s.fd) > 0) RecordLocked(s, FD_READ_BIT, 0);
+    s.readPending = false;
 }
 
 // A socket that waits for nothing is not in the set at all: epoll would
 // still report a hang-up (which a socket not yet connected shows).
-void RearmLocked(SocketState& s) {
+void RearmLocked(SocketState& s, bool look_again) {
     if (s.closed || !s.source) return;
     const short interest = InterestLocked(s);
     if (interest == 0) {
         UnregisterLocked(s);
         return;
     }
-    if (s.registered && interest == s.armed) return;
+    if (s.registered && interest == s.armed && !look_again) return;
     if (!s.source->Arm(s.fd, s.key, interest, s.registered)) return;
     s.registered = true;
     s.armed = interest;
@@ -182,10 +198,10 @@ int WSAEventSelect(SOCKET s, WSAEVENT event, long network_events) {
     SocketPtr state = FindSocket(s);
     if (!state) return SOCKET_ERROR;
     if (network_events != 0 && !event) return Fail(WSAEINVAL);
-    std::lock_guard lock(TableMutex());
     std::shared_ptr<EventSource> source;
-    if (network_events && !(source = SourceForLocked(event))) return SOCKET_ERROR;
+    if (network_events && !(source = SourceFor(event))) return SOCKET_ERROR;
     if (network_events) fcntl(state->fd, F_SETFL, fcntl(state->fd, F_GETFL) | O_NONBLOCK);
+    std::lock_guard lock(state->mutex);
     // A new selection replaces the old one and clears the record.
     ClearRecordLocked(*state);
     UnregisterLocked(*state);
@@ -211,23 +227,24 @@ int WSAEnumNetworkEvents(SOCKET s, WSAEVENT event, WSANETWORKEVENTS* events) {
     SocketPtr state = FindSocket(s);
     if (!state) return SOCKET_ERROR;
     // Records happen in the background in Winsock: what the kernel reported
-    // and no waiter has collected yet is recorded first.
+    // and no waiter has collected yet is recorded first. Not when the socket
+    // has events recorded, or its event is signalled: a waiter has collected
+    // the set then and enumerates its sockets, so what is recorded is
+    // returned as it is (as an enumeration a moment earlier would), and what
+    // the set holds from now on is collected by the next wait on the event.
     std::shared_ptr<EventSource> source;
     {
-        std::lock_guard lock(TableMutex());
-        source = state->source;
+        std::lock_guard lock(state->mutex);
+        if (state->recorded == 0 && !(state->event && plat::IsSignaled(state->event))) source = state->source;
     }
     if (source) source->Collect();
-    std::lock_guard lock(TableMutex());
+    std::lock_guard lock(state->mutex);
     events->lNetworkEvents = state->recorded;
     for (int i = 0; i < FD_MAX_EVENTS; ++i) events->iErrorCode[i] = state->errors[i];
     ClearRecordLocked(*state);
     if (!event) return 0;
-    // An event that other sockets share stays signalled while one of them
-    // has events recorded: resetting it would leave those unseen, their
-    // sockets disarmed until they were enumerated for another reason.
-    const bool others_recorded = event == state->event && state->source && state->source->AnyRecorded();
-    if (!(others_recorded ? ::SetEvent(event) : ::ResetEvent(event))) return Fail(WSA_INVALID_HANDLE);
+    const bool own_set = event == state->event && state->source;
+    if (!(own_set ? state->source->SignalWhileRecorded(event) : ::ResetEvent(event))) return Fail(WSA_INVALID_HANDLE);
     return 0;
 }
 

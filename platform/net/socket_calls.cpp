@@ -97,7 +97,7 @@ int listen(SOCKET s, int backlog) {
     SocketPtr state = FindSocket(s);
     if (!state) return SOCKET_ERROR;
     if (::listen(state->fd, std::clamp(backlog, 1, SOMAXCONN)) != 0) return FailFromErrno();
-    std::lock_guard lock(TableMutex());
+    std::lock_guard lock(state->mutex);
     state->listening = true;
     RearmLocked(*state);
     return 0;
@@ -114,9 +114,9 @@ SOCKET WSAAccept(SOCKET s, sockaddr* addr, int* addrlen, void* condition, DWORD_
     const int fd = ::accept4(listener->fd, addr, addr ? &len : nullptr, SOCK_CLOEXEC);
     const int saved = errno;
     {
-        std::lock_guard lock(TableMutex());
+        std::lock_guard lock(listener->mutex);
         listener->acceptEnabled = true;
-        RearmLocked(*listener);
+        RearmLocked(*listener, true);
     }
     if (fd < 0) {
         Fail(WsaErrorFromErrno(saved));
@@ -129,7 +129,7 @@ SOCKET WSAAccept(SOCKET s, sockaddr* addr, int* addrlen, void* condition, DWORD_
     HANDLE event = nullptr;
     long mask = 0;
     {
-        std::lock_guard lock(TableMutex());
+        std::lock_guard lock(listener->mutex);
         event = listener->event;
         mask = listener->mask;
     }
@@ -149,7 +149,7 @@ int WSAConnect(SOCKET s, const sockaddr* name, int namelen) {
     if (r != 0 && saved != EINPROGRESS) return Fail(WsaErrorFromErrno(saved));
     {
         // Also after an immediate success, so that FD_CONNECT is recorded.
-        std::lock_guard lock(TableMutex());
+        std::lock_guard lock(state->mutex);
         state->connecting = true;
         RearmLocked(*state);
     }
@@ -164,7 +164,7 @@ int send(SOCKET s, const char* buf, int len, int flags) {
     if (n >= 0) return static_cast<int>(n);
     const int saved = errno;
     if (saved == EAGAIN || saved == EWOULDBLOCK) {
-        std::lock_guard lock(TableMutex());
+        std::lock_guard lock(state->mutex);
         state->writeEnabled = true;
         RearmLocked(*state);
     }
@@ -178,8 +178,8 @@ int recv(SOCKET s, char* buf, int len, int flags) {
     const ssize_t n = ::recv(state->fd, buf, static_cast<size_t>(len), flags);
     const int saved = errno;
     {
-        std::lock_guard lock(TableMutex());
-        AfterReceiveLocked(*state);
+        std::lock_guard lock(state->mutex);
+        AfterReceiveLocked(*state, n == len || (n > 0 && (flags & MSG_PEEK)));
     }
     return n >= 0 ? static_cast<int>(n) : Fail(WsaErrorFromErrno(saved));
 }

@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <map>
+#include <shared_mutex>
 #include <utility>
 
 #include "base/last_error.h"
@@ -12,7 +13,9 @@
 namespace plat::net::detail {
 namespace {
 
+// Every send and receive looks its socket up: look-ups share the lock.
 struct Table {
+    std::shared_mutex mutex;
     std::map<SOCKET, SocketPtr> sockets;
     SOCKET next = 0x104;  // steps by 4, never 0
 };
@@ -74,14 +77,9 @@ SocketState::~SocketState() {
     if (fd >= 0) ::close(fd);
 }
 
-std::mutex& TableMutex() {
-    static auto* mutex = new std::mutex;
-    return *mutex;
-}
-
 SOCKET AddSocket(SocketPtr state) {
-    std::lock_guard lock(TableMutex());
     Table& t = TheTable();
+    std::lock_guard lock(t.mutex);
     const SOCKET value = t.next;
     t.next += 4;
     state->key = value;
@@ -89,39 +87,39 @@ SOCKET AddSocket(SocketPtr state) {
     return value;
 }
 
-namespace {
-
-// The state of `s` (taken out of the table when `remove`), or nullptr with
-// WSAENOTSOCK.
-SocketPtr Lookup(SOCKET s, bool remove) {
-    std::lock_guard lock(TableMutex());
+SocketPtr FindSocketQuietly(SOCKET s) {
     Table& t = TheTable();
-    const auto it = t.sockets.find(s);
-    if (it == t.sockets.end()) {
-        SetLastError(WSAENOTSOCK);
-        return nullptr;
-    }
-    SocketPtr state = it->second;
-    if (remove) {
-        t.sockets.erase(it);
-        state->closed = true;
-        ClearRecordLocked(*state);
-        UnregisterLocked(*state);
-        state->source.reset();
-    }
-    return state;
-}
-
-}  // namespace
-
-SocketPtr FindSocket(SOCKET s) { return Lookup(s, false); }
-
-SocketPtr FindSocketLocked(SOCKET s) {
-    const Table& t = TheTable();
+    std::shared_lock lock(t.mutex);
     const auto it = t.sockets.find(s);
     return it == t.sockets.end() ? nullptr : it->second;
 }
-SocketPtr RemoveSocket(SOCKET s) { return Lookup(s, true); }
+
+SocketPtr FindSocket(SOCKET s) {
+    SocketPtr state = FindSocketQuietly(s);
+    if (!state) SetLastError(WSAENOTSOCK);
+    return state;
+}
+
+SocketPtr RemoveSocket(SOCKET s) {
+    SocketPtr state;
+    {
+        Table& t = TheTable();
+        std::lock_guard lock(t.mutex);
+        const auto it = t.sockets.find(s);
+        if (it == t.sockets.end()) {
+            SetLastError(WSAENOTSOCK);
+            return nullptr;
+        }
+        state = std::move(it->second);
+        t.sockets.erase(it);
+    }
+    std::lock_guard lock(state->mutex);
+    state->closed = true;
+    ClearRecordLocked(*state);
+    UnregisterLocked(*state);
+    state->source.reset();
+    return state;
+}
 
 DWORD WsaErrorFromErrno(int err) {
     for (const auto& m : kErrnoMap)

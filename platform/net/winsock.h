@@ -3,9 +3,10 @@
 // error) and live in namespace ws, because several of their names (send,
 // recv, bind, ...) are also the C library's with other argument types.
 //
-// Event selection: a socket selected with WSAEventSelect is non-blocking; a
-// background poll thread records its network events with Winsock's
-// re-enabling rules and signals the selected event:
+// Event selection: a socket selected with WSAEventSelect is non-blocking;
+// its network events are recorded with Winsock's re-enabling rules by the
+// threads that wait on the selected event (or enumerate the socket), and
+// signal that event:
 //   FD_READ     once, then again only after a recv (recorded anew while data
 //               remains);
 //   FD_WRITE    when connected or accepted, and after a send that failed with

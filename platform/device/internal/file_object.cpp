@@ -30,7 +30,7 @@ NTSTATUS FileObject::Control(HANDLE event, IO_STATUS_BLOCK* io_status, ULONG cod
     output.resize(information);
     if (result.pending_ms) {
         {
-            std::lock_guard lock(SyncMutex());
+            std::lock_guard lock(StateMutex());
             ++m_pending;
             io_status->Information = 0;
             io_status->Status = STATUS_PENDING;

@@ -30,16 +30,22 @@ public:
     // Completes the requests still pending before the handle goes away.
     void OnClose() override;
 
-    // Called by the completion thread (and by OnClose) with the request's
-    // results; lock order: completion queue lock, then SyncMutex.
-    void FinishPendingLocked() { --m_pending; }
+    // Called by the completion thread (and by OnClose) once the request's
+    // results are stored; wakes the threads waiting on the file. Lock order:
+    // completion queue lock, then the file's state lock.
+    void FinishPending() {
+        Wakeups wakeups;
+        std::lock_guard lock(StateMutex());
+        --m_pending;
+        WakeWaitersLocked(wakeups);
+    }
 
 private:
     std::shared_ptr<DeviceFile> m_file;
     const bool m_canRead;
     const bool m_canWrite;
     std::mutex m_requestMutex;  // one request at a time per handle
-    int m_pending = 0;          // guarded by SyncMutex()
+    int m_pending = 0;          // guarded by StateMutex()
 };
 
 class LinkObject final : public HandleObject {

@@ -15,17 +15,15 @@ namespace {
 
 void Complete(PendingRequest& r) {
     if (r.out && !r.output.empty()) std::memcpy(r.out, r.output.data(), r.output.size());
-    {
-        std::lock_guard lock(SyncMutex());
-        r.io_status->Information = r.information;
-        r.io_status->Status = r.status;
-        r.file->FinishPendingLocked();
-    }
+    r.io_status->Information = r.information;
+    r.io_status->Status = r.status;
+    // The event first: a thread that the file wakes finds it set.
     if (r.event) SetEvent(r.event);
-    SignalChanged();
+    r.file->FinishPending();
 }
 
-// Lock order: m_mutex, then SyncMutex (taken inside Complete).
+// Lock order: m_mutex, then the file's and the event's state locks (taken
+// inside Complete).
 class Completer {
 public:
     Completer() {

@@ -22,6 +22,7 @@ CSmartHandler::CSmartHandler(CLog* log, WORD port) : m_log(log), m_port(port) {
     m_hResponseEvent = CreateEventW(nullptr, FALSE, FALSE, nullptr);
     m_hLinkStop = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     m_hBroken = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    SetDeliverOnEventThread(true);
 }
 
 CSmartHandler::~CSmartHandler() {
@@ -183,23 +184,30 @@ bool CSmartHandler::SendRequest(CZmArchive& request, CZmArchive& response) {
     std::lock_guard requestLock(m_requestLock);
     CEncryptSocket* const connection = m_pConnection.load();
     if (!connection) return false;
-    {
-        std::lock_guard pending(m_pendingLock);
-        m_pPendingResponse = &response;
-    }
-    // A wake-up left over from an error or a stray message is not an answer.
-    ResetEvent(m_hResponseEvent);
-    // Checked after the reset: a close from now on wakes the wait below.
+    // From here an answer, or a close or error that releases the wait, may
+    // take the response back; whoever does wakes this thread once it is
+    // done with it, and nobody else does.
+    m_pPendingResponse = &response;
     const bool sent = !m_broken && !m_stopping &&
                       connection->SendMsg(request.GetBuffer(TRUE), request.GetLength(TRUE), nullptr, PACKET_MSG) == 0;
-    const bool answered = sent && WaitForSingleObject(m_hResponseEvent, kAnswerTimeoutMs) == WAIT_OBJECT_0;
-    {
-        std::lock_guard pending(m_pendingLock);
-        m_pPendingResponse = nullptr;
+    if (!sent) {
+        // Unsent, the response is taken back here unless another took it
+        // first: then its wake-up is waited for, so that it cannot wake a
+        // later request.
+        if (!m_pPendingResponse.exchange(nullptr)) WaitForSingleObject(m_hResponseEvent, INFINITE);
+        return false;
     }
-    // A late answer must not be taken for the next request's.
-    if (sent && !answered) MarkBroken();
-    return answered;
+    if (WaitForSingleObject(m_hResponseEvent, kAnswerTimeoutMs) == WAIT_OBJECT_0) return true;
+    // No answer in time. An answer or a close that took the response just
+    // now wakes this thread at once; otherwise the response is taken back,
+    // and the connection counts as broken, so that a late answer cannot be
+    // taken for the next request's.
+    if (!m_pPendingResponse.exchange(nullptr)) {
+        WaitForSingleObject(m_hResponseEvent, INFINITE);
+        return true;
+    }
+    MarkBroken();
+    return false;
 }
 
 void CSmartHandler::OnEvent(CEncryptSocket* socket, long code) {
@@ -216,10 +224,9 @@ void CSmartHandler::MarkBroken() {
 
 void CSmartHandler::OnMsg(CEncryptSocket* socket, BYTE* payload, DWORD length, ReplyContext*, DWORD) {
     if (IsCurrent(socket)) {
-        std::lock_guard pending(m_pendingLock);
-        if (m_pPendingResponse) {
-            m_pPendingResponse->PutBytes(payload, length);
-            m_pPendingResponse->Seek(0, 0);
+        if (CZmArchive* response = m_pPendingResponse.exchange(nullptr)) {
+            response->PutBytes(payload, length);
+            response->Seek(0, 0);
             SetEvent(m_hResponseEvent);
         }
     }
@@ -231,6 +238,5 @@ void CSmartHandler::OnError(CEncryptSocket* socket, DWORD, long, const char*) {
 }
 
 void CSmartHandler::WakeRequest() {
-    std::lock_guard pending(m_pendingLock);
-    if (m_pPendingResponse) SetEvent(m_hResponseEvent);
+    if (m_pPendingResponse.exchange(nullptr)) SetEvent(m_hResponseEvent);
 }

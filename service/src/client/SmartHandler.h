@@ -10,14 +10,16 @@
 // CopyRecord or ReadLocked.
 //
 // Requests go one at a time: SendRequest holds the request lock for the
-// send and the wait for the answer, which the message thread hands over in
-// OnMsg. A request fails at once while there is no connection, and a
-// waiting one is released when the connection closes. An answer is waited
-// for kAnswerTimeoutMs at most: the slowest the service gives legitimately
-// is a discovery, which spins up sleeping disks (seconds each) and may meet
-// a drive that takes the device layer's whole 60-second command limit, and
-// a request can also wait behind other clients' requests. A service that
-// has not answered by then is taken for hung: the request fails and the
+// send and the wait for the answer, which OnMsg hands over; the manager
+// delivers answers on its Event thread right after the receive
+// (SetDeliverOnEventThread), so an answer passes no other thread. A request
+// fails at once while there is no connection, and a waiting one is
+// released when the connection closes. An answer is waited for
+// kAnswerTimeoutMs at most: the slowest the service gives legitimately is a
+// discovery, which spins up sleeping disks (seconds each) and may meet a
+// drive that takes the device layer's whole 60-second command limit, and a
+// request can also wait behind other clients' requests. A service that has
+// not answered by then is taken for hung: the request fails and the
 // connection is treated as broken, so the link connects again (without the
 // limit, the keep-alive would end the wait only after 610 s).
 //
@@ -49,8 +51,8 @@
 // Threads: the request and query operations are safe from any thread;
 // Initialize and the destructor belong to the owner's thread. The link
 // callback runs on the link thread. Lock order: the request lock, then the
-// connecting lock, the pending lock and the record lock (each taken alone
-// after the request lock); the socket manager's locks come after all of them.
+// connecting lock and the record lock (each taken alone after the request
+// lock); the socket manager's locks come after all of them.
 #pragma once
 
 #include <atomic>
@@ -167,8 +169,9 @@ private:
     DWORD m_resyncPause = 0;                // under the request lock: 0 while no record is gone
     ULONGLONG m_nextResyncTick = 0;
     HANDLE m_hResponseEvent = nullptr;
-    std::mutex m_pendingLock;               // guards m_pPendingResponse
-    CZmArchive* m_pPendingResponse = nullptr;
+    // The response the request waiting now is to get; whoever takes it out
+    // (an answer, or a close or error) wakes the request.
+    std::atomic<CZmArchive*> m_pPendingResponse{nullptr};
     std::recursive_mutex m_requestLock;     // one request and its wait at a time
     std::mutex m_connectingLock;            // guards m_pConnecting
     CEncryptSocket* m_pConnecting = nullptr;

@@ -2,6 +2,8 @@
 // hours, and FillAttributes.
 #include "engine/AttributeCatalogue.h"
 
+#include <array>
+
 #include "base/format.h"
 #include "base/text.h"
 #include "smart/LittleEndian.h"
@@ -67,11 +69,15 @@ void ApplyAttribute(DeviceNode& node, const BYTE* entry) {
 
 }  // namespace
 
-std::u16string AttributeName(BYTE id) {
-    for (const AttributeNameEntry& e : kNames) {
-        if (e.id == id) return e.name;
-    }
-    return plat::Format(u"Attrib %d", int(id));
+const std::u16string& AttributeName(BYTE id) {
+    // Made once: every answer with attributes names all of them.
+    static const auto* const names = [] {
+        auto* all = new std::array<std::u16string, 256>;
+        for (int i = 0; i < 256; ++i) (*all)[i] = plat::Format(u"Attrib %d", i);
+        for (const AttributeNameEntry& e : kNames) (*all)[e.id] = e.name;
+        return all;
+    }();
+    return (*names)[id];
 }
 
 void DeriveAtaCounters(DeviceNode& node) {

@@ -23,7 +23,7 @@ inline const BYTE* Entry(const BYTE* sector, std::size_t i) { return sector + kF
 }  // namespace ata_sector
 
 // The name of an attribute id; "Attrib %d" for ids not in the table.
-std::u16string AttributeName(BYTE id);
+const std::u16string& AttributeName(BYTE id);
 
 // Fills the node's counters from the attribute entries of its sector. Other
 // counters keep their values; for an id that occurs twice the later entry wins.

@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstring>
 #include <string>
+#include <thread>
 
 #include "base/last_error.h"
 #include "base/sync.h"
@@ -177,6 +180,27 @@ TEST_F(EventSelection, PingPongOverSocketsNeverLosesAWakeUp) {
         EXPECT_EQ(code, 0u);
         CloseHandle(t);
     }
+}
+
+// A thread may wait on an event before any socket is selected on it (a
+// socket manager's Event thread does): the selection must reach that wait,
+// which has no time-out, so data on the socket wakes it.
+TEST_F(EventSelection, AWaitBegunBeforeTheSelectionSeesTheSocket) {
+    Connect();
+    const WSAEVENT fresh = ws::WSACreateEvent();
+    std::atomic<bool> waiting{false};
+    const HANDLE waiter = plat::StartThread([&] {
+        waiting = true;
+        return ws::WSAWaitForMultipleEvents(1, &fresh, FALSE, WSA_INFINITE, FALSE);
+    });
+    while (!waiting) std::this_thread::yield();
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));  // on into its sleep
+    ASSERT_EQ(ws::WSAEventSelect(accepted, fresh, FD_READ), 0);
+    Send(client, "x");
+    EXPECT_EQ(WaitForSingleObject(waiter, 10000), WAIT_OBJECT_0) << "the wait never looked at the socket";
+    CloseHandle(waiter);
+    ws::WSAEventSelect(accepted, nullptr, 0);
+    ws::WSACloseEvent(fresh);
 }
 
 TEST_F(EventSelection, GracefulCloseIsRecordedOnceAllDataHasBeenRead) {

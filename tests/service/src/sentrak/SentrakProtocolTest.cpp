@@ -1,6 +1,8 @@
 // The request protocol against a running sentrak: one program serves every
 // test of this file; each test makes its own connection.
 #include <atomic>
+#include <chrono>
+#include <future>
 #include <memory>
 #include <thread>
 #include <vector>
@@ -166,6 +168,29 @@ TEST_F(SentrakProtocol, RequestsFromSeveralThreadsEachGetTheirOwnAnswer) {
     first.join();
     second.join();
     EXPECT_EQ(failures, 0);
+}
+
+// Each answer is handed over on the client's Event thread while its request
+// may be anywhere on its way to its wait, which has no time-out: a lost
+// hand-over would leave a request waiting for ever.
+TEST_F(SentrakProtocol, EveryAnswerOfALongRunWakesItsRequest) {
+    constexpr int kRequests = 2000;
+    SmartDevice* drive = m_client->GetDevice(0);
+    ASSERT_NE(drive, nullptr);
+    std::shared_ptr<CSmartHandler> client = std::move(m_client);
+    auto done = std::make_shared<std::promise<int>>();
+    std::future<int> answered = done->get_future();
+    std::thread run([client, drive, done] {
+        int ok = 0;
+        for (int i = 0; i < kRequests; ++i) ok += client->ReadAttributes(drive) ? 1 : 0;
+        done->set_value(ok);
+    });
+    const bool woken = answered.wait_for(std::chrono::seconds(30)) == std::future_status::ready;
+    // A request never woken keeps its thread, and the client, to itself.
+    if (woken) run.join();
+    else run.detach();
+    ASSERT_TRUE(woken) << "a request was never woken";
+    EXPECT_EQ(answered.get(), kRequests);
 }
 
 TEST_F(SentrakProtocol, AClientSendingGarbageDoesNotDisturbAnother) {
