@@ -7,6 +7,7 @@
 #include "ui/image_file.h"
 #include "ui/ui.h"
 #include "ui/x11/x11_backend.h"
+#include "png_rows.h"
 #include "xvfb_support.h"
 
 // Xlib's macros come last: they clash with GoogleTest's names.
@@ -258,21 +259,6 @@ TEST_F(X11Backend, ShapedTopmostWindowShowsDragsAndTogglesScrollLock) {
     std::filesystem::remove_all(dir);
 }
 
-// Reads an RGBA PNG into rows of 0xAARRGGBB-ordered bytes; empty on error.
-std::vector<std::vector<png_byte>> ReadPng(const std::string& path, int* width) {
-    png_image image{};
-    image.version = PNG_IMAGE_VERSION;
-    std::vector<std::vector<png_byte>> rows;
-    if (!png_image_begin_read_from_file(&image, path.c_str())) return rows;
-    image.format = PNG_FORMAT_RGBA;
-    std::vector<png_byte> buffer(PNG_IMAGE_SIZE(image));
-    if (!png_image_finish_read(&image, nullptr, buffer.data(), 0, nullptr)) return rows;
-    *width = int(image.width);
-    for (png_uint_32 y = 0; y < image.height; ++y)
-        rows.emplace_back(buffer.begin() + y * image.width * 4, buffer.begin() + (y + 1) * image.width * 4);
-    return rows;
-}
-
 // Runs ui-demo on the test's display with `options` and reads its screenshot.
 struct DemoShot {
     std::vector<std::vector<png_byte>> rows;
@@ -308,7 +294,7 @@ DemoShot RunDemo(const std::string& display, std::vector<const char*> options) {
     waitpid(demo, &status, 0);
     DemoShot result;
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "ui-demo failed";
-    result.rows = ReadPng(shot, &result.width);
+    result.rows = xvfbtest::ReadPng(shot, &result.width);
     std::filesystem::remove_all(dir);
     return result;
 }

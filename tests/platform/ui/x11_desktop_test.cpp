@@ -9,7 +9,7 @@
 #include "ui/session_end.h"
 #include "ui/ui.h"
 #include "ui/x11/x11_backend.h"
-#include "xvfb_support.h"
+#include "x11_client_test.h"
 
 // Xlib's macros come last: they clash with GoogleTest's names.
 #include <X11/Xatom.h>
@@ -32,7 +32,7 @@
 
 namespace {
 
-using xvfbtest::XvfbTest;
+using xvfbtest::X11ClientTest;
 
 std::vector<UINT> g_ending;  // the session's end as the test window heard it
 
@@ -96,30 +96,15 @@ pid_t StartProgram(const std::string& display, const char* program) {
 
 bool Installed(const char* program) { return std::system((std::string("command -v ") + program + " >/dev/null").c_str()) == 0; }
 
-class Desktop : public XvfbTest {
+class Desktop : public X11ClientTest {
 protected:
     void SetUp() override {
-        XvfbTest::SetUp();
+        X11ClientTest::SetUp();
         if (IsSkipped() || HasFatalFailure()) return;
-        setenv("DISPLAY", display.c_str(), 1);
-        setenv("LUMETRA_UI_BACKEND", "x11", 1);
-        dpy = XOpenDisplay(display.c_str());
-        ASSERT_NE(dpy, nullptr);
         WNDCLASSEXW wc;
         wc.lpfnWndProc = &Proc;
         wc.lpszClassName = u"DesktopTestWindow";
         RegisterClassExW(&wc);
-    }
-    void TearDown() override {
-        for (pid_t p : helpers) {
-            kill(p, SIGTERM);
-            waitpid(p, nullptr, 0);
-        }
-        if (dpy) {
-            XCloseDisplay(dpy);
-            plat::ui::ShutdownBackend();  // before the server goes
-        }
-        XvfbTest::TearDown();
     }
     HWND Make(RECT r, DWORD ex_style = 0) {
         HWND h = CreateWindowExW(ex_style, u"DesktopTestWindow", u"desktop", WS_POPUP | WS_VISIBLE, r.left, r.top,
@@ -132,8 +117,6 @@ protected:
         helpers.push_back(StartProgram(display, "openbox"));
         ASSERT_TRUE(Eventually([&] { return !Property(dpy, DefaultRootWindow(dpy), "_NET_SUPPORTING_WM_CHECK", XA_WINDOW).empty(); }));
     }
-    Display* dpy = nullptr;
-    std::vector<pid_t> helpers;
 };
 
 }  // namespace

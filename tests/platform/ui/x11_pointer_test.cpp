@@ -8,7 +8,7 @@
 #include "ui/dialog.h"
 #include "ui/ui.h"
 #include "ui/x11/x11_backend.h"
-#include "xvfb_support.h"
+#include "x11_client_test.h"
 
 // Xlib's macros come last: they clash with GoogleTest's names.
 #include <X11/Xlib.h>
@@ -62,16 +62,12 @@ void Pump() {
     GdiFlush();
 }
 
-class Pointer : public XvfbTest {
+class Pointer : public xvfbtest::X11ClientTest {
 protected:
     void SetUp() override {
-        XvfbTest::SetUp();
+        X11ClientTest::SetUp();
         if (IsSkipped() || HasFatalFailure()) return;
-        setenv("DISPLAY", display.c_str(), 1);
-        setenv("LUMETRA_UI_BACKEND", "x11", 1);
         ASSERT_EQ(plat::ui::BackendName(), "x11");
-        dpy = XOpenDisplay(display.c_str());
-        ASSERT_NE(dpy, nullptr);
         WNDCLASSEXW wc;
         wc.lpfnWndProc = &RecordingProc;
         wc.lpszClassName = u"PointerTestWindow";
@@ -83,10 +79,8 @@ protected:
         if (dpy) {
             DestroyWindow(a);
             DestroyWindow(b);
-            XCloseDisplay(dpy);
-            plat::ui::ShutdownBackend();  // before the server goes
         }
-        XvfbTest::TearDown();
+        X11ClientTest::TearDown();
     }
     HWND Make(int x, int y) {
         HWND h = CreateWindowExW(0, u"PointerTestWindow", u"pointer", WS_POPUP | WS_VISIBLE, x, y, 120, 80, nullptr,
@@ -130,7 +124,6 @@ protected:
         while (GetMessageW(&msg, nullptr, 0, 0) > 0) DispatchMessageW(&msg);
         Pump();
     }
-    Display* dpy = nullptr;
     HWND a = nullptr, b = nullptr;
 };
 

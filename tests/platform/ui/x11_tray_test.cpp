@@ -6,7 +6,7 @@
 #include "ui/registered_messages.h"
 #include "ui/tray_icon.h"
 #include "ui/ui.h"
-#include "xvfb_support.h"
+#include "x11_client_test.h"
 
 // Xlib's macros come last: they clash with GoogleTest's names.
 #include <X11/Xatom.h>
@@ -72,15 +72,11 @@ HICON AlphaIcon(std::uint32_t rgb) {
     return plat::ui::MakeIcon(color, nullptr);
 }
 
-class X11Tray : public xvfbtest::XvfbTest {
+class X11Tray : public xvfbtest::X11ClientTest {
 protected:
     void SetUp() override {
-        XvfbTest::SetUp();
+        X11ClientTest::SetUp();
         if (IsSkipped() || HasFatalFailure()) return;
-        setenv("DISPLAY", display.c_str(), 1);
-        setenv("LUMETRA_UI_BACKEND", "x11", 1);
-        dpy = XOpenDisplay(display.c_str());
-        ASSERT_NE(dpy, nullptr);
         ASSERT_EQ(plat::ui::BackendName(), "x11");
         WNDCLASSEXW wc;
         wc.lpfnWndProc = &OwnerProc;
@@ -89,12 +85,8 @@ protected:
         owner = CreateWindowExW(0, u"TrayOwner", u"owner", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
     }
     void TearDown() override {
-        if (dpy) {
-            DestroyWindow(owner);
-            plat::ui::ShutdownBackend();  // before the server goes
-            XCloseDisplay(dpy);
-        }
-        XvfbTest::TearDown();
+        if (dpy) DestroyWindow(owner);
+        X11ClientTest::TearDown();
     }
 
     NOTIFYICONDATAW Data(HICON icon, const char16_t* tip) {
@@ -174,7 +166,6 @@ protected:
         XFlush(dpy);
     }
 
-    Display* dpy = nullptr;
     HWND owner = nullptr;
 };
 

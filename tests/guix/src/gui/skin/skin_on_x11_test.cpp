@@ -27,7 +27,8 @@
 #include "ui/framework_app.h"
 #include "ui/ui.h"
 #include "ui/x11/x11_backend.h"
-#include "xvfb_support.h"
+#include "png_rows.h"
+#include "x11_client_test.h"
 
 // Xlib's macros come last: they clash with GoogleTest's names.
 #include <X11/Xatom.h>
@@ -65,28 +66,12 @@ bool PumpUntil(const std::function<bool()>& done) {
     return done();
 }
 
-class SkinOnX11 : public xvfbtest::XvfbTest {
+class SkinOnX11 : public xvfbtest::X11ClientTest {
 protected:
-    void SetUp() override {
-        XvfbTest::SetUp();
-        if (IsSkipped() || HasFatalFailure()) return;
-        setenv("DISPLAY", display.c_str(), 1);
-        setenv("LUMETRA_UI_BACKEND", "x11", 1);
-        dpy = XOpenDisplay(display.c_str());
-        ASSERT_NE(dpy, nullptr);
-    }
     void TearDown() override {
         AfxSetResourceHandle(nullptr);
         if (m_library) FreeLibrary(m_library);
-        for (pid_t p : m_helpers) {
-            kill(p, SIGTERM);
-            waitpid(p, nullptr, 0);
-        }
-        if (dpy) {
-            XCloseDisplay(dpy);
-            plat::ui::ShutdownBackend();  // before the server goes
-        }
-        XvfbTest::TearDown();
+        X11ClientTest::TearDown();
     }
     // openbox, and a dock along the left edge; waits until the window
     // manager has taken the dock's strut out of the work area.
@@ -97,7 +82,7 @@ protected:
             execlp("openbox", "openbox", static_cast<char*>(nullptr));
             _exit(127);
         }
-        m_helpers.push_back(wm);
+        helpers.push_back(wm);
         const ::Window root = DefaultRootWindow(dpy);
         const ::Window dock = XCreateSimpleWindow(dpy, root, 0, 0, kDockWidth, 480, 0, 0, 0x303030);
         const Atom type = XInternAtom(dpy, "_NET_WM_WINDOW_TYPE_DOCK", False);
@@ -162,9 +147,7 @@ protected:
         XSync(dpy, False);
     }
 
-    Display* dpy = nullptr;
     HMODULE m_library = nullptr;
-    std::vector<pid_t> m_helpers;
 };
 
 }  // namespace
@@ -205,24 +188,6 @@ TEST_F(SkinOnX11, UnderAWindowManagerItSnapsBesideTheDockAndSlidesOutAndBackTher
         << "the face's pixel (10, 100, 30) is on the screen again";
 }
 
-namespace {
-
-// The RGBA rows of a PNG file; empty when it cannot be read.
-std::vector<std::vector<png_byte>> ReadPng(const std::string& path, int* width) {
-    png_image image{};
-    image.version = PNG_IMAGE_VERSION;
-    std::vector<std::vector<png_byte>> rows;
-    if (!png_image_begin_read_from_file(&image, path.c_str())) return rows;
-    image.format = PNG_FORMAT_RGBA;
-    std::vector<png_byte> buffer(PNG_IMAGE_SIZE(image));
-    if (!png_image_finish_read(&image, nullptr, buffer.data(), 0, nullptr)) return rows;
-    *width = int(image.width);
-    for (png_uint_32 y = 0; y < image.height; ++y)
-        rows.emplace_back(buffer.begin() + y * image.width * 4, buffer.begin() + (y + 1) * image.width * 4);
-    return rows;
-}
-
-}  // namespace
 
 // skin-demo's window as the screen shows it: the skin's shape against the
 // root, its face where no control sits, and the labels' text drawn on it.
@@ -240,8 +205,8 @@ TEST_F(SkinOnX11, SkinDemoPhotographsItsWindow) {
     waitpid(demo, &status, 0);
     ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "skin-demo failed";
     int width = 0, face_width = 0;
-    const auto rows = ReadPng(shot, &width);
-    const auto face = ReadPng(SKIN_DEMO_FACE, &face_width);
+    const auto rows = xvfbtest::ReadPng(shot, &width);
+    const auto face = xvfbtest::ReadPng(SKIN_DEMO_FACE, &face_width);
     std::filesystem::remove_all(dir);
     ASSERT_EQ(width, 320);
     ASSERT_EQ(rows.size(), 100u);
