@@ -29,10 +29,12 @@ esac
 
 lumetra_install_deps
 # Sanitizer settings for instrumented builds: leaks inside system libraries
-# are not ours, and tests that start helpers through stdbuf (an LD_PRELOAD
-# library) would otherwise be stopped by the link-order check.
+# and one Xlib quirk (scripts/lsan.supp, scripts/tsan.supp) are not ours,
+# and tests that start helpers through stdbuf (an LD_PRELOAD library) would
+# otherwise be stopped by the link-order check.
 export LSAN_OPTIONS="suppressions=$PWD/scripts/lsan.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
 export ASAN_OPTIONS="verify_asan_link_order=0${ASAN_OPTIONS:+:$ASAN_OPTIONS}"
+export TSAN_OPTIONS="suppressions=$PWD/scripts/tsan.supp${TSAN_OPTIONS:+:$TSAN_OPTIONS}"
 
 if [ "$config" = fuzz ]; then
   LUMETRA_BUILD_TARGET=fuzz_targets lumetra_build "$dir" "${flags[@]}"

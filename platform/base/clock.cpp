@@ -46,6 +46,20 @@ std::uint64_t SystemClock::SleepSliceMs(std::uint64_t deadline_tick) const {
     return deadline_tick > now ? deadline_tick - now : 0;
 }
 
+namespace {
+
+// Whole milliseconds (rounded up) from `now` until `filetime`, 0 once past.
+std::uint64_t MsUntil(std::uint64_t filetime, std::uint64_t now) {
+    return filetime <= now ? 0 : (filetime - now + kFileTimePerMs - 1) / kFileTimePerMs;
+}
+
+}  // namespace
+
+std::uint64_t SystemClock::TickAtFileTime(std::uint64_t filetime) const {
+    const std::uint64_t tick = TickMs();
+    return tick + MsUntil(filetime, NowFileTime());
+}
+
 int PollTimeoutMs(std::uint64_t slice_ms) {
     if (slice_ms == Clock::kNoDeadline) return -1;
     return static_cast<int>(std::min<std::uint64_t>(slice_ms, INT32_MAX));
@@ -61,6 +75,12 @@ void ManualClock::Advance(std::uint64_t ms) {
         m_fileTime += ms * kFileTimePerMs;
     }
     m_sleepCv.notify_all();
+}
+
+// Advance moves the tick and the date together under the lock.
+std::uint64_t ManualClock::TickAtFileTime(std::uint64_t filetime) const {
+    std::lock_guard lock(m_sleepMutex);
+    return m_tick.load() + MsUntil(filetime, m_fileTime.load());
 }
 
 void ManualClock::Sleep(std::uint32_t ms) {

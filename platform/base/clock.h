@@ -31,6 +31,10 @@ public:
     // a thread may sleep before it must read the tick again on its way to
     // `deadline_tick`; 0 once the deadline has passed, kNoDeadline for none.
     virtual std::uint64_t SleepSliceMs(std::uint64_t deadline_tick) const = 0;
+    // The tick at which the clock shows `filetime` (the tick now when that
+    // time has passed), read in one step so that a deadline given as a date
+    // does not move while it is converted.
+    virtual std::uint64_t TickAtFileTime(std::uint64_t filetime) const = 0;
 
     static constexpr std::uint64_t kNoDeadline = UINT64_MAX;
 };
@@ -47,6 +51,7 @@ public:
     void WaitUntil(std::unique_lock<std::mutex>& lock, std::condition_variable& cv,
                    std::uint64_t deadline_tick) override;
     std::uint64_t SleepSliceMs(std::uint64_t deadline_tick) const override;
+    std::uint64_t TickAtFileTime(std::uint64_t filetime) const override;
 };
 
 // A clock that moves only when the test calls Advance. Sleeps and timed
@@ -61,6 +66,7 @@ public:
     void WaitUntil(std::unique_lock<std::mutex>& lock, std::condition_variable& cv,
                    std::uint64_t deadline_tick) override;
     std::uint64_t SleepSliceMs(std::uint64_t deadline_tick) const override;
+    std::uint64_t TickAtFileTime(std::uint64_t filetime) const override;
 
     void Advance(std::uint64_t ms);
     void SetFileTime(std::uint64_t filetime) { m_fileTime.store(filetime); }
@@ -72,7 +78,7 @@ public:
 private:
     std::atomic<std::uint64_t> m_fileTime;
     std::atomic<std::uint64_t> m_tick;
-    std::mutex m_sleepMutex;
+    mutable std::mutex m_sleepMutex;
     std::condition_variable m_sleepCv;
 };
 

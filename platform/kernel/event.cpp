@@ -22,12 +22,12 @@ std::condition_variable& DispatcherChanged() {
 
 constexpr UCHAR kSynchronizationType = 1;
 
-// Milliseconds from now until a kernel time-out: negative is relative in
-// 100 ns units, positive an absolute system time.
-std::uint64_t TimeoutMs(const LARGE_INTEGER& timeout) {
-    if (timeout.QuadPart < 0) return std::uint64_t((-timeout.QuadPart + 9999) / 10000);
-    const auto now = static_cast<LONGLONG>(plat::CurrentClock().NowFileTime());
-    return timeout.QuadPart <= now ? 0 : std::uint64_t((timeout.QuadPart - now + 9999) / 10000);
+// The tick at which a kernel time-out ends: negative is relative in 100 ns
+// units, positive an absolute system time.
+std::uint64_t DeadlineTick(const LARGE_INTEGER& timeout) {
+    plat::Clock& clock = plat::CurrentClock();
+    if (timeout.QuadPart < 0) return clock.TickMs() + std::uint64_t((-timeout.QuadPart + 9999) / 10000);
+    return clock.TickAtFileTime(std::uint64_t(timeout.QuadPart));
 }
 
 }  // namespace
@@ -80,7 +80,7 @@ NTSTATUS KeWaitForSingleObject(PVOID object, KWAIT_REASON, KPROCESSOR_MODE, BOOL
     kern::RequireIrqlAtMost(zero_timeout ? DISPATCH_LEVEL : APC_LEVEL, "KeWaitForSingleObject");
     auto* header = &static_cast<PKEVENT>(object)->Header;
     const bool timed = timeout != nullptr;
-    const std::uint64_t deadline = timed ? plat::CurrentClock().TickMs() + TimeoutMs(*timeout) : 0;
+    const std::uint64_t deadline = timed ? DeadlineTick(*timeout) : 0;
     std::unique_lock lock(DispatcherLock());
     for (;;) {
         if (header->SignalState > 0) {
@@ -99,7 +99,11 @@ NTSTATUS KeWaitForSingleObject(PVOID object, KWAIT_REASON, KPROCESSOR_MODE, BOOL
 NTSTATUS KeDelayExecutionThread(KPROCESSOR_MODE, BOOLEAN, PLARGE_INTEGER interval) {
     kern::RequireIrqlAtMost(APC_LEVEL, "KeDelayExecutionThread");
     if (!interval) return STATUS_INVALID_PARAMETER;
-    plat::CurrentClock().Sleep(static_cast<std::uint32_t>(TimeoutMs(*interval)));
+    const std::uint64_t deadline = DeadlineTick(*interval);
+    std::mutex mutex;
+    std::condition_variable never_notified;
+    std::unique_lock lock(mutex);
+    while (plat::CurrentClock().TickMs() < deadline) plat::CurrentClock().WaitUntil(lock, never_notified, deadline);
     return STATUS_SUCCESS;
 }
 

@@ -946,6 +946,9 @@ LONG InterlockedDecrement(volatile LONG* target);
 LONG InterlockedExchange(volatile LONG* target, LONG value);
 LONG InterlockedCompareExchange(volatile LONG* target, LONG exchange, LONG comparand);
 LONG InterlockedExchangeAdd(volatile LONG* target, LONG value);
+// A read of a value other threads change with the routines above: whole,
+// without a barrier (NT's ReadNoFence).
+inline LONG ReadNoFence(const volatile LONG* source) { return __atomic_load_n(source, __ATOMIC_RELAXED); }
 
 inline VOID RtlZeroMemory(PVOID destination, SIZE_T length) { std::memset(destination, 0, length); }
 inline VOID RtlFillMemory(PVOID destination, SIZE_T length, UCHAR fill) { std::memset(destination, fill, length); }

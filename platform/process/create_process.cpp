@@ -1,5 +1,6 @@
 #include "process/create_process.h"
 
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 
@@ -22,8 +23,18 @@ DWORD Spawn(const std::vector<std::string>& argv) {
     std::vector<char*> args;
     for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
+    // A child starts with every signal deliverable, whatever this thread
+    // blocks (a signal relay or the kernel host block some).
+    posix_spawnattr_t attr;
+    posix_spawnattr_init(&attr);
+    sigset_t none;
+    sigemptyset(&none);
+    posix_spawnattr_setsigmask(&attr, &none);
+    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK);
     pid_t pid = 0;
-    return posix_spawnp(&pid, args[0], nullptr, nullptr, args.data(), environ) == 0 ? DWORD(pid) : 0;
+    const int result = posix_spawnp(&pid, args[0], nullptr, &attr, args.data(), environ);
+    posix_spawnattr_destroy(&attr);
+    return result == 0 ? DWORD(pid) : 0;
 }
 
 // A handle signalled when the child ends, holding its exit code.

@@ -2,6 +2,7 @@
 
 #include <errno.h>
 #include <fcntl.h>
+#include <poll.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -49,6 +50,14 @@ SignalRelay::SignalRelay(std::initializer_list<int> signals, Callback callback) 
         if (sigaction(s, &action, &previous) == 0) m_previous.emplace_back(s, previous);
     }
     m_thread = std::thread([this] { Run(); });
+    // The relay's thread was made with the caller's mask and takes the
+    // signals; the caller and the threads it starts from now on block them,
+    // so a signal never interrupts their calls and is never left waiting in
+    // a thread that sleeps in a plain system call.
+    sigset_t blocked;
+    sigemptyset(&blocked);
+    for (const auto& entry : m_previous) sigaddset(&blocked, entry.first);
+    m_maskBlocked = pthread_sigmask(SIG_BLOCK, &blocked, &m_previousMask) == 0;
 }
 
 SignalRelay::~SignalRelay() {
@@ -65,12 +74,18 @@ SignalRelay::~SignalRelay() {
 }
 
 void SignalRelay::Restore() {
+    if (m_maskBlocked) pthread_sigmask(SIG_SETMASK, &m_previousMask, nullptr);
+    m_maskBlocked = false;
     for (auto& [s, previous] : m_previous) sigaction(s, &previous, nullptr);
     m_previous.clear();
 }
 
 void SignalRelay::Run() {
     for (;;) {
+        // Waiting in poll rather than in read lets a thread sanitizer run the
+        // handler at once (it holds signals back during a read).
+        pollfd readable{m_readFd, POLLIN, 0};
+        if (poll(&readable, 1, -1) < 0 && errno == EINTR) continue;
         unsigned char byte = 0;
         const ssize_t n = read(m_readFd, &byte, 1);
         if (n < 0 && errno == EINTR) continue;

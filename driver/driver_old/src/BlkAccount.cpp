@@ -109,13 +109,13 @@ ACTIVITY_MASKS CollectActivity() {
         auto* fs = Ext<FsFilterExtension>(fs_device);
         if (fs->Network) {
             ForEachLetterRecord(*fs, [&](LetterRecord& r) {
-                MarkBusy(masks, r.Letter, r.Reads, r.Writes);
+                MarkBusy(masks, r.Letter, ReadNoFence(&r.Reads), ReadNoFence(&r.Writes));
                 return true;
             });
         }
         ForEachVolume(fs_device, [&](PDEVICE_OBJECT v) {
             const auto* volume = Ext<VolumeExtension>(v);
-            MarkBusy(masks, volume->Letter, volume->Reads, volume->Writes);
+            MarkBusy(masks, volume->Letter, ReadNoFence(&volume->Reads), ReadNoFence(&volume->Writes));
         });
     });
     return masks;

@@ -77,8 +77,8 @@ bool PutFsFilter(OutputCursor& out, const FsFilterExtension& f) {
 bool PutLetterRecord(OutputCursor& out, const LetterRecord& r) {
     using namespace dump::letter;
     Piece p(dump::kLetterHeaderSize);
-    p.Put<LONG>(kReads, r.Reads);
-    p.Put<LONG>(kWrites, r.Writes);
+    p.Put<LONG>(kReads, ReadNoFence(&r.Reads));
+    p.Put<LONG>(kWrites, ReadNoFence(&r.Writes));
     p.Put(kLetter, r.Letter);
     p.String(kName, r.Name, 0, 0);
     return out.Put(p.Bytes(), dump::kLetterHeaderSize, r.Name.Buffer, r.Name.Length, dump::kLetterSpare);
@@ -89,8 +89,8 @@ bool PutVolume(OutputCursor& out, const VolumeExtension& v) {
     Piece p(dump::kVolumeSize);
     p.Header(v.Self, v.Kind);
     p.Pointers(kLower, v.Lower, v.VolumeDevice, v.Owner, v.Previous, v.Next, v.Storage);
-    p.Put<LONG>(kReads, v.Reads);
-    p.Put<LONG>(kWrites, v.Writes);
+    p.Put<LONG>(kReads, ReadNoFence(&v.Reads));
+    p.Put<LONG>(kWrites, ReadNoFence(&v.Writes));
     p.Put(kDismounted, v.Dismounted);
     p.Put(kRemovable, v.Removable);
     p.Put(kLetter, v.Letter);

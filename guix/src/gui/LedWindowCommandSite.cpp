@@ -19,7 +19,16 @@ int GroupIndex(cmd::DriveGroup group) {
 
 int CLedWindowCommandSite::LayoutRowCount() const { return m_window.LaidOutRows(); }
 
+// Read under the drawing lock: the activity redraw writes the rectangles
+// and removes the records of drives that went.
 cmd::RowView CLedWindowCommandSite::Row(int row) const {
+    EnterCriticalSection(&m_window.DrawingLock());
+    cmd::RowView view = RowLocked(row);
+    LeaveCriticalSection(&m_window.DrawingLock());
+    return view;
+}
+
+cmd::RowView CLedWindowCommandSite::RowLocked(int row) const {
     const DriveGroups& groups = m_window.DriverLink().Groups();
     const CLUMEXGUIDlg::RowState& state = m_window.Row(row);
     cmd::RowView view;

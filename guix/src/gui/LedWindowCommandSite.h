@@ -37,5 +37,7 @@ public:
     void ShowHelp() override;
 
 private:
+    cmd::RowView RowLocked(int row) const;
+
     CLUMEXGUIDlg& m_window;
 };

@@ -20,6 +20,21 @@ TEST(ClockReplacement, ManualClockDrivesEveryEntryPoint) {
     EXPECT_EQ(plat::FileTimeToU64(ft1) - plat::FileTimeToU64(ft0), 1500u * plat::kFileTimePerMs);
 }
 
+// A date deadline becomes the tick that date is reached at, whichever
+// clock runs: a part of a millisecond counts as a whole one, a past date is now.
+TEST(ClockReplacement, ADateBecomesTheTickItIsReachedAt) {
+    plat::ManualClock manual;
+    const std::uint64_t now = manual.NowFileTime();
+    EXPECT_EQ(manual.TickAtFileTime(now + 500 * plat::kFileTimePerMs), manual.TickMs() + 500);
+    EXPECT_EQ(manual.TickAtFileTime(now + 1), manual.TickMs() + 1);
+    EXPECT_EQ(manual.TickAtFileTime(now - plat::kFileTimePerMs), manual.TickMs());
+    plat::SystemClock system;
+    const std::uint64_t tick = system.TickMs();
+    const std::uint64_t at = system.TickAtFileTime(system.NowFileTime() + 60000 * plat::kFileTimePerMs);
+    EXPECT_GE(at, tick + 59000);
+    EXPECT_LE(at, system.TickMs() + 60001);
+}
+
 TEST(ClockReplacement, TickCountWrapsAt32Bits) {
     plat::ScopedManualClock clock;
     clock->SetTick(0xFFFFFFF0ull);

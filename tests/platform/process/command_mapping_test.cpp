@@ -4,6 +4,9 @@
 
 #include <set>
 
+#include <signal.h>
+#include <sys/wait.h>
+
 #include "base/last_error.h"
 #include "base/win_errors.h"
 #include "process/create_process.h"
@@ -67,4 +70,20 @@ TEST(CreateProcess, StartsTheMappedCommandOrNothing) {
     EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
     EXPECT_EQ(started, (std::vector<std::vector<std::string>>{{"xdg-open", "/media/data"}}));
     SetLauncher(nullptr);
+}
+
+// The GUI starts tools from threads that may block signals (the session
+// end's thread, a signal relay's maker); the tools must not inherit that.
+TEST(CreateProcess, AStartedProgramReceivesSignalsItsStarterBlocks) {
+    sigset_t term, previous;
+    sigemptyset(&term);
+    sigaddset(&term, SIGTERM);
+    ASSERT_EQ(pthread_sigmask(SIG_BLOCK, &term, &previous), 0);
+    const DWORD pid = Launch({"sh", "-c", "kill -TERM $$; exit 3"});
+    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+    ASSERT_NE(pid, 0u);
+    int status = 0;
+    ASSERT_EQ(waitpid(pid_t(pid), &status, 0), pid_t(pid));
+    ASSERT_TRUE(WIFSIGNALED(status)) << "the child ran on with SIGTERM blocked, exit " << WEXITSTATUS(status);
+    EXPECT_EQ(WTERMSIG(status), SIGTERM);
 }

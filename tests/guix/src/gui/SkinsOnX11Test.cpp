@@ -151,8 +151,9 @@ void SkinsOnX11::Photograph(CSkinDialog& dialog, const std::string& name, int x,
 bool Inside(const RECT& r, int x, int y) { return x >= r.left && x < r.right && y >= r.top && y < r.bottom; }
 
 // What the LED window's panel draws over its skin: each visible row's icon
-// (28 pixels square from its row box, one pixel up) and its LEDs.
-bool DrawnByThePanel(const CLUMEXGUIDlg& led, int x, int y) {
+// (28 pixels square from its row box, one pixel up) and its LEDs. The
+// caller holds the drawing lock, under which the redraw moves them.
+bool DrawnByThePanelLocked(const CLUMEXGUIDlg& led, int x, int y) {
     constexpr int kRowIcon = 28;
     for (int row = 0; row < led.LaidOutRows(); ++row) {
         if (!led.IsRowVisible(row)) continue;
@@ -163,6 +164,13 @@ bool DrawnByThePanel(const CLUMEXGUIDlg& led, int x, int y) {
             if (Inside(state.Led(j).rect, x, y)) return true;
     }
     return false;
+}
+
+bool DrawnByThePanel(CLUMEXGUIDlg& led, int x, int y) {
+    EnterCriticalSection(&led.DrawingLock());
+    const bool drawn = DrawnByThePanelLocked(led, x, y);
+    LeaveCriticalSection(&led.DrawingLock());
+    return drawn;
 }
 
 TEST_F(SkinsOnX11, EachWindowShowsItsSkin) {
