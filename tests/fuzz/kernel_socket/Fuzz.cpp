@@ -9,6 +9,8 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -38,20 +40,32 @@ int Connect() {
     return fd;
 }
 
-// Reads until the host closes; false when it stays silent for 10 s.
+// Reads until the host closes; false when it stays silent for 10 s. The
+// fuzzer's own alarm signal (its per-input time-out check) interrupts these
+// calls now and then: an interrupted call is repeated, not taken for an
+// answer or for silence.
 bool ReadToEnd(int fd) {
+    using Clock = std::chrono::steady_clock;
     char buffer[4096];
+    auto deadline = Clock::now() + std::chrono::seconds(10);
     for (;;) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        if (left <= 0) return false;
         pollfd p{fd, POLLIN, 0};
-        if (::poll(&p, 1, 10000) != 1) return false;
+        const int ready = ::poll(&p, 1, int(left));
+        if (ready < 0 && errno == EINTR) continue;
+        if (ready != 1) return false;
         const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
         if (n <= 0) return true;
+        deadline = Clock::now() + std::chrono::seconds(10);
     }
 }
 
 void WriteAll(int fd, const uint8_t* data, size_t size) {
     while (size > 0) {
         const ssize_t n = ::send(fd, data, size, MSG_NOSIGNAL);
+        if (n < 0 && errno == EINTR) continue;
         if (n <= 0) return;  // the host closed: what it read was enough to refuse
         data += n;
         size -= std::size_t(n);
