@@ -3,7 +3,7 @@
 // that claim more than follows), then the client stops sending and reads
 // what the host answers. The host must answer or close, never hang, and go
 // on serving: after each input a well-formed request on a second
-// connection must be answered.
+// connection must be answered, and both sessions must end.
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <thread>
 
 #include "kernel/client/wire.h"
 #include "kernel/host/kernel_server.h"
@@ -114,5 +115,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     kwire::Frame reply;
     if (!kwire::WriteFrame(probe, query) || !kwire::ReadFrame(probe, &reply) || reply.id != 1) std::abort();
     ::close(probe);
+
+    // Both clients have gone, so both sessions end: the host keeps no thread,
+    // socket or request of a client that left. Waiting for that also keeps
+    // the sessions' last steps out of the leak check that follows an input.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (g_host->server.SessionCount() != 0) {
+        if (std::chrono::steady_clock::now() > deadline) std::abort();  // a session outlives its client
+        std::this_thread::sleep_for(std::chrono::microseconds(100));
+    }
     return 0;
 }
